@@ -1,0 +1,30 @@
+# add_unit_test(NAME <name> SOURCES <files...> LIBS <targets...>)
+# Every test runs headless and with its own program folder (the test makes it).
+function(add_unit_test)
+    cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} zvtestsupport Qt6::Test)
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 120)
+    endif()
+    set_tests_properties(${T_NAME} PROPERTIES
+        TIMEOUT ${T_TIMEOUT}
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZVJ_SOURCE_DIR=${CMAKE_SOURCE_DIR};ZVJ_STAGE_DIR=${ZVJ_STAGE_DIR};ZVJ_SCHEMA=${CMAKE_SOURCE_DIR}/resources/schema.sql")
+endfunction()
+
+# zv_folder_library(<target> <public deps...>): one static library per source folder,
+# made of every .cpp/.h in it (an interface target while the folder is still empty).
+function(zv_folder_library NAME)
+    file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    list(FILTER _src EXCLUDE REGEX "/main\\.cpp$")
+    if(_src)
+        add_library(${NAME} STATIC ${_src})
+        target_include_directories(${NAME} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+        target_link_libraries(${NAME} PUBLIC ${ARGN})
+    else()
+        add_library(${NAME} INTERFACE)
+        target_include_directories(${NAME} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR})
+        target_link_libraries(${NAME} INTERFACE ${ARGN})
+    endif()
+endfunction()

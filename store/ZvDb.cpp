@@ -1,0 +1,644 @@
+#include "ZvDb.h"
+
+#include "ZvError.h"
+#include "pU_Funcs.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <sqlite3.h>
+
+namespace zv {
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("TADOQuery", text);
+}
+
+[[noreturn]] void raiseStore(sqlite3* db)
+{
+    throw EZvError(QString::fromUtf8(db ? sqlite3_errmsg(db) : "database is not open"));
+}
+
+// A statement, finalised whatever happens.
+struct Stmt
+{
+    sqlite3_stmt* s = nullptr;
+    ~Stmt() { sqlite3_finalize(s); }
+};
+
+void prepare(sqlite3* db, const QString& sql, Stmt& stmt)
+{
+    const QByteArray utf8 = sql.toUtf8();
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt.s, &tail) != SQLITE_OK)
+        raiseStore(db);
+    // One line of SQL is one statement; anything after it is refused rather than run.
+    if (tail && QByteArray(tail).trimmed().size() > 0 && QByteArray(tail).trimmed() != ";")
+        throw EZvError(tr("Only one SQL statement may be run at a time"));
+    if (!stmt.s)
+        throw EZvError(tr("Empty SQL statement"));
+}
+
+void bindValue(sqlite3_stmt* s, int index, const QVariant& v)
+{
+    if (!v.isValid() || v.isNull()) {
+        sqlite3_bind_null(s, index);
+        return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        sqlite3_bind_int64(s, index, v.toLongLong());
+        break;
+    case QMetaType::Double:
+        sqlite3_bind_double(s, index, v.toDouble());
+        break;
+    default: {
+        const QByteArray utf8 = v.toString().toUtf8();
+        sqlite3_bind_text(s, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+QVariant columnValue(sqlite3_stmt* s, int c)
+{
+    switch (sqlite3_column_type(s, c)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(s, c)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(s, c));
+    case SQLITE_TEXT:
+        return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, c)),
+                                          sqlite3_column_bytes(s, c)));
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(reinterpret_cast<const char*>(sqlite3_column_blob(s, c)),
+                                   sqlite3_column_bytes(s, c)));
+    default:
+        return QVariant();
+    }
+}
+
+FieldType typeFromDecl(const char* decl)
+{
+    if (!decl)
+        return FieldType::Other;
+    const QByteArray d = QByteArray(decl).toUpper();
+    if (d.startsWith("BOOL"))
+        return FieldType::Boolean;
+    if (d.startsWith("INT"))
+        return FieldType::Integer;
+    if (d.startsWith("DATE") || d.startsWith("TIME"))
+        return FieldType::DateTime;
+    if (d.startsWith("TEXT") || d.contains("CHAR") || d.startsWith("MEMO"))
+        return FieldType::Text;
+    return FieldType::Other;
+}
+
+void execSimple(sqlite3* db, const char* sql)
+{
+    char* err = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(db));
+        sqlite3_free(err);
+        throw EZvError(msg);
+    }
+}
+
+} // namespace
+
+// ---- TADOConnection -----------------------------------------------------------------
+
+TADOConnection::TADOConnection() = default;
+
+TADOConnection::~TADOConnection()
+{
+    Close();
+}
+
+QString TADOConnection::BuildConnectionString(const QString& programFolder)
+{
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Jet OLEDB:Database Password=mavrude;Data Source=") +
+           programFolder + QStringLiteral("zvData.zvb") + QStringLiteral(";Persist Security Info=False");
+}
+
+QString TADOConnection::passwordDigest(const QString& password)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(("zorvik-jotboard:" + password).toUtf8(), QCryptographicHash::Sha256).toHex());
+}
+
+void TADOConnection::setConnectionString(const QString& text)
+{
+    m_connectionString = text;
+}
+
+static QString connectionPart(const QString& text, const QString& key)
+{
+    for (const QString& part : text.split(QLatin1Char(';'))) {
+        const qsizetype eq = part.indexOf(QLatin1Char('='));
+        if (eq > 0 && part.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0)
+            return part.mid(eq + 1);
+    }
+    return {};
+}
+
+QString TADOConnection::dataSource() const
+{
+    return connectionPart(m_connectionString, QStringLiteral("Data Source"));
+}
+
+QString TADOConnection::password() const
+{
+    return connectionPart(m_connectionString, QStringLiteral("Jet OLEDB:Database Password"));
+}
+
+void TADOConnection::Open()
+{
+    Close();
+    const QString path = dataSource();
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile())
+        throw EZvError(tr("Could not find file '%1'").arg(QDir::toNativeSeparators(path)));
+
+    sqlite3* db = nullptr;
+    // Never SQLITE_OPEN_CREATE: the program does not make its database.
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        sqlite3_close(db);
+        throw EZvError(tr("Cannot open database '%1': %2").arg(QDir::toNativeSeparators(path), msg));
+    }
+    sqlite3_busy_timeout(db, 3000);
+    try {
+        // A file that is not a database fails only at its first read: read at once.
+        Stmt probe;
+        const QByteArray sql = "select value from zv_meta where name='password'";
+        const int prc = sqlite3_prepare_v2(db, sql.constData(), -1, &probe.s, nullptr);
+        if (prc == SQLITE_NOTADB || sqlite3_extended_errcode(db) == SQLITE_NOTADB ||
+            sqlite3_errcode(db) == SQLITE_CORRUPT)
+            throw EZvError(tr("Unrecognized database format '%1'").arg(QDir::toNativeSeparators(path)));
+        QString stored;
+        if (prc == SQLITE_OK) {
+            const int step = sqlite3_step(probe.s);
+            if (step == SQLITE_ROW)
+                stored = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(probe.s, 0)));
+            else if (step != SQLITE_DONE)
+                throw EZvError(tr("Unrecognized database format '%1'").arg(QDir::toNativeSeparators(path)));
+        } else {
+            // No such table: a database, but not one of ours, or one that is damaged.
+            const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
+            if (!msg.contains(QLatin1String("no such table")))
+                throw EZvError(tr("Unrecognized database format '%1'").arg(QDir::toNativeSeparators(path)));
+        }
+        if (stored.isEmpty() || stored != passwordDigest(password()))
+            throw EZvError(tr("Not a valid password"));
+        execSimple(db, "PRAGMA journal_mode=WAL");
+        execSimple(db, "PRAGMA synchronous=FULL");
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
+    }
+    m_db = db;
+}
+
+void TADOConnection::Close()
+{
+    if (!m_db)
+        return;
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+    m_batchDepth = 0;
+}
+
+sqlite3* TADOConnection::handle() const
+{
+    if (!m_db)
+        throw EZvError(tr("Operation is not allowed when the database connection is closed"));
+    return m_db;
+}
+
+void TADOConnection::checkpoint()
+{
+    if (m_db)
+        sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+}
+
+void TADOConnection::beginBatch()
+{
+    if (m_batchDepth++ == 0)
+        execSimple(handle(), "BEGIN");
+}
+
+void TADOConnection::commitBatch()
+{
+    if (m_batchDepth == 0)
+        return;
+    if (--m_batchDepth == 0)
+        execSimple(handle(), "COMMIT");
+}
+
+// ---- TADOQuery ----------------------------------------------------------------------
+
+TADOQuery::TADOQuery(TADOConnection* connection) : m_connection(connection) {}
+
+TADOQuery::~TADOQuery() = default;
+
+void TADOQuery::Close()
+{
+    m_active = false;
+    m_state = State::Browse;
+    m_table.clear();
+    m_hasRowid = false;
+    m_columns.clear();
+    m_columnByName.clear();
+    m_rows.clear();
+    m_rowids.clear();
+    m_cursor = 0;
+    m_pending.clear();
+    m_pendingSet.clear();
+}
+
+void TADOQuery::SQLClear()
+{
+    m_sql.clear();
+}
+
+void TADOQuery::SQLAdd(const QString& line)
+{
+    m_sql << line;
+}
+
+QString TADOQuery::sqlText() const
+{
+    return m_sql.join(QLatin1Char(' '));
+}
+
+void TADOQuery::Open()
+{
+    Close();
+    sqlite3* db = m_connection->handle();
+    QString sql = sqlText();
+    // "select * from <table>" results can be edited: read each row's rowid with it.
+    static const QRegularExpression star(QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+([A-Za-z_][A-Za-z0-9_]*)\\b"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = star.match(sql);
+    if (m.hasMatch()) {
+        m_table = m.captured(1);
+        m_hasRowid = true;
+        sql = QStringLiteral("select rowid, * from ") + sql.mid(m.capturedEnd(0) - m_table.size());
+    }
+    Stmt stmt;
+    prepare(db, sql, stmt);
+    const int count = sqlite3_column_count(stmt.s);
+    const int first = m_hasRowid ? 1 : 0;
+    for (int c = first; c < count; ++c) {
+        Column col;
+        col.name = QString::fromUtf8(sqlite3_column_name(stmt.s, c));
+        col.type = typeFromDecl(sqlite3_column_decltype(stmt.s, c));
+        m_columnByName.insert(col.name.toLower(), int(m_columns.size()));
+        m_columns.push_back(col);
+    }
+    for (;;) {
+        const int rc = sqlite3_step(stmt.s);
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc != SQLITE_ROW)
+            raiseStore(db);
+        std::vector<QVariant> row;
+        row.reserve(m_columns.size());
+        for (int c = first; c < count; ++c)
+            row.push_back(columnValue(stmt.s, c));
+        m_rows.push_back(std::move(row));
+        if (m_hasRowid)
+            m_rowids.push_back(sqlite3_column_int64(stmt.s, 0));
+    }
+    m_active = true;
+    m_cursor = 0;
+}
+
+void TADOQuery::ExecSQL()
+{
+    Close();
+    sqlite3* db = m_connection->handle();
+    Stmt stmt;
+    prepare(db, sqlText(), stmt);
+    int rc;
+    while ((rc = sqlite3_step(stmt.s)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE)
+        raiseStore(db);
+}
+
+void TADOQuery::requireActive() const
+{
+    if (!m_active)
+        throw EZvError(tr("Operation is not allowed when the object is closed"));
+}
+
+void TADOQuery::First()
+{
+    requireActive();
+    m_cursor = 0;
+}
+
+void TADOQuery::Next()
+{
+    requireActive();
+    if (m_cursor < qsizetype(m_rows.size()))
+        ++m_cursor;
+}
+
+bool TADOQuery::Eof() const
+{
+    return !m_active || m_cursor >= qsizetype(m_rows.size());
+}
+
+int TADOQuery::columnIndex(const QString& name) const
+{
+    const auto it = m_columnByName.constFind(name.toLower());
+    if (it == m_columnByName.constEnd())
+        throw EZvError(tr("Field '%1' not found").arg(name));
+    return it.value();
+}
+
+TField TADOQuery::FieldByName(const QString& name)
+{
+    requireActive();
+    return TField(this, columnIndex(name));
+}
+
+QVariant TADOQuery::value(int column) const
+{
+    if (m_state != State::Browse && m_pendingSet[size_t(column)])
+        return m_pending[size_t(column)];
+    if (m_state == State::Insert)
+        return QVariant();
+    if (m_cursor >= qsizetype(m_rows.size()))
+        throw EZvError(tr("Either BOF or EOF is True, or the current record has been deleted"));
+    return m_rows[size_t(m_cursor)][size_t(column)];
+}
+
+void TADOQuery::setValue(int column, const QVariant& value)
+{
+    if (m_state == State::Browse)
+        throw EZvError(tr("Dataset not in edit or insert mode"));
+    m_pending[size_t(column)] = value;
+    m_pendingSet[size_t(column)] = true;
+}
+
+void TADOQuery::Append()
+{
+    requireActive();
+    if (m_table.isEmpty())
+        throw EZvError(tr("Cannot modify a read-only dataset"));
+    m_state = State::Insert;
+    m_pending.assign(m_columns.size(), QVariant());
+    m_pendingSet.assign(m_columns.size(), false);
+}
+
+void TADOQuery::Edit()
+{
+    requireActive();
+    if (m_table.isEmpty())
+        throw EZvError(tr("Cannot modify a read-only dataset"));
+    if (Eof())
+        throw EZvError(tr("Either BOF or EOF is True, or the current record has been deleted"));
+    m_state = State::Edit;
+    m_pending.assign(m_columns.size(), QVariant());
+    m_pendingSet.assign(m_columns.size(), false);
+}
+
+void TADOQuery::Cancel()
+{
+    m_state = State::Browse;
+    m_pending.clear();
+    m_pendingSet.clear();
+}
+
+void TADOQuery::Post()
+{
+    requireActive();
+    if (m_state == State::Browse)
+        return;
+    sqlite3* db = m_connection->handle();
+    QStringList names;
+    std::vector<QVariant> values;
+    for (size_t c = 0; c < m_columns.size(); ++c)
+        if (m_pendingSet[c]) {
+            names << m_columns[c].name;
+            values.push_back(m_pending[c]);
+        }
+    Stmt stmt;
+    if (m_state == State::Insert) {
+        QString sql;
+        if (names.isEmpty())
+            sql = QStringLiteral("insert into %1 default values").arg(m_table);
+        else
+            sql = QStringLiteral("insert into %1 (%2) values (%3)")
+                      .arg(m_table, names.join(QLatin1Char(',')),
+                           QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+        prepare(db, sql, stmt);
+    } else {
+        if (names.isEmpty()) {
+            Cancel();
+            return;
+        }
+        QStringList sets;
+        for (const QString& n : names)
+            sets << n + QStringLiteral("=?");
+        prepare(db, QStringLiteral("update %1 set %2 where rowid=?").arg(m_table, sets.join(QLatin1Char(','))), stmt);
+        sqlite3_bind_int64(stmt.s, int(values.size()) + 1, m_rowids[size_t(m_cursor)]);
+    }
+    for (size_t i = 0; i < values.size(); ++i)
+        bindValue(stmt.s, int(i) + 1, values[i]);
+    if (sqlite3_step(stmt.s) != SQLITE_DONE)
+        raiseStore(db);
+
+    // Keep the result in step with what was stored.
+    if (m_state == State::Insert) {
+        std::vector<QVariant> row(m_columns.size());
+        for (size_t c = 0; c < m_columns.size(); ++c)
+            if (m_pendingSet[c])
+                row[c] = m_pending[c];
+        m_rows.push_back(std::move(row));
+        m_rowids.push_back(sqlite3_last_insert_rowid(db));
+        m_cursor = qsizetype(m_rows.size()) - 1;
+    } else {
+        for (size_t c = 0; c < m_columns.size(); ++c)
+            if (m_pendingSet[c])
+                m_rows[size_t(m_cursor)][c] = m_pending[c];
+    }
+    Cancel();
+}
+
+// ---- TField -------------------------------------------------------------------------
+
+FieldType TField::type() const
+{
+    return m_query->m_columns[size_t(m_column)].type;
+}
+
+QString TField::name() const
+{
+    return m_query->m_columns[size_t(m_column)].name;
+}
+
+bool TField::IsNull() const
+{
+    const QVariant v = m_query->value(m_column);
+    return !v.isValid() || v.isNull();
+}
+
+QString TField::AsString() const
+{
+    const QVariant v = m_query->value(m_column);
+    if (!v.isValid() || v.isNull())
+        return QString();
+    switch (type()) {
+    case FieldType::Boolean:
+        return v.toLongLong() != 0 ? QStringLiteral("True") : QStringLiteral("False");
+    case FieldType::Integer:
+        return QString::number(qint32(v.toLongLong()));
+    case FieldType::DateTime:
+        return DateTimeText(v.toDouble());
+    default:
+        return v.toString();
+    }
+}
+
+static bool parseBooleanText(const QString& text, bool* value)
+{
+    const QString t = text.toLower();
+    if (t.isEmpty())
+        return false;
+    if (QStringLiteral("true").startsWith(t)) {
+        *value = true;
+        return true;
+    }
+    if (QStringLiteral("false").startsWith(t)) {
+        *value = false;
+        return true;
+    }
+    return false;
+}
+
+static bool parseDecimal(const QString& text, int* value)
+{
+    static const QRegularExpression re(QStringLiteral("^[+-]?\\d+$"));
+    if (!re.match(text).hasMatch())
+        return false;
+    bool ok = false;
+    const qlonglong v = text.toLongLong(&ok);
+    if (!ok || v < INT_MIN || v > INT_MAX)
+        return false;
+    *value = int(v);
+    return true;
+}
+
+bool TField::AsBoolean() const
+{
+    const QVariant v = m_query->value(m_column);
+    if (!v.isValid() || v.isNull())
+        return false;
+    if (v.typeId() == QMetaType::QString) {
+        bool b = false;
+        return parseBooleanText(v.toString(), &b) && b;
+    }
+    return v.toLongLong() != 0;
+}
+
+int TField::AsInteger() const
+{
+    const QVariant v = m_query->value(m_column);
+    if (!v.isValid() || v.isNull())
+        return 0;
+    if (v.typeId() == QMetaType::QString) {
+        int i = 0;
+        if (!parseDecimal(v.toString(), &i))
+            throw EZvError(tr("'%1' is not a valid integer value for field '%2'").arg(v.toString(), name()));
+        return i;
+    }
+    if (v.typeId() == QMetaType::Double)
+        return int(v.toDouble());
+    return qint32(v.toLongLong());
+}
+
+TDateTime TField::AsDateTime() const
+{
+    const QVariant v = m_query->value(m_column);
+    if (!v.isValid() || v.isNull())
+        return 0.0;
+    return v.toDouble();
+}
+
+void TField::setAsString(const QString& value)
+{
+    switch (type()) {
+    case FieldType::Boolean: {
+        if (value.isEmpty()) {
+            clear();
+            return;
+        }
+        bool b = false;
+        if (!parseBooleanText(value, &b))
+            throw EZvError(tr("'%1' is not a valid boolean value for field '%2'").arg(value, name()));
+        m_query->setValue(m_column, QVariant(qlonglong(b ? 1 : 0)));
+        return;
+    }
+    case FieldType::Integer: {
+        if (value.isEmpty()) {
+            clear();
+            return;
+        }
+        int i = 0;
+        if (!parseDecimal(value, &i))
+            throw EZvError(tr("'%1' is not a valid integer value for field '%2'").arg(value, name()));
+        m_query->setValue(m_column, QVariant(qlonglong(i)));
+        return;
+    }
+    case FieldType::DateTime:
+        if (value.isEmpty())
+            clear();
+        else
+            setAsDateTime(ParseIsoDateTime(value));
+        return;
+    default:
+        m_query->setValue(m_column, QVariant(value));
+    }
+}
+
+void TField::setAsBoolean(bool value)
+{
+    if (type() == FieldType::Text)
+        m_query->setValue(m_column, QVariant(value ? QStringLiteral("True") : QStringLiteral("False")));
+    else
+        m_query->setValue(m_column, QVariant(qlonglong(value ? 1 : 0)));
+}
+
+void TField::setAsInteger(int value)
+{
+    if (type() == FieldType::Text)
+        m_query->setValue(m_column, QVariant(QString::number(value)));
+    else
+        m_query->setValue(m_column, QVariant(qlonglong(value)));
+}
+
+void TField::setAsDateTime(TDateTime value)
+{
+    m_query->setValue(m_column, QVariant(double(value)));
+}
+
+void TField::clear()
+{
+    m_query->setValue(m_column, QVariant());
+}
+
+} // namespace zv

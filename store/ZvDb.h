@@ -1,0 +1,144 @@
+#pragma once
+
+#include "ZvDateTime.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+
+namespace zv {
+
+// The one database connection. The connection string keeps the form the program has
+// always used; its data source and password are read out of it.
+class TADOConnection
+{
+public:
+    TADOConnection();
+    ~TADOConnection();
+    TADOConnection(const TADOConnection&) = delete;
+    TADOConnection& operator=(const TADOConnection&) = delete;
+
+    void setConnectionString(const QString& text);
+    QString connectionString() const { return m_connectionString; }
+    QString dataSource() const;
+    QString password() const;
+
+    // Opens the existing file; never creates one. A missing file, a file that is not a
+    // database and a wrong password raise EZvError with a clear message.
+    void Open();
+    void Close();
+    bool connected() const { return m_db != nullptr; }
+    sqlite3* handle() const;  // raises when not connected
+
+    // Writes the journal back into the database file (at Exit).
+    void checkpoint();
+
+    // Bulk work (restore, import) may batch posted rows; nothing else uses transactions.
+    void beginBatch();
+    void commitBatch();
+    bool inBatch() const { return m_batchDepth > 0; }
+
+    static QString BuildConnectionString(const QString& programFolder);
+    static QString passwordDigest(const QString& password);
+
+private:
+    QString m_connectionString;
+    sqlite3* m_db = nullptr;
+    int m_batchDepth = 0;
+};
+
+enum class FieldType { Text, Boolean, Integer, DateTime, Other };
+
+class TADOQuery;
+
+// A column of the current row, read or written as text, boolean, integer or date-time.
+class TField
+{
+public:
+    QString AsString() const;
+    bool AsBoolean() const;
+    int AsInteger() const;
+    TDateTime AsDateTime() const;
+    bool IsNull() const;
+    FieldType type() const;
+    QString name() const;
+
+    void setAsString(const QString& value); // converts for boolean and integer fields
+    void setAsBoolean(bool value);
+    void setAsInteger(int value);
+    void setAsDateTime(TDateTime value);
+    void clear(); // stores null
+
+private:
+    friend class TADOQuery;
+    TField(TADOQuery* query, int column) : m_query(query), m_column(column) {}
+    TADOQuery* m_query;
+    int m_column;
+};
+
+// One statement at a time on the shared connection. A row-returning statement is read
+// whole when opened and its SQLite statement finished at once, so no read stays open
+// across a return to the event loop.
+class TADOQuery
+{
+public:
+    explicit TADOQuery(TADOConnection* connection);
+    ~TADOQuery();
+
+    void Close();
+    void SQLClear();
+    void SQLAdd(const QString& line);
+    QString sqlText() const;
+
+    void Open();     // a statement that returns rows
+    void ExecSQL();  // a statement that returns none
+    bool active() const { return m_active; }
+
+    void First();
+    void Next();
+    bool Eof() const;
+    int RecordCount() const { return int(m_rows.size()); }
+
+    TField FieldByName(const QString& name);
+
+    void Append(); // start a new row on the open result
+    void Edit();   // start changing the current row
+    void Post();   // store the new or changed row
+    void Cancel();
+
+private:
+    friend class TField;
+    struct Column
+    {
+        QString name;
+        FieldType type = FieldType::Other;
+    };
+    enum class State { Browse, Insert, Edit };
+
+    int columnIndex(const QString& name) const;
+    QVariant value(int column) const;
+    void setValue(int column, const QVariant& value);
+    void loadTableColumns();
+    void requireActive() const;
+
+    TADOConnection* m_connection;
+    QStringList m_sql;
+    bool m_active = false;
+    State m_state = State::Browse;
+    QString m_table;             // the table of a "select * from <table>" result
+    bool m_hasRowid = false;
+    std::vector<Column> m_columns;
+    QHash<QString, int> m_columnByName; // lower-case names
+    std::vector<std::vector<QVariant>> m_rows;
+    std::vector<qint64> m_rowids;
+    qsizetype m_cursor = 0;
+    std::vector<QVariant> m_pending;
+    std::vector<bool> m_pendingSet;
+};
+
+} // namespace zv

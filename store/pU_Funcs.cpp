@@ -1,0 +1,222 @@
+#include "pU_Funcs.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QUuid>
+#include <cmath>
+#include <cstdlib>
+
+namespace zv {
+
+void OpenQuery(TADOQuery& query, const QString& sql)
+{
+    query.Close();
+    query.SQLClear();
+    query.SQLAdd(sql);
+    query.Open();
+}
+
+void ExecQuery(TADOQuery& query, const QString& sql)
+{
+    query.Close();
+    query.SQLClear();
+    query.SQLAdd(sql);
+    query.ExecSQL();
+}
+
+QString QuoteId(const QString& id)
+{
+    QString inner = id;
+    inner.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + inner + QLatin1Char('\'');
+}
+
+static int plainBox(const QString& caption, const QString& text, MsgButtons buttons)
+{
+    MessageRequest r;
+    r.caption = caption;
+    r.text = text;
+    r.icon = MsgIcon::None;
+    r.buttons = buttons;
+    return MessageSeam::show(r);
+}
+
+int MsgAsk(const QString& text)
+{
+    return plainBox(QCoreApplication::translate("pU_Funcs", "Ask"), text, MsgButtons::OkCancel) == IdOk ? IdOk
+                                                                                                       : IdCancel;
+}
+
+void MsgError(const QString& text)
+{
+    plainBox(QCoreApplication::translate("pU_Funcs", "Error"), text, MsgButtons::Ok);
+}
+
+void MsgWarning(const QString& text)
+{
+    plainBox(QCoreApplication::translate("pU_Funcs", "Warning"), text, MsgButtons::Ok);
+}
+
+void MsgTip(const QString& text)
+{
+    plainBox(QCoreApplication::translate("pU_Funcs", "Tip"), text, MsgButtons::Ok);
+}
+
+QString AppErrorText(const QString& message)
+{
+    if (!message.isEmpty() && message.back() > QLatin1Char('.'))
+        return message + QLatin1Char('.');
+    return message;
+}
+
+void ShowAppError(const QString& message)
+{
+    MessageRequest r;
+    r.caption = kAppTitle;
+    r.text = AppErrorText(message);
+    r.icon = MsgIcon::Error;
+    r.buttons = MsgButtons::Ok;
+    MessageSeam::show(r);
+}
+
+QString SingleLine(const QString& text)
+{
+    QString s = text;
+    s.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    s.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    return s;
+}
+
+int CurrentUtcBias()
+{
+    if (const auto bias = Clock::utcBiasOverride())
+        return *bias;
+    return -Clock::now().offsetFromUtc() / 60;
+}
+
+QString IsoDateTimeText(TDateTime value)
+{
+    const QDateTime dt = QFromDateTime(value);
+    const QDate d = dt.date();
+    const QTime t = dt.time();
+    QString text = QStringLiteral("%1-%2-%3T%4:%5:%6.000")
+                       .arg(d.year(), 4, 10, QLatin1Char('0'))
+                       .arg(d.month(), 2, 10, QLatin1Char('0'))
+                       .arg(d.day(), 2, 10, QLatin1Char('0'))
+                       .arg(t.hour(), 2, 10, QLatin1Char('0'))
+                       .arg(t.minute(), 2, 10, QLatin1Char('0'))
+                       .arg(t.second(), 2, 10, QLatin1Char('0'));
+    const int bias = CurrentUtcBias();
+    if (bias == 0)
+        return text + QLatin1Char('Z');
+    const int a = std::abs(bias);
+    return text + QStringLiteral("%1%2:%3")
+                      .arg(bias < 0 ? QLatin1Char('+') : QLatin1Char('-'))
+                      .arg(a / 60, 2, 10, QLatin1Char('0'))
+                      .arg(a % 60, 2, 10, QLatin1Char('0'));
+}
+
+TDateTime ParseIsoDateTime(const QString& text)
+{
+    static const QRegularExpression dateRe(QStringLiteral("^(\\d{4,})-(\\d{2})-(\\d{2})$"));
+    static const QRegularExpression timeRe(
+        QStringLiteral("^(\\d{2}):(\\d{2}):(\\d{2})(?:\\.(\\d+))?(Z|[+-]\\d{2}:\\d{2})?$"));
+    const auto dateError = [&] {
+        return EZvError(QCoreApplication::translate("pU_Funcs", "Invalid date string: %1").arg(text));
+    };
+    const auto timeError = [&] {
+        return EZvError(QCoreApplication::translate("pU_Funcs", "Invalid time string: %1").arg(text));
+    };
+
+    const QString trimmed = text.trimmed();
+    const qsizetype tPos = trimmed.indexOf(QLatin1Char('T'));
+    const QString datePart = tPos < 0 ? trimmed : trimmed.left(tPos);
+    const QString timePart = tPos < 0 ? QString() : trimmed.mid(tPos + 1);
+
+    const QRegularExpressionMatch dm = dateRe.match(datePart);
+    if (!dm.hasMatch())
+        throw dateError();
+    const QDate date(dm.captured(1).toInt(), dm.captured(2).toInt(), dm.captured(3).toInt());
+    if (!date.isValid())
+        throw dateError();
+
+    QTime time(0, 0);
+    int writtenOffset = 0; // minutes east of UTC
+    if (tPos >= 0) {
+        const QRegularExpressionMatch tm = timeRe.match(timePart);
+        if (!tm.hasMatch())
+            throw timeError();
+        int ms = 0;
+        if (tm.capturedLength(4) > 0) {
+            const QString frac = (tm.captured(4) + QStringLiteral("00")).left(3);
+            ms = frac.toInt();
+        }
+        time = QTime(tm.captured(1).toInt(), tm.captured(2).toInt(), tm.captured(3).toInt(), ms);
+        if (!time.isValid())
+            throw timeError();
+        const QString zone = tm.captured(5);
+        if (zone.size() == 6) {
+            const int h = zone.mid(1, 2).toInt();
+            const int m = zone.mid(4, 2).toInt();
+            if (h > 14 || m > 59)
+                throw timeError();
+            writtenOffset = (zone[0] == QLatin1Char('-') ? -1 : 1) * (h * 60 + m);
+        }
+    }
+    // From the written offset to the reader's offset now, as plain arithmetic on the
+    // value (the zero date must stay a time near 1899-12-30, not a historic zone's).
+    const int readerOffset = -CurrentUtcBias();
+    const TDateTime written = EncodeDateTime(date, time);
+    return AddMilliseconds(written, qint64(readerOffset - writtenOffset) * 60000);
+}
+
+QString NewGuidText()
+{
+    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+}
+
+TDateTime Now()
+{
+    return DateTimeFromQ(Clock::now());
+}
+
+QString TrimRight(const QString& text)
+{
+    qsizetype n = text.size();
+    while (n > 0 && text.at(n - 1).unicode() <= 0x20)
+        --n;
+    return text.left(n);
+}
+
+QString TrimBoth(const QString& text)
+{
+    qsizetype start = 0;
+    while (start < text.size() && text.at(start).unicode() <= 0x20)
+        ++start;
+    return TrimRight(text.mid(start));
+}
+
+static QString longTimeFormat()
+{
+    QString f = QLocale::system().timeFormat(QLocale::LongFormat);
+    // No zone name: strip "t" markers and the blanks around them.
+    f.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*")));
+    return f.trimmed();
+}
+
+QString DateText(TDateTime value)
+{
+    return QLocale::system().toString(DateOf(value), QLocale::ShortFormat);
+}
+
+QString DateTimeText(TDateTime value)
+{
+    const QDateTime dt = QFromDateTime(value);
+    const QString date = QLocale::system().toString(dt.date(), QLocale::ShortFormat);
+    if (dt.time() == QTime(0, 0))
+        return date;
+    return date + QLatin1Char(' ') + QLocale::system().toString(dt.time(), longTimeFormat());
+}
+
+} // namespace zv

@@ -1,0 +1,147 @@
+#include "ZvTestSupport.h"
+
+#include "ZvDbCreate.h"
+#include "ZvSeams.h"
+#include "ZvError.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
+#include <QWidget>
+#include <sqlite3.h>
+
+namespace zvtest {
+
+void MakeDatabase(const QString& path)
+{
+    QFile schema(QStringLiteral(ZVJ_SCHEMA_FILE));
+    if (!schema.open(QIODevice::ReadOnly))
+        qFatal("cannot read schema %s", ZVJ_SCHEMA_FILE);
+    zv::TADOConnection probe;
+    probe.setConnectionString(zv::TADOConnection::BuildConnectionString(QString()));
+    zv::CreateDatabaseFile(path, QString::fromUtf8(schema.readAll()), probe.password());
+}
+
+TempProgramFolder::TempProgramFolder(bool withDatabase)
+{
+    if (withDatabase)
+        MakeDatabase(dbPath());
+    qputenv("ZVJ_HOME", path().toUtf8());
+    zv::MessageSeam::reset();
+    zv::Clock::setFixed(std::nullopt);
+    zv::Clock::setOffsetMs(0);
+    zv::Clock::setUtcBiasOverride(std::nullopt);
+}
+
+TempProgramFolder::~TempProgramFolder() = default;
+
+QString TempProgramFolder::path() const
+{
+    return m_dir.path() + QLatin1Char('/');
+}
+
+QString TempProgramFolder::dbPath() const
+{
+    return path() + QStringLiteral("zvData.zvb");
+}
+
+QString TempProgramFolder::iniPath() const
+{
+    return path() + QStringLiteral("zvConf.ini");
+}
+
+QString TempProgramFolder::connectionString() const
+{
+    return zv::TADOConnection::BuildConnectionString(path());
+}
+
+zv::TADOConnection& TempProgramFolder::connection()
+{
+    if (!m_connection) {
+        m_connection = std::make_unique<zv::TADOConnection>();
+        m_connection->setConnectionString(connectionString());
+        m_connection->Open();
+    }
+    return *m_connection;
+}
+
+namespace {
+struct RawDb
+{
+    sqlite3* db = nullptr;
+    explicit RawDb(const QString& path)
+    {
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            qFatal("cannot open %s", qPrintable(path));
+        sqlite3_busy_timeout(db, 3000);
+    }
+    ~RawDb() { sqlite3_close(db); }
+};
+} // namespace
+
+QList<QVariantList> TempProgramFolder::rows(const QString& sql) const
+{
+    RawDb raw(dbPath());
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(raw.db, sql.toUtf8().constData(), -1, &s, nullptr) != SQLITE_OK)
+        qFatal("bad test SQL %s: %s", qPrintable(sql), sqlite3_errmsg(raw.db));
+    QList<QVariantList> out;
+    while (sqlite3_step(s) == SQLITE_ROW) {
+        QVariantList row;
+        for (int c = 0; c < sqlite3_column_count(s); ++c) {
+            switch (sqlite3_column_type(s, c)) {
+            case SQLITE_INTEGER:
+                row << QVariant(qlonglong(sqlite3_column_int64(s, c)));
+                break;
+            case SQLITE_FLOAT:
+                row << QVariant(sqlite3_column_double(s, c));
+                break;
+            case SQLITE_TEXT:
+                row << QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, c))));
+                break;
+            default:
+                row << QVariant();
+            }
+        }
+        out << row;
+    }
+    sqlite3_finalize(s);
+    return out;
+}
+
+QVariant TempProgramFolder::scalar(const QString& sql) const
+{
+    const QList<QVariantList> r = rows(sql);
+    return r.isEmpty() || r.first().isEmpty() ? QVariant() : r.first().first();
+}
+
+void TempProgramFolder::exec(const QString& sql) const
+{
+    RawDb raw(dbPath());
+    char* err = nullptr;
+    if (sqlite3_exec(raw.db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK)
+        qFatal("bad test SQL %s: %s", qPrintable(sql), err);
+}
+
+void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs)
+{
+    auto* timer = new QTimer;
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, started, action, timeoutMs]() {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            action(w);
+        } else if (started->elapsed() > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+}
+
+} // namespace zvtest

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "ZvDb.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace zvtest {
+
+// A program folder of its own for one test: a fresh database made from the schema,
+// ZVJ_HOME pointing at it, the message and clock seams reset.
+class TempProgramFolder
+{
+public:
+    explicit TempProgramFolder(bool withDatabase = true);
+    ~TempProgramFolder();
+
+    QString path() const;    // ends with '/'
+    QString dbPath() const;  // path() + "zvData.zvb"
+    QString iniPath() const; // path() + "zvConf.ini"
+
+    // The connection string the program builds for this folder, and an open connection.
+    QString connectionString() const;
+    zv::TADOConnection& connection();
+
+    // Plain SQL on a second, independent connection, to check what was stored.
+    QVariant scalar(const QString& sql) const;
+    int count(const QString& sql) const { return scalar(sql).toInt(); }
+    void exec(const QString& sql) const;
+    QList<QVariantList> rows(const QString& sql) const;
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<zv::TADOConnection> m_connection;
+};
+
+// Makes a new database file from the project's schema.
+void MakeDatabase(const QString& path);
+
+// Runs `action` on the next modal dialog that appears (polls for up to timeoutMs).
+void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 5000);
+
+} // namespace zvtest
