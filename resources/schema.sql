@@ -18,6 +18,8 @@ CREATE TABLE tasks (
 );
 CREATE INDEX tasks_tid ON tasks (tid);
 CREATE INDEX tasks_pid ON tasks (pid);
+-- The tray hint lists the first incomplete tasks by content.
+CREATE INDEX tasks_content ON tasks (content);
 
 CREATE TABLE memos (
     mid TEXT,

@@ -142,7 +142,15 @@ void TADOConnection::setConnectionString(const QString& text)
 
 static QString connectionPart(const QString& text, const QString& key)
 {
-    for (const QString& part : text.split(QLatin1Char(';'))) {
+    // A piece without "=" belongs to the value before it: a program folder may hold ";".
+    QStringList parts;
+    for (const QString& piece : text.split(QLatin1Char(';'))) {
+        if (!parts.isEmpty() && !piece.contains(QLatin1Char('=')))
+            parts.back() += QLatin1Char(';') + piece;
+        else
+            parts << piece;
+    }
+    for (const QString& part : parts) {
         const qsizetype eq = part.indexOf(QLatin1Char('='));
         if (eq > 0 && part.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0)
             return part.mid(eq + 1);
@@ -159,6 +167,8 @@ QString TADOConnection::password() const
 {
     return connectionPart(m_connectionString, QStringLiteral("Jet OLEDB:Database Password"));
 }
+
+static void checkOurDatabase(sqlite3* db, const QString& path, const QString& password);
 
 void TADOConnection::Open()
 {
@@ -178,28 +188,8 @@ void TADOConnection::Open()
     }
     sqlite3_busy_timeout(db, 3000);
     try {
-        // A file that is not a database fails only at its first read: read at once.
-        Stmt probe;
-        const QByteArray sql = "select value from zv_meta where name='password'";
-        const int prc = sqlite3_prepare_v2(db, sql.constData(), -1, &probe.s, nullptr);
-        if (prc == SQLITE_NOTADB || sqlite3_extended_errcode(db) == SQLITE_NOTADB ||
-            sqlite3_errcode(db) == SQLITE_CORRUPT)
-            throw EZvError(tr("Unrecognized database format '%1'").arg(QDir::toNativeSeparators(path)));
-        QString stored;
-        if (prc == SQLITE_OK) {
-            const int step = sqlite3_step(probe.s);
-            if (step == SQLITE_ROW)
-                stored = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(probe.s, 0)));
-            else if (step != SQLITE_DONE)
-                throw EZvError(tr("Unrecognized database format '%1'").arg(QDir::toNativeSeparators(path)));
-        } else {
-            // No such table: a database, but not one of ours, or one that is damaged.
-            const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
-            if (!msg.contains(QLatin1String("no such table")))
-                throw EZvError(tr("Unrecognized database format '%1'").arg(QDir::toNativeSeparators(path)));
-        }
-        if (stored.isEmpty() || stored != passwordDigest(password()))
-            throw EZvError(tr("Not a valid password"));
+        checkOurDatabase(db, path, password());
+        // Only once the probe is finished: the journal mode cannot change inside a read.
         execSimple(db, "PRAGMA journal_mode=WAL");
         execSimple(db, "PRAGMA synchronous=FULL");
     } catch (...) {
@@ -207,6 +197,35 @@ void TADOConnection::Open()
         throw;
     }
     m_db = db;
+}
+
+// A file that is not a database fails only at its first read: read at once. The probe
+// statement is finished before this returns.
+static void checkOurDatabase(sqlite3* db, const QString& path, const QString& password)
+{
+    const auto notOurs = [&] {
+        return EZvError(tr("Unrecognized database format '%1'").arg(QDir::toNativeSeparators(path)));
+    };
+    Stmt probe;
+    const char* sql = "select value from zv_meta where name='password'";
+    const int prc = sqlite3_prepare_v2(db, sql, -1, &probe.s, nullptr);
+    if (prc == SQLITE_BUSY || prc == SQLITE_LOCKED)
+        raiseStore(db);
+    if (prc != SQLITE_OK) {
+        // Random bytes, a damaged header, an empty file, or a database of some other
+        // program (no such table): none of them is ours, whatever the password.
+        throw notOurs();
+    }
+    const int step = sqlite3_step(probe.s);
+    if (step == SQLITE_BUSY || step == SQLITE_LOCKED)
+        raiseStore(db);
+    if (step != SQLITE_ROW && step != SQLITE_DONE)
+        throw notOurs();
+    const QString stored =
+        step == SQLITE_ROW ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(probe.s, 0)))
+                           : QString();
+    if (stored.isEmpty() || stored != TADOConnection::passwordDigest(password))
+        throw EZvError(tr("Not a valid password"));
 }
 
 void TADOConnection::Close()
@@ -319,6 +338,8 @@ void TADOQuery::Open()
         m_rows.push_back(std::move(row));
         if (m_hasRowid)
             m_rowids.push_back(sqlite3_column_int64(stmt.s, 0));
+        if (m_maxRecords > 0 && qsizetype(m_rows.size()) >= m_maxRecords)
+            break;
     }
     m_active = true;
     m_cursor = 0;
@@ -343,15 +364,25 @@ void TADOQuery::requireActive() const
         throw EZvError(tr("Operation is not allowed when the object is closed"));
 }
 
+// Moving away from a changed row stores the change first, on the row it was made on;
+// otherwise the pending values would be posted to whatever row the cursor reached.
+void TADOQuery::checkBrowseMode()
+{
+    if (m_state != State::Browse)
+        Post();
+}
+
 void TADOQuery::First()
 {
     requireActive();
+    checkBrowseMode();
     m_cursor = 0;
 }
 
 void TADOQuery::Next()
 {
     requireActive();
+    checkBrowseMode();
     if (m_cursor < qsizetype(m_rows.size()))
         ++m_cursor;
 }
@@ -399,6 +430,7 @@ void TADOQuery::Append()
     requireActive();
     if (m_table.isEmpty())
         throw EZvError(tr("Cannot modify a read-only dataset"));
+    checkBrowseMode();
     m_state = State::Insert;
     m_pending.assign(m_columns.size(), QVariant());
     m_pendingSet.assign(m_columns.size(), false);
@@ -409,6 +441,8 @@ void TADOQuery::Edit()
     requireActive();
     if (m_table.isEmpty())
         throw EZvError(tr("Cannot modify a read-only dataset"));
+    if (m_state != State::Browse)
+        return; // already changing a row: keep the values set so far
     if (Eof())
         throw EZvError(tr("Either BOF or EOF is True, or the current record has been deleted"));
     m_state = State::Edit;
@@ -461,6 +495,10 @@ void TADOQuery::Post()
         bindValue(stmt.s, int(i) + 1, values[i]);
     if (sqlite3_step(stmt.s) != SQLITE_DONE)
         raiseStore(db);
+    // The opened row was deleted meanwhile: a change stored nowhere is no success.
+    if (m_state == State::Edit && sqlite3_changes(db) == 0)
+        throw EZvError(tr("Row cannot be located for updating. Some values may have been changed since it "
+                          "was last read"));
 
     // Keep the result in step with what was stored.
     if (m_state == State::Insert) {
@@ -504,7 +542,7 @@ QString TField::AsString() const
         return QString();
     switch (type()) {
     case FieldType::Boolean:
-        return v.toLongLong() != 0 ? QStringLiteral("True") : QStringLiteral("False");
+        return AsBoolean() ? QStringLiteral("True") : QStringLiteral("False");
     case FieldType::Integer:
         return QString::number(qint32(v.toLongLong()));
     case FieldType::DateTime:

@@ -103,6 +103,8 @@ public:
     void Next();
     bool Eof() const;
     int RecordCount() const { return int(m_rows.size()); }
+    // At most this many rows are read by Open (0: all), as ADO's MaxRecords.
+    void setMaxRecords(int count) { m_maxRecords = count; }
 
     TField FieldByName(const QString& name);
 
@@ -125,6 +127,7 @@ private:
     void setValue(int column, const QVariant& value);
     void loadTableColumns();
     void requireActive() const;
+    void checkBrowseMode();
 
     TADOConnection* m_connection;
     QStringList m_sql;
@@ -137,6 +140,7 @@ private:
     std::vector<std::vector<QVariant>> m_rows;
     std::vector<qint64> m_rowids;
     qsizetype m_cursor = 0;
+    int m_maxRecords = 0;
     std::vector<QVariant> m_pending;
     std::vector<bool> m_pendingSet;
 };

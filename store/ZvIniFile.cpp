@@ -146,7 +146,10 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
 {
     const QFileInfo info(m_path);
     const bool exists = info.exists();
-    if (exists && !info.isWritable())
+    // A file marked read-only is refused even where the system would let us write it
+    // (the administrator account): it is never silently replaced.
+    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    if (exists && (!info.isWritable() || !(info.permissions() & anyWrite)))
         writeFailure(m_path);
 
     QStringList lines = readLines(m_path);

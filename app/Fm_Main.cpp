@@ -1,0 +1,456 @@
+#include "Fm_Main.h"
+
+#include "Dm_Common.h"
+#include "Dm_Io.h"
+#include "ZvFormState.h"
+#include "ZvFrame.h"
+#include "ZvGuard.h"
+#include "ZvIcons.h"
+#include "ZvIniFile.h"
+#include "ZvIoBusy.h"
+#include "ZvMessages.h"
+#include "ZvTray.h"
+#include "ZvVersionInfo.h"
+#include "zvHHComp.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace zv {
+
+TmainFm* mainFm = nullptr;
+
+namespace {
+TmainFm::FrameFactory g_taskFactory = nullptr;
+TmainFm::FrameFactory g_memoFactory = nullptr;
+
+QString mtr(const char* text)
+{
+    return QCoreApplication::translate("TmainFm", text);
+}
+
+// A picture of our own for a background file that is missing or unreadable: a cosmetic
+// file never stops the program from opening its data.
+QPixmap fallbackPicture(const QString& name)
+{
+    QPixmap p(64, 24);
+    QColor top(0xFA, 0xFB, 0xFD), bottom(0xEC, 0xEF, 0xF5);
+    if (name.startsWith(QLatin1String("group")))
+        top = QColor(0xF4, 0xF7, 0xF0), bottom = QColor(0xEC, 0xF1, 0xE6);
+    else if (name.startsWith(QLatin1String("itemBackground1")))
+        top = QColor(0xF6, 0xF8, 0xFC), bottom = QColor(0xEE, 0xF2, 0xF9);
+    else if (name.startsWith(QLatin1String("itemBackground0")))
+        top = QColor(0xFF, 0xFF, 0xFF), bottom = QColor(0xF7, 0xF8, 0xFA);
+    QPainter painter(&p);
+    QLinearGradient g(0, 0, 0, p.height());
+    g.setColorAt(0, top);
+    g.setColorAt(1, bottom);
+    painter.fillRect(p.rect(), g);
+    return p;
+}
+} // namespace
+
+void TmainFm::setFrameFactories(FrameFactory tasks, FrameFactory memos)
+{
+    g_taskFactory = tasks;
+    g_memoFactory = memos;
+}
+
+TmainFm::TmainFm(const QString& programFolder, QWidget* parent) : QMainWindow(parent), ProgramFolder(programFolder)
+{
+    mainFm = this;
+    resize(455, 503);
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPixelSize(13);
+    setFont(f);
+    setWindowIcon(ZvImage(ImageList::Tray16, 0));
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setIconSize(QSize(22, 22));
+    TabSheet_task = new QWidget;
+    TabSheet_memo = new QWidget;
+    PageControl1->addTab(TabSheet_task, ZvImage(ImageList::Main22, 1), mtr("To-Do List"));
+    PageControl1->addTab(TabSheet_memo, ZvImage(ImageList::Main22, 2), mtr("Memos"));
+    PageControl1->setCurrentIndex(0);
+    setCentralWidget(PageControl1);
+    connect(PageControl1, &QTabWidget::currentChanged, this, &TmainFm::onTabChanged);
+
+    ZvFormState1 = new TZvFormState(this);
+    ZvFormState1->setSection(QStringLiteral("form"));
+    ZvFormState1->HookEvents();
+    ZvVersionInfo1 = new TZvVersionInfo(this);
+    ZVHHComp1 = new TZVHHComp(this);
+
+    Timer_balloon = new QTimer(this);
+    Timer_balloon->setInterval(3600000);
+    Timer_balloon->setSingleShot(true); // it only stops itself when it fires
+
+    createActions();
+
+    ZvTrayIcon1 = new TZvTrayIcon(this);
+    ZvTrayIcon1->setIcon(ZvImage(ImageList::Tray16, 0));
+    ZvTrayIcon1->setMinimizeToTray(true);
+    ZvTrayIcon1->setCloseToTray(true);
+    ZvTrayIcon1->setPopupMenu(PopupMenu_Tray);
+    ZvTrayIcon1->OnClick = [this](Qt::MouseButton button, Qt::KeyboardModifiers) {
+        if (button != Qt::LeftButton)
+            return;
+        Guarded([this] {
+            if (commonDm)
+                commonDm->Action_UiOpenExecute();
+            else
+                ZvTrayIcon1->Restore();
+        });
+    };
+    connect(ZvTrayIcon1, &TZvTrayIcon::hiddenToTray, this, [this] { Guarded([this] { onHiddenToTray(); }); });
+    connect(ZvTrayIcon1, &TZvTrayIcon::restored, this, [this](bool wasHidden) {
+        Guarded([this, wasHidden] { onRestored(wasHidden); });
+    });
+
+    Guarded([this] { createSteps(); });
+    updateTrayCommands();
+}
+
+TmainFm::~TmainFm()
+{
+    if (mainFm == this)
+        mainFm = nullptr;
+}
+
+void TmainFm::createActions()
+{
+    auto make = [this](QAction*& action, const char* caption, void (TmainFm::*slot)()) {
+        action = new QAction(mtr(caption), this);
+        connect(action, &QAction::triggered, this, [this, slot] { Guarded([this, slot] { (this->*slot)(); }); });
+    };
+    make(Action_AddTask, "&Add Task", &TmainFm::onTrayAddTask);
+    make(Action_PasteTask, "Paste to &Task", &TmainFm::onTrayPasteTask);
+    make(Action_AddMemo, "A&dd Memo", &TmainFm::onTrayAddMemo);
+    make(Action_PasteMemo, "Paste to &Memo", &TmainFm::onTrayPasteMemo);
+    make(Action_Exit, "E&xit", &TmainFm::ExitProgram);
+    make(Action_DbBackup, "Database &Backup...", &TmainFm::onDbBackup);
+    make(Action_DbRestore, "Database &Restore...", &TmainFm::onDbRestore);
+    make(Action_Import, "&Import", &TmainFm::onImport);
+
+    PopupMenu_Tray = new QMenu(this);
+    // "&Open Zorvik Jotboard" comes first, once the shared actions exist.
+    PopupMenu_Tray->addSeparator();
+    PopupMenu_Tray->addAction(Action_AddTask);
+    PopupMenu_Tray->addAction(Action_PasteTask);
+    PopupMenu_Tray->addSeparator();
+    PopupMenu_Tray->addAction(Action_AddMemo);
+    PopupMenu_Tray->addAction(Action_PasteMemo);
+    PopupMenu_Tray->addSeparator();
+    PopupMenu_Tray->addAction(Action_Exit);
+}
+
+void TmainFm::AttachModules(TIoDm* io, TcommonDm* common)
+{
+    IoDm = io;
+    commonDm = common;
+    if (commonDm && commonDm->Action_UiOpen)
+        PopupMenu_Tray->insertAction(PopupMenu_Tray->actions().value(0), commonDm->Action_UiOpen);
+    if (IoDm && ZvVersionInfo1)
+        IoDm->setAppVersion(ZvVersionInfo1->GetValue(2));
+}
+
+void TmainFm::loadPictures()
+{
+    const char* names[] = {"toolsbarBackground.bmp", "searchbarBackground.bmp", "groupBackground.bmp",
+                           "itemBackground0.bmp", "itemBackground1.bmp"};
+    QPixmap* targets[] = {&ToolsbarBackground, &SearchbarBackground, &GroupBackground, &ItemBackground0,
+                          &ItemBackground1};
+    for (int i = 0; i < 5; ++i) {
+        const QString name = QString::fromLatin1(names[i]);
+        QPixmap p(ProgramFolder + QStringLiteral("Images/") + name);
+        *targets[i] = p.isNull() ? fallbackPicture(name) : p;
+    }
+}
+
+void TmainFm::createSteps()
+{
+    // Step 1, the named mutex, is held by the single-instance guard of the program start.
+    FirstShow = true;
+    Exiting = false;
+    loadPictures();
+    AlarmSound = ProgramFolder + QStringLiteral("Sounds/Alarm.wav");
+    ConfFile = ProgramFolder + QStringLiteral("zvConf.ini");
+    {
+        const TIniFile ini(ConfFile);
+        HintSize = ini.ReadInteger(QStringLiteral("option"), QStringLiteral("hintSize"), 20);
+        AddOpenEn = ini.ReadBool(QStringLiteral("option"), QStringLiteral("addOpenEn"), false);
+    }
+    ADOConnection1.setConnectionString(TADOConnection::BuildConnectionString(ProgramFolder));
+    ADOConnection1.Open();
+    TcommonDm::ReadOptions(this);
+    ZVHHComp1->setHelpFile(ProgramFolder + QStringLiteral("jotboard-help.html"));
+    ZvFormState1->setIniPath(ConfFile);
+    m_createdFully = true;
+}
+
+QString TmainFm::appVersion() const
+{
+    return ZvVersionInfo1 ? ZvVersionInfo1->GetValue(2) : QString();
+}
+
+const QPixmap& TmainFm::picture(HostPicture which) const
+{
+    switch (which) {
+    case HostPicture::ToolsbarBackground:
+        return ToolsbarBackground;
+    case HostPicture::SearchbarBackground:
+        return SearchbarBackground;
+    case HostPicture::GroupBackground:
+        return GroupBackground;
+    case HostPicture::ItemBackground0:
+        return ItemBackground0;
+    case HostPicture::ItemBackground1:
+        break;
+    }
+    return ItemBackground1;
+}
+
+void TmainFm::setTaskCounts(int privateTasks, int publicTasks)
+{
+    PrivateTasks = privateTasks;
+    PublicTasks = publicTasks;
+}
+
+void TmainFm::setMemoCounts(int privateMemos, int publicMemos)
+{
+    PrivateMemos = privateMemos;
+    PublicMemos = publicMemos;
+}
+
+bool TmainFm::busy() const
+{
+    return IoBusy();
+}
+
+TZvSharedActions TmainFm::sharedActions() const
+{
+    TZvSharedActions a;
+    a.DbBackup = Action_DbBackup;
+    a.DbRestore = Action_DbRestore;
+    a.Import = Action_Import;
+    if (commonDm) {
+        a.Options = commonDm->Action_Options;
+        a.StayOnTop = commonDm->Action_UiStayOnTop;
+        a.UiClose = commonDm->Action_UiClose;
+        a.Help = {commonDm->HelpContents1, nullptr, commonDm->Action_Contact, commonDm->Action_Suggestion, nullptr,
+                  commonDm->Action_Website, commonDm->Action_Update, commonDm->Action_Resources, nullptr,
+                  commonDm->Action_About};
+    }
+    return a;
+}
+
+TZvFrame* TmainFm::ActiveFrame() const
+{
+    return PageControl1->currentIndex() == 1 ? MemoFrame.data() : TaskFrame.data();
+}
+
+void TmainFm::InstallMenus(TZvFrame* frame)
+{
+    // Refill the one menu bar: replacing it would delete the bar and its menus.
+    QMenuBar* bar = menuBar();
+    bar->clear();
+    if (!frame)
+        return;
+    for (QMenu* menu : frame->MainMenuMenus())
+        bar->addMenu(menu);
+}
+
+void TmainFm::postToFrame(TZvFrame* frame, int message)
+{
+    PostZvMessage(frame, message);
+}
+
+void TmainFm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (FirstShow && !event->spontaneous())
+        Guarded([this] { firstShow(); });
+}
+
+void TmainFm::firstShow()
+{
+    FirstShow = false;
+    auto place = [](QWidget* tab, TZvFrame* frame) {
+        auto* layout = new QVBoxLayout(tab);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(frame);
+    };
+    if (g_taskFactory) {
+        TaskFrame = g_taskFactory(this, TabSheet_task);
+        place(TabSheet_task, TaskFrame);
+        postToFrame(TaskFrame, WM_FRAME_INIT);
+    }
+    if (g_memoFactory) {
+        MemoFrame = g_memoFactory(this, TabSheet_memo);
+        place(TabSheet_memo, MemoFrame);
+        postToFrame(MemoFrame, WM_FRAME_INIT);
+    }
+    postToFrame(TaskFrame, WM_FRAME_ACTIVATE);
+    updateTrayCommands();
+    setWindowTitle(kAppTitle);
+    if (commonDm)
+        commonDm->StartupChecks();
+}
+
+void TmainFm::onHiddenToTray()
+{
+    if (Exiting)
+        return;
+    ZvFormState1->SaveState();
+    if (!Timer_balloon->isActive()) {
+        ZvTrayIcon1->ShowBalloonHint(kAppTitle, mtr("Click here to open!"), 1, 10);
+        Timer_balloon->start();
+    }
+}
+
+void TmainFm::onRestored(bool wasHidden)
+{
+    if (wasHidden && !FirstShow && AddOpenEn)
+        postToFrame(ActiveFrame(), WM_ADD_ITEM);
+}
+
+void TmainFm::onTabChanged(int index)
+{
+    if (m_switchingTabQuietly)
+        return;
+    postToFrame(index == 1 ? MemoFrame.data() : TaskFrame.data(), WM_FRAME_ACTIVATE);
+}
+
+void TmainFm::onTrayAddTask()
+{
+    if (IoBusy())
+        return;
+    ZvTrayIcon1->Restore();
+    m_switchingTabQuietly = true;
+    PageControl1->setCurrentIndex(0);
+    m_switchingTabQuietly = false;
+    postToFrame(TaskFrame, WM_ADD_ITEM);
+}
+
+void TmainFm::onTrayAddMemo()
+{
+    if (IoBusy())
+        return;
+    ZvTrayIcon1->Restore();
+    m_switchingTabQuietly = true;
+    PageControl1->setCurrentIndex(1);
+    m_switchingTabQuietly = false;
+    postToFrame(MemoFrame, WM_ADD_ITEM);
+}
+
+void TmainFm::onTrayPasteTask()
+{
+    if (!IoBusy() && TaskFrame)
+        TaskFrame->PasteFromTray();
+}
+
+void TmainFm::onTrayPasteMemo()
+{
+    if (!IoBusy() && MemoFrame)
+        MemoFrame->PasteFromTray();
+}
+
+void TmainFm::updateTrayCommands()
+{
+    // Until a frame exists its tray commands are shown disabled: the clipboard's text is
+    // never silently dropped.
+    Action_AddTask->setEnabled(TaskFrame);
+    Action_PasteTask->setEnabled(TaskFrame);
+    Action_AddMemo->setEnabled(MemoFrame);
+    Action_PasteMemo->setEnabled(MemoFrame);
+}
+
+void TmainFm::reloadFrames()
+{
+    postToFrame(TaskFrame, WM_FRAME_INIT);
+    postToFrame(MemoFrame, WM_FRAME_INIT);
+}
+
+void TmainFm::onDbBackup()
+{
+    if (IoDm && !IoBusy())
+        IoDm->BackupDatabase();
+}
+
+void TmainFm::onDbRestore()
+{
+    if (IoDm && !IoBusy() && IoDm->RestoreDatabase())
+        reloadFrames();
+}
+
+void TmainFm::onImport()
+{
+    if (IoDm && !IoBusy() && IoDm->ImportDatabase())
+        reloadFrames();
+}
+
+void TmainFm::customEvent(QEvent* event)
+{
+    if (int(event->type()) == WM_UPDATE_PROMPT)
+        Guarded([] { TcommonDm::ShowUpdatePrompt(); });
+    QMainWindow::customEvent(event);
+}
+
+void TmainFm::closeEvent(QCloseEvent* event)
+{
+    // Only our own Exit gets here with the tray component's consent; without a tray
+    // host a close request ends the program the way Exit does, so nothing is stranded.
+    if (!m_exitDone) {
+        event->ignore();
+        Guarded([this] { ExitProgram(); });
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TmainFm::ExitProgram()
+{
+    if (m_exitDone)
+        return;
+    if (IoBusy()) {
+        // A backup, restore or import is running: Exit comes once it has ended.
+        QTimer::singleShot(200, this, [this] { Guarded([this] { ExitProgram(); }); });
+        return;
+    }
+    Exiting = true;
+    ZvFormState1->SaveState();
+    if (MemoFrame)
+        MemoFrame->FinishEditing();
+    if (TaskFrame)
+        TaskFrame->FinishEditing();
+    delete MemoFrame.data();
+    delete TaskFrame.data();
+    ADOConnection1.checkpoint();
+    m_exitDone = true;
+    ZvTrayIcon1->setAllowClose(true);
+    close();
+    QCoreApplication::exit(0);
+}
+
+void TmainFm::BringForwardFromSecondStart()
+{
+    // A window hidden in the tray stays hidden; a shown one comes to the front.
+    if (!isVisible())
+        return;
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+} // namespace zv

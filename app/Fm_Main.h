@@ -1,0 +1,146 @@
+#pragma once
+
+#include "ZvDateTime.h"
+#include "ZvDb.h"
+#include "ZvFrame.h"
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <QPointer>
+
+class QAction;
+class QMenu;
+class QTabWidget;
+class QTimer;
+
+namespace zv {
+
+class TZvTrayIcon;
+class TZvFormState;
+class TZvVersionInfo;
+class TZVHHComp;
+class TIoDm;
+class TcommonDm;
+
+// The one main window: its two tabs host the task and memo frames; it owns the
+// connection, the shared pictures, the settings-file path and the tray icon.
+class TmainFm : public QMainWindow, public TZvFrameHost
+{
+    Q_OBJECT
+public:
+    explicit TmainFm(const QString& programFolder, QWidget* parent = nullptr);
+    ~TmainFm() override;
+
+    // ---- Shared state read by the other units ----
+    QString ProgramFolder; // ends with "/"
+    QString ConfFile;
+    QString AlarmSound;
+    int HintSize = 20;
+    bool AddOpenEn = false;
+    bool RunMinimizedEn = false;
+    bool VisitWebEn = true;
+    TDateTime VisitWeb = 0;
+    bool FirstShow = true;
+    bool Exiting = false;
+
+    QPixmap ToolsbarBackground, SearchbarBackground, GroupBackground, ItemBackground0, ItemBackground1;
+
+    int PrivateTasks = 0, PublicTasks = 0, PrivateMemos = 0, PublicMemos = 0;
+
+    TADOConnection ADOConnection1;
+
+    TZvTrayIcon* ZvTrayIcon1 = nullptr;
+    TZvFormState* ZvFormState1 = nullptr;
+    TZvVersionInfo* ZvVersionInfo1 = nullptr;
+    TZVHHComp* ZVHHComp1 = nullptr;
+
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet_task = nullptr;
+    QWidget* TabSheet_memo = nullptr;
+    QPointer<TZvFrame> TaskFrame;
+    QPointer<TZvFrame> MemoFrame;
+
+    QAction* Action_AddTask = nullptr;
+    QAction* Action_PasteTask = nullptr;
+    QAction* Action_AddMemo = nullptr;
+    QAction* Action_PasteMemo = nullptr;
+    QAction* Action_Exit = nullptr;
+    QAction* Action_DbBackup = nullptr;
+    QAction* Action_DbRestore = nullptr;
+    QAction* Action_Import = nullptr;
+    QMenu* PopupMenu_Tray = nullptr;
+    QTimer* Timer_balloon = nullptr;
+
+    TIoDm* IoDm = nullptr;
+    TcommonDm* commonDm = nullptr;
+
+    // Whether the creation ran to its end (a failing step skips the later ones).
+    bool CreatedFully() const { return m_createdFully; }
+
+    // ---- TZvFrameHost ----
+    QString confFile() const override { return ConfFile; }
+    QString programFolder() const override { return ProgramFolder; }
+    QString alarmSound() const override { return AlarmSound; }
+    QString appVersion() const override;
+    int hintSize() const override { return HintSize; }
+    const QPixmap& picture(HostPicture which) const override;
+    TADOConnection& connection() override { return ADOConnection1; }
+    TZvTrayIcon* trayIcon() const override { return ZvTrayIcon1; }
+    void setTaskCounts(int privateTasks, int publicTasks) override;
+    void setMemoCounts(int privateMemos, int publicMemos) override;
+    void installMenus(TZvFrame* frame) override { InstallMenus(frame); }
+    TZvSharedActions sharedActions() const override;
+    QWidget* window() const override { return const_cast<TmainFm*>(this); }
+    bool busy() const override;
+
+    // The frame of the active tab.
+    TZvFrame* ActiveFrame() const;
+    // Installs a frame's menus as the one menu bar (refilled, never replaced).
+    void InstallMenus(TZvFrame* frame);
+
+    // The modules made after the window: the tray menu gets "&Open Zorvik Jotboard".
+    void AttachModules(TIoDm* io, TcommonDm* common);
+
+    // Runs the steps of "E&xit": placement saved, frames freed (an edit in progress is
+    // stored), window closed, event loop ended. Also used at log-off and on SIGTERM.
+    void ExitProgram();
+    // A later start of the program asked this one to come forward.
+    void BringForwardFromSecondStart();
+
+    // The frame factories: the frames come from their own units.
+    using FrameFactory = TZvFrame* (*)(TZvFrameHost* host, QWidget* tab);
+    static void setFrameFactories(FrameFactory tasks, FrameFactory memos);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void customEvent(QEvent* event) override;
+
+private:
+    void createSteps();
+    void loadPictures();
+    void createActions();
+    void firstShow();
+    void onHiddenToTray();
+    void onRestored(bool wasHidden);
+    void onTabChanged(int index);
+    void onTrayAddTask();
+    void onTrayAddMemo();
+    void onTrayPasteTask();
+    void onTrayPasteMemo();
+    void onDbBackup();
+    void onDbRestore();
+    void onImport();
+    void updateTrayCommands();
+    void postToFrame(TZvFrame* frame, int message);
+    void reloadFrames();
+
+    bool m_createdFully = false;
+    bool m_switchingTabQuietly = false;
+    bool m_exitDone = false;
+};
+
+// The one main window instance.
+extern TmainFm* mainFm;
+
+} // namespace zv

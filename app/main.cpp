@@ -1,0 +1,90 @@
+// Zorvik Jotboard: program start.
+#include "Dm_Common.h"
+#include "Dm_Io.h"
+#include "Fm_Main.h"
+#include "ZvFrameFactories.h"
+#include "ZvGuard.h"
+#include "ZvSingleInstance.h"
+#include "ZvUiHandlers.h"
+
+#include <QApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+// SIGTERM (and SIGHUP, SIGINT) run the steps of Exit on the event loop, so an edit in
+// progress and the window's placement are stored.
+void watchTerminationSignals(QObject* owner, std::function<void()> onExit)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [notifier, onExit] {
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
+        notifier->setEnabled(false);
+        onExit();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Wayland lets a program neither place its window nor raise another process's
+    // window: prefer X (XWayland included) when a display is there.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(zv::kAppTitle);
+    QApplication::setApplicationDisplayName(zv::kAppTitle);
+    QApplication::setDesktopFileName(QStringLiteral("zorvik-jotboard"));
+    // A dialog or message box closed while the window is in the tray must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    zv::InstallDesktopHandlers();
+
+    const QString folder = zv::ProgramFolder();
+    zv::TSingleInstance instance(zv::kAppTitle, folder);
+    if (instance.ActivateRunningInstance())
+        return 0;
+    instance.Listen();
+
+    zv::RegisterFrames();
+    auto* main = new zv::TmainFm(folder);
+    auto* io = new zv::TIoDm(&main->ADOConnection1, main, main);
+    auto* common = new zv::TcommonDm(main, main);
+    main->AttachModules(io, common);
+
+    QObject::connect(&instance, &zv::TSingleInstance::activateRequested, main,
+                     [main] { zv::Guarded([main] { main->BringForwardFromSecondStart(); }); });
+    watchTerminationSignals(main, [main] { zv::Guarded([main] { main->ExitProgram(); }); });
+    // Ending the desktop session stores everything and never holds the session up.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, main, [main](QSessionManager&) {
+        zv::Guarded([main] { main->ExitProgram(); });
+    });
+
+    main->show();
+    const int rc = app.exec();
+    delete main;
+    return rc;
+}

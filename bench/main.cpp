@@ -1,0 +1,28 @@
+// The benchmark program: generates large data and prints the figures of each area.
+//   zvbench [tree|interchange|tasks|all] [options of that area]
+#include <QByteArray>
+#include <cstdio>
+#include <cstring>
+
+int benchTree(int argc, char** argv);
+int benchInterchange(int argc, char** argv);
+int benchTasks(int argc, char** argv);
+
+int main(int argc, char** argv)
+{
+    const char* area = argc > 1 ? argv[1] : "all";
+    if (std::strcmp(area, "tree") == 0)
+        return benchTree(argc - 1, argv + 1);
+    if (std::strcmp(area, "interchange") == 0)
+        return benchInterchange(argc - 1, argv + 1);
+    if (std::strcmp(area, "tasks") == 0)
+        return benchTasks(argc - 1, argv + 1);
+    if (std::strcmp(area, "all") == 0) {
+        int rc = benchTree(argc - 1, argv + 1);
+        rc |= benchTasks(argc - 1, argv + 1);
+        rc |= benchInterchange(argc - 1, argv + 1);
+        return rc;
+    }
+    std::fprintf(stderr, "usage: zvbench [tree|interchange|tasks|all]\n");
+    return 2;
+}

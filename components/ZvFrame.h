@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QList>
+#include <QPixmap>
+#include <QWidget>
+
+class QAction;
+class QMenu;
+
+namespace zv {
+
+class TADOConnection;
+class TZvTrayIcon;
+class TZvFrame;
+
+// The commands of the shared-actions module and the main window that the frames put in
+// their menus. Any of them may be missing (a test host); the frames then leave them out.
+struct TZvSharedActions
+{
+    QAction* Options = nullptr;
+    QAction* DbBackup = nullptr;
+    QAction* DbRestore = nullptr;
+    QAction* Import = nullptr;
+    QAction* StayOnTop = nullptr;
+    QAction* UiClose = nullptr;
+    QList<QAction*> Help; // the Help menu's items; a null entry is a separator
+};
+
+enum class HostPicture
+{
+    ToolsbarBackground,
+    SearchbarBackground,
+    GroupBackground,
+    ItemBackground0,
+    ItemBackground1
+};
+
+// What a frame reads from the window that hosts it. The main window implements it;
+// frame tests supply a small host of their own.
+class TZvFrameHost
+{
+public:
+    virtual ~TZvFrameHost() = default;
+    virtual QString confFile() const = 0;
+    virtual QString programFolder() const = 0;
+    virtual QString alarmSound() const = 0;
+    virtual QString appVersion() const = 0;
+    virtual int hintSize() const = 0;
+    virtual const QPixmap& picture(HostPicture which) const = 0;
+    virtual TADOConnection& connection() = 0;
+    virtual TZvTrayIcon* trayIcon() const = 0; // may be null
+    virtual void setTaskCounts(int privateTasks, int publicTasks) = 0;
+    virtual void setMemoCounts(int privateMemos, int publicMemos) = 0;
+    virtual void installMenus(TZvFrame* frame) = 0;
+    virtual TZvSharedActions sharedActions() const = 0;
+    virtual QWidget* window() const = 0;
+    // A backup, restore or import is running: the frames' commands and timers hold off.
+    virtual bool busy() const = 0;
+};
+
+// What the main window needs of the frames on its two tabs. The frames handle the
+// posted messages 2024, 2025, 2034, 2035 and 2036 themselves (customEvent).
+class TZvFrame : public QWidget
+{
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+
+    // The menus the frame installs as the main window's menu bar when it is activated.
+    virtual QList<QMenu*> MainMenuMenus() const = 0;
+    // The tray's Paste command: the clipboard text becomes one new item.
+    virtual void PasteFromTray() = 0;
+    // Exit and session end: an edit in progress is stored.
+    virtual void FinishEditing() = 0;
+};
+
+} // namespace zv

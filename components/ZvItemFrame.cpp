@@ -1,0 +1,789 @@
+#include "ZvItemFrame.h"
+
+#include "ZvColors.h"
+#include "ZvGuard.h"
+#include "ZvIniFile.h"
+#include "ZvMessages.h"
+#include "ZvStatusBar.h"
+#include "ZvSystem.h"
+#include "ZvTray.h"
+#include "ZvTree.h"
+#include "pU_Funcs.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace zv {
+
+namespace {
+
+QString ftr(const char* text)
+{
+    return QCoreApplication::translate("TZvItemFrame", text);
+}
+
+// A tool bar with a picture stretched behind its buttons.
+class TPictureToolBar : public QToolBar
+{
+public:
+    TPictureToolBar(const QPixmap* picture, QWidget* parent) : QToolBar(parent), m_picture(picture)
+    {
+        setMovable(false);
+        setFloatable(false);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        if (m_picture && !m_picture->isNull()) {
+            QPainter p(this);
+            p.drawPixmap(rect(), *m_picture);
+            return;
+        }
+        QToolBar::paintEvent(event);
+    }
+
+private:
+    const QPixmap* m_picture;
+};
+
+const QStringList& statusTips()
+{
+    static const QStringList tips = {
+        ftr("Ctrl+Enter: Finish edit."),
+        ftr("Esc: Cancel edit."),
+        ftr("Mouse double click blank: shortcut add."),
+        ftr("Enter: add a new item."),
+        ftr("Ctrl+Enter: add a new Child item."),
+        ftr("Ctrl+F12: Minimize window."),
+    };
+    return tips;
+}
+
+constexpr int kGrayText = int(0xFF000011);
+constexpr int kWindowText = int(0xFF000008);
+constexpr int kInfoBackground = int(0xFF000018);
+
+} // namespace
+
+TZvItemFrame::TZvItemFrame(TZvFrameHost* host, const TZvFrameTraits& traits, QWidget* parent)
+    : TZvFrame(parent), m_host(host), m_traits(traits)
+{
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPixelSize(13);
+    setFont(f);
+
+    ADOQuery1 = std::make_unique<TADOQuery>(&host->connection());
+    ADOQuery2 = std::make_unique<TADOQuery>(&host->connection());
+
+    ToolBar_Top = new TPictureToolBar(&host->picture(HostPicture::ToolsbarBackground), this);
+    ToolBar_Top->setIconSize(QSize(22, 22));
+    ToolBar_Bottom = new TPictureToolBar(&host->picture(HostPicture::SearchbarBackground), this);
+    ToolBar_Bottom->setIconSize(QSize(16, 16));
+
+    m_tree = new TZvTree(this);
+    m_tree->setToolTip(traits.treeHint);
+
+    Panel_tip = new QFrame(this);
+    Panel_tip->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    Panel_tip->setAutoFillBackground(true);
+    QPalette tipPalette = Panel_tip->palette();
+    tipPalette.setColor(QPalette::Window, ZvSystemColor(0xE1FFFF));
+    Panel_tip->setPalette(tipPalette);
+    Image_Tip = new QLabel(Panel_tip);
+    Image_Tip->setGeometry(4, 4, 16, 16);
+    label_tip = new QLabel(Panel_tip);
+    label_tip->move(24, 4);
+    label_tip->setWordWrap(true);
+    label_tip->setCursor(Qt::PointingHandCursor);
+    QFont tipFont = label_tip->font();
+    tipFont.setUnderline(true);
+    label_tip->setFont(tipFont);
+    QPalette labelPalette = label_tip->palette();
+    labelPalette.setColor(QPalette::WindowText, Qt::blue);
+    label_tip->setPalette(labelPalette);
+    label_tip->installEventFilter(this);
+    Panel_tip->installEventFilter(this);
+    Panel_tip->hide();
+
+    Edt_Search = new QLineEdit(this);
+    Edt_Search->setToolTip(ftr("Input search string"));
+    Edt_Search->installEventFilter(this);
+    Btn_Search = new QToolButton(this);
+    Btn_Search->setAutoRaise(true);
+    Btn_Search->setIcon(ZvImage(traits.images16, traits.searchIdleImage));
+    connect(Edt_Search, &QLineEdit::textChanged, this,
+            [this](const QString& text) { Guarded([&] { searchChange(text); }); });
+    connect(Btn_Search, &QToolButton::clicked, this, [this] { Guarded([this] { searchButton(); }); });
+
+    ZvStatusBar1 = new TZvStatusBar(this, {21, 50});
+    StatusImage = new QLabel;
+    StatusImage->setFixedSize(16, 16);
+    StatusImage->setPixmap(ZvPixmap(traits.images16, traits.tipIcons.value(1, 0), 16));
+    ZvStatusBar1->addPanelWidget(0, StatusImage);
+
+    Timer_HotDelay = new QTimer(this);
+    Timer_HotDelay->setInterval(300);
+    connect(Timer_HotDelay, &QTimer::timeout, this, [this] { Guarded([this] { onHotDelay(); }); });
+
+    wireTree();
+}
+
+TZvItemFrame::~TZvItemFrame() = default;
+
+void TZvItemFrame::BuildLayout(QWidget* rangeBox, QAction* leadingSearchAction)
+{
+    if (leadingSearchAction) ToolBar_Bottom->addAction(leadingSearchAction);
+    if (rangeBox) {
+        ToolBar_Bottom->addWidget(rangeBox);
+        ToolBar_Bottom->addSeparator();
+    }
+    ToolBar_Bottom->addWidget(Edt_Search);
+    ToolBar_Bottom->addWidget(Btn_Search);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(ToolBar_Top);
+    layout->addWidget(m_tree, 1);
+    layout->addWidget(Panel_tip);
+    layout->addWidget(ToolBar_Bottom);
+    layout->addWidget(ZvStatusBar1);
+    ToolBar_Bottom->installEventFilter(this);
+}
+
+void TZvItemFrame::wireTree()
+{
+    TZvTreeEvents& e = m_tree->events;
+    e.GetText = [this](TZvNode* n) -> QString {
+        const TZvItemRef r = Item(n);
+        if (r.content->isEmpty() && n != editNode) return ftr("Input content here");
+        return *r.content;
+    };
+    e.MeasureItem = [this](TZvNode* n) { return MeasureNode(n); };
+    e.Editing = [this](TZvNode* n, int column) {
+        bool allowed = false;
+        onEditing(n, column, allowed);
+        return allowed;
+    };
+    e.NewText = [this](TZvNode* n, const QString& text) { StoreNewText(n, text); };
+    e.Edited = [this](TZvNode* n) { onEdited(n); };
+    e.EditCancelled = [this](TZvNode* n) { onEditCancelled(n); };
+    e.KeyDown = [this](QKeyEvent* ev) { return onKeyDown(ev); };
+    e.DblClick = [this] {
+        if (!m_tree->nodeAt(QPoint(mouseX, mouseY)) && !editNode) PostZvMessage(this, WM_ADD_ITEM);
+    };
+    e.MouseMove = [this](const QPoint& p) {
+        mouseX = p.x();
+        mouseY = p.y();
+    };
+    e.Expanded = [this](TZvNode* n) { StoreExpandFlag(n, true); };
+    e.Collapsed = [this](TZvNode* n) { StoreExpandFlag(n, false); };
+    e.HotChange = [this](TZvNode* n) { onHotChange(n); };
+    e.Change = [this](TZvNode* n) {
+        UpdateActions();
+        OnSelectionChange(n);
+    };
+    e.CompareNodes = [this](TZvNode* a, TZvNode* b) {
+        if (!a || !b) return 0;
+        return CompareContent(*Item(a).content, *Item(b).content);
+    };
+    e.DragAllowed = [](TZvNode*) { return true; };
+    e.DragOver = [this](TZvNode* n) { return onDragOver(n); };
+    e.DragDrop = [this](TZvNode* n) { onDragDrop(n); };
+    e.FreeNode = [this](TZvNode* n) {
+        m_pendingRemoval.remove(n);
+        if (editNode == n) editNode = nullptr;
+        if (hotNode == n) hotNode = nullptr;
+    };
+}
+
+// ---- editing ------------------------------------------------------------------------------
+
+void TZvItemFrame::onEditing(TZvNode* node, int column, bool& allowed)
+{
+    if (editNode) {
+        allowed = true;
+        UpdateActions();
+        return;
+    }
+    allowed = false;
+    if (node && column == 0 && !Busy()) {
+        editNode = node;
+        m_tree->invalidateNode(node);
+        PostStartEdit();
+    }
+}
+
+void TZvItemFrame::PostStartEdit()
+{
+    PostZvMessage(this, WM_START_EDIT);
+}
+
+void TZvItemFrame::onEdited(TZvNode* node)
+{
+    if (node) {
+        editNode = nullptr;
+        const TZvItemRef r = Item(node);
+        if (r.id->isEmpty() && r.content->isEmpty()) {
+            m_pendingRemoval.insert(node);
+            PostZvMessage(this, WM_REMOVE_NODE, node);
+        } else {
+            m_tree->invalidateNode(node);
+            m_tree->repaintNode(node);
+            m_tree->clearNodeSelection();
+            m_tree->setSelected(node, true);
+            ShowTip(0);
+        }
+    }
+    UpdateActions();
+}
+
+void TZvItemFrame::onEditCancelled(TZvNode*)
+{
+    if (editNode) {
+        TZvNode* n = editNode;
+        editNode = nullptr;
+        if (Item(n).id->isEmpty()) {
+            m_pendingRemoval.insert(n);
+            PostZvMessage(this, WM_REMOVE_NODE, n);
+        } else {
+            m_tree->invalidateNode(n);
+            m_tree->repaintNode(n);
+            ShowTip(0);
+        }
+    }
+    UpdateActions();
+}
+
+void TZvItemFrame::onRemoveNode(TZvNode* node)
+{
+    // The node may have gone meanwhile (a reload, a delete): only a node still waiting
+    // for its removal is removed.
+    if (!m_pendingRemoval.contains(node)) return;
+    m_pendingRemoval.remove(node);
+    if (m_traits.tipBeforeRemove) {
+        ShowTip(0);
+        m_tree->deleteNode(node);
+    } else {
+        m_tree->deleteNode(node);
+        ShowTip(0);
+    }
+}
+
+void TZvItemFrame::FinishEditing()
+{
+    if (editNode && m_tree->isEditing()) m_tree->endEdit();
+}
+
+void TZvItemFrame::CancelEditFirst()
+{
+    if (!editNode) return;
+    if (m_tree->isEditing())
+        m_tree->cancelEdit();
+    else
+        onEditCancelled(editNode);
+}
+
+TZvNode* TZvItemFrame::AppendNewNode(TZvNode* parent, std::unique_ptr<TZvNodeData> record)
+{
+    TZvNode* n = m_tree->addChild(parent, std::move(record));
+    m_tree->setAlignment(n, 0);
+    m_tree->setMultiLine(n, true);
+    return n;
+}
+
+// ---- posted messages ----------------------------------------------------------------------
+
+void TZvItemFrame::customEvent(QEvent* event)
+{
+    switch (int(event->type())) {
+    case WM_FRAME_INIT:
+        Guarded([this] { InitFrame(); });
+        break;
+    case WM_FRAME_ACTIVATE:
+        Guarded([this] { ActivateFrame(); });
+        break;
+    case WM_ADD_ITEM:
+        Guarded([this] {
+            if (!Busy()) AddItemExecute();
+        });
+        break;
+    case WM_START_EDIT:
+        Guarded([this] {
+            if (!editNode) return;
+            ShowTip(m_traits.editTipKind);
+            m_tree->startEdit(editNode);
+        });
+        break;
+    case WM_REMOVE_NODE:
+        Guarded([&] { onRemoveNode(static_cast<TZvNode*>(static_cast<ZvMessageEvent*>(event)->wParam())); });
+        break;
+    default:
+        break;
+    }
+    TZvFrame::customEvent(event);
+}
+
+void TZvItemFrame::ActivateFrame()
+{
+    m_host->installMenus(this);
+    m_tree->sortTree(sortAscending);
+    if (!focusedOnce) {
+        m_tree->setFocus();
+        focusedOnce = true;
+    }
+}
+
+bool TZvItemFrame::Busy() const
+{
+    return m_host->busy();
+}
+
+// ---- keys -----------------------------------------------------------------------------------
+
+bool TZvItemFrame::onKeyDown(QKeyEvent* event)
+{
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (Busy()) return true;
+        if (ctrl)
+            AddChildExecute();
+        else
+            AddItemExecute();
+        return true;
+    case Qt::Key_Delete:
+        if (!Busy()) DeleteExecute();
+        return true;
+    case Qt::Key_C:
+        if (!ctrl) return false;
+        CopyExecute();
+        return true;
+    case Qt::Key_V:
+        if (!ctrl) return false;
+        if (!Busy()) PasteExecute();
+        return true;
+    case Qt::Key_F12:
+        if (!ctrl) return false;
+        if (TZvTrayIcon* tray = m_host->trayIcon()) tray->Minimize();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---- display ----------------------------------------------------------------------------------
+
+QString TZvItemFrame::ListViewText(TZvNode* node, const QString& text) const
+{
+    const QString body = node == hotNode ? text : SingleLine(text);
+    if (node->level() > 0)
+        return QStringLiteral("(%1)").arg(node->index() + 1) + m_traits.subNumberSuffix + body;
+    return QStringLiteral("%1. ").arg(node->index() + 1) + body;
+}
+
+int TZvItemFrame::MeasureNode(TZvNode* node) const
+{
+    const int line = m_tree->textHeight(node, QStringLiteral("l"));
+    int h;
+    if (ListViewOn() && node != hotNode && node != editNode)
+        h = m_tree->textHeight(node, QStringLiteral("1")) + 4;
+    else
+        h = m_tree->textHeight(node, QString()) + 4;
+    if (node == editNode) {
+        h = std::max(h, 4 * line + 4);
+        h = std::min(h, m_tree->viewport()->height() - line);
+    } else {
+        h = std::max(h, line + 4);
+    }
+    return h;
+}
+
+void TZvItemFrame::PaintBackground(TZvNode* node, QPainter* painter, const QRect& rect, int ownColor) const
+{
+    if (node == editNode) return;
+    if (node == m_tree->hotNode()) {
+        painter->fillRect(rect, ZvSystemColor(kInfoBackground));
+        return;
+    }
+    if (ownColor != 0) {
+        painter->fillRect(rect, ZvSystemColor(ownColor));
+        return;
+    }
+    HostPicture which = HostPicture::GroupBackground;
+    if (node->level() == 0)
+        which = node->index() % 2 == 0 ? HostPicture::ItemBackground0 : HostPicture::ItemBackground1;
+    const QPixmap& picture = m_host->picture(which);
+    if (!picture.isNull()) painter->drawPixmap(rect, picture);
+}
+
+void TZvItemFrame::onHotChange(TZvNode* node)
+{
+    if (!ListViewOn()) return;
+    Timer_HotDelay->stop();
+    if (node) Timer_HotDelay->start();
+}
+
+void TZvItemFrame::onHotDelay()
+{
+    Timer_HotDelay->stop();
+    TZvNode* current = m_tree->hotNode();
+    if (current == hotNode) return;
+    TZvNode* former = hotNode;
+    hotNode = current;
+    if (hotNode) m_tree->invalidateNode(hotNode);
+    if (former) m_tree->invalidateNode(former);
+}
+
+// ---- tip panel and status bar ------------------------------------------------------------------
+
+void TZvItemFrame::ShowTip(int kind)
+{
+    if (kind == 0 && m_tree->visibleCount() == 0) kind = m_traits.emptyTipKind;
+    tipKind = kind;
+    if (kind <= 0) {
+        Panel_tip->hide();
+        label_tip->clear();
+        return;
+    }
+    label_tip->setText(m_traits.tipTexts.value(kind));
+    const int icon = m_traits.tipIcons.value(kind, -1);
+    Image_Tip->setPixmap(icon >= 0 ? ZvPixmap(m_traits.images16, icon, 16) : QPixmap());
+    Panel_tip->show();
+    relayoutTip();
+}
+
+void TZvItemFrame::relayoutTip()
+{
+    if (!Panel_tip->isVisible() && !Panel_tip->isVisibleTo(this)) return;
+    const int width = std::max(40, Panel_tip->width() - label_tip->x());
+    label_tip->setFixedWidth(width);
+    const int height = label_tip->heightForWidth(width) > 0 ? label_tip->heightForWidth(width)
+                                                            : label_tip->sizeHint().height();
+    label_tip->setFixedHeight(height);
+    Panel_tip->setFixedHeight(height + 8);
+}
+
+void TZvItemFrame::ShowRandomStatusTip()
+{
+    StatusImage->show();
+    const QStringList& tips = statusTips();
+    ZvStatusBar1->setPanelText(1, tips.at(int(QRandomGenerator::global()->bounded(tips.size()))));
+}
+
+// ---- search box ------------------------------------------------------------------------------------
+
+QString TZvItemFrame::Trimmed(const QString& text) const
+{
+    return TrimBoth(text);
+}
+
+void TZvItemFrame::ResetSearchBox()
+{
+    searchActive = false;
+    QPalette p = Edt_Search->palette();
+    p.setColor(QPalette::Text, ZvSystemColor(kGrayText));
+    Edt_Search->setPalette(p);
+    Edt_Search->setText(ftr("  Search..."));
+    Btn_Search->setIcon(ZvImage(m_traits.images16, m_traits.searchIdleImage));
+    Btn_Search->setToolTip(QString());
+}
+
+void TZvItemFrame::searchEnter()
+{
+    if (searchActive) return;
+    Edt_Search->clear();
+    QPalette p = Edt_Search->palette();
+    p.setColor(QPalette::Text, ZvSystemColor(kWindowText));
+    Edt_Search->setPalette(p);
+    searchActive = true;
+    Btn_Search->setIcon(ZvImage(m_traits.images16, m_traits.searchActiveImage));
+    Btn_Search->setToolTip(ftr("Clear search"));
+}
+
+void TZvItemFrame::searchExit()
+{
+    if (!Trimmed(Edt_Search->text()).isEmpty()) return;
+    ResetSearchBox();
+}
+
+void TZvItemFrame::searchChange(const QString& text)
+{
+    searchText = Trimmed(text);
+    Filter();
+}
+
+void TZvItemFrame::searchButton()
+{
+    if (searchActive) {
+        Edt_Search->clear();
+        searchExit();
+        Filter();
+        m_tree->setFocus();
+    } else {
+        Edt_Search->setFocus();
+    }
+}
+
+void TZvItemFrame::layoutSearchBar()
+{
+    Edt_Search->setFixedWidth(std::max(40, SearchBoxWidth()));
+}
+
+bool TZvItemFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Edt_Search) {
+        if (event->type() == QEvent::FocusIn)
+            Guarded([this] { searchEnter(); });
+        else if (event->type() == QEvent::FocusOut)
+            Guarded([this] { searchExit(); });
+        else if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Escape) {
+                Guarded([this] { searchButton(); });
+                return true;
+            }
+            if (key->key() == Qt::Key_A && (key->modifiers() & Qt::ControlModifier)) {
+                Edt_Search->selectAll();
+                return true;
+            }
+        }
+    } else if (watched == label_tip && event->type() == QEvent::MouseButtonRelease) {
+        const int kind = tipKind;
+        Guarded([this, kind] { TipClicked(kind); });
+        return true;
+    } else if (watched == Panel_tip && event->type() == QEvent::Resize) {
+        relayoutTip();
+    } else if (watched == ToolBar_Bottom && event->type() == QEvent::Resize) {
+        layoutSearchBar();
+    }
+    return TZvFrame::eventFilter(watched, event);
+}
+
+void TZvItemFrame::resizeEvent(QResizeEvent* event)
+{
+    TZvFrame::resizeEvent(event);
+    layoutSearchBar();
+}
+
+// ---- sort, selection, clipboard -------------------------------------------------------------
+
+int TZvItemFrame::CompareContent(const QString& a, const QString& b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        ushort x = a.at(i).unicode();
+        ushort y = b.at(i).unicode();
+        if (x >= 'a' && x <= 'z') x = ushort(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = ushort(y - 'a' + 'A');
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+std::vector<TZvNode*> TZvItemFrame::SelectedInTreeOrder() const
+{
+    return m_tree->selectedNodes();
+}
+
+QString TZvItemFrame::SelectionText() const
+{
+    QString text;
+    for (TZvNode* n : m_tree->selectedNodes()) {
+        if (!text.isEmpty()) text += QLatin1Char('\r');
+        text += *Item(n).content;
+    }
+    return text;
+}
+
+void TZvItemFrame::CopyExecute()
+{
+    const QString text = SelectionText();
+    if (!text.isEmpty()) ClipboardSeam::setText(text);
+}
+
+void TZvItemFrame::SelectAllExecute()
+{
+    m_tree->setFocus();
+    m_tree->selectAllVisible();
+}
+
+void TZvItemFrame::DeselectExecute()
+{
+    m_tree->clearNodeSelection();
+}
+
+void TZvItemFrame::ExpandAllExecute(bool expand)
+{
+    for (TZvNode* n = m_tree->firstTopLevel(); n; n = m_tree->nextSibling(n))
+        m_tree->setExpanded(n, expand);
+}
+
+void TZvItemFrame::ToggleSort(QAction* sortAction, int imageAscending, int imageDescending)
+{
+    sortAscending = !sortAscending;
+    ShowSortDirection(sortAction, imageAscending, imageDescending);
+    m_tree->sortTree(sortAscending);
+    TIniFile(m_host->confFile()).WriteBool(m_traits.iniSection, QStringLiteral("viewAscEn"), sortAscending);
+}
+
+void TZvItemFrame::ShowSortDirection(QAction* sortAction, int imageAscending, int imageDescending)
+{
+    // The button names the direction a click switches to.
+    if (sortAscending) {
+        sortAction->setIcon(ZvImage(m_traits.images16, imageAscending));
+        sortAction->setToolTip(ftr("Descending Sort"));
+    } else {
+        sortAction->setIcon(ZvImage(m_traits.images16, imageDescending));
+        sortAction->setToolTip(ftr("Ascending Sort"));
+    }
+}
+
+// ---- expanded state and moving -----------------------------------------------------------
+
+void TZvItemFrame::StoreExpandFlag(TZvNode* node, bool expanded)
+{
+    const TZvItemRef r = Item(node);
+    if (m_loading && *r.expandFlag == expanded) return;
+    if (*r.expandFlag != expanded) {
+        *r.expandFlag = expanded;
+        // A node never stored has no row to remember it in.
+        if (!r.id->isEmpty())
+            ExecQuery(*ADOQuery1,
+                      QStringLiteral("update %1 set expandFlag=%2 where %3=%4")
+                          .arg(m_traits.table, expanded ? QStringLiteral("True") : QStringLiteral("False"),
+                               m_traits.idColumn, QuoteId(*r.id)));
+    }
+    UpdateActions();
+}
+
+void TZvItemFrame::StorePid(TZvNode* node)
+{
+    const TZvItemRef r = Item(node);
+    ExecQuery(*ADOQuery1, QStringLiteral("update %1 set pid=%2 where %3=%4")
+                              .arg(m_traits.table, QuoteId(*r.pid), m_traits.idColumn, QuoteId(*r.id)));
+}
+
+bool TZvItemFrame::CanMoveUnder(TZvNode* node, TZvNode* target) const
+{
+    if (!target) return true;
+    // Under itself it would vanish, and an item with sub-items under another item would
+    // make a third level that the next start does not load.
+    if (node == target || node->childCount() > 0) return false;
+    return true;
+}
+
+bool TZvItemFrame::onDragOver(TZvNode* node)
+{
+    if (!node) return true;
+    TZvNode* first = m_tree->firstSelected();
+    if (node == first) return false;
+    TZvNode* target = node->level() > 0 ? node->parent() : node;
+    if (first && !CanMoveUnder(first, target)) return false;
+    if (node->level() == 0) m_tree->setExpanded(node, true);
+    return true;
+}
+
+void TZvItemFrame::onDragDrop(TZvNode* node)
+{
+    if (Busy() || editNode) return;
+    TZvNode* target = node && node->level() > 0 ? node->parent() : node;
+    MoveSelection(target, false);
+}
+
+void TZvItemFrame::MoveSelection(TZvNode* target, bool toFront)
+{
+    const std::vector<TZvNode*> moving = m_tree->selectedNodes();
+    for (TZvNode* s : moving) {
+        if (!CanMoveUnder(s, target)) continue; // stays where it is
+        const TZvItemRef r = Item(s);
+        if (target) {
+            if (toFront)
+                m_tree->moveToFirstChild(s, target);
+            else
+                m_tree->moveToLastChild(s, target);
+            m_tree->setExpanded(target, true);
+            *r.pid = *Item(target).id;
+        } else {
+            if (toFront)
+                m_tree->moveToFirstChild(s, nullptr);
+            else
+                m_tree->moveToLastChild(s, nullptr);
+            *r.pid = kRootId;
+        }
+        StorePid(s);
+        m_tree->setSelected(s, false);
+    }
+}
+
+void TZvItemFrame::RebuildMoveMenus(const QList<QMenu*>& menus)
+{
+    // Emptied and enabled here; the items themselves are made when a menu opens, so a
+    // selection change stays cheap with thousands of top-level items.
+    for (QMenu* m : menus) {
+        m->clear();
+        m->setEnabled(false);
+        if (!m->property("zvMoveMenu").toBool()) {
+            m->setProperty("zvMoveMenu", true);
+            connect(m, &QMenu::aboutToShow, this, [this, m] { Guarded([this, m] { fillMoveMenu(m); }); });
+        }
+    }
+    TZvNode* first = m_tree->firstSelected();
+    if (!first || editNode) return;
+    bool hasItems = first->level() > 0;
+    for (TZvNode* p = m_tree->firstTopLevel(); p && !hasItems; p = m_tree->nextSibling(p))
+        hasItems = p != first;
+    for (QMenu* m : menus)
+        m->setEnabled(hasItems);
+}
+
+QList<TZvItemFrame::MoveTarget> TZvItemFrame::MoveTargets() const
+{
+    QList<MoveTarget> targets;
+    TZvNode* first = m_tree->firstSelected();
+    if (!first) return targets;
+    if (first->level() > 0) targets.append({ftr("Root"), nullptr, false});
+    for (TZvNode* p = m_tree->firstTopLevel(); p; p = m_tree->nextSibling(p)) {
+        if (p == first || p == first->parent()) continue;
+        targets.append({*Item(p).content, p, false});
+    }
+    if (first->level() > 0) targets.insert(1, {QStringLiteral("-"), nullptr, true});
+    return targets;
+}
+
+void TZvItemFrame::fillMoveMenu(QMenu* menu)
+{
+    if (!menu->isEmpty()) return;
+    for (const MoveTarget& t : MoveTargets()) {
+        if (t.separator) {
+            menu->addSeparator();
+            continue;
+        }
+        // A caption is one line, and "&" in a text is no access key.
+        QString caption = SingleLine(t.caption);
+        caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+        QAction* a = menu->addAction(caption);
+        TZvNode* target = t.node;
+        connect(a, &QAction::triggered, this, [this, target] {
+            Guarded([this, target] {
+                if (!editNode && !Busy()) MoveSelection(target, true);
+            });
+        });
+    }
+}
+
+} // namespace zv

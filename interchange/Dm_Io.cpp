@@ -1,0 +1,440 @@
+#include "Dm_Io.h"
+
+#include "Dlg_ReplaceAsk.h"
+#include "ZvExchange.h"
+#include "ZvIoBusy.h"
+#include "ZvSystem.h"
+#include "pU_Funcs.h"
+#include "pU_XmlTry.h"
+
+#include <QCoreApplication>
+#include <QHash>
+#include <QLabel>
+#include <QSet>
+#include <QVarLengthArray>
+#include <exception>
+
+namespace zv {
+
+namespace {
+
+QString trc(const char* text)
+{
+    return QCoreApplication::translate("TIoDm", text);
+}
+
+// Rows are batched into transactions for speed; whatever was posted is committed on every
+// way out (end, error, Abort, Cancel) and before every question, so nothing posted is lost.
+class TBatch
+{
+public:
+    explicit TBatch(TADOConnection* connection) : m_connection(connection) {}
+    ~TBatch()
+    {
+        try {
+            commit();
+        } catch (const std::exception&) {
+        }
+    }
+    void begin()
+    {
+        if (!m_open) {
+            m_connection->beginBatch();
+            m_open = true;
+            m_rows = 0;
+        }
+    }
+    void commit()
+    {
+        if (m_open) {
+            m_open = false;
+            m_connection->commitBatch();
+        }
+    }
+    // After every posted row: a long run is committed in slices.
+    void posted()
+    {
+        if (++m_rows >= 2000) {
+            commit();
+            begin();
+        }
+    }
+
+private:
+    TADOConnection* m_connection;
+    bool m_open = false;
+    int m_rows = 0;
+};
+
+// The attributes of one item, each read through the path at most once (so a missing one
+// shows its box once).
+class TItemAttrs
+{
+public:
+    TItemAttrs(Txmltry& xml, QString path) : m_xml(xml), m_path(std::move(path)) {}
+    const QString& path() const { return m_path; }
+    QString get(const char* name)
+    {
+        for (const auto& entry : m_cache)
+            if (entry.first == name) return entry.second;
+        m_cache.append({name, m_xml.ReadAttr(m_path, QString::fromLatin1(name))});
+        return m_cache.back().second;
+    }
+
+private:
+    Txmltry& m_xml;
+    QString m_path;
+    QVarLengthArray<std::pair<const char*, QString>, 16> m_cache;
+};
+
+QString StoredContent(const QString& text)
+{
+    QString content = text;
+    content.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return content;
+}
+
+void setTime(TADOQuery& q, const char* column, const QString& text)
+{
+    q.FieldByName(QString::fromLatin1(column)).setAsDateTime(ParseIsoDateTime(text));
+}
+
+void setText(TADOQuery& q, const char* column, const QString& text)
+{
+    q.FieldByName(QString::fromLatin1(column)).setAsString(text);
+}
+
+// Everything after the ids, in column order.
+void writeMemoValues(TADOQuery& q, TItemAttrs& item)
+{
+    setText(q, "content", StoredContent(item.get("content")));
+    setTime(q, "assignTime", item.get("assign-time"));
+    setTime(q, "createTime", item.get("create-time"));
+    setTime(q, "editTime", item.get("edit-time"));
+}
+
+void writeTaskValues(TADOQuery& q, TItemAttrs& item)
+{
+    setText(q, "content", StoredContent(item.get("content")));
+    setText(q, "checkFlag", item.get("check-flag"));
+    setText(q, "alarmFlag", item.get("alarm-flag"));
+    setText(q, "dueFlag", item.get("due-flag"));
+    setText(q, "textColor", item.get("text-color"));
+    setText(q, "backgroundColor", item.get("background-color"));
+    setTime(q, "createTime", item.get("create-time"));
+    setTime(q, "editTime", item.get("edit-time"));
+    setTime(q, "checkTime", item.get("check-time"));
+    setTime(q, "alarmTime", item.get("alarm-time"));
+    setTime(q, "dueTime", item.get("due-time"));
+}
+
+// What differs between the memo pass and the task pass.
+struct TKind
+{
+    const char* table;
+    const char* idColumn;
+    const char* idAttr;
+    QString containerPath;
+    QString itemPath;
+    QString word; // in the question's caption
+    void (*writeValues)(TADOQuery&, TItemAttrs&);
+};
+
+TKind memoKind()
+{
+    return {"memos",
+            "mid",
+            "mid",
+            QStringLiteral("zorvik,memos"),
+            QStringLiteral("zorvik,memos,memo#"),
+            trc("memo"),
+            &writeMemoValues};
+}
+
+TKind taskKind()
+{
+    return {"tasks",
+            "tid",
+            "tid",
+            QStringLiteral("zorvik,tasks"),
+            QStringLiteral("zorvik,tasks,task#"),
+            trc("task"),
+            &writeTaskValues};
+}
+
+} // namespace
+
+TIoDm::TIoDm(TADOConnection* connection, QWidget* window, QObject* parent)
+    : QObject(parent), m_connection(connection), m_window(window),
+      m_query(std::make_unique<TADOQuery>(connection))
+{}
+
+TIoDm::~TIoDm() = default;
+
+int TIoDm::ask(const TReplaceQuestion& question)
+{
+    if (m_ask) return m_ask(question);
+    if (!m_dialog) m_dialog = new TReplaceAskDlg(m_window);
+    m_dialog->Label_Caption->setText(question.caption);
+    m_dialog->Label_oldTitle->setText(question.oldTitle);
+    m_dialog->Label_oldTime->setText(question.oldTime);
+    m_dialog->Label_newTitle->setText(question.newTitle);
+    m_dialog->Label_newTime->setText(question.newTime);
+    return m_dialog->exec();
+}
+
+bool TIoDm::BackupDatabase()
+{
+    TIoBusyScope busy;
+    const FileDialogResult chosen = FileDialogSeam::run(m_window, ExportDialogRequest());
+    if (chosen.fileName.isEmpty()) return false;
+    return BackupToFile(chosen.fileName);
+}
+
+bool TIoDm::BackupToFile(const QString& fileName)
+{
+    TIoBusyScope busy;
+    TZoneOffsetPin zone;
+    const QString suffix = ExchangeZoneSuffix();
+    TADOQuery& q = *m_query;
+    Txmltry xml;
+    StartExchangeDocument(xml, m_appVersion);
+
+    // Reading the tables is not guarded here: its errors reach the program-wide box.
+    OpenQuery(q, QStringLiteral("select count(*) as cnt from tasks"));
+    const int taskCount = q.FieldByName(QStringLiteral("cnt")).AsInteger();
+    OpenQuery(q, QStringLiteral("select * from memos"));
+    TIoProgress progress(m_window, trc("Writing the backup..."), q.RecordCount() + taskCount);
+
+    {
+        const pugi::xml_node memos = xml.FindNode(QStringLiteral("zorvik,memos"));
+        TField mid = q.FieldByName(QStringLiteral("mid"));
+        TField pid = q.FieldByName(QStringLiteral("pid"));
+        TField content = q.FieldByName(QStringLiteral("content"));
+        TField assignTime = q.FieldByName(QStringLiteral("assignTime"));
+        TField createTime = q.FieldByName(QStringLiteral("createTime"));
+        TField editTime = q.FieldByName(QStringLiteral("editTime"));
+        for (q.First(); !q.Eof(); q.Next()) {
+            if (!progress.step()) return false;
+            TMemoInfo memo;
+            memo.mid = mid.AsString();
+            memo.content = content.AsString();
+            memo.assignTime = assignTime.AsDateTime();
+            memo.createTime = createTime.AsDateTime();
+            memo.editTime = editTime.AsDateTime();
+            AppendMemoElement(memos, memo, pid.AsString(), suffix);
+        }
+    }
+
+    OpenQuery(q, QStringLiteral("select * from tasks"));
+    {
+        pugi::xml_node tasks = xml.FindNode(QStringLiteral("zorvik,tasks"));
+        const char* const textColumns[] = {"tid",       "pid",     "content",   "checkFlag",
+                                           "alarmFlag", "dueFlag", "textColor", "backgroundColor"};
+        const char* const textAttrs[] = {"tid",        "pid",      "content",    "check-flag",
+                                         "alarm-flag", "due-flag", "text-color", "background-color"};
+        const char* const timeColumns[] = {"createTime", "editTime", "checkTime", "alarmTime", "dueTime"};
+        const char* const timeAttrs[] = {"create-time", "edit-time", "check-time", "alarm-time", "due-time"};
+        std::vector<TField> texts;
+        std::vector<TField> times;
+        for (const char* c : textColumns)
+            texts.push_back(q.FieldByName(QString::fromLatin1(c)));
+        for (const char* c : timeColumns)
+            times.push_back(q.FieldByName(QString::fromLatin1(c)));
+        for (q.First(); !q.Eof(); q.Next()) {
+            if (!progress.step()) return false;
+            pugi::xml_node node = tasks.append_child("task");
+            // Straight from the columns' text: a null flag or colour becomes the empty text.
+            for (size_t i = 0; i < texts.size(); ++i) {
+                QString value = texts[i].AsString();
+                if (i == 2) value = ExchangeContentText(value);
+                const QByteArray utf8 = value.toUtf8();
+                node.append_attribute(textAttrs[i]).set_value(utf8.constData(), size_t(utf8.size()));
+            }
+            for (size_t i = 0; i < times.size(); ++i) {
+                const QByteArray utf8 = ExchangeTimeText(times[i].AsDateTime(), suffix).toUtf8();
+                node.append_attribute(timeAttrs[i]).set_value(utf8.constData(), size_t(utf8.size()));
+            }
+        }
+    }
+    q.Close();
+
+    try {
+        xml.SaveToFile(fileName, true);
+    } catch (const std::exception&) {
+        MsgError(trc("File write failure!"));
+        return false;
+    }
+    return true;
+}
+
+bool TIoDm::RestoreDatabase()
+{
+    TIoBusyScope busy;
+    const FileDialogResult chosen = FileDialogSeam::run(m_window, OpenExchangeDialogRequest());
+    if (chosen.fileName.isEmpty()) return false;
+    return RestoreFromFile(chosen.fileName);
+}
+
+bool TIoDm::ImportDatabase()
+{
+    TIoBusyScope busy;
+    const FileDialogResult chosen = FileDialogSeam::run(m_window, OpenExchangeDialogRequest());
+    if (chosen.fileName.isEmpty()) return false;
+    return ImportFromFile(chosen.fileName);
+}
+
+bool TIoDm::RestoreFromFile(const QString& fileName)
+{
+    return readFile(fileName, Mode::Restore);
+}
+
+bool TIoDm::ImportFromFile(const QString& fileName)
+{
+    return readFile(fileName, Mode::Import);
+}
+
+bool TIoDm::readFile(const QString& fileName, Mode mode)
+{
+    TIoBusyScope busy;
+    TZoneOffsetPin zone;
+    Txmltry xml;
+    try {
+        xml.LoadFromFile(fileName, true);
+    } catch (const std::exception&) {
+        MsgError(trc("File read failure!"));
+        return false;
+    }
+
+    struct DialogOwner
+    {
+        TReplaceAskDlg*& dialog;
+        ~DialogOwner()
+        {
+            delete dialog;
+            dialog = nullptr;
+        }
+    } dialogOwner{m_dialog};
+
+    try {
+        const QString app = xml.ReadAttr(QStringLiteral("zorvik"), QStringLiteral("app"));
+        if (app != kExchangeApp) throw EZvError(trc("Data mismatch: ") + app + kExchangeApp);
+        const int total =
+            xml.ChildCount(QStringLiteral("zorvik,memos")) + xml.ChildCount(QStringLiteral("zorvik,tasks"));
+        TIoProgress progress(
+            m_window, mode == Mode::Restore ? trc("Restoring the database...") : trc("Importing..."), total);
+        if (mode == Mode::Restore)
+            restoreItems(xml, progress);
+        else
+            importItems(xml, progress);
+    } catch (const std::exception& e) {
+        // The unposted row is dropped; rows posted before stay (committed on the way out).
+        try {
+            m_query->Cancel();
+        } catch (const std::exception&) {
+        }
+        const auto* error = dynamic_cast<const EZvError*>(&e);
+        MsgError(error ? error->message() : QString::fromLocal8Bit(e.what()));
+        return false;
+    }
+    return true;
+}
+
+bool TIoDm::restoreItems(Txmltry& xml, TIoProgress& progress)
+{
+    TADOQuery& q = *m_query;
+    TBatch batch(m_connection);
+    int answer = IdYes;
+    for (const TKind& kind : {memoKind(), taskKind()}) {
+        const QString table = QString::fromLatin1(kind.table);
+        const QString lookup =
+            QStringLiteral("select * from %1 where %2=").arg(table, QLatin1String(kind.idColumn));
+        const QString empty = QStringLiteral("select * from %1 where 0=1").arg(table);
+        const int n = xml.ChildCount(kind.containerPath);
+        for (int i = 0; i < n; ++i) {
+            if (!progress.step()) return false;
+            TItemAttrs item(xml, kind.itemPath + QString::number(i));
+            const QString id = item.get(kind.idAttr);
+            batch.begin();
+            OpenQuery(q, lookup + QuoteId(id));
+            if (q.Eof()) {
+                // Not in the database: added whatever the answer.
+                OpenQuery(q, empty);
+                q.Append();
+            } else {
+                if (answer != IdYesToAll) {
+                    TReplaceQuestion question;
+                    question.caption = trc("Would you like to replace the existing ") + kind.word;
+                    question.oldTitle = SingleLine(q.FieldByName(QStringLiteral("content")).AsString());
+                    question.oldTime = trc("modified: ") +
+                                       DateTimeText(q.FieldByName(QStringLiteral("editTime")).AsDateTime());
+                    question.newTitle = SingleLine(item.get("content"));
+                    question.newTime =
+                        trc("modified: ") + DateTimeText(ParseIsoDateTime(item.get("edit-time")));
+                    batch.commit();
+                    answer = ask(question);
+                    if (answer == IdAbort) return false;
+                    if (answer != IdYes && answer != IdYesToAll)
+                        continue; // No, Esc or the window frame: the row stays as it is
+                    batch.begin();
+                }
+                q.Edit();
+            }
+            setText(q, kind.idColumn, id);
+            setText(q, "pid", item.get("pid"));
+            kind.writeValues(q, item);
+            q.Post();
+            batch.posted();
+        }
+    }
+    return true;
+}
+
+bool TIoDm::importItems(Txmltry& xml, TIoProgress& progress)
+{
+    TADOQuery& q = *m_query;
+    TBatch batch(m_connection);
+    batch.begin();
+    for (const TKind& kind : {memoKind(), taskKind()}) {
+        const QString empty = QStringLiteral("select * from %1 where 0=1").arg(QLatin1String(kind.table));
+
+        // A sub-item whose parent is nowhere in the file would be stored under a parent no
+        // row holds, out of every tree: it becomes a top-level item instead.
+        QSet<QString> idsInFile;
+        const pugi::xml_node container = xml.FindNode(kind.containerPath);
+        for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
+            if (const pugi::xml_attribute id = child.attribute(kind.idAttr))
+                idsInFile.insert(QString::fromUtf8(id.value()));
+        }
+
+        QHash<QString, QString> newIds; // old id -> new id
+        auto newIdFor = [&newIds](const QString& oldId) {
+            auto it = newIds.find(oldId);
+            if (it == newIds.end()) it = newIds.insert(oldId, NewGuidText());
+            return it.value();
+        };
+
+        // Every row is new: one empty result takes all of them.
+        OpenQuery(q, empty);
+        const int n = xml.ChildCount(kind.containerPath);
+        for (int i = 0; i < n; ++i) {
+            if (!progress.step()) return false;
+            TItemAttrs item(xml, kind.itemPath + QString::number(i));
+            q.Append();
+            const QString pid = item.get("pid");
+            if (pid == kRootId || !idsInFile.contains(pid)) {
+                setText(q, "pid", kRootId);
+                setText(q, kind.idColumn, newIdFor(item.get(kind.idAttr)));
+            } else {
+                setText(q, "pid", newIdFor(pid));
+                setText(q, kind.idColumn, NewGuidText());
+            }
+            kind.writeValues(q, item);
+            q.Post();
+            batch.posted();
+        }
+    }
+    return true;
+}
+
+} // namespace zv

@@ -1,0 +1,64 @@
+#include "ZvIoBusy.h"
+
+#include <QProgressDialog>
+
+namespace zv {
+
+namespace {
+int g_busyDepth = 0;
+}
+
+bool IoBusy()
+{
+    return g_busyDepth > 0;
+}
+
+TIoBusyNotifier* TIoBusyNotifier::instance()
+{
+    static TIoBusyNotifier notifier;
+    return &notifier;
+}
+
+TIoBusyScope::TIoBusyScope()
+{
+    if (g_busyDepth++ == 0) emit TIoBusyNotifier::instance()->busyChanged(true);
+}
+
+TIoBusyScope::~TIoBusyScope()
+{
+    if (--g_busyDepth == 0) emit TIoBusyNotifier::instance()->busyChanged(false);
+}
+
+TIoProgress::TIoProgress(QWidget* parent, const QString& label, int total) : m_total(total)
+{
+    m_dialog = new QProgressDialog(label, QProgressDialog::tr("Cancel"), 0, std::max(total, 1), parent);
+    m_dialog->setWindowModality(Qt::ApplicationModal);
+    m_dialog->setMinimumDuration(1000);
+    m_dialog->setAutoClose(false);
+    m_dialog->setAutoReset(false);
+    m_dialog->setValue(0);
+}
+
+TIoProgress::~TIoProgress()
+{
+    delete m_dialog;
+}
+
+bool TIoProgress::step()
+{
+    ++m_done;
+    // setValue lets events through (a modal progress dialog processes them); doing it
+    // every few hundred rows keeps the cost out of the figures.
+    if ((m_done & 0xFF) == 0 || m_done == m_total) {
+        m_dialog->setValue(std::min(m_done, m_dialog->maximum()));
+        if (m_dialog->wasCanceled()) m_cancelled = true;
+    }
+    return !m_cancelled;
+}
+
+bool TIoProgress::cancelled() const
+{
+    return m_cancelled;
+}
+
+} // namespace zv

@@ -1,0 +1,271 @@
+#include "pU_XmlTry.h"
+
+#include "ZvError.h"
+#include "pU_Funcs.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <cstring>
+#include <zlib.h>
+
+namespace zv {
+
+namespace {
+
+QString trc(const char* text)
+{
+    return QCoreApplication::translate("Txmltry", text);
+}
+
+void putLength(QByteArray& out, qint64 length)
+{
+    const auto u = static_cast<quint64>(length);
+    for (int i = 0; i < 8; ++i)
+        out.append(char((u >> (8 * i)) & 0xFF));
+}
+
+qint64 getLength(const QByteArray& in)
+{
+    quint64 u = 0;
+    for (int i = 0; i < 8; ++i)
+        u |= quint64(static_cast<unsigned char>(in[i])) << (8 * i);
+    return static_cast<qint64>(u);
+}
+
+// Writer that collects pugixml's output in memory.
+struct ByteWriter : pugi::xml_writer
+{
+    QByteArray bytes;
+    void write(const void* data, size_t size) override
+    {
+        bytes.append(static_cast<const char*>(data), qsizetype(size));
+    }
+};
+
+// Strict decimal index of a position step; anything else is a conversion error.
+int parseIndex(QStringView text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok || text.isEmpty() || text.front().isSpace() || text.back().isSpace())
+        throw EZvError(trc("'%1' is not a valid integer value").arg(text.toString()));
+    return value;
+}
+
+} // namespace
+
+QByteArray PackExchangeContainer(const QByteArray& xml)
+{
+    QByteArray out;
+    putLength(out, xml.size());
+
+    z_stream zs;
+    std::memset(&zs, 0, sizeof zs);
+    if (deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw EZvError(trc("Compression error"));
+    const uLong bound = deflateBound(&zs, uLong(xml.size()));
+    out.resize(8 + qsizetype(bound));
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(xml.constData()));
+    zs.avail_in = uInt(xml.size());
+    zs.next_out = reinterpret_cast<Bytef*>(out.data() + 8);
+    zs.avail_out = uInt(bound);
+    const int rc = deflate(&zs, Z_FINISH);
+    const auto produced = qsizetype(zs.total_out);
+    deflateEnd(&zs);
+    if (rc != Z_STREAM_END) throw EZvError(trc("Compression error"));
+    out.resize(8 + produced);
+    return out;
+}
+
+QByteArray UnpackExchangeContainer(const QByteArray& container)
+{
+    if (container.size() < 8) throw EZvError(trc("The exchange file is too short"));
+    const qint64 length = getLength(container);
+    if (length <= 0) throw EZvError(trc("Invalid length in the exchange file"));
+
+    z_stream zs;
+    std::memset(&zs, 0, sizeof zs);
+    if (inflateInit2(&zs, 15) != Z_OK) throw EZvError(trc("Decompression error"));
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(container.constData() + 8));
+    zs.avail_in = uInt(container.size() - 8);
+
+    // The buffer grows with what the stream yields, never to the claimed length at once.
+    QByteArray out;
+    char scratch[16384];
+    int rc = Z_OK;
+    for (;;) {
+        zs.next_out = reinterpret_cast<Bytef*>(scratch);
+        zs.avail_out = sizeof scratch;
+        rc = inflate(&zs, Z_NO_FLUSH);
+        const qsizetype got = qsizetype(sizeof scratch - zs.avail_out);
+        const qint64 room = length - out.size();
+        if (room > 0) out.append(scratch, qsizetype(std::min<qint64>(room, got)));
+        if (rc == Z_STREAM_END) break;
+        if (rc == Z_BUF_ERROR && zs.avail_in == 0) break; // input ended inside the stream
+        if (rc != Z_OK && rc != Z_BUF_ERROR) break;
+    }
+    inflateEnd(&zs);
+    if (rc != Z_STREAM_END) throw EZvError(trc("The exchange file is damaged"));
+    if (out.size() < length) throw EZvError(trc("The exchange file holds less data than it records"));
+    return out;
+}
+
+Txmltry::Txmltry() = default;
+Txmltry::~Txmltry() = default;
+
+void Txmltry::parse(const QByteArray& bytes)
+{
+    m_lastParent = pugi::xml_node();
+    m_lastChild = pugi::xml_node();
+    m_lastIndex = -1;
+    pugi::xml_document fresh;
+    const pugi::xml_parse_result result =
+        fresh.load_buffer(bytes.constData(), size_t(bytes.size()), pugi::parse_default, pugi::encoding_auto);
+    if (!result)
+        throw EZvError(trc("XML error at offset %1: %2")
+                           .arg(qint64(result.offset))
+                           .arg(QString::fromUtf8(result.description())));
+    m_document.reset(fresh);
+}
+
+void Txmltry::LoadFromText(const QString& text)
+{
+    parse(text.toUtf8());
+}
+
+void Txmltry::LoadFromBytes(const QByteArray& bytes, bool compressed)
+{
+    parse(compressed ? UnpackExchangeContainer(bytes) : bytes);
+}
+
+void Txmltry::LoadFromFile(const QString& fileName, bool compressed)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EZvError(trc("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw EZvError(trc("Cannot read file \"%1\". %2").arg(fileName, file.errorString()));
+    LoadFromBytes(bytes, compressed);
+}
+
+QByteArray Txmltry::XmlText() const
+{
+    ByteWriter writer;
+    m_document.save(writer, PUGIXML_TEXT(""), pugi::format_raw | pugi::format_no_declaration,
+                    pugi::encoding_utf8);
+    return writer.bytes;
+}
+
+void Txmltry::SaveToFile(const QString& fileName, bool compressed)
+{
+    const QByteArray xml = XmlText();
+    const QByteArray bytes = compressed ? PackExchangeContainer(xml) : xml;
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw EZvError(trc("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        throw EZvError(trc("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        throw EZvError(trc("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+}
+
+int Txmltry::CommaCount(const QString& text)
+{
+    return int(text.count(QLatin1Char(',')));
+}
+
+pugi::xml_node Txmltry::childAt(pugi::xml_node parent, int index)
+{
+    pugi::xml_node child;
+    if (m_lastParent == parent && m_lastIndex >= 0 && m_lastChild && m_lastChild.parent() == parent) {
+        if (index == m_lastIndex) return m_lastChild;
+        if (index == m_lastIndex + 1) child = m_lastChild.next_sibling();
+    }
+    if (!child) {
+        child = parent.first_child();
+        for (int i = 0; i < index && child; ++i)
+            child = child.next_sibling();
+    }
+    m_lastParent = parent;
+    m_lastChild = child;
+    m_lastIndex = index;
+    return child;
+}
+
+pugi::xml_node Txmltry::FindNode(const QString& path)
+{
+    m_pathRemainder = path;
+    pugi::xml_node current = m_document.document_element();
+    const qsizetype firstComma = m_pathRemainder.indexOf(QLatin1Char(','));
+    if (firstComma >= 0) m_pathRemainder.remove(0, firstComma + 1);
+    const int n = CommaCount(path);
+    if (n == 0) return current;
+
+    QStringView rest(m_pathRemainder);
+    for (int i = 1; i <= n; ++i) {
+        QStringView component;
+        if (i == n) {
+            component = rest;
+        } else {
+            const qsizetype comma = rest.indexOf(QLatin1Char(','));
+            component = rest.left(comma);
+            rest = rest.mid(comma + 1);
+        }
+        const qsizetype hash = component.indexOf(QLatin1Char('#'));
+        if (hash >= 0) {
+            const int index = parseIndex(component.mid(hash + 1));
+            if (index >= 0) {
+                // Counting children only as far as needed keeps long lists cheap.
+                const pugi::xml_node child = childAt(current, index);
+                if (child) current = child;
+            }
+        } else {
+            const QByteArray name = component.toUtf8();
+            for (pugi::xml_node child = current.first_child(); child; child = child.next_sibling()) {
+                // Text nodes have no name in this library; a step never lands on one.
+                if (*child.name() != 0 && std::strcmp(child.name(), name.constData()) == 0) {
+                    current = child;
+                    break;
+                }
+            }
+        }
+    }
+    return current;
+}
+
+int Txmltry::ChildCount(const QString& path)
+{
+    const pugi::xml_node node = FindNode(path);
+    int count = 0;
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
+        ++count;
+    return count;
+}
+
+QString Txmltry::ReadAttr(const QString& path, const QString& attrName)
+{
+    const pugi::xml_node node = FindNode(path);
+    const pugi::xml_attribute attr = node.attribute(attrName.toUtf8().constData());
+    if (!attr) {
+        MsgError(trc("%1: %2 not Exist !").arg(path, attrName));
+        return QString();
+    }
+    return QString::fromUtf8(attr.value());
+}
+
+bool Txmltry::WriteAttr(const QString& path, const QString& attrName, const QString& value)
+{
+    pugi::xml_node node = FindNode(path);
+    pugi::xml_attribute attr = node.attribute(attrName.toUtf8().constData());
+    if (!attr) {
+        MsgError(trc("%1: %2 not Exist !").arg(path, attrName));
+        return false;
+    }
+    const QByteArray utf8 = value.toUtf8();
+    attr.set_value(utf8.constData(), size_t(utf8.size()));
+    return true;
+}
+
+} // namespace zv

@@ -1,0 +1,156 @@
+#pragma once
+
+#include <QAbstractItemModel>
+
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
+namespace zv {
+
+class TZvTree;
+class TZvTreeModel;
+
+// The record a frame keeps in a node (TTaskInfo, TMemoInfo derive from it). Freed with
+// its node, after the tree's FreeNode event.
+struct TZvNodeData
+{
+    virtual ~TZvNodeData() = default;
+};
+
+// One node of the two-level tree. Hidden nodes stay in their parent's child list with
+// their sibling index; only the model's published rows leave them out.
+class TZvNode
+{
+public:
+    int level() const { return m_level; }
+    TZvNode* parent() const { return m_level > 0 ? m_parent : nullptr; } // nullptr for top level
+    int index() const { return m_index; } // among all siblings, hidden ones counted
+
+    TZvNodeData* data() const { return m_data.get(); }
+    template <class T> T* dataAs() const { return dynamic_cast<T*>(m_data.get()); }
+    void setData(std::unique_ptr<TZvNodeData> data) { m_data = std::move(data); }
+
+    int childCount() const { return int(m_children.size()); }
+    TZvNode* child(int i) const { return m_children.at(size_t(i)).get(); }
+
+    bool isVisible() const { return m_visible; } // the node's own flag
+    bool isExpanded() const { return m_expanded; }
+    bool hasCheckBox() const { return m_checkBox; }
+    bool isChecked() const { return m_checked; }
+    bool isMultiLine() const { return m_multiLine; }
+    int alignment() const { return m_alignment; } // 0 = button at the top, 50 = centred
+    bool isTopAligned() const { return m_alignment < 50; }
+
+private:
+    friend class TZvTreeModel;
+    friend class TZvTree;
+
+    TZvNode* m_parent = nullptr; // the model's hidden root for top-level nodes
+    int m_level = -1;
+    int m_index = 0;
+    int m_row = -1; // row in the parent's published rows; -1 when not published
+    std::vector<std::unique_ptr<TZvNode>> m_children;
+    std::vector<TZvNode*> m_shown; // published rows: visible children of a published node
+    std::unique_ptr<TZvNodeData> m_data;
+    bool m_visible = true;
+    bool m_expanded = false;
+    bool m_checkBox = false;
+    bool m_checked = false;
+    bool m_multiLine = false;
+    bool m_published = false;
+    int m_alignment = 50;
+    int m_height = -1; // cached row height, valid for m_heightGen
+    unsigned m_heightGen = 0;
+};
+
+// The view's model: one column; rows are the published (visible) nodes only, so a
+// filter pass is one relayout instead of thousands of hidden rows.
+class TZvTreeModel : public QAbstractItemModel
+{
+    Q_OBJECT
+public:
+    explicit TZvTreeModel(TZvTree* tree);
+    ~TZvTreeModel() override;
+
+    static const QString& mimeType();
+
+    TZvNode* root() { return &m_root; }
+    TZvNode* nodeFromIndex(const QModelIndex& index) const;
+    QModelIndex indexOf(const TZvNode* node) const; // invalid when not published
+
+    // Structure. Outside an update each call relayouts at once; inside one the published
+    // rows stay as they were until the outermost endUpdate.
+    TZvNode* append(TZvNode* parent, std::unique_ptr<TZvNodeData> data);
+    void beginUpdate();
+    void endUpdate();
+    bool inUpdate() const { return m_updateCount > 0; }
+    void markDirty() { m_dirty = true; }
+    void setVisible(TZvNode* node, bool visible);
+    void remove(TZvNode* node);                          // with its children
+    void removeMany(const std::vector<TZvNode*>& nodes); // nodes and their children
+    void removeChildren(TZvNode* node);
+    void clear();
+    bool move(TZvNode* node, TZvNode* newParent, bool first);
+    template <class Less> void sortSiblings(Less less);
+    int publishedCount() const { return m_publishedCount; }
+    int nodeCount() const { return m_nodeCount; }
+
+    // Nodes that became published by the last relayout (their view expansion is restored).
+    const std::vector<TZvNode*>& newlyPublished() const { return m_newlyPublished; }
+
+    // QAbstractItemModel
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    bool hasChildren(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
+    Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
+
+    // Identifies drags that started in this tree (the drop refuses anything else).
+    QByteArray dragToken() const;
+
+private:
+    void relayout();
+    void publish(TZvNode* node, bool published);
+    void takeOut(TZvNode* node);
+    void collectFree(TZvNode* node);
+    void renumber(TZvNode* parent, int from = 0);
+
+    TZvTree* m_tree;
+    TZvNode m_root;
+    int m_updateCount = 0;
+    bool m_dirty = false;
+    int m_publishedCount = 0;
+    int m_nodeCount = 0;
+    std::vector<std::unique_ptr<TZvNode>> m_graveyard; // removed, freed after the relayout
+    std::unordered_set<const TZvNode*> m_dying;
+    std::vector<TZvNode*> m_newlyPublished;
+};
+
+template <class Less> void TZvTreeModel::sortSiblings(Less less)
+{
+    beginUpdate();
+    std::vector<TZvNode*> stack{&m_root};
+    while (!stack.empty()) {
+        TZvNode* parent = stack.back();
+        stack.pop_back();
+        auto& list = parent->m_children;
+        std::stable_sort(list.begin(), list.end(),
+                         [&](const std::unique_ptr<TZvNode>& a, const std::unique_ptr<TZvNode>& b) {
+                             return less(a.get(), b.get());
+                         });
+        renumber(parent);
+        for (auto& c : list)
+            if (!c->m_children.empty()) stack.push_back(c.get());
+    }
+    m_dirty = true;
+    endUpdate();
+}
+
+} // namespace zv

@@ -1,0 +1,71 @@
+#include "ZvUiHandlers.h"
+
+#include "ZvSeams.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+
+namespace zv {
+
+static int showBox(const MessageRequest& r)
+{
+    QMessageBox box;
+    box.setWindowTitle(r.caption);
+    box.setText(r.text);
+    switch (r.icon) {
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MsgIcon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MsgIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    }
+    switch (r.buttons) {
+    case MsgButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MsgButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+        break;
+    case MsgButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    }
+    // Application-modal: every other window of the program waits, and the focus goes
+    // back to the window that had it.
+    box.setWindowModality(Qt::ApplicationModal);
+    QPointer<QWidget> before = QApplication::activeWindow();
+    const int answer = box.exec();
+    if (before)
+        before->activateWindow();
+    switch (answer) {
+    case QMessageBox::Ok:
+        return IdOk;
+    case QMessageBox::Cancel:
+        return IdCancel;
+    case QMessageBox::Yes:
+        return IdYes;
+    case QMessageBox::No:
+        return IdNo;
+    default:
+        return r.buttons == MsgButtons::Ok ? IdOk : IdCancel;
+    }
+}
+
+void InstallDesktopHandlers()
+{
+    MessageSeam::setHandler(showBox);
+}
+
+} // namespace zv

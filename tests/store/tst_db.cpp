@@ -1,0 +1,461 @@
+// The connection/query layer over the database file: opening (and refusing to open),
+// both tables, unset values, field conversions, editing exactly the opened row, ids and
+// item text that hold quotes, and no statement left open after a call returns.
+#include "ZvDbCreate.h"
+#include "ZvTestSupport.h"
+#include "pU_Funcs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QtTest>
+#include <sqlite3.h>
+
+using namespace zv;
+using zvtest::TempProgramFolder;
+
+namespace {
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+bool noOpenStatement(TADOConnection& c)
+{
+    return sqlite3_next_stmt(c.handle(), nullptr) == nullptr;
+}
+
+QString raiseText(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const EZvError& e) {
+        return e.message();
+    }
+    return "<no error>";
+}
+
+// Appends one row through the query layer: column, text, column, text...
+void appendRow(TADOQuery& q, const QString& table, const QStringList& values)
+{
+    OpenQuery(q, "select * from " + table + " where 1=0");
+    q.Append();
+    for (qsizetype i = 0; i + 1 < values.size(); i += 2)
+        q.FieldByName(values[i]).setAsString(values[i + 1]);
+    q.Post();
+}
+
+void conversionRow(const char* name, const char* column, const char* text, const QVariant& stored,
+                   const char* error = "")
+{
+    QTest::newRow(name) << QString(column) << QString(text) << stored << QString(error);
+}
+
+} // namespace
+
+class TstDb : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TempProgramFolder> m_shared;
+    // One folder for the many rows of a table that only needs an empty tasks table.
+    TempProgramFolder& sharedHome()
+    {
+        if (!m_shared) m_shared = std::make_unique<TempProgramFolder>();
+        m_shared->exec("delete from tasks");
+        return *m_shared;
+    }
+
+private slots:
+    void connectionString_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("plain") << QString("/opt/zv/");
+        QTest::newRow("blank") << QString("/home/u/my data/");
+        QTest::newRow("semicolon") << QString("/home/u/a;b/");
+    }
+    void connectionString()
+    {
+        QFETCH(QString, folder);
+        TADOConnection c;
+        c.setConnectionString(TADOConnection::BuildConnectionString(folder));
+        QCOMPARE(c.connectionString(), "Provider=Microsoft.Jet.OLEDB.4.0;Jet OLEDB:Database Password=mavrude;"
+                                       "Data Source=" +
+                                           folder + "zvData.zvb;Persist Security Info=False");
+        QCOMPARE(c.dataSource(), folder + "zvData.zvb");
+        QCOMPARE(c.password(), QString("mavrude"));
+    }
+
+    void schema_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("columns"); // name:type pairs, in any order
+        QTest::newRow("tasks") << QString("tasks")
+                               << QString("tid:TEXT pid:TEXT content:TEXT checkFlag:BOOLEAN dueFlag:BOOLEAN "
+                                          "alarmFlag:BOOLEAN expandFlag:BOOLEAN textColor:INTEGER "
+                                          "backgroundColor:INTEGER createTime:DATETIME editTime:DATETIME "
+                                          "checkTime:DATETIME alarmTime:DATETIME dueTime:DATETIME");
+        QTest::newRow("memos") << QString("memos")
+                               << QString("mid:TEXT pid:TEXT content:TEXT expandFlag:BOOLEAN "
+                                          "assignTime:DATETIME createTime:DATETIME editTime:DATETIME");
+    }
+    void schema()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, columns);
+        TempProgramFolder home;
+        QStringList found, expected = columns.split(' ');
+        for (const QVariantList& r : home.rows("pragma table_info(" + table + ")"))
+            found << r[1].toString() + ':' + r[2].toString();
+        found.sort();
+        expected.sort();
+        QCOMPARE(found, expected);
+        // Lookups by id and by parent id are indexed.
+        for (const QString& col : {QString(table == "tasks" ? "tid" : "mid"), QString("pid")}) {
+            const auto plan =
+                home.rows("explain query plan select * from " + table + " where " + col + "='x'");
+            QVERIFY2(plan.first().last().toString().contains("INDEX"), qPrintable(col));
+        }
+    }
+
+    // A row appended with only its ids set reads every other column as unset.
+    void unsetValuesRead_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("unset");
+        QTest::newRow("tasks") << QString("tasks")
+                               << QString("content checkFlag dueFlag alarmFlag expandFlag textColor "
+                                          "backgroundColor createTime editTime checkTime alarmTime dueTime");
+        QTest::newRow("memos") << QString("memos")
+                               << QString("content expandFlag assignTime createTime editTime");
+    }
+    void unsetValuesRead()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, unset);
+        TempProgramFolder home;
+        TADOQuery q(&home.connection());
+        const QString idCol = table == "tasks" ? "tid" : "mid";
+        appendRow(q, table, {idCol, "{A}", "pid", kRootId});
+        OpenQuery(q, "select * from " + table + " where " + idCol + "=" + QuoteId("{A}"));
+        QVERIFY(!q.Eof());
+        QCOMPARE(q.FieldByName("PID").AsString(), kRootId); // names in any case
+        for (const QString& column : unset.split(' ')) {
+            QCOMPARE(home.count("select " + column + " is null from " + table), 1);
+            const TField f = q.FieldByName(column);
+            QVERIFY2(f.IsNull(), qPrintable(column));
+            QCOMPARE(f.AsBoolean(), false);
+            QCOMPARE(f.AsInteger(), 0);
+            QCOMPARE(f.AsString(), QString());
+            QCOMPARE(f.AsDateTime(), 0.0);
+        }
+    }
+
+    // Text written into a boolean or integer field is converted; bad text is refused.
+    void textIntoTypedField_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QVariant>("stored"); // an invalid QVariant: stored as null
+        QTest::addColumn<QString>("error");
+        conversionRow("True", "checkFlag", "True", 1);
+        conversionRow("false", "checkFlag", "false", 0);
+        conversionRow("t", "checkFlag", "t", 1);
+        conversionRow("FAL", "checkFlag", "FAL", 0);
+        conversionRow("empty bool", "checkFlag", "", {});
+        conversionRow("yes", "checkFlag", "yes", {},
+                      "'yes' is not a valid boolean value for field 'checkFlag'");
+        conversionRow("truer", "dueFlag", "truer", {},
+                      "'truer' is not a valid boolean value for field 'dueFlag'");
+        conversionRow("1 as bool", "alarmFlag", "1", {},
+                      "'1' is not a valid boolean value for field 'alarmFlag'");
+        conversionRow("decimal", "textColor", "255", 255);
+        conversionRow("system colour", "textColor", "-16777199", -16777199);
+        conversionRow("empty int", "backgroundColor", "", {});
+        conversionRow("abc", "textColor", "abc", {},
+                      "'abc' is not a valid integer value for field 'textColor'");
+        conversionRow("1.5", "backgroundColor", "1.5", {},
+                      "'1.5' is not a valid integer value for field 'backgroundColor'");
+        conversionRow("too big", "textColor", "4294967296", {},
+                      "'4294967296' is not a valid integer value for field 'textColor'");
+    }
+    void textIntoTypedField()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, text);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, error);
+        TempProgramFolder& home = sharedHome();
+        TADOQuery q(&home.connection());
+        OpenQuery(q, "select * from tasks where 1=0");
+        q.Append();
+        q.FieldByName("tid").setAsString("x");
+        q.FieldByName(column).setAsInteger(7); // a value the refused conversion must not touch
+        QCOMPARE(raiseText([&] { q.FieldByName(column).setAsString(text); }),
+                 error.isEmpty() ? "<no error>" : error);
+        q.Post();
+        const QVariant v = home.scalar("select " + column + " from tasks");
+        QCOMPARE(v.isNull(), error.isEmpty() && !stored.isValid());
+        if (!v.isNull()) QCOMPARE(v.toInt(), error.isEmpty() ? stored.toInt() : 7);
+    }
+
+    void typedFieldsAsText()
+    {
+        TempProgramFolder home;
+        home.exec(
+            "insert into tasks (tid, checkFlag, dueFlag, textColor) values ('a', True, False, -16777199)");
+        TADOQuery q(&home.connection());
+        OpenQuery(q, "select * from tasks");
+        QCOMPARE(q.FieldByName("checkFlag").AsString(), QString("True"));
+        QCOMPARE(q.FieldByName("dueFlag").AsString(), QString("False"));
+        QCOMPARE(q.FieldByName("alarmFlag").AsString(), QString());
+        QCOMPARE(q.FieldByName("textColor").AsString(), QString("-16777199"));
+        OpenQuery(q, "select count(*) as cnt from tasks");
+        QCOMPARE(q.FieldByName("cnt").AsInteger(), 1);
+        // A flag stored as a word (by hand, or by an older program) reads alike both ways.
+        home.exec("update tasks set checkFlag='true'");
+        OpenQuery(q, "select * from tasks");
+        QCOMPARE(q.FieldByName("checkFlag").AsBoolean(), true);
+        QCOMPARE(q.FieldByName("checkFlag").AsString(), QString("True"));
+    }
+
+    // Two rows share one id: the edit goes to the row the cursor stands on, nowhere else.
+    void editPostsExactlyTheOpenedRow()
+    {
+        TempProgramFolder home;
+        home.exec("insert into tasks (tid, content) values ('d', 'one'), ('d', 'two'), ('e', 'x')");
+        TADOQuery q(&home.connection());
+        OpenQuery(q, "select * from tasks where tid='d'");
+        QCOMPARE(q.RecordCount(), 2);
+        q.Next();
+        const QString target = q.FieldByName("content").AsString();
+        q.Edit();
+        q.FieldByName("content").setAsString("changed");
+        q.FieldByName("checkFlag").setAsBoolean(true);
+        q.Post();
+        QCOMPARE(home.count("select count(*) from tasks where content='changed' and checkFlag=1"), 1);
+        QCOMPARE(home.count("select count(*) from tasks where content='" + target + "'"), 0);
+        QCOMPARE(home.count("select count(*) from tasks where content in ('one','two','x')"), 2);
+
+        // Moving on while editing stores the change on the row it was made on.
+        OpenQuery(q, "select * from tasks where tid='d'");
+        q.Edit();
+        q.FieldByName("textColor").setAsInteger(5);
+        q.Next();
+        QCOMPARE(home.count("select count(*) from tasks where textColor=5"), 1);
+        q.Edit();
+        q.FieldByName("textColor").setAsInteger(6);
+        q.Post();
+        QCOMPARE(home.count("select count(*) from tasks where textColor is not null"), 2);
+
+        // The opened row is gone by the time the change is posted: that is an error, not a success.
+        OpenQuery(q, "select * from tasks where tid='e'");
+        home.exec("delete from tasks where tid='e'");
+        q.Edit();
+        q.FieldByName("content").setAsString("lost");
+        QVERIFY(raiseText([&] { q.Post(); }).startsWith("Row cannot be located for updating"));
+        QCOMPARE(home.count("select count(*) from tasks"), 2);
+    }
+
+    void trueFalseWordsInSql()
+    {
+        TempProgramFolder home;
+        home.exec("insert into tasks (tid, checkFlag) values ('x', 0), ('y', 1)");
+        TADOQuery q(&home.connection());
+        ExecQuery(q, "update tasks set expandFlag=True where tid='x'");
+        ExecQuery(q, "update tasks set expandFlag=False where tid='y'");
+        QCOMPARE(home.count("select count(*) from tasks where expandFlag=(tid='x')"), 2);
+        OpenQuery(q, "select content from tasks where checkFlag=False order by content ASC");
+        QCOMPARE(q.RecordCount(), 1);
+    }
+
+    void quoteId_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("quoted");
+        QTest::newRow("root") << QString("root") << QString("'root'");
+        QTest::newRow("guid") << QString("{0A1B2C3D-0000-4000-8000-00000000000F}")
+                              << QString("'{0A1B2C3D-0000-4000-8000-00000000000F}'");
+        QTest::newRow("one quote") << QString("a'b") << QString("'a''b'");
+        QTest::newRow("injection") << QString("x' or '1'='1") << QString("'x'' or ''1''=''1'");
+        QTest::newRow("empty") << QString() << QString("''");
+    }
+    void quoteId()
+    {
+        QFETCH(QString, id);
+        QFETCH(QString, quoted);
+        QCOMPARE(QuoteId(id), quoted);
+
+        // The quoted id finds exactly its own row, and a delete by it touches no other.
+        TempProgramFolder home;
+        TADOQuery q(&home.connection());
+        for (const QString& tid : {id, QString("other"), QString("x")})
+            appendRow(q, "tasks", {"tid", tid, "pid", id});
+        OpenQuery(q, "select * from tasks where tid=" + QuoteId(id));
+        QCOMPARE(q.RecordCount(), 1);
+        QCOMPARE(q.FieldByName("tid").AsString(), id);
+        ExecQuery(q, "delete from tasks where tid=" + QuoteId(id));
+        QCOMPARE(home.count("select count(*) from tasks"), 2);
+        QCOMPARE(home.count("select count(*) from tasks where pid=" + QuoteId(id)), 2);
+    }
+
+    // Item text only ever travels as a bound value: quotes and SQL in it are plain text.
+    void itemTextIsStoredVerbatim_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::newRow("quotes") << QString("it's \"quoted\" ''");
+        QTest::newRow("sql") << QString("x'); delete from tasks; --");
+        QTest::newRow("lines") << QString("a\r\nb\r\n\tc");
+        QTest::newRow("unicode") << QString::fromUtf8("Grüße – 日本 \xF0\x9F\x98\x80");
+    }
+    void itemTextIsStoredVerbatim()
+    {
+        QFETCH(QString, content);
+        TempProgramFolder home;
+        home.exec("insert into tasks (tid, content) values ('keep', 'kept')");
+        TADOQuery q(&home.connection());
+        appendRow(q, "tasks", {"tid", "new", "content", content});
+        OpenQuery(q, "select * from tasks where tid='new'");
+        q.Edit();
+        q.FieldByName("content").setAsString(content + content);
+        q.Post();
+        QCOMPARE(home.count("select count(*) from tasks"), 2);
+        QCOMPARE(home.scalar("select content from tasks where tid='keep'").toString(), QString("kept"));
+        QCOMPARE(home.scalar("select content from tasks where tid='new'").toString(), content + content);
+    }
+
+    void storeErrorsCarryTheStoreMessage()
+    {
+        TempProgramFolder home;
+        TADOQuery q(&home.connection());
+        QCOMPARE(raiseText([&] { OpenQuery(q, "select * from nosuch"); }), QString("no such table: nosuch"));
+        QVERIFY(!q.active());
+        QCOMPARE(raiseText([&] { ExecQuery(q, "update tasks set nosuch=1"); }),
+                 QString("no such column: nosuch"));
+        OpenQuery(q, "select * from tasks");
+        QCOMPARE(raiseText([&] { q.FieldByName("nosuch"); }), QString("Field 'nosuch' not found"));
+        // Only the one line's statement is run; a second one is refused before anything runs.
+        home.exec("insert into tasks (tid) values ('a'); insert into memos (mid) values ('m')");
+        QVERIFY(raiseText([&] { ExecQuery(q, "delete from memos; delete from tasks"); }) != "<no error>");
+        QCOMPARE(home.count("select (select count(*) from tasks) + (select count(*) from memos)"), 2);
+    }
+
+    // No read stays open once a call returns: an unfinished statement blocks checkpoints.
+    void noStatementLeftOpen()
+    {
+        TempProgramFolder home;
+        home.exec("insert into tasks (tid) values ('a'), ('b'), ('c')");
+        TADOConnection& c = home.connection();
+        QVERIFY(noOpenStatement(c));
+        TADOQuery q(&c), q2(&c);
+        OpenQuery(q, "select * from tasks");
+        QVERIFY(noOpenStatement(c));
+        OpenQuery(q2, "select * from tasks where pid is null");
+        QVERIFY(noOpenStatement(c));
+        int n = 0;
+        for (q.First(); !q.Eof(); q.Next())
+            ++n;
+        QCOMPARE(n, 3);
+        q.First();
+        q.Edit();
+        q.FieldByName("content").setAsString("z");
+        q.Post();
+        QVERIFY(noOpenStatement(c));
+        QCOMPARE(home.count("select count(*) from tasks where content='z'"), 1); // stored at once
+        raiseText([&] { OpenQuery(q, "select * from tasks where nosuch=1"); });
+        raiseText([&] { ExecQuery(q, "insert into nosuch values (1)"); });
+        QVERIFY(noOpenStatement(c));
+    }
+
+    void batchAndCheckpoint()
+    {
+        TempProgramFolder home;
+        TADOConnection& c = home.connection();
+        TADOQuery q(&c);
+        c.beginBatch();
+        c.beginBatch();
+        appendRow(q, "tasks", {"tid", "a"});
+        appendRow(q, "tasks", {"tid", "b"});
+        c.commitBatch();
+        QVERIFY(c.inBatch());
+        QCOMPARE(home.count("select count(*) from tasks"), 0);
+        c.commitBatch();
+        QVERIFY(!c.inBatch());
+        QCOMPARE(home.count("select count(*) from tasks"), 2);
+        QVERIFY(QFileInfo(home.dbPath() + "-wal").size() > 0);
+        c.checkpoint();
+        QCOMPARE(QFileInfo(home.dbPath() + "-wal").size(), qint64(0));
+        QCOMPARE(home.count("select count(*) from tasks"), 2);
+    }
+
+    // A file that cannot be opened fails at Open with a clear message and stays as it was.
+    void openRefuses_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        const QString notOurs = "Unrecognized database format '%1'";
+        QTest::newRow("missing") << QString("missing") << QString("Could not find file '%1'");
+        QTest::newRow("random bytes") << QString("random") << notOurs;
+        QTest::newRow("header overwritten") << QString("header") << notOurs;
+        QTest::newRow("cut in half") << QString("truncated") << notOurs;
+        QTest::newRow("empty file") << QString("empty") << notOurs;
+        QTest::newRow("foreign database") << QString("foreign") << notOurs;
+        QTest::newRow("other password") << QString("password") << QString("Not a valid password");
+        QTest::newRow("other password, opened before")
+            << QString("password-wal") << QString("Not a valid password");
+    }
+    void openRefuses()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        TempProgramFolder home(false);
+        const QString db = home.dbPath();
+        if (kind == "random") {
+            QByteArray junk(8192, '\0');
+            for (char& ch : junk)
+                ch = char(QRandomGenerator::global()->bounded(256));
+            writeBytes(db, junk);
+        } else if (kind == "header" || kind == "truncated") {
+            zvtest::MakeDatabase(db);
+            const QByteArray bytes = fileBytes(db);
+            writeBytes(db,
+                       kind == "header" ? QByteArray(16, 'Z') + bytes.mid(16) : bytes.left(bytes.size() / 2));
+        } else if (kind == "empty") {
+            writeBytes(db, QByteArray());
+        } else if (kind == "foreign") {
+            sqlite3* raw = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(db).constData(), &raw), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(raw, "create table tasks (tid text)", nullptr, nullptr, nullptr),
+                     SQLITE_OK);
+            sqlite3_close(raw);
+        } else if (kind.startsWith("password")) {
+            CreateDatabaseFile(db, "create table tasks (tid text);", "other");
+            if (kind == "password-wal") { // a file in use has its journal mode set
+                TADOConnection right;
+                right.setConnectionString(home.connectionString().replace("mavrude", "other"));
+                right.Open();
+            }
+        }
+        const QByteArray before = fileBytes(db);
+        const QStringList filesBefore = QDir(home.path()).entryList(QDir::Files);
+
+        TADOConnection c;
+        c.setConnectionString(home.connectionString());
+        QCOMPARE(raiseText([&] { c.Open(); }), message.contains("%1") ? message.arg(db) : message);
+        QVERIFY(!c.connected());
+        QCOMPARE(fileBytes(db), before);
+        QCOMPARE(QDir(home.path()).entryList(QDir::Files), filesBefore);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstDb)
+#include "tst_db.moc"

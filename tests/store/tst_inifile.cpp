@@ -1,0 +1,232 @@
+// The settings file: value types and their defaults, names in any case, every write on
+// disk at once, and the refused write that leaves the file as it was.
+#include "ZvError.h"
+#include "ZvIniFile.h"
+#include "ZvTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+using namespace zv;
+using zvtest::TempProgramFolder;
+
+namespace {
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+QString writeError(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const EZvError& e) {
+        return e.message();
+    }
+    return "<no error>";
+}
+
+// "section/key" as the program reads it: an integer or a boolean with its default.
+void keyRow(const char* sectionKey, bool isBool, int defaultValue)
+{
+    QTest::newRow(sectionKey) << QString(sectionKey) << isBool << defaultValue;
+}
+
+void valueRow(const char* name, const char* text, bool isBool, int defaultValue, int value)
+{
+    QTest::newRow(name) << QString(text) << isBool << defaultValue << value;
+}
+
+int readAs(const TIniFile& ini, const QString& section, const QString& key, bool isBool, int defaultValue)
+{
+    return isBool ? int(ini.ReadBool(section, key, defaultValue != 0))
+                  : ini.ReadInteger(section, key, defaultValue);
+}
+
+} // namespace
+
+class TstIniFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void valueTypes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("isBool");
+        QTest::addColumn<int>("defaultValue");
+        QTest::addColumn<int>("value");
+        valueRow("decimal", "16", false, 20, 16);
+        valueRow("negative", "-5", false, 20, -5);
+        valueRow("blanks around", "  7  ", false, 20, 7);
+        valueRow("0x", "0x10", false, 20, 16);
+        valueRow("0X", "0X1f", false, 20, 31);
+        valueRow("$", "$10", false, 20, 16);
+        valueRow("all bits", "0xFFFFFFFF", false, 20, -1);
+        valueRow("words", "abc", false, 20, 20);
+        valueRow("trailing junk", "12abc", false, 20, 20);
+        valueRow("empty", "", false, 20, 20);
+        valueRow("bare prefix", "0x", false, 20, 20);
+        valueRow("bad hex digit", "$1G", false, 20, 20);
+        valueRow("fraction", "1.5", false, 20, 20);
+        valueRow("too big", "2147483648", false, 20, 20);
+        valueRow("hex too big", "0x100000000", false, 20, 20);
+        valueRow("bool 1", "1", true, 0, 1);
+        valueRow("bool 0", "0", true, 1, 0);
+        valueRow("bool 2", "2", true, 0, 1);
+        valueRow("bool -1", "-1", true, 0, 1);
+        valueRow("bool hex", "0x10", true, 0, 1);
+        valueRow("yes, default false", "yes", true, 0, 0);
+        valueRow("yes, default true", "yes", true, 1, 1);
+        valueRow("true is no integer", "true", true, 0, 0);
+        valueRow("bool empty", "", true, 1, 1);
+    }
+    void valueTypes()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, isBool);
+        QFETCH(int, defaultValue);
+        QFETCH(int, value);
+        TempProgramFolder home(false);
+        writeBytes(home.iniPath(), ("[task]\r\nviewRange=" + text + "\r\n").toUtf8());
+        QCOMPARE(readAs(TIniFile(home.iniPath()), "task", "viewRange", isBool, defaultValue), value);
+    }
+
+    // Every key the program reads as a number or a flag, with garbage in it, reads as its default.
+    void garbageReadsAsDefault_data()
+    {
+        QTest::addColumn<QString>("sectionKey");
+        QTest::addColumn<bool>("isBool");
+        QTest::addColumn<int>("defaultValue");
+        keyRow("option/hintSize", false, 20);
+        keyRow("option/addOpenEn", true, 0);
+        keyRow("option/runMinimizedEn", true, 0);
+        keyRow("option/visitWebEn", true, 1);
+        keyRow("task/viewListEn", true, 0);
+        keyRow("task/viewDateEn", true, 0);
+        keyRow("task/viewRange", false, 0);
+        keyRow("task/viewAscEn", true, 1);
+        keyRow("memo/viewAscEn", true, 1);
+        keyRow("memo/viewListEn", true, 0);
+        keyRow("memo/searchWideEn", true, 0);
+        keyRow("form/Saved", true, 0);
+        keyRow("form/Left", false, 100);
+        keyRow("form/Maximized", true, 0);
+    }
+    void garbageReadsAsDefault()
+    {
+        QFETCH(QString, sectionKey);
+        QFETCH(bool, isBool);
+        QFETCH(int, defaultValue);
+        const QString section = sectionKey.section('/', 0, 0), key = sectionKey.section('/', 1);
+        TempProgramFolder home(false);
+        const TIniFile ini(home.iniPath());
+        for (const char* garbage : {"abc", "yes", "1e3", "0x", "\xff\xfe\x01\x02", "==", "- 1", "1 2"}) {
+            writeBytes(home.iniPath(), ("[" + section + "]\r\n" + key + "=").toUtf8() + garbage + "\r\n");
+            QCOMPARE(readAs(ini, section, key, isBool, defaultValue), defaultValue);
+            QCOMPARE(ini.ReadString(section, key, "d"), QString::fromUtf8(garbage));
+        }
+        QByteArray noise(4096, '\0'); // a file that is no settings file at all
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 131 + 7) % 256);
+        writeBytes(home.iniPath(), noise);
+        QCOMPARE(readAs(ini, section, key, isBool, defaultValue), defaultValue);
+    }
+
+    void namesInAnyCase()
+    {
+        TempProgramFolder home(false);
+        writeBytes(home.iniPath(), "\xEF\xBB\xBF[OPTION]\r\nHINTSIZE=5\r\n[Task]\r\nViewRange=2\r\n");
+        TIniFile ini(home.iniPath());
+        QCOMPARE(ini.ReadInteger("option", "hintSize", 20), 5); // an editor's byte-order mark hides nothing
+        QCOMPARE(ini.ReadInteger("TASK", "viewrange", 0), 2);
+        ini.WriteInteger("Option", "hintsize", 30);
+        QCOMPARE(fileBytes(home.iniPath()),
+                 QByteArray("[OPTION]\r\nhintsize=30\r\n[Task]\r\nViewRange=2\r\n"));
+    }
+
+    void firstWriteCreatesFileAndSection()
+    {
+        TempProgramFolder home(false);
+        TIniFile ini(home.iniPath());
+        QCOMPARE(ini.ReadBool("option", "visitWebEn", true), true);
+        QVERIFY(!QFile::exists(home.iniPath())); // reading creates nothing
+        ini.WriteBool("option", "visitWebEn", false);
+        ini.WriteInteger("log", "privateTasks", -12);
+        ini.WriteString("option", "visitWeb", "2009-06-19T22:22:17.000+02:00");
+        ini.WriteBool("form", "Saved", true);
+        QCOMPARE(fileBytes(home.iniPath()),
+                 QByteArray("[option]\r\nvisitWebEn=0\r\nvisitWeb=2009-06-19T22:22:17.000+02:00\r\n\r\n"
+                            "[log]\r\nprivateTasks=-12\r\n\r\n[form]\r\nSaved=1\r\n"));
+        const TIniFile other(home.iniPath()); // another reader sees every write at once
+        QCOMPARE(other.ReadBool("option", "visitWebEn", true), false);
+        QCOMPARE(other.ReadInteger("log", "privateTasks", 0), -12);
+        QCOMPARE(other.ReadString("option", "visitWeb", QString()), QString("2009-06-19T22:22:17.000+02:00"));
+    }
+
+    void deletedFileIsNotAnError()
+    {
+        TempProgramFolder home(false);
+        TIniFile ini(home.iniPath());
+        ini.WriteInteger("task", "viewRange", 2);
+        ini.WriteBool("task", "viewAscEn", false);
+        QVERIFY(QFile::remove(home.iniPath()));
+        QCOMPARE(ini.ReadInteger("task", "viewRange", 0), 0);
+        QCOMPARE(ini.ReadBool("task", "viewAscEn", true), true);
+        ini.WriteInteger("task", "viewRange", 1);
+        QCOMPARE(fileBytes(home.iniPath()), QByteArray("[task]\r\nviewRange=1\r\n"));
+    }
+
+    void longValueIsCut()
+    {
+        TempProgramFolder home(false);
+        TIniFile ini(home.iniPath());
+        QString value;
+        for (int i = 0; i < 3000; ++i)
+            value += QChar(u'a' + i % 26);
+        ini.WriteString("option", "long", value);
+        QCOMPARE(ini.ReadString("option", "long", QString()), value.left(2047));
+    }
+
+    void refusedWrite_data()
+    {
+        QTest::addColumn<bool>("readOnlyFile"); // else: the folder is missing
+        QTest::newRow("read-only file") << true;
+        QTest::newRow("missing folder") << false;
+    }
+    void refusedWrite()
+    {
+        QFETCH(bool, readOnlyFile);
+        TempProgramFolder home(false);
+        const QString path = readOnlyFile ? home.iniPath() : home.path() + "gone/zvConf.ini";
+        const QByteArray before = "[option]\r\nhintSize=5\r\n";
+        if (readOnlyFile) {
+            writeBytes(path, before);
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        }
+        TIniFile ini(path);
+        const QString expected = "Unable to write to " + QDir::toNativeSeparators(path);
+        QCOMPARE(writeError([&] { ini.WriteInteger("option", "hintSize", 6); }), expected);
+        QCOMPARE(writeError([&] { ini.WriteBool("form", "Saved", true); }), expected);
+        if (readOnlyFile) {
+            QCOMPARE(fileBytes(path), before);
+            QCOMPARE(ini.ReadInteger("option", "hintSize", 20), 5);
+            QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"zvConf.ini"});
+        } else {
+            QVERIFY(!QDir(home.path() + "gone").exists());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TstIniFile)
+#include "tst_inifile.moc"
