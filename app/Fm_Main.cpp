@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMenu>
@@ -423,8 +424,13 @@ void TmainFm::ExitProgram()
     if (m_exitDone)
         return;
     if (IoBusy()) {
-        // A backup, restore or import is running: Exit comes once it has ended.
-        QTimer::singleShot(200, this, [this] { Guarded([this] { ExitProgram(); }); });
+        // A backup, restore or import is running: it stops as if cancelled (the rows
+        // posted so far stay stored), then Exit runs.
+        TIoBusyNotifier::requestCancel();
+        // A question or file dialog of the operation is answered for the user.
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+        QTimer::singleShot(100, this, [this] { Guarded([this] { ExitProgram(); }); });
         return;
     }
     Exiting = true;

@@ -56,8 +56,9 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "xcb");
 
     QApplication app(argc, argv);
+    // No display name: Qt would append it to every window title ("Ask — Zorvik Jotboard"),
+    // and the dialogs' captions are their own texts.
     QApplication::setApplicationName(zv::kAppTitle);
-    QApplication::setApplicationDisplayName(zv::kAppTitle);
     QApplication::setDesktopFileName(QStringLiteral("zorvik-jotboard"));
     // A dialog or message box closed while the window is in the tray must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);

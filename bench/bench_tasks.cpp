@@ -107,6 +107,17 @@ int benchTasks(int argc, char** argv)
     });
     std::printf("tasks: InitFrame (load, filter, sort, first paint): %.1f ms (target 500)\n", init);
     std::printf("tasks: memory for the loaded tree: %.1f MB (target 100)\n", rssMb() - rssBefore);
+    if (qEnvironmentVariableIsSet("ZVJ_BENCH_DETAIL")) {
+        std::printf("  clear+load %.1f ms\n", timeMs([&] {
+                        frame->tree()->clear();
+                        frame->LoadTasks();
+                    }));
+        std::printf("  filter %.1f ms\n", timeMs([&] { frame->FilterTasks(); }));
+        std::printf("  count %.1f ms\n", timeMs([&] { frame->CountTasks(); }));
+        std::printf("  hint %.1f ms\n", timeMs([&] { frame->UpdateTrayHint(); }));
+        std::printf("  sort %.1f ms\n", timeMs([&] { frame->tree()->sortTree(true); }));
+        std::printf("  paint %.1f ms\n", timeMs([&] { frame->tree()->repaint(); }));
+    }
 
     zv::TZvTree* tree = frame->tree();
     std::vector<zv::TZvNode*> tops;

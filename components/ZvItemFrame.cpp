@@ -93,7 +93,7 @@ TZvItemFrame::TZvItemFrame(TZvFrameHost* host, const TZvFrameTraits& traits, QWi
     ToolBar_Bottom->setIconSize(QSize(16, 16));
 
     m_tree = new TZvTree(this);
-    m_tree->setToolTip(traits.treeHint);
+    m_tree->setEmptySpaceHint(traits.treeHint);
 
     Panel_tip = new QFrame(this);
     Panel_tip->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -140,7 +140,16 @@ TZvItemFrame::TZvItemFrame(TZvFrameHost* host, const TZvFrameTraits& traits, QWi
     wireTree();
 }
 
-TZvItemFrame::~TZvItemFrame() = default;
+TZvItemFrame::~TZvItemFrame()
+{
+    // The tree goes before the rest of the frame: its events reach into members that are
+    // about to be destroyed (and into the derived frame, which is gone already).
+    if (m_tree) {
+        m_tree->events = TZvTreeEvents();
+        delete m_tree;
+        m_tree = nullptr;
+    }
+}
 
 void TZvItemFrame::BuildLayout(QWidget* rangeBox, QAction* leadingSearchAction)
 {
@@ -324,7 +333,9 @@ void TZvItemFrame::customEvent(QEvent* event)
         Guarded([this] {
             if (!editNode) return;
             ShowTip(m_traits.editTipKind);
-            m_tree->startEdit(editNode);
+            // An editor that cannot open (the node is not shown) must not leave the frame
+            // waiting for it with every command disabled: it counts as a cancelled edit.
+            if (!m_tree->startEdit(editNode) && editNode && !m_tree->isEditing()) onEditCancelled(editNode);
         });
         break;
     case WM_REMOVE_NODE:

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QSet>
 #include <QVarLengthArray>
+#include <cstring>
 #include <exception>
 
 namespace zv {
@@ -71,19 +72,20 @@ private:
 class TItemAttrs
 {
 public:
-    TItemAttrs(Txmltry& xml, QString path) : m_xml(xml), m_path(std::move(path)) {}
-    const QString& path() const { return m_path; }
+    TItemAttrs(Txmltry& xml, QString path) : m_xml(xml), m_path(std::move(path)), m_node(xml.FindNode(m_path))
+    {}
     QString get(const char* name)
     {
         for (const auto& entry : m_cache)
-            if (entry.first == name) return entry.second;
-        m_cache.append({name, m_xml.ReadAttr(m_path, QString::fromLatin1(name))});
+            if (std::strcmp(entry.first, name) == 0) return entry.second;
+        m_cache.append({name, m_xml.ReadAttrOf(m_node, m_path, name)});
         return m_cache.back().second;
     }
 
 private:
     Txmltry& m_xml;
     QString m_path;
+    pugi::xml_node m_node;
     QVarLengthArray<std::pair<const char*, QString>, 16> m_cache;
 };
 
@@ -173,6 +175,8 @@ TIoDm::~TIoDm() = default;
 
 int TIoDm::ask(const TReplaceQuestion& question)
 {
+    // The program is ending: no more questions, the run stops as with Abort.
+    if (TIoBusyNotifier::cancelRequested()) return IdAbort;
     if (m_ask) return m_ask(question);
     if (!m_dialog) m_dialog = new TReplaceAskDlg(m_window);
     m_dialog->Label_Caption->setText(question.caption);
@@ -180,7 +184,8 @@ int TIoDm::ask(const TReplaceQuestion& question)
     m_dialog->Label_oldTime->setText(question.oldTime);
     m_dialog->Label_newTitle->setText(question.newTitle);
     m_dialog->Label_newTime->setText(question.newTime);
-    return m_dialog->exec();
+    const int answer = m_dialog->exec();
+    return TIoBusyNotifier::cancelRequested() ? int(IdAbort) : answer;
 }
 
 bool TIoDm::BackupDatabase()
@@ -372,6 +377,7 @@ bool TIoDm::restoreItems(Txmltry& xml, TIoProgress& progress)
                     question.newTime =
                         trc("modified: ") + DateTimeText(ParseIsoDateTime(item.get("edit-time")));
                     batch.commit();
+                    progress.suspend();
                     answer = ask(question);
                     if (answer == IdAbort) return false;
                     if (answer != IdYes && answer != IdYesToAll)

@@ -6,6 +6,18 @@ namespace zv {
 
 namespace {
 int g_busyDepth = 0;
+bool g_cancelRequested = false;
+} // namespace
+
+void TIoBusyNotifier::requestCancel()
+{
+    if (g_busyDepth > 0)
+        g_cancelRequested = true;
+}
+
+bool TIoBusyNotifier::cancelRequested()
+{
+    return g_cancelRequested;
 }
 
 bool IoBusy()
@@ -26,7 +38,10 @@ TIoBusyScope::TIoBusyScope()
 
 TIoBusyScope::~TIoBusyScope()
 {
-    if (--g_busyDepth == 0) emit TIoBusyNotifier::instance()->busyChanged(false);
+    if (--g_busyDepth == 0) {
+        g_cancelRequested = false;
+        emit TIoBusyNotifier::instance()->busyChanged(false);
+    }
 }
 
 TIoProgress::TIoProgress(QWidget* parent, const QString& label, int total) : m_total(total)
@@ -53,7 +68,15 @@ bool TIoProgress::step()
         m_dialog->setValue(std::min(m_done, m_dialog->maximum()));
         if (m_dialog->wasCanceled()) m_cancelled = true;
     }
+    if (g_cancelRequested) m_cancelled = true;
     return !m_cancelled;
+}
+
+void TIoProgress::suspend()
+{
+    if (m_dialog->wasCanceled()) m_cancelled = true;
+    m_dialog->hide();
+    m_dialog->reset(); // stops the timer that would show it while the question is open
 }
 
 bool TIoProgress::cancelled() const

@@ -19,6 +19,9 @@ class TIoBusyNotifier : public QObject
     Q_OBJECT
 public:
     static TIoBusyNotifier* instance();
+    // Asks the running operation to stop as if its Cancel were pressed (Exit, session end).
+    static void requestCancel();
+    static bool cancelRequested();
 signals:
     void busyChanged(bool busy);
 };
@@ -46,6 +49,9 @@ public:
     // One more unit done; returns false once the user has cancelled.
     bool step();
     bool cancelled() const;
+    // Before a question of our own: the progress dialog steps aside (and does not pop up
+    // over the question); it comes back with the next step.
+    void suspend();
 
 private:
     QProgressDialog* m_dialog = nullptr;

@@ -246,10 +246,15 @@ int Txmltry::ChildCount(const QString& path)
 
 QString Txmltry::ReadAttr(const QString& path, const QString& attrName)
 {
-    const pugi::xml_node node = FindNode(path);
-    const pugi::xml_attribute attr = node.attribute(attrName.toUtf8().constData());
+    const QByteArray name = attrName.toUtf8();
+    return ReadAttrOf(FindNode(path), path, name.constData());
+}
+
+QString Txmltry::ReadAttrOf(pugi::xml_node node, const QString& path, const char* attrName)
+{
+    const pugi::xml_attribute attr = node.attribute(attrName);
     if (!attr) {
-        MsgError(trc("%1: %2 not Exist !").arg(path, attrName));
+        MsgError(trc("%1: %2 not Exist !").arg(path, QString::fromUtf8(attrName)));
         return QString();
     }
     return QString::fromUtf8(attr.value());

@@ -38,6 +38,9 @@ public:
     int ChildCount(const QString& path);
     // A missing attribute shows "<path>: <attr> not Exist !" and reads as empty text.
     QString ReadAttr(const QString& path, const QString& attrName);
+    // The same read on a node the caller already found with FindNode(path): readers that
+    // take many attributes of one item walk its path once.
+    QString ReadAttrOf(pugi::xml_node node, const QString& path, const char* attrName);
     // Sets an existing attribute; a missing one shows the same box, returns false and is
     // never created.
     bool WriteAttr(const QString& path, const QString& attrName, const QString& value);

@@ -31,18 +31,58 @@ struct Stmt
     ~Stmt() { sqlite3_finalize(s); }
 };
 
-void prepare(sqlite3* db, const QString& sql, Stmt& stmt)
+
+// The SQL text with each string literal ('...', inner quotes doubled) taken out as a
+// bound value. The program's statements differ only in the ids they quote, so the
+// statement with "?" in their place is compiled once and used again.
+QString parameterize(const QString& sql, QStringList* literals)
 {
-    const QByteArray utf8 = sql.toUtf8();
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt.s, &tail) != SQLITE_OK)
-        raiseStore(db);
-    // One line of SQL is one statement; anything after it is refused rather than run.
-    if (tail && QByteArray(tail).trimmed().size() > 0 && QByteArray(tail).trimmed() != ";")
-        throw EZvError(tr("Only one SQL statement may be run at a time"));
-    if (!stmt.s)
-        throw EZvError(tr("Empty SQL statement"));
+    const qsizetype first = sql.indexOf(QLatin1Char('\''));
+    if (first < 0)
+        return sql;
+    QString out;
+    out.reserve(sql.size());
+    qsizetype from = 0;
+    qsizetype i = first;
+    const qsizetype n = sql.size();
+    while (i >= 0) {
+        out.append(QStringView(sql).mid(from, i - from));
+        QString value;
+        qsizetype j = i + 1;
+        for (;;) {
+            const qsizetype q = sql.indexOf(QLatin1Char('\''), j);
+            if (q < 0) // a broken literal is left to the parser, which reports it
+                return sql;
+            value.append(QStringView(sql).mid(j, q - j));
+            if (q + 1 < n && sql.at(q + 1) == QLatin1Char('\'')) {
+                value.append(QLatin1Char('\''));
+                j = q + 2;
+                continue;
+            }
+            j = q + 1;
+            break;
+        }
+        literals->append(value);
+        out.append(QLatin1Char('?'));
+        from = j;
+        i = sql.indexOf(QLatin1Char('\''), j);
+    }
+    out.append(QStringView(sql).mid(from));
+    return out;
 }
+
+// A statement from the connection's cache: reset (its read ended) when it goes out of use.
+struct CachedStmt
+{
+    sqlite3_stmt* s = nullptr;
+    ~CachedStmt()
+    {
+        if (s) {
+            sqlite3_reset(s);
+            sqlite3_clear_bindings(s);
+        }
+    }
+};
 
 void bindValue(sqlite3_stmt* s, int index, const QVariant& v)
 {
@@ -180,7 +220,9 @@ void TADOConnection::Open()
 
     sqlite3* db = nullptr;
     // Never SQLITE_OPEN_CREATE: the program does not make its database.
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    // One thread uses the connection: no mutex around every call.
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const QString msg = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         sqlite3_close(db);
@@ -192,6 +234,9 @@ void TADOConnection::Open()
         // Only once the probe is finished: the journal mode cannot change inside a read.
         execSimple(db, "PRAGMA journal_mode=WAL");
         execSimple(db, "PRAGMA synchronous=FULL");
+        // Tens of thousands of items are read at every load: keep the pages in memory.
+        execSimple(db, "PRAGMA cache_size=-32768");
+        execSimple(db, "PRAGMA mmap_size=268435456");
     } catch (...) {
         sqlite3_close(db);
         throw;
@@ -228,10 +273,40 @@ static void checkOurDatabase(sqlite3* db, const QString& path, const QString& pa
         throw EZvError(tr("Not a valid password"));
 }
 
+sqlite3_stmt* TADOConnection::cachedStatement(const QString& sql)
+{
+    auto it = m_statements.find(sql);
+    if (it != m_statements.end())
+        return it->second;
+    sqlite3* db = handle();
+    const QByteArray utf8 = sql.toUtf8();
+    const char* tail = nullptr;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v3(db, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &s, &tail) !=
+        SQLITE_OK)
+        raiseStore(db);
+    if (!s)
+        throw EZvError(tr("Empty SQL statement"));
+    if (tail && QByteArray(tail).trimmed().size() > 0 && QByteArray(tail).trimmed() != ";") {
+        sqlite3_finalize(s);
+        throw EZvError(tr("Only one SQL statement may be run at a time"));
+    }
+    if (m_statements.size() >= 64) {
+        for (auto& entry : m_statements)
+            sqlite3_finalize(entry.second);
+        m_statements.clear();
+    }
+    m_statements.emplace(sql, s);
+    return s;
+}
+
 void TADOConnection::Close()
 {
     if (!m_db)
         return;
+    for (auto& entry : m_statements)
+        sqlite3_finalize(entry.second);
+    m_statements.clear();
     sqlite3_close_v2(m_db);
     m_db = nullptr;
     m_batchDepth = 0;
@@ -276,8 +351,7 @@ void TADOQuery::Close()
     m_state = State::Browse;
     m_table.clear();
     m_hasRowid = false;
-    m_columns.clear();
-    m_columnByName.clear();
+    // The column list stays: the next result of the same shape uses it again.
     m_rows.clear();
     m_rowids.clear();
     m_cursor = 0;
@@ -300,30 +374,79 @@ QString TADOQuery::sqlText() const
     return m_sql.join(QLatin1Char(' '));
 }
 
+// The table of a "select * from <table> ..." statement, or empty.
+static QString starSelectTable(const QString& sql, qsizetype* tableStart)
+{
+    qsizetype i = 0;
+    const qsizetype n = sql.size();
+    auto skipBlanks = [&] {
+        while (i < n && sql.at(i).isSpace())
+            ++i;
+    };
+    auto word = [&](QLatin1StringView w) {
+        if (sql.mid(i, w.size()).compare(w, Qt::CaseInsensitive) != 0)
+            return false;
+        i += w.size();
+        return true;
+    };
+    skipBlanks();
+    if (!word(QLatin1StringView("select")) || i >= n || !sql.at(i).isSpace())
+        return {};
+    skipBlanks();
+    if (i >= n || sql.at(i) != QLatin1Char('*'))
+        return {};
+    ++i;
+    skipBlanks();
+    if (!word(QLatin1StringView("from")) || i >= n || !sql.at(i).isSpace())
+        return {};
+    skipBlanks();
+    const qsizetype start = i;
+    while (i < n && (sql.at(i).isLetterOrNumber() || sql.at(i) == QLatin1Char('_')))
+        ++i;
+    if (i == start || sql.at(start).isDigit())
+        return {};
+    *tableStart = start;
+    return sql.mid(start, i - start);
+}
+
 void TADOQuery::Open()
 {
+    // The column list of the last result is kept when the next one has the same columns:
+    // loading a tree opens the same shape of statement thousands of times.
     Close();
     sqlite3* db = m_connection->handle();
     QString sql = sqlText();
     // "select * from <table>" results can be edited: read each row's rowid with it.
-    static const QRegularExpression star(QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+([A-Za-z_][A-Za-z0-9_]*)\\b"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = star.match(sql);
-    if (m.hasMatch()) {
-        m_table = m.captured(1);
+    qsizetype tableStart = 0;
+    const QString table = starSelectTable(sql, &tableStart);
+    if (!table.isEmpty()) {
+        m_table = table;
         m_hasRowid = true;
-        sql = QStringLiteral("select rowid, * from ") + sql.mid(m.capturedEnd(0) - m_table.size());
+        sql = QStringLiteral("select rowid, * from ") + sql.mid(tableStart);
     }
-    Stmt stmt;
-    prepare(db, sql, stmt);
+    QStringList literals;
+    CachedStmt stmt;
+    stmt.s = m_connection->cachedStatement(parameterize(sql, &literals));
+    for (int i = 0; i < literals.size(); ++i)
+        bindValue(stmt.s, i + 1, QVariant(literals[i]));
     const int count = sqlite3_column_count(stmt.s);
     const int first = m_hasRowid ? 1 : 0;
-    for (int c = first; c < count; ++c) {
-        Column col;
-        col.name = QString::fromUtf8(sqlite3_column_name(stmt.s, c));
-        col.type = typeFromDecl(sqlite3_column_decltype(stmt.s, c));
-        m_columnByName.insert(col.name.toLower(), int(m_columns.size()));
-        m_columns.push_back(col);
+    bool same = int(m_rawNames.size()) == count - first;
+    for (int c = first; same && c < count; ++c)
+        same = m_rawNames[size_t(c - first)] == sqlite3_column_name(stmt.s, c);
+    if (!same) {
+        m_columns.clear();
+        m_columnByName.clear();
+        m_rawNames.clear();
+        for (int c = first; c < count; ++c) {
+            Column col;
+            m_rawNames.emplace_back(sqlite3_column_name(stmt.s, c));
+            col.name = QString::fromUtf8(m_rawNames.back());
+            col.type = typeFromDecl(sqlite3_column_decltype(stmt.s, c));
+            m_columnByName.insert(col.name, int(m_columns.size()));
+            m_columnByName.insert(col.name.toLower(), int(m_columns.size()));
+            m_columns.push_back(col);
+        }
     }
     for (;;) {
         const int rc = sqlite3_step(stmt.s);
@@ -349,8 +472,11 @@ void TADOQuery::ExecSQL()
 {
     Close();
     sqlite3* db = m_connection->handle();
-    Stmt stmt;
-    prepare(db, sqlText(), stmt);
+    QStringList literals;
+    CachedStmt stmt;
+    stmt.s = m_connection->cachedStatement(parameterize(sqlText(), &literals));
+    for (int i = 0; i < literals.size(); ++i)
+        bindValue(stmt.s, i + 1, QVariant(literals[i]));
     int rc;
     while ((rc = sqlite3_step(stmt.s)) == SQLITE_ROW) {
     }
@@ -394,7 +520,10 @@ bool TADOQuery::Eof() const
 
 int TADOQuery::columnIndex(const QString& name) const
 {
-    const auto it = m_columnByName.constFind(name.toLower());
+    // Names as written in the table are found at once; any other case through lower case.
+    auto it = m_columnByName.constFind(name);
+    if (it == m_columnByName.constEnd())
+        it = m_columnByName.constFind(name.toLower());
     if (it == m_columnByName.constEnd())
         throw EZvError(tr("Field '%1' not found").arg(name));
     return it.value();
@@ -470,7 +599,7 @@ void TADOQuery::Post()
             names << m_columns[c].name;
             values.push_back(m_pending[c]);
         }
-    Stmt stmt;
+    CachedStmt stmt;
     if (m_state == State::Insert) {
         QString sql;
         if (names.isEmpty())
@@ -479,7 +608,7 @@ void TADOQuery::Post()
             sql = QStringLiteral("insert into %1 (%2) values (%3)")
                       .arg(m_table, names.join(QLatin1Char(',')),
                            QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(',')));
-        prepare(db, sql, stmt);
+        stmt.s = m_connection->cachedStatement(sql);
     } else {
         if (names.isEmpty()) {
             Cancel();
@@ -488,7 +617,8 @@ void TADOQuery::Post()
         QStringList sets;
         for (const QString& n : names)
             sets << n + QStringLiteral("=?");
-        prepare(db, QStringLiteral("update %1 set %2 where rowid=?").arg(m_table, sets.join(QLatin1Char(','))), stmt);
+        stmt.s = m_connection->cachedStatement(
+            QStringLiteral("update %1 set %2 where rowid=?").arg(m_table, sets.join(QLatin1Char(','))));
         sqlite3_bind_int64(stmt.s, int(values.size()) + 1, m_rowids[size_t(m_cursor)]);
     }
     for (size_t i = 0; i < values.size(); ++i)

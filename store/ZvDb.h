@@ -7,9 +7,11 @@
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace zv {
 
@@ -44,12 +46,16 @@ public:
     bool inBatch() const { return m_batchDepth > 0; }
 
     static QString BuildConnectionString(const QString& programFolder);
+
+    // The compiled statement for this SQL text, kept for the life of the connection.
+    sqlite3_stmt* cachedStatement(const QString& sql);
     static QString passwordDigest(const QString& password);
 
 private:
     QString m_connectionString;
     sqlite3* m_db = nullptr;
     int m_batchDepth = 0;
+    std::unordered_map<QString, sqlite3_stmt*> m_statements;
 };
 
 enum class FieldType { Text, Boolean, Integer, DateTime, Other };
@@ -136,7 +142,8 @@ private:
     QString m_table;             // the table of a "select * from <table>" result
     bool m_hasRowid = false;
     std::vector<Column> m_columns;
-    QHash<QString, int> m_columnByName; // lower-case names
+    QHash<QString, int> m_columnByName; // names as written and in lower case
+    std::vector<QByteArray> m_rawNames;
     std::vector<std::vector<QVariant>> m_rows;
     std::vector<qint64> m_rowids;
     qsizetype m_cursor = 0;

@@ -439,7 +439,9 @@ void TzvTasksFrame::UpdateTrayHint()
     // Only the first four rows are listed: read no more than that.
     ADOQuery1->setMaxRecords(4);
     try {
-        OpenQuery(*ADOQuery1, QStringLiteral("select content from tasks where checkFlag=False order by content ASC"));
+        // A NULL flag loads as incomplete, and "checkFlag=False" alone would not match it.
+        OpenQuery(*ADOQuery1, QStringLiteral("select content from tasks where (checkFlag=False or checkFlag is null) "
+                                             "order by content ASC"));
     } catch (...) {
         ADOQuery1->setMaxRecords(0);
         throw;
@@ -490,7 +492,7 @@ void TzvTasksFrame::InitFrame()
     UpdateActions();
     ResetSearchBox();
     UpdateTrayHint();
-    tree()->setToolTip(ttr("Double click to add a Task!"));
+    tree()->setEmptySpaceHint(ttr("Double click to add a Task!"));
     ShowRandomStatusTip();
     Timer1->start();
 }
@@ -509,11 +511,14 @@ void TzvTasksFrame::LoadTasks()
     TZvTree* t = tree();
     t->beginUpdate();
     m_loading = true;
+    // One read transaction for the thousands of statements of a load (nothing is written).
+    host()->connection().beginBatch();
     struct Done
     {
         TzvTasksFrame* f;
         ~Done()
         {
+            f->host()->connection().commitBatch();
             f->m_loading = false;
             f->tree()->endUpdate();
         }
@@ -593,19 +598,25 @@ void TzvTasksFrame::FilterTasks()
             TZvTree* t;
             ~Done() { t->endUpdate(); }
         } done{t};
-        for (TZvNode* n = t->firstNode(); n; n = t->nextNode(n)) {
-            const TTaskInfo& r = *Info(n);
-            const bool outOfRange = (r.checkFlag && range == 2) || (!r.checkFlag && range == 1);
-            bool shown = !outOfRange;
-            if (shown && searching)
-                shown = r.content.contains(searchText, Qt::CaseSensitive);
-            t->setVisible(n, shown);
-            if (shown && n->level() > 0) {
-                TZvNode* p = n->parent();
-                if (!t->isVisible(p))
-                    t->setVisible(p, true);
-                if (searching)
-                    t->setExpanded(p, true);
+        // Each task before its sub-tasks; a shown sub-task shows (and, searching, expands)
+        // its parent.
+        const auto passes = [&](const TTaskInfo& r) {
+            if ((r.checkFlag && range == 2) || (!r.checkFlag && range == 1))
+                return false;
+            return !searching || r.content.contains(searchText, Qt::CaseSensitive);
+        };
+        for (TZvNode* top = t->firstTopLevel(); top; top = t->nextSibling(top)) {
+            t->setVisible(top, passes(*Info(top)));
+            for (int i = 0, count = top->childCount(); i < count; ++i) {
+                TZvNode* child = top->child(i);
+                const bool shown = passes(*Info(child));
+                t->setVisible(child, shown);
+                if (shown) {
+                    if (!t->isVisible(top))
+                        t->setVisible(top, true);
+                    if (searching)
+                        t->setExpanded(top, true);
+                }
             }
         }
     }
@@ -689,6 +700,10 @@ void TzvTasksFrame::Action_SubTaskAddExecute()
         MsgTip(ttr("Please select a task!"));
         return;
     }
+    // The last task may be filtered out: a shown sub-task shows its parent, and the editor
+    // can only open on a node that is shown.
+    if (!tree()->isVisible(parent))
+        tree()->setVisible(parent, true);
     auto record = std::make_unique<TTaskInfo>();
     record->pid = Info(parent)->tid;
     TZvNode* n = AppendNewNode(parent, std::move(record));
@@ -922,13 +937,22 @@ void TzvTasksFrame::Timer1Timer()
     const TDateTime now = Now();
     TZvTree* t = tree();
     TZvNode* due = nullptr;
-    for (TZvNode* n = t->firstNode(); n; n = t->nextNode(n)) {
+    // Due when not later than now; times less than a millisecond apart count as equal.
+    // Visited in tree order, hidden tasks too.
+    const auto isDue = [now](const TZvNode* n) {
         const TTaskInfo& r = *Info(n);
-        // Due when not later than now; times less than a millisecond apart are equal.
-        if (!r.checkFlag && r.alarmFlag && !r.tid.isEmpty() && MillisecondsBetween(now, r.alarmTime) <= 0) {
-            due = n;
+        return r.alarmFlag && !r.checkFlag && !r.tid.isEmpty() && MillisecondsBetween(now, r.alarmTime) <= 0;
+    };
+    for (TZvNode* top = t->firstTopLevel(); top && !due; top = t->nextSibling(top)) {
+        if (isDue(top)) {
+            due = top;
             break;
         }
+        for (int i = 0, count = top->childCount(); i < count; ++i)
+            if (isDue(top->child(i))) {
+                due = top->child(i);
+                break;
+            }
     }
     if (!due)
         return;

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace zv;
 
@@ -761,6 +762,28 @@ private slots:
         QVERIFY(io.ImportFromFile(name));
         QCOMPARE(dump(folder), before);
         QVERIFY(MessageSeam::texts().isEmpty());
+    }
+
+    void questionStaysOnTopOfTheProgress()
+    {
+        // The progress dialog's own timer must not put it over an open question.
+        zvtest::TempProgramFolder folder;
+        folder.exec(QStringLiteral("insert into memos (mid,pid,content) values ('{A}','root','old text')"));
+        const QString name = folder.path() + QStringLiteral("d.zvx");
+        writeBytes(
+            name, exchangeOf(QString(), memoXml(QStringLiteral("{A}"), kRootId, QStringLiteral("new text"))));
+        TIoDm io(&folder.connection());
+        QString onTop;
+        QTimer::singleShot(1600, [&] {
+            QWidget* w = QApplication::activeModalWidget();
+            onTop = w ? QString::fromLatin1(w->metaObject()->className()) : QString();
+            // Answer the question wherever it is, so that a failure does not hang.
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* dlg = qobject_cast<TReplaceAskDlg*>(top); dlg && dlg->isVisible())
+                    dlg->Button2->click();
+        });
+        QVERIFY(io.RestoreFromFile(name));
+        QCOMPARE(onTop, QStringLiteral("zv::TReplaceAskDlg"));
     }
 
     void replaceDialog_data()

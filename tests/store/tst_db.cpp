@@ -29,9 +29,14 @@ void writeBytes(const QString& path, const QByteArray& bytes)
         qFatal("cannot write %s", qPrintable(path));
 }
 
+// Compiled statements are kept for reuse, but none may be left in the middle of a run:
+// an unfinished read holds the journal's checkpoints off.
 bool noOpenStatement(TADOConnection& c)
 {
-    return sqlite3_next_stmt(c.handle(), nullptr) == nullptr;
+    for (sqlite3_stmt* s = sqlite3_next_stmt(c.handle(), nullptr); s; s = sqlite3_next_stmt(c.handle(), s))
+        if (sqlite3_stmt_busy(s))
+            return false;
+    return true;
 }
 
 QString raiseText(const std::function<void()>& work)

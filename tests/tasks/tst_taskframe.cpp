@@ -1,0 +1,351 @@
+// The task frame driven through its real widgets: entry, editing, deleting and the tree's
+// gestures, and what each of them stores in the database.
+#include "TaskFrameFixture.h"
+
+class TestTaskFrame : public TaskFrameFixture
+{
+    Q_OBJECT
+
+private slots:
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+
+    // ---- entry ------------------------------------------------------------------------------
+
+    void newTask_data()
+    {
+        QTest::addColumn<int>("add");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("finish");
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<QString>("content");
+
+        QTest::newRow("Esc stores nothing") << int(AddReturn) << "abc" << int(FinishEsc) << false << "";
+        QTest::newRow("Ctrl+Enter untyped") << int(AddReturn) << "" << int(FinishCtrlEnter) << false << "";
+        QTest::newRow("keypad, untyped") << int(AddKeypad) << "" << int(FinishKeypad) << false << "";
+        QTest::newRow("blanks only") << int(AddAction) << "   " << int(FinishCtrlEnter) << true << "";
+        QTest::newRow("trailing blanks and breaks")
+            << int(AddReturn) << "  Buy milk  \n\n  " << int(FinishCtrlEnter) << true << "  Buy milk";
+        QTest::newRow("inner break, keypad")
+            << int(AddKeypad) << "a\nb" << int(FinishKeypad) << true << "a\r\nb";
+        QTest::newRow("tip 1, then tip 2") << int(AddTip) << "x" << int(FinishTip) << true << "x";
+        QTest::newRow("double click empty space")
+            << int(AddDoubleClick) << "y" << int(FinishCtrlEnter) << true << "y";
+        QTest::newRow("message 2034") << int(AddMessage) << "z" << int(FinishCtrlEnter) << true << "z";
+    }
+
+    void newTask()
+    {
+        QFETCH(int, add);
+        QFETCH(QString, typed);
+        QFETCH(int, finish);
+        QFETCH(bool, stored);
+        QFETCH(QString, content);
+        start();
+        QCOMPARE(m_frame->tipKind, 1); // an empty table: "Click here to Add a new Item."
+
+        QWidget* vp = tree()->viewport();
+        switch (add) {
+        case AddReturn:
+            QTest::keyClick(tree(), Qt::Key_Return);
+            break;
+        case AddKeypad:
+            QTest::keyClick(tree(), Qt::Key_Enter, Qt::KeypadModifier);
+            break;
+        case AddAction:
+            m_frame->Action_TaskAdd->trigger();
+            break;
+        case AddTip:
+            QTest::mouseClick(m_frame->label_tip, Qt::LeftButton);
+            break;
+        case AddDoubleClick:
+            QTest::mouseMove(vp, QPoint(40, 60));
+            QTest::mouseDClick(vp, Qt::LeftButton, {}, QPoint(40, 60));
+            break;
+        case AddMessage:
+            PostZvMessage(m_frame, WM_ADD_ITEM);
+            break;
+        }
+        QPlainTextEdit* editor = waitEditor();
+        QVERIFY(editor);
+        QCOMPARE(m_frame->tipKind, 2);
+        QVERIFY(!m_frame->Action_TaskAdd->isEnabled()); // every command waits for the edit
+        type(editor, typed);
+        this->finish(editor, Finish(finish), m_frame->label_tip);
+
+        QVERIFY(!m_frame->editNode);
+        QCOMPARE(m_folder->count("select count(*) from tasks"), stored ? 1 : 0);
+        QCOMPARE(tree()->totalCount(), stored ? 1 : 0);
+        QCOMPARE(m_frame->tipKind, stored ? 0 : 1);
+        if (!stored) return;
+        const QList<QVariantList> r = m_folder->rows("select tid, pid, content, checkFlag, textColor, "
+                                                     "createTime, editTime, checkTime, alarmTime, expandFlag "
+                                                     "from tasks");
+        QCOMPARE(r[0][2].toString(), content);
+        QVERIFY(QRegularExpression("^\\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\}$")
+                    .match(r[0][0].toString())
+                    .hasMatch());
+        QCOMPARE(r[0][1].toString(), QStringLiteral("root"));
+        QCOMPARE(r[0][3].toInt(), 0);
+        QCOMPARE(r[0][4].toInt(), 0);
+        QVERIFY(sameTime(r[0][5], dt(kNow)));
+        QVERIFY(sameTime(r[0][6], dt(kNow)));
+        QVERIFY(r[0][7].isNull() && r[0][8].isNull() && r[0][9].isNull());
+        TZvNode* n = tree()->firstNode();
+        QCOMPARE(tree()->firstSelected(), n); // the edit ended: the node is selected
+        QCOMPARE(m_frame->NodeText(n), content.isEmpty() ? QStringLiteral("Input content here") : content);
+    }
+
+    void editExisting_data()
+    {
+        QTest::addColumn<int>("how"); // 0 F2, 1 the Edit command, 2 a second click
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("F2, kept") << 0 << true;
+        QTest::newRow("command, cancelled") << 1 << false;
+        QTest::newRow("second click, kept") << 2 << true;
+        QTest::newRow("F2, cancelled") << 0 << false;
+    }
+
+    void editExisting()
+    {
+        QFETCH(int, how);
+        QFETCH(bool, keep);
+        row("{T}", "root", "old");
+        start();
+        // The decorated display text must never reach the editor or the row.
+        m_frame->Action_ViewList->setChecked(true);
+        m_frame->Action_ViewDate->setChecked(true);
+        TZvNode* n = node("old");
+        if (how == 0) {
+            tree()->setFocusedNode(n);
+            QTest::keyClick(tree(), Qt::Key_F2);
+        } else if (how == 1) {
+            select({"old"});
+            m_frame->Action_TaskEdit->trigger();
+        } else {
+            const QRect r = tree()->nodeRect(n);
+            const QPoint p(r.right() - 30, r.center().y());
+            QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, p);
+            QTest::qWait(QApplication::doubleClickInterval() + 50);
+            QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, p);
+        }
+        QPlainTextEdit* editor = waitEditor();
+        QVERIFY(editor);
+        QCOMPARE(m_frame->editNode, n);
+        QCOMPARE(editor->toPlainText(), QStringLiteral("old"));
+        Clock::setFixed(kNow.addSecs(60));
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor, "new");
+        finish(editor, keep ? FinishCtrlEnter : FinishEsc, nullptr);
+
+        const QString expected = keep ? "new" : "old";
+        QCOMPARE(TzvTasksFrame::Info(n)->content, expected);
+        QCOMPARE(col("content", "{T}").toString(), expected);
+        QCOMPARE(m_folder->count("select count(*) from tasks"), 1);
+        QVERIFY(sameTime(col("editTime", "{T}"), keep ? dt(kNow.addSecs(60)) : dt(kNow.addDays(-2))));
+        QVERIFY(sameTime(col("createTime", "{T}"), dt(kNow.addDays(-2))));
+        QCOMPARE(m_frame->tipKind, 0);
+        QVERIFY(!m_frame->editNode);
+        QVERIFY(m_frame->Action_TaskAdd->isEnabled());
+    }
+
+    void subTaskParent_data()
+    {
+        QTest::addColumn<QStringList>("selected");
+        QTest::addColumn<QString>("parent");
+        QTest::addColumn<int>("range");
+        QTest::newRow("nothing selected: last task") << QStringList{} << "{B}" << 0;
+        QTest::newRow("task selected") << QStringList{"A"} << "{A}" << 0;
+        QTest::newRow("sub-task selected: its parent") << QStringList{"A1"} << "{A}" << 0;
+        QTest::newRow("last task hidden by the range") << QStringList{} << "{B}" << 2;
+    }
+
+    void subTaskParent()
+    {
+        QFETCH(QStringList, selected);
+        QFETCH(QString, parent);
+        QFETCH(int, range);
+        row("{A}", "root", "A");
+        row("{A1}", "{A}", "A1");
+        row("{B}", "root", "B", true);
+        start();
+        m_frame->Comb_ViewRange->setCurrentIndex(range);
+        select(selected);
+        QTest::keyClick(tree(), Qt::Key_Return, Qt::ControlModifier);
+        QPlainTextEdit* editor = waitEditor();
+        QVERIFY(editor);
+        type(editor, "s");
+        finish(editor, FinishCtrlEnter, nullptr);
+        QCOMPARE(m_folder->scalar("select pid from tasks where content='s'").toString(), parent);
+        QCOMPARE(node("s")->parent(), node(parent.mid(1, parent.size() - 2)));
+        QCOMPARE(col("expandFlag", parent).toInt(), 1); // opened to show the new sub-task
+    }
+
+    void subTaskOnEmptyTree()
+    {
+        start();
+        m_frame->Action_SubTaskAdd->trigger();
+        settle();
+        QCOMPARE(MessageSeam::texts(), QStringList{"Please select a task!"});
+        QCOMPARE(tree()->totalCount(), 0);
+        QVERIFY(!m_frame->editNode);
+    }
+
+    void addSwitchesCompleteView()
+    {
+        row("{D}", "root", "done", true);
+        start();
+        m_frame->Comb_ViewRange->setCurrentIndex(1);
+        m_frame->Action_TaskAdd->trigger();
+        settle();
+        QCOMPARE(m_frame->Comb_ViewRange->currentIndex(), 0);
+        QCOMPARE(zv::TIniFile(m_folder->iniPath()).ReadInteger("task", "viewRange", -1), 0);
+        QVERIFY(waitEditor());
+    }
+
+    // ---- delete -----------------------------------------------------------------------------
+
+    void deleteTasks_data()
+    {
+        QTest::addColumn<QStringList>("selected");
+        QTest::addColumn<bool>("byKey");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("remaining");
+        const QString ask = "Are you sure you want to delete ";
+        QTest::newRow("task with three sub-tasks")
+            << QStringList{"P"} << true << int(IdOk) << ask + "this task?"
+            << "{D},{O},{Q},{R1},{R}";
+        QTest::newRow("two tasks") << QStringList{"P", "Q"} << false << int(IdOk) << ask + "these tasks?"
+                                   << "{D},{O},{R1},{R}";
+        QTest::newRow("one sub-task") << QStringList{"P2"} << true << int(IdOk) << ask + "this task?"
+                                      << "{D},{O},{P1},{P3},{P},{Q},{R1},{R}";
+        QTest::newRow("cancelled") << QStringList{"P"} << false << int(IdCancel) << ask + "this task?"
+                                   << "{D},{O},{P1},{P2},{P3},{P},{Q},{R1},{R}";
+        QTest::newRow("everything") << QStringList{"P", "Q", "R"} << true << int(IdOk) << ask + "these tasks?"
+                                    << "{D},{O}";
+    }
+
+    void deleteTasks()
+    {
+        QFETCH(QStringList, selected);
+        QFETCH(bool, byKey);
+        QFETCH(int, answer);
+        QFETCH(QString, question);
+        QFETCH(QString, remaining);
+        row("{P}", "root", "P");
+        row("{P1}", "{P}", "P1");
+        row("{P2}", "{P}", "P2");
+        row("{P3}", "{P}", "P3");
+        row("{Q}", "root", "Q");
+        row("{R}", "root", "R", false, "expandFlag=1");
+        row("{R1}", "{R}", "R1");
+        row("{O}", "{GONE}", "orphan"); // its parent is missing
+        row("{D}", "{R1}", "deep");     // a third level
+        start();
+        QCOMPARE(tree()->totalCount(), 7);
+        QVERIFY(!node("orphan") && !node("deep"));
+        select(selected);
+        MessageSeam::queueAnswer(answer);
+        if (byKey)
+            QTest::keyClick(tree(), Qt::Key_Delete);
+        else
+            m_frame->Action_TaskDelete->trigger();
+        settle();
+        QCOMPARE(MessageSeam::texts(), QStringList{question});
+        QStringList ids;
+        for (const QVariantList& r : m_folder->rows("select tid from tasks order by tid")) // binary order
+            ids << r[0].toString();
+        QCOMPARE(ids.join(','), remaining);
+        QCOMPARE(tree()->totalCount(), ids.size() - 2);
+    }
+
+    // ---- gestures ---------------------------------------------------------------------------
+
+    void gestures()
+    {
+        row("{A}", "root", "A", false, "expandFlag=1");
+        row("{A1}", "{A}", "A1");
+        row("{B}", "root", "B");
+        start();
+        int minimised = 0;
+        m_host->trayIcon()->OnMinimize = [&] { ++minimised; };
+        QTest::keyClick(tree(), Qt::Key_F12, Qt::ControlModifier);
+        settle();
+        QCOMPARE(minimised, 1);
+
+        tree()->setFocusedNode(node("B"));
+        QTest::keyClick(tree(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(tree()->selectedCount(), 2);
+        m_frame->Action_Deselect->trigger();
+        QCOMPARE(tree()->selectedCount(), 0);
+        m_frame->Action_SelectAll->trigger();
+        QCOMPARE(tree()->selectedCount(), 2);
+
+        // A double click on a task adds nothing; on empty space it adds a task.
+        const QPoint onA = tree()->nodeRect(node("A")).center();
+        QTest::mouseMove(tree()->viewport(), onA);
+        QTest::mouseDClick(tree()->viewport(), Qt::LeftButton, {}, onA);
+        settle();
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        settle();
+        QCOMPARE(tree()->totalCount(), 3);
+        const QPoint empty(40, tree()->viewport()->height() - 10);
+        QVERIFY(!tree()->nodeAt(empty));
+        QTest::mouseMove(tree()->viewport(), empty);
+        QTest::mouseDClick(tree()->viewport(), Qt::LeftButton, {}, empty);
+        QVERIFY(waitEditor());
+        QCOMPARE(tree()->totalCount(), 4);
+    }
+
+    void editStoredOnDestruction()
+    {
+        start();
+        m_frame->Action_TaskAdd->trigger();
+        QPlainTextEdit* editor = waitEditor();
+        QVERIFY(editor);
+        type(editor, "kept at exit");
+        delete m_frame;
+        m_frame = nullptr;
+        QCOMPARE(m_folder->count("select count(*) from tasks where content='kept at exit'"), 1);
+    }
+
+    void copyAndPaste()
+    {
+        row("{X}", "root", "x");
+        row("{Y}", "root", "y");
+        row("{Z}", "root", "z");
+        start();
+        ClipboardSeam::setText("before");
+        tree()->setFocusedNode(node("x"));
+        QTest::keyClick(tree(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(tree(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(ClipboardSeam::text(), QStringLiteral("x\ry\rz"));
+
+        ClipboardSeam::setText("line 1\r\nline 2\r\n");
+        QTest::keyClick(tree(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(m_folder->count("select count(*) from tasks"), 4);
+        QCOMPARE(m_folder->scalar("select content from tasks where content like 'line%'").toString(),
+                 QStringLiteral("line 1\r\nline 2"));
+        QCOMPARE(tree()->totalCount(), 4);
+    }
+
+    void pasteWhileAdding()
+    {
+        start();
+        m_frame->Action_TaskAdd->trigger();
+        QPlainTextEdit* editor = waitEditor();
+        QVERIFY(editor);
+        type(editor, "dropped");
+        ClipboardSeam::setText("pasted");
+        m_frame->PasteFromTray();
+        settle();
+        QVERIFY(!m_frame->editNode);
+        QCOMPARE(layout(), QStringLiteral("pasted"));
+        QCOMPARE(m_folder->rows("select content, pid from tasks"),
+                 (QList<QVariantList>{{QStringLiteral("pasted"), QStringLiteral("root")}}));
+    }
+};
+
+QTEST_MAIN(TestTaskFrame)
+#include "tst_taskframe.moc"
