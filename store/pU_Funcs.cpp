@@ -117,11 +117,38 @@ QString IsoDateTimeText(TDateTime value)
                       .arg(a % 60, 2, 10, QLatin1Char('0'));
 }
 
+namespace {
+// Reads exactly `count` ASCII digits at pos (count 0: one or more); false when not there.
+bool readDigits(QStringView s, qsizetype& pos, int count, int* value, int* read = nullptr)
+{
+    qsizetype end = pos;
+    while (end < s.size() && s[end] >= QLatin1Char('0') && s[end] <= QLatin1Char('9') &&
+           (count == 0 || end - pos < count))
+        ++end;
+    const qsizetype n = end - pos;
+    if (n == 0 || (count > 0 && n != count) || n > 9)
+        return false;
+    int v = 0;
+    for (qsizetype i = pos; i < end; ++i)
+        v = v * 10 + (s[i].unicode() - '0');
+    *value = v;
+    if (read)
+        *read = int(n);
+    pos = end;
+    return true;
+}
+
+bool expect(QStringView s, qsizetype& pos, QChar c)
+{
+    if (pos >= s.size() || s[pos] != c)
+        return false;
+    ++pos;
+    return true;
+}
+} // namespace
+
 TDateTime ParseIsoDateTime(const QString& text)
 {
-    static const QRegularExpression dateRe(QStringLiteral("^(\\d{4,})-(\\d{2})-(\\d{2})$"));
-    static const QRegularExpression timeRe(
-        QStringLiteral("^(\\d{2}):(\\d{2}):(\\d{2})(?:\\.(\\d+))?(Z|[+-]\\d{2}:\\d{2})?$"));
     const auto dateError = [&] {
         return EZvError(QCoreApplication::translate("pU_Funcs", "Invalid date string: %1").arg(text));
     };
@@ -129,39 +156,60 @@ TDateTime ParseIsoDateTime(const QString& text)
         return EZvError(QCoreApplication::translate("pU_Funcs", "Invalid time string: %1").arg(text));
     };
 
-    const QString trimmed = text.trimmed();
+    const QStringView trimmed = QStringView(text).trimmed();
     const qsizetype tPos = trimmed.indexOf(QLatin1Char('T'));
-    const QString datePart = tPos < 0 ? trimmed : trimmed.left(tPos);
-    const QString timePart = tPos < 0 ? QString() : trimmed.mid(tPos + 1);
+    const QStringView datePart = tPos < 0 ? trimmed : trimmed.left(tPos);
+    const QStringView timePart = tPos < 0 ? QStringView() : trimmed.mid(tPos + 1);
 
-    const QRegularExpressionMatch dm = dateRe.match(datePart);
-    if (!dm.hasMatch())
+    // yyyy-mm-dd (four or more year digits)
+    qsizetype p = 0;
+    int year = 0, month = 0, day = 0, yearDigits = 0;
+    if (!readDigits(datePart, p, 0, &year, &yearDigits) || yearDigits < 4 || !expect(datePart, p, QLatin1Char('-')) ||
+        !readDigits(datePart, p, 2, &month) || !expect(datePart, p, QLatin1Char('-')) ||
+        !readDigits(datePart, p, 2, &day) || p != datePart.size())
         throw dateError();
-    const QDate date(dm.captured(1).toInt(), dm.captured(2).toInt(), dm.captured(3).toInt());
+    const QDate date(year, month, day);
     if (!date.isValid())
         throw dateError();
 
     QTime time(0, 0);
     int writtenOffset = 0; // minutes east of UTC
     if (tPos >= 0) {
-        const QRegularExpressionMatch tm = timeRe.match(timePart);
-        if (!tm.hasMatch())
+        // hh:nn:ss, an optional fraction, an optional zone
+        p = 0;
+        int h = 0, m = 0, sec = 0;
+        if (!readDigits(timePart, p, 2, &h) || !expect(timePart, p, QLatin1Char(':')) ||
+            !readDigits(timePart, p, 2, &m) || !expect(timePart, p, QLatin1Char(':')) ||
+            !readDigits(timePart, p, 2, &sec))
             throw timeError();
         int ms = 0;
-        if (tm.capturedLength(4) > 0) {
-            const QString frac = (tm.captured(4) + QStringLiteral("00")).left(3);
-            ms = frac.toInt();
+        if (p < timePart.size() && timePart[p] == QLatin1Char('.')) {
+            ++p;
+            const qsizetype start = p;
+            while (p < timePart.size() && timePart[p] >= QLatin1Char('0') && timePart[p] <= QLatin1Char('9'))
+                ++p;
+            if (p == start)
+                throw timeError();
+            for (qsizetype i = start; i < start + 3; ++i)
+                ms = ms * 10 + (i < p ? timePart[i].unicode() - '0' : 0);
         }
-        time = QTime(tm.captured(1).toInt(), tm.captured(2).toInt(), tm.captured(3).toInt(), ms);
+        time = QTime(h, m, sec, ms);
         if (!time.isValid())
             throw timeError();
-        const QString zone = tm.captured(5);
-        if (zone.size() == 6) {
-            const int h = zone.mid(1, 2).toInt();
-            const int m = zone.mid(4, 2).toInt();
-            if (h > 14 || m > 59)
+        if (p < timePart.size()) {
+            const QChar sign = timePart[p];
+            if (sign == QLatin1Char('Z') && p + 1 == timePart.size()) {
+                p = timePart.size();
+            } else if (sign == QLatin1Char('+') || sign == QLatin1Char('-')) {
+                ++p;
+                int zh = 0, zm = 0;
+                if (!readDigits(timePart, p, 2, &zh) || !expect(timePart, p, QLatin1Char(':')) ||
+                    !readDigits(timePart, p, 2, &zm) || p != timePart.size() || zh > 14 || zm > 59)
+                    throw timeError();
+                writtenOffset = (sign == QLatin1Char('-') ? -1 : 1) * (zh * 60 + zm);
+            } else {
                 throw timeError();
-            writtenOffset = (zone[0] == QLatin1Char('-') ? -1 : 1) * (h * 60 + m);
+            }
         }
     }
     // From the written offset to the reader's offset now, as plain arithmetic on the
