@@ -332,26 +332,27 @@ void TmainFm::onTabChanged(int index)
     postToFrame(index == 1 ? MemoFrame.data() : TaskFrame.data(), WM_FRAME_ACTIVATE);
 }
 
-void TmainFm::onTrayAddTask()
+void TmainFm::trayAdd(int tab, TZvFrame* frame)
 {
     if (IoBusy())
         return;
+    // The window comes back first (its own show may post 2034 to the active frame), then
+    // the tab changes without counting as the user's change: no 2025, the menu bar stays.
     ZvTrayIcon1->Restore();
     m_switchingTabQuietly = true;
-    PageControl1->setCurrentIndex(0);
+    PageControl1->setCurrentIndex(tab);
     m_switchingTabQuietly = false;
-    postToFrame(TaskFrame, WM_ADD_ITEM);
+    postToFrame(frame, WM_ADD_ITEM);
+}
+
+void TmainFm::onTrayAddTask()
+{
+    trayAdd(0, TaskFrame);
 }
 
 void TmainFm::onTrayAddMemo()
 {
-    if (IoBusy())
-        return;
-    ZvTrayIcon1->Restore();
-    m_switchingTabQuietly = true;
-    PageControl1->setCurrentIndex(1);
-    m_switchingTabQuietly = false;
-    postToFrame(MemoFrame, WM_ADD_ITEM);
+    trayAdd(1, MemoFrame);
 }
 
 void TmainFm::onTrayPasteTask()

@@ -124,6 +124,7 @@ private:
     void onHiddenToTray();
     void onRestored(bool wasHidden);
     void onTabChanged(int index);
+    void trayAdd(int tab, TZvFrame* frame);
     void onTrayAddTask();
     void onTrayAddMemo();
     void onTrayPasteTask();

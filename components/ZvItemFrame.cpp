@@ -94,6 +94,8 @@ TZvItemFrame::TZvItemFrame(TZvFrameHost* host, const TZvFrameTraits& traits, QWi
 
     m_tree = new TZvTree(this);
     m_tree->setEmptySpaceHint(traits.treeHint);
+    // Help contexts: anchors of the help page.
+    m_tree->setProperty("helpContext", traits.table);
 
     Panel_tip = new QFrame(this);
     Panel_tip->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -119,6 +121,7 @@ TZvItemFrame::TZvItemFrame(TZvFrameHost* host, const TZvFrameTraits& traits, QWi
 
     Edt_Search = new QLineEdit(this);
     Edt_Search->setToolTip(ftr("Input search string"));
+    Edt_Search->setProperty("helpContext", QStringLiteral("search"));
     Edt_Search->installEventFilter(this);
     Btn_Search = new QToolButton(this);
     Btn_Search->setAutoRaise(true);

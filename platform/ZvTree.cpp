@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QStyleOptionFocusRect>
 #include <QStyleOptionButton>
 #include <QToolTip>
 
@@ -906,6 +907,15 @@ void TZvTree::paintRow(QPainter* p, TZvNode* node, const QRect& rowRect, bool se
     // horizontal grid line
     p->setPen(pal.color(QPalette::Midlight));
     p->drawLine(rowRect.bottomLeft(), rowRect.bottomRight());
+    // The keyboard's current node is marked, selected or not: Space, F2 and the arrow keys
+    // act on it.
+    if (!printing && hasFocus() && node == focusedNode()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rowRect.adjusted(1, 1, -1, -2);
+        focus.backgroundColor = selected ? pal.color(group, QPalette::Highlight) : pal.color(QPalette::Base);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, p, this);
+    }
     p->restore();
 }
 

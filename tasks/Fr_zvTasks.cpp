@@ -890,13 +890,22 @@ void TzvTasksFrame::Action_TaskDueSetExecute()
     dlg.dueTime = Info(selected.front())->dueTime;
     if (dlg.exec() != QDialog::Accepted)
         return;
-    for (TZvNode* s : selected) {
+    storeOnEach(selected, &TTaskInfo::dueFlag, &TTaskInfo::dueTime, dlg.dueFlag, dlg.dueTime,
+                QStringLiteral("dueFlag"), QStringLiteral("dueTime"));
+}
+
+void TzvTasksFrame::storeOnEach(const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag, TDateTime TTaskInfo::*time,
+                                bool flagValue, TDateTime timeValue, const QString& flagColumn,
+                                const QString& timeColumn)
+{
+    // Every task gets the same value, row by row, and is unselected once stored.
+    for (TZvNode* s : nodes) {
         TTaskInfo& r = *Info(s);
-        r.dueFlag = dlg.dueFlag;
-        r.dueTime = dlg.dueTime;
+        r.*flag = flagValue;
+        r.*time = timeValue;
         editRow(r, [&](TADOQuery& q) {
-            q.FieldByName(QStringLiteral("dueFlag")).setAsBoolean(r.dueFlag);
-            q.FieldByName(QStringLiteral("dueTime")).setAsDateTime(r.dueTime);
+            q.FieldByName(flagColumn).setAsBoolean(flagValue);
+            q.FieldByName(timeColumn).setAsDateTime(timeValue);
         });
         tree()->invalidateNode(s);
         tree()->setSelected(s, false);
@@ -917,17 +926,8 @@ void TzvTasksFrame::Action_TaskReminderSetExecute()
     dlg.alarmTime = Info(selected.front())->alarmTime;
     if (dlg.exec() != QDialog::Accepted)
         return;
-    for (TZvNode* s : selected) {
-        TTaskInfo& r = *Info(s);
-        r.alarmFlag = dlg.alarmFlag;
-        r.alarmTime = dlg.alarmTime;
-        editRow(r, [&](TADOQuery& q) {
-            q.FieldByName(QStringLiteral("alarmFlag")).setAsBoolean(r.alarmFlag);
-            q.FieldByName(QStringLiteral("alarmTime")).setAsDateTime(r.alarmTime);
-        });
-        tree()->invalidateNode(s);
-        tree()->setSelected(s, false);
-    }
+    storeOnEach(selected, &TTaskInfo::alarmFlag, &TTaskInfo::alarmTime, dlg.alarmFlag, dlg.alarmTime,
+                QStringLiteral("alarmFlag"), QStringLiteral("alarmTime"));
 }
 
 void TzvTasksFrame::Timer1Timer()

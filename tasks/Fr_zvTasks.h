@@ -116,6 +116,8 @@ private:
     int imageIndex(TZvNode* node) const;
     void selectRange(int index);
     void editRow(const TTaskInfo& r, const std::function<void(TADOQuery&)>& assign);
+    void storeOnEach(const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag, TDateTime TTaskInfo::*time,
+                     bool flagValue, TDateTime timeValue, const QString& flagColumn, const QString& timeColumn);
     bool canRun() const;
 
     QActionGroup* m_rangeGroup = nullptr;
