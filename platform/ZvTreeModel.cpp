@@ -157,14 +157,9 @@ static int countNodes(const TZvNode* node)
     return n;
 }
 
-void TZvTreeModel::takeOut(TZvNode* node)
+// A removed node and everything below it: counted out and marked, freed after the relayout.
+void TZvTreeModel::markDying(TZvNode* node)
 {
-    TZvNode* parent = node->m_parent;
-    auto& list = parent->m_children;
-    const int at = node->m_index;
-    m_graveyard.push_back(std::move(list[size_t(at)]));
-    list.erase(list.begin() + at);
-    renumber(parent, at);
     std::vector<TZvNode*> stack{node};
     while (!stack.empty()) {
         TZvNode* n = stack.back();
@@ -174,6 +169,17 @@ void TZvTreeModel::takeOut(TZvNode* node)
         for (auto& c : n->m_children)
             stack.push_back(c.get());
     }
+}
+
+void TZvTreeModel::takeOut(TZvNode* node)
+{
+    TZvNode* parent = node->m_parent;
+    auto& list = parent->m_children;
+    const int at = node->m_index;
+    m_graveyard.push_back(std::move(list[size_t(at)]));
+    list.erase(list.begin() + at);
+    renumber(parent, at);
+    markDying(node);
 }
 
 void TZvTreeModel::remove(TZvNode* node)
@@ -200,15 +206,7 @@ void TZvTreeModel::removeMany(const std::vector<TZvNode*>& nodes)
         keep.reserve(list.size());
         for (auto& up : list) {
             if (doomed.count(up.get())) {
-                std::vector<TZvNode*> stack{up.get()};
-                while (!stack.empty()) {
-                    TZvNode* n = stack.back();
-                    stack.pop_back();
-                    m_dying.insert(n);
-                    --m_nodeCount;
-                    for (auto& c : n->m_children)
-                        stack.push_back(c.get());
-                }
+                markDying(up.get());
                 m_graveyard.push_back(std::move(up));
             } else {
                 keep.push_back(std::move(up));

@@ -120,6 +120,7 @@ private:
     void publish(TZvNode* node, bool published);
     void takeOut(TZvNode* node);
     void collectFree(TZvNode* node);
+    void markDying(TZvNode* node);
     void renumber(TZvNode* parent, int from = 0);
 
     TZvTree* m_tree;

@@ -16,18 +16,8 @@ using zvtest::TempProgramFolder;
 
 namespace {
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
+using zvtest::fileBytes;
+using zvtest::writeBytes;
 
 // Compiled statements are kept for reuse, but none may be left in the middle of a run:
 // an unfinished read holds the journal's checkpoints off.

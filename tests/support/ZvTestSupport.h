@@ -39,6 +39,10 @@ private:
     std::unique_ptr<zv::TADOConnection> m_connection;
 };
 
+// A file's bytes (empty when unreadable), and writing them whole.
+QByteArray fileBytes(const QString& path);
+void writeBytes(const QString& path, const QByteArray& bytes);
+
 // Makes a new database file from the project's schema.
 void MakeDatabase(const QString& path);
 
