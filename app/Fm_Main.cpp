@@ -67,7 +67,8 @@ void TmainFm::setFrameFactories(FrameFactory tasks, FrameFactory memos)
     g_memoFactory = memos;
 }
 
-TmainFm::TmainFm(const QString& programFolder, QWidget* parent) : QMainWindow(parent), ProgramFolder(programFolder)
+TmainFm::TmainFm(const QString& programFolder, QWidget* parent)
+    : QMainWindow(parent), ProgramFolder(programFolder)
 {
     mainFm = this;
     resize(455, 503);
@@ -104,8 +105,7 @@ TmainFm::TmainFm(const QString& programFolder, QWidget* parent) : QMainWindow(pa
     ZvTrayIcon1->setCloseToTray(true);
     ZvTrayIcon1->setPopupMenu(PopupMenu_Tray);
     ZvTrayIcon1->OnClick = [this](Qt::MouseButton button, Qt::KeyboardModifiers) {
-        if (button != Qt::LeftButton)
-            return;
+        if (button != Qt::LeftButton) return;
         Guarded([this] {
             if (commonDm)
                 commonDm->Action_UiOpenExecute();
@@ -114,9 +114,8 @@ TmainFm::TmainFm(const QString& programFolder, QWidget* parent) : QMainWindow(pa
         });
     };
     connect(ZvTrayIcon1, &TZvTrayIcon::hiddenToTray, this, [this] { Guarded([this] { onHiddenToTray(); }); });
-    connect(ZvTrayIcon1, &TZvTrayIcon::restored, this, [this](bool wasHidden) {
-        Guarded([this, wasHidden] { onRestored(wasHidden); });
-    });
+    connect(ZvTrayIcon1, &TZvTrayIcon::restored, this,
+            [this](bool wasHidden) { Guarded([this, wasHidden] { onRestored(wasHidden); }); });
 
     Guarded([this] { createSteps(); });
     updateTrayCommands();
@@ -124,15 +123,15 @@ TmainFm::TmainFm(const QString& programFolder, QWidget* parent) : QMainWindow(pa
 
 TmainFm::~TmainFm()
 {
-    if (mainFm == this)
-        mainFm = nullptr;
+    if (mainFm == this) mainFm = nullptr;
 }
 
 void TmainFm::createActions()
 {
     auto make = [this](QAction*& action, const char* caption, void (TmainFm::*slot)()) {
         action = new QAction(mtr(caption), this);
-        connect(action, &QAction::triggered, this, [this, slot] { Guarded([this, slot] { (this->*slot)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, slot] { Guarded([this, slot] { (this->*slot)(); }); });
     };
     make(Action_AddTask, "&Add Task", &TmainFm::onTrayAddTask);
     make(Action_PasteTask, "Paste to &Task", &TmainFm::onTrayPasteTask);
@@ -161,8 +160,7 @@ void TmainFm::AttachModules(TIoDm* io, TcommonDm* common)
     commonDm = common;
     if (commonDm && commonDm->Action_UiOpen)
         PopupMenu_Tray->insertAction(PopupMenu_Tray->actions().value(0), commonDm->Action_UiOpen);
-    if (IoDm && ZvVersionInfo1)
-        IoDm->setAppVersion(ZvVersionInfo1->GetValue(2));
+    if (IoDm && ZvVersionInfo1) IoDm->setAppVersion(ZvVersionInfo1->GetValue(2));
 }
 
 void TmainFm::loadPictures()
@@ -248,8 +246,15 @@ TZvSharedActions TmainFm::sharedActions() const
         a.Options = commonDm->Action_Options;
         a.StayOnTop = commonDm->Action_UiStayOnTop;
         a.UiClose = commonDm->Action_UiClose;
-        a.Help = {commonDm->HelpContents1, nullptr, commonDm->Action_Contact, commonDm->Action_Suggestion, nullptr,
-                  commonDm->Action_Website, commonDm->Action_Update, commonDm->Action_Resources, nullptr,
+        a.Help = {commonDm->HelpContents1,
+                  nullptr,
+                  commonDm->Action_Contact,
+                  commonDm->Action_Suggestion,
+                  nullptr,
+                  commonDm->Action_Website,
+                  commonDm->Action_Update,
+                  commonDm->Action_Resources,
+                  nullptr,
                   commonDm->Action_About};
     }
     return a;
@@ -265,8 +270,7 @@ void TmainFm::InstallMenus(TZvFrame* frame)
     // Refill the one menu bar: replacing it would delete the bar and its menus.
     QMenuBar* bar = menuBar();
     bar->clear();
-    if (!frame)
-        return;
+    if (!frame) return;
     for (QMenu* menu : frame->MainMenuMenus())
         bar->addMenu(menu);
 }
@@ -279,8 +283,7 @@ void TmainFm::postToFrame(TZvFrame* frame, int message)
 void TmainFm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    if (FirstShow && !event->spontaneous())
-        Guarded([this] { firstShow(); });
+    if (FirstShow && !event->spontaneous()) Guarded([this] { firstShow(); });
 }
 
 void TmainFm::firstShow()
@@ -304,14 +307,12 @@ void TmainFm::firstShow()
     postToFrame(TaskFrame, WM_FRAME_ACTIVATE);
     updateTrayCommands();
     setWindowTitle(kAppTitle);
-    if (commonDm)
-        commonDm->StartupChecks();
+    if (commonDm) commonDm->StartupChecks();
 }
 
 void TmainFm::onHiddenToTray()
 {
-    if (Exiting)
-        return;
+    if (Exiting) return;
     ZvFormState1->SaveState();
     if (!Timer_balloon->isActive()) {
         ZvTrayIcon1->ShowBalloonHint(kAppTitle, mtr("Click here to open!"), 1, 10);
@@ -321,21 +322,18 @@ void TmainFm::onHiddenToTray()
 
 void TmainFm::onRestored(bool wasHidden)
 {
-    if (wasHidden && !FirstShow && AddOpenEn)
-        postToFrame(ActiveFrame(), WM_ADD_ITEM);
+    if (wasHidden && !FirstShow && AddOpenEn) postToFrame(ActiveFrame(), WM_ADD_ITEM);
 }
 
 void TmainFm::onTabChanged(int index)
 {
-    if (m_switchingTabQuietly)
-        return;
+    if (m_switchingTabQuietly) return;
     postToFrame(index == 1 ? MemoFrame.data() : TaskFrame.data(), WM_FRAME_ACTIVATE);
 }
 
 void TmainFm::trayAdd(int tab, TZvFrame* frame)
 {
-    if (IoBusy())
-        return;
+    if (IoBusy()) return;
     // The window comes back first (its own show may post 2034 to the active frame), then
     // the tab changes without counting as the user's change: no 2025, the menu bar stays.
     ZvTrayIcon1->Restore();
@@ -357,14 +355,12 @@ void TmainFm::onTrayAddMemo()
 
 void TmainFm::onTrayPasteTask()
 {
-    if (!IoBusy() && TaskFrame)
-        TaskFrame->PasteFromTray();
+    if (!IoBusy() && TaskFrame) TaskFrame->PasteFromTray();
 }
 
 void TmainFm::onTrayPasteMemo()
 {
-    if (!IoBusy() && MemoFrame)
-        MemoFrame->PasteFromTray();
+    if (!IoBusy() && MemoFrame) MemoFrame->PasteFromTray();
 }
 
 void TmainFm::updateTrayCommands()
@@ -385,26 +381,22 @@ void TmainFm::reloadFrames()
 
 void TmainFm::onDbBackup()
 {
-    if (IoDm && !IoBusy())
-        IoDm->BackupDatabase();
+    if (IoDm && !IoBusy()) IoDm->BackupDatabase();
 }
 
 void TmainFm::onDbRestore()
 {
-    if (IoDm && !IoBusy() && IoDm->RestoreDatabase())
-        reloadFrames();
+    if (IoDm && !IoBusy() && IoDm->RestoreDatabase()) reloadFrames();
 }
 
 void TmainFm::onImport()
 {
-    if (IoDm && !IoBusy() && IoDm->ImportDatabase())
-        reloadFrames();
+    if (IoDm && !IoBusy() && IoDm->ImportDatabase()) reloadFrames();
 }
 
 void TmainFm::customEvent(QEvent* event)
 {
-    if (int(event->type()) == WM_UPDATE_PROMPT)
-        Guarded([] { TcommonDm::ShowUpdatePrompt(); });
+    if (int(event->type()) == WM_UPDATE_PROMPT) Guarded([] { TcommonDm::ShowUpdatePrompt(); });
     QMainWindow::customEvent(event);
 }
 
@@ -422,24 +414,20 @@ void TmainFm::closeEvent(QCloseEvent* event)
 
 void TmainFm::ExitProgram()
 {
-    if (m_exitDone)
-        return;
+    if (m_exitDone) return;
     if (IoBusy()) {
         // A backup, restore or import is running: it stops as if cancelled (the rows
         // posted so far stay stored), then Exit runs.
         TIoBusyNotifier::requestCancel();
         // A question or file dialog of the operation is answered for the user.
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            dialog->reject();
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
         QTimer::singleShot(100, this, [this] { Guarded([this] { ExitProgram(); }); });
         return;
     }
     Exiting = true;
     ZvFormState1->SaveState();
-    if (MemoFrame)
-        MemoFrame->FinishEditing();
-    if (TaskFrame)
-        TaskFrame->FinishEditing();
+    if (MemoFrame) MemoFrame->FinishEditing();
+    if (TaskFrame) TaskFrame->FinishEditing();
     delete MemoFrame.data();
     delete TaskFrame.data();
     ADOConnection1.checkpoint();
@@ -452,10 +440,8 @@ void TmainFm::ExitProgram()
 void TmainFm::BringForwardFromSecondStart()
 {
     // A window hidden in the tray stays hidden; a shown one comes to the front.
-    if (!isVisible())
-        return;
-    if (isMinimized())
-        showNormal();
+    if (!isVisible()) return;
+    if (isMinimized()) showNormal();
     raise();
     activateWindow();
 }

@@ -28,8 +28,7 @@ void onTerminate(int)
 // progress and the window's placement are stored.
 void watchTerminationSignals(QObject* owner, std::function<void()> onExit)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
-        return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) return;
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, owner);
     QObject::connect(notifier, &QSocketNotifier::activated, owner, [notifier, onExit] {
         char c;
@@ -66,8 +65,7 @@ int main(int argc, char** argv)
 
     const QString folder = zv::ProgramFolder();
     zv::TSingleInstance instance(zv::kAppTitle, folder);
-    if (instance.ActivateRunningInstance())
-        return 0;
+    if (instance.ActivateRunningInstance()) return 0;
     instance.Listen();
 
     zv::RegisterFrames();
@@ -80,9 +78,8 @@ int main(int argc, char** argv)
                      [main] { zv::Guarded([main] { main->BringForwardFromSecondStart(); }); });
     watchTerminationSignals(main, [main] { zv::Guarded([main] { main->ExitProgram(); }); });
     // Ending the desktop session stores everything and never holds the session up.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, main, [main](QSessionManager&) {
-        zv::Guarded([main] { main->ExitProgram(); });
-    });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, main,
+                     [main](QSessionManager&) { zv::Guarded([main] { main->ExitProgram(); }); });
 
     main->show();
     const int rc = app.exec();

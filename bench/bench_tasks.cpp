@@ -20,8 +20,7 @@ namespace {
 double rssMb()
 {
     QFile f(QStringLiteral("/proc/self/statm"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
+    if (!f.open(QIODevice::ReadOnly)) return 0;
     const QList<QByteArray> parts = f.readAll().split(' ');
     return parts.size() > 1 ? parts[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
 }
@@ -53,7 +52,8 @@ void generate(const QString& path, int topLevel, int children)
             text += QStringLiteral("\r\nline %1 of the task with a few more words to wrap").arg(l);
         add(tid, zv::kRootId, text, i % 3 == 0, i % 7 == 0);
         for (int c = 0; c < children; ++c)
-            add(zv::NewGuidText(), tid, QStringLiteral("Sub-task %1.%2 call Anna").arg(i).arg(c), c % 2 == 0, false);
+            add(zv::NewGuidText(), tid, QStringLiteral("Sub-task %1.%2 call Anna").arg(i).arg(c), c % 2 == 0,
+                false);
     }
     sqlite3_finalize(s);
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
@@ -80,11 +80,9 @@ template <class F> double bestOf(int runs, F&& f)
 
 int benchTasks(int argc, char** argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QApplication> ownApp;
-    if (!QCoreApplication::instance())
-        ownApp = std::make_unique<QApplication>(argc, argv);
+    if (!QCoreApplication::instance()) ownApp = std::make_unique<QApplication>(argc, argv);
 
     zvtest::TempProgramFolder folder;
     generate(folder.dbPath(), 10000, 4);

@@ -11,12 +11,9 @@ int benchTasks(int argc, char** argv);
 int main(int argc, char** argv)
 {
     const char* area = argc > 1 ? argv[1] : "all";
-    if (std::strcmp(area, "tree") == 0)
-        return benchTree(argc - 1, argv + 1);
-    if (std::strcmp(area, "interchange") == 0)
-        return benchInterchange(argc - 1, argv + 1);
-    if (std::strcmp(area, "tasks") == 0)
-        return benchTasks(argc - 1, argv + 1);
+    if (std::strcmp(area, "tree") == 0) return benchTree(argc - 1, argv + 1);
+    if (std::strcmp(area, "interchange") == 0) return benchInterchange(argc - 1, argv + 1);
+    if (std::strcmp(area, "tasks") == 0) return benchTasks(argc - 1, argv + 1);
     if (std::strcmp(area, "all") == 0) {
         int rc = benchTree(argc - 1, argv + 1);
         rc |= benchTasks(argc - 1, argv + 1);

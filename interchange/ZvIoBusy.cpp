@@ -11,8 +11,7 @@ bool g_cancelRequested = false;
 
 void TIoBusyNotifier::requestCancel()
 {
-    if (g_busyDepth > 0)
-        g_cancelRequested = true;
+    if (g_busyDepth > 0) g_cancelRequested = true;
 }
 
 bool TIoBusyNotifier::cancelRequested()

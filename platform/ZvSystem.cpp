@@ -29,13 +29,12 @@ FileDialogResult realFileDialog(QWidget* parent, const FileDialogRequest& r)
 {
     QFileDialog dialog(parent, r.caption, r.directory);
     dialog.setAcceptMode(r.mode == FileDialogRequest::Mode::Save ? QFileDialog::AcceptSave
-                                                                   : QFileDialog::AcceptOpen);
+                                                                 : QFileDialog::AcceptOpen);
     dialog.setFileMode(r.mode == FileDialogRequest::Mode::Save ? QFileDialog::AnyFile
-                                                                 : QFileDialog::ExistingFile);
+                                                               : QFileDialog::ExistingFile);
     const QStringList filters = r.filters.isEmpty() ? QStringList{r.filter} : r.filters;
     dialog.setNameFilters(filters);
-    if (!r.defaultSuffix.isEmpty())
-        dialog.setDefaultSuffix(r.defaultSuffix);
+    if (!r.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(r.defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
     dialog.setOption(QFileDialog::ReadOnly, false);
     FileDialogResult result;
@@ -55,8 +54,7 @@ FileDialogResult FileDialogSeam::run(QWidget* parent, const FileDialogRequest& r
         s.next.reset();
         return r;
     }
-    if (s.handler)
-        return s.handler(parent, request);
+    if (s.handler) return s.handler(parent, request);
     return realFileDialog(parent, request);
 }
 
@@ -93,8 +91,7 @@ ClipboardState& clipboard()
 
 QString ClipboardSeam::text()
 {
-    if (clipboard().memory)
-        return clipboard().text;
+    if (clipboard().memory) return clipboard().text;
     return QGuiApplication::clipboard()->text(QClipboard::Clipboard);
 }
 
@@ -124,8 +121,7 @@ DesktopSeam::Handler& desktopHandler()
 
 bool DesktopSeam::openUrl(const QUrl& url)
 {
-    if (desktopHandler())
-        return desktopHandler()(url);
+    if (desktopHandler()) return desktopHandler()(url);
     return QDesktopServices::openUrl(url);
 }
 
@@ -160,13 +156,11 @@ void SoundSeam::play(const QString& path)
     if (!effect) {
         effect = new QSoundEffect(qApp);
         QObject::connect(effect, &QSoundEffect::statusChanged, effect, [] {
-            if (effect->status() == QSoundEffect::Error)
-                QApplication::beep();
+            if (effect->status() == QSoundEffect::Error) QApplication::beep();
         });
     }
     const QUrl url = QUrl::fromLocalFile(path);
-    if (effect->source() != url)
-        effect->setSource(url);
+    if (effect->source() != url) effect->setSource(url);
     effect->setLoopCount(1);
     effect->play();
 }

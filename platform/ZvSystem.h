@@ -16,7 +16,11 @@ namespace zv {
 // File dialogs: a dialog object (so the default suffix and the overwrite question hold).
 struct FileDialogRequest
 {
-    enum class Mode { Open, Save } mode = Mode::Open;
+    enum class Mode
+    {
+        Open,
+        Save
+    } mode = Mode::Open;
     QString caption;
     QString filter;        // Qt filter text, e.g. "Zorvik Database (*.zvx)"
     QStringList filters;   // several filters; the chosen one's index is returned
@@ -27,8 +31,8 @@ struct FileDialogRequest
 
 struct FileDialogResult
 {
-    QString fileName;      // empty when cancelled
-    int filterIndex = 0;   // 0-based index into filters (or 0)
+    QString fileName;    // empty when cancelled
+    int filterIndex = 0; // 0-based index into filters (or 0)
 };
 
 class FileDialogSeam

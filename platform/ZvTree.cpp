@@ -11,8 +11,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QStyleOptionFocusRect>
 #include <QStyleOptionButton>
+#include <QStyleOptionFocusRect>
 #include <QToolTip>
 
 #include <algorithm>

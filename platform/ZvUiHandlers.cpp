@@ -47,8 +47,7 @@ static int showBox(const MessageRequest& r)
     box.setWindowModality(Qt::ApplicationModal);
     QPointer<QWidget> before = QApplication::activeWindow();
     const int answer = box.exec();
-    if (before)
-        before->activateWindow();
+    if (before) before->activateWindow();
     switch (answer) {
     case QMessageBox::Ok:
         return IdOk;

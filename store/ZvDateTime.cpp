@@ -37,8 +37,7 @@ static QTime timeOf(TDateTime value)
 {
     const double frac = std::fabs(value - std::trunc(value));
     qint64 ms = qint64(std::llround(frac * kMsPerDay));
-    if (ms >= qint64(kMsPerDay))
-        ms = qint64(kMsPerDay) - 1;
+    if (ms >= qint64(kMsPerDay)) ms = qint64(kMsPerDay) - 1;
     return QTime(0, 0).addMSecs(int(ms));
 }
 
@@ -48,8 +47,7 @@ QDateTime QFromDateTime(TDateTime value)
     const double frac = std::fabs(value - std::trunc(value));
     const qint64 ms = qint64(std::llround(frac * kMsPerDay));
     QDate date = DateOf(value);
-    if (ms >= qint64(kMsPerDay))
-        return QDateTime(date.addDays(1), QTime(0, 0));
+    if (ms >= qint64(kMsPerDay)) return QDateTime(date.addDays(1), QTime(0, 0));
     return QDateTime(date, timeOf(value));
 }
 

@@ -31,15 +31,13 @@ struct Stmt
     ~Stmt() { sqlite3_finalize(s); }
 };
 
-
 // The SQL text with each string literal ('...', inner quotes doubled) taken out as a
 // bound value. The program's statements differ only in the ids they quote, so the
 // statement with "?" in their place is compiled once and used again.
 QString parameterize(const QString& sql, QStringList* literals)
 {
     const qsizetype first = sql.indexOf(QLatin1Char('\''));
-    if (first < 0)
-        return sql;
+    if (first < 0) return sql;
     QString out;
     out.reserve(sql.size());
     qsizetype from = 0;
@@ -119,8 +117,8 @@ QVariant columnValue(sqlite3_stmt* s, int c)
         return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, c)),
                                           sqlite3_column_bytes(s, c)));
     case SQLITE_BLOB:
-        return QVariant(QByteArray(reinterpret_cast<const char*>(sqlite3_column_blob(s, c)),
-                                   sqlite3_column_bytes(s, c)));
+        return QVariant(
+            QByteArray(reinterpret_cast<const char*>(sqlite3_column_blob(s, c)), sqlite3_column_bytes(s, c)));
     default:
         return QVariant();
     }
@@ -128,17 +126,12 @@ QVariant columnValue(sqlite3_stmt* s, int c)
 
 FieldType typeFromDecl(const char* decl)
 {
-    if (!decl)
-        return FieldType::Other;
+    if (!decl) return FieldType::Other;
     const QByteArray d = QByteArray(decl).toUpper();
-    if (d.startsWith("BOOL"))
-        return FieldType::Boolean;
-    if (d.startsWith("INT"))
-        return FieldType::Integer;
-    if (d.startsWith("DATE") || d.startsWith("TIME"))
-        return FieldType::DateTime;
-    if (d.startsWith("TEXT") || d.contains("CHAR") || d.startsWith("MEMO"))
-        return FieldType::Text;
+    if (d.startsWith("BOOL")) return FieldType::Boolean;
+    if (d.startsWith("INT")) return FieldType::Integer;
+    if (d.startsWith("DATE") || d.startsWith("TIME")) return FieldType::DateTime;
+    if (d.startsWith("TEXT") || d.contains("CHAR") || d.startsWith("MEMO")) return FieldType::Text;
     return FieldType::Other;
 }
 
@@ -165,14 +158,16 @@ TADOConnection::~TADOConnection()
 
 QString TADOConnection::BuildConnectionString(const QString& programFolder)
 {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Jet OLEDB:Database Password=mavrude;Data Source=") +
+    return QStringLiteral(
+               "Provider=Microsoft.Jet.OLEDB.4.0;Jet OLEDB:Database Password=mavrude;Data Source=") +
            programFolder + QStringLiteral("zvData.zvb") + QStringLiteral(";Persist Security Info=False");
 }
 
 QString TADOConnection::passwordDigest(const QString& password)
 {
     return QString::fromLatin1(
-        QCryptographicHash::hash(("zorvik-jotboard:" + password).toUtf8(), QCryptographicHash::Sha256).toHex());
+        QCryptographicHash::hash(("zorvik-jotboard:" + password).toUtf8(), QCryptographicHash::Sha256)
+            .toHex());
 }
 
 void TADOConnection::setConnectionString(const QString& text)
@@ -192,8 +187,7 @@ static QString connectionPart(const QString& text, const QString& key)
     }
     for (const QString& part : parts) {
         const qsizetype eq = part.indexOf(QLatin1Char('='));
-        if (eq > 0 && part.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0)
-            return part.mid(eq + 1);
+        if (eq > 0 && part.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0) return part.mid(eq + 1);
     }
     return {};
 }
@@ -254,18 +248,15 @@ static void checkOurDatabase(sqlite3* db, const QString& path, const QString& pa
     Stmt probe;
     const char* sql = "select value from zv_meta where name='password'";
     const int prc = sqlite3_prepare_v2(db, sql, -1, &probe.s, nullptr);
-    if (prc == SQLITE_BUSY || prc == SQLITE_LOCKED)
-        raiseStore(db);
+    if (prc == SQLITE_BUSY || prc == SQLITE_LOCKED) raiseStore(db);
     if (prc != SQLITE_OK) {
         // Random bytes, a damaged header, an empty file, or a database of some other
         // program (no such table): none of them is ours, whatever the password.
         throw notOurs();
     }
     const int step = sqlite3_step(probe.s);
-    if (step == SQLITE_BUSY || step == SQLITE_LOCKED)
-        raiseStore(db);
-    if (step != SQLITE_ROW && step != SQLITE_DONE)
-        throw notOurs();
+    if (step == SQLITE_BUSY || step == SQLITE_LOCKED) raiseStore(db);
+    if (step != SQLITE_ROW && step != SQLITE_DONE) throw notOurs();
     const QString stored =
         step == SQLITE_ROW ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(probe.s, 0)))
                            : QString();
@@ -276,8 +267,7 @@ static void checkOurDatabase(sqlite3* db, const QString& path, const QString& pa
 sqlite3_stmt* TADOConnection::cachedStatement(const QString& sql)
 {
     auto it = m_statements.find(sql);
-    if (it != m_statements.end())
-        return it->second;
+    if (it != m_statements.end()) return it->second;
     sqlite3* db = handle();
     const QByteArray utf8 = sql.toUtf8();
     const char* tail = nullptr;
@@ -285,8 +275,7 @@ sqlite3_stmt* TADOConnection::cachedStatement(const QString& sql)
     if (sqlite3_prepare_v3(db, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &s, &tail) !=
         SQLITE_OK)
         raiseStore(db);
-    if (!s)
-        throw EZvError(tr("Empty SQL statement"));
+    if (!s) throw EZvError(tr("Empty SQL statement"));
     if (tail && QByteArray(tail).trimmed().size() > 0 && QByteArray(tail).trimmed() != ";") {
         sqlite3_finalize(s);
         throw EZvError(tr("Only one SQL statement may be run at a time"));
@@ -302,8 +291,7 @@ sqlite3_stmt* TADOConnection::cachedStatement(const QString& sql)
 
 void TADOConnection::Close()
 {
-    if (!m_db)
-        return;
+    if (!m_db) return;
     for (auto& entry : m_statements)
         sqlite3_finalize(entry.second);
     m_statements.clear();
@@ -314,29 +302,24 @@ void TADOConnection::Close()
 
 sqlite3* TADOConnection::handle() const
 {
-    if (!m_db)
-        throw EZvError(tr("Operation is not allowed when the database connection is closed"));
+    if (!m_db) throw EZvError(tr("Operation is not allowed when the database connection is closed"));
     return m_db;
 }
 
 void TADOConnection::checkpoint()
 {
-    if (m_db)
-        sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    if (m_db) sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
 }
 
 void TADOConnection::beginBatch()
 {
-    if (m_batchDepth++ == 0)
-        execSimple(handle(), "BEGIN");
+    if (m_batchDepth++ == 0) execSimple(handle(), "BEGIN");
 }
 
 void TADOConnection::commitBatch()
 {
-    if (m_batchDepth == 0)
-        return;
-    if (--m_batchDepth == 0)
-        execSimple(handle(), "COMMIT");
+    if (m_batchDepth == 0) return;
+    if (--m_batchDepth == 0) execSimple(handle(), "COMMIT");
 }
 
 // ---- TADOQuery ----------------------------------------------------------------------
@@ -384,27 +367,22 @@ static QString starSelectTable(const QString& sql, qsizetype* tableStart)
             ++i;
     };
     auto word = [&](QLatin1StringView w) {
-        if (sql.mid(i, w.size()).compare(w, Qt::CaseInsensitive) != 0)
-            return false;
+        if (sql.mid(i, w.size()).compare(w, Qt::CaseInsensitive) != 0) return false;
         i += w.size();
         return true;
     };
     skipBlanks();
-    if (!word(QLatin1StringView("select")) || i >= n || !sql.at(i).isSpace())
-        return {};
+    if (!word(QLatin1StringView("select")) || i >= n || !sql.at(i).isSpace()) return {};
     skipBlanks();
-    if (i >= n || sql.at(i) != QLatin1Char('*'))
-        return {};
+    if (i >= n || sql.at(i) != QLatin1Char('*')) return {};
     ++i;
     skipBlanks();
-    if (!word(QLatin1StringView("from")) || i >= n || !sql.at(i).isSpace())
-        return {};
+    if (!word(QLatin1StringView("from")) || i >= n || !sql.at(i).isSpace()) return {};
     skipBlanks();
     const qsizetype start = i;
     while (i < n && (sql.at(i).isLetterOrNumber() || sql.at(i) == QLatin1Char('_')))
         ++i;
-    if (i == start || sql.at(start).isDigit())
-        return {};
+    if (i == start || sql.at(start).isDigit()) return {};
     *tableStart = start;
     return sql.mid(start, i - start);
 }
@@ -450,19 +428,15 @@ void TADOQuery::Open()
     }
     for (;;) {
         const int rc = sqlite3_step(stmt.s);
-        if (rc == SQLITE_DONE)
-            break;
-        if (rc != SQLITE_ROW)
-            raiseStore(db);
+        if (rc == SQLITE_DONE) break;
+        if (rc != SQLITE_ROW) raiseStore(db);
         std::vector<QVariant> row;
         row.reserve(m_columns.size());
         for (int c = first; c < count; ++c)
             row.push_back(columnValue(stmt.s, c));
         m_rows.push_back(std::move(row));
-        if (m_hasRowid)
-            m_rowids.push_back(sqlite3_column_int64(stmt.s, 0));
-        if (m_maxRecords > 0 && qsizetype(m_rows.size()) >= m_maxRecords)
-            break;
+        if (m_hasRowid) m_rowids.push_back(sqlite3_column_int64(stmt.s, 0));
+        if (m_maxRecords > 0 && qsizetype(m_rows.size()) >= m_maxRecords) break;
     }
     m_active = true;
     m_cursor = 0;
@@ -480,22 +454,19 @@ void TADOQuery::ExecSQL()
     int rc;
     while ((rc = sqlite3_step(stmt.s)) == SQLITE_ROW) {
     }
-    if (rc != SQLITE_DONE)
-        raiseStore(db);
+    if (rc != SQLITE_DONE) raiseStore(db);
 }
 
 void TADOQuery::requireActive() const
 {
-    if (!m_active)
-        throw EZvError(tr("Operation is not allowed when the object is closed"));
+    if (!m_active) throw EZvError(tr("Operation is not allowed when the object is closed"));
 }
 
 // Moving away from a changed row stores the change first, on the row it was made on;
 // otherwise the pending values would be posted to whatever row the cursor reached.
 void TADOQuery::checkBrowseMode()
 {
-    if (m_state != State::Browse)
-        Post();
+    if (m_state != State::Browse) Post();
 }
 
 void TADOQuery::First()
@@ -509,8 +480,7 @@ void TADOQuery::Next()
 {
     requireActive();
     checkBrowseMode();
-    if (m_cursor < qsizetype(m_rows.size()))
-        ++m_cursor;
+    if (m_cursor < qsizetype(m_rows.size())) ++m_cursor;
 }
 
 bool TADOQuery::Eof() const
@@ -522,10 +492,8 @@ int TADOQuery::columnIndex(const QString& name) const
 {
     // Names as written in the table are found at once; any other case through lower case.
     auto it = m_columnByName.constFind(name);
-    if (it == m_columnByName.constEnd())
-        it = m_columnByName.constFind(name.toLower());
-    if (it == m_columnByName.constEnd())
-        throw EZvError(tr("Field '%1' not found").arg(name));
+    if (it == m_columnByName.constEnd()) it = m_columnByName.constFind(name.toLower());
+    if (it == m_columnByName.constEnd()) throw EZvError(tr("Field '%1' not found").arg(name));
     return it.value();
 }
 
@@ -537,10 +505,8 @@ TField TADOQuery::FieldByName(const QString& name)
 
 QVariant TADOQuery::value(int column) const
 {
-    if (m_state != State::Browse && m_pendingSet[size_t(column)])
-        return m_pending[size_t(column)];
-    if (m_state == State::Insert)
-        return QVariant();
+    if (m_state != State::Browse && m_pendingSet[size_t(column)]) return m_pending[size_t(column)];
+    if (m_state == State::Insert) return QVariant();
     if (m_cursor >= qsizetype(m_rows.size()))
         throw EZvError(tr("Either BOF or EOF is True, or the current record has been deleted"));
     return m_rows[size_t(m_cursor)][size_t(column)];
@@ -548,8 +514,7 @@ QVariant TADOQuery::value(int column) const
 
 void TADOQuery::setValue(int column, const QVariant& value)
 {
-    if (m_state == State::Browse)
-        throw EZvError(tr("Dataset not in edit or insert mode"));
+    if (m_state == State::Browse) throw EZvError(tr("Dataset not in edit or insert mode"));
     m_pending[size_t(column)] = value;
     m_pendingSet[size_t(column)] = true;
 }
@@ -557,8 +522,7 @@ void TADOQuery::setValue(int column, const QVariant& value)
 void TADOQuery::Append()
 {
     requireActive();
-    if (m_table.isEmpty())
-        throw EZvError(tr("Cannot modify a read-only dataset"));
+    if (m_table.isEmpty()) throw EZvError(tr("Cannot modify a read-only dataset"));
     checkBrowseMode();
     m_state = State::Insert;
     m_pending.assign(m_columns.size(), QVariant());
@@ -568,12 +532,9 @@ void TADOQuery::Append()
 void TADOQuery::Edit()
 {
     requireActive();
-    if (m_table.isEmpty())
-        throw EZvError(tr("Cannot modify a read-only dataset"));
-    if (m_state != State::Browse)
-        return; // already changing a row: keep the values set so far
-    if (Eof())
-        throw EZvError(tr("Either BOF or EOF is True, or the current record has been deleted"));
+    if (m_table.isEmpty()) throw EZvError(tr("Cannot modify a read-only dataset"));
+    if (m_state != State::Browse) return; // already changing a row: keep the values set so far
+    if (Eof()) throw EZvError(tr("Either BOF or EOF is True, or the current record has been deleted"));
     m_state = State::Edit;
     m_pending.assign(m_columns.size(), QVariant());
     m_pendingSet.assign(m_columns.size(), false);
@@ -589,8 +550,7 @@ void TADOQuery::Cancel()
 void TADOQuery::Post()
 {
     requireActive();
-    if (m_state == State::Browse)
-        return;
+    if (m_state == State::Browse) return;
     sqlite3* db = m_connection->handle();
     QStringList names;
     std::vector<QVariant> values;
@@ -623,8 +583,7 @@ void TADOQuery::Post()
     }
     for (size_t i = 0; i < values.size(); ++i)
         bindValue(stmt.s, int(i) + 1, values[i]);
-    if (sqlite3_step(stmt.s) != SQLITE_DONE)
-        raiseStore(db);
+    if (sqlite3_step(stmt.s) != SQLITE_DONE) raiseStore(db);
     // The opened row was deleted meanwhile: a change stored nowhere is no success.
     if (m_state == State::Edit && sqlite3_changes(db) == 0)
         throw EZvError(tr("Row cannot be located for updating. Some values may have been changed since it "
@@ -634,15 +593,13 @@ void TADOQuery::Post()
     if (m_state == State::Insert) {
         std::vector<QVariant> row(m_columns.size());
         for (size_t c = 0; c < m_columns.size(); ++c)
-            if (m_pendingSet[c])
-                row[c] = m_pending[c];
+            if (m_pendingSet[c]) row[c] = m_pending[c];
         m_rows.push_back(std::move(row));
         m_rowids.push_back(sqlite3_last_insert_rowid(db));
         m_cursor = qsizetype(m_rows.size()) - 1;
     } else {
         for (size_t c = 0; c < m_columns.size(); ++c)
-            if (m_pendingSet[c])
-                m_rows[size_t(m_cursor)][c] = m_pending[c];
+            if (m_pendingSet[c]) m_rows[size_t(m_cursor)][c] = m_pending[c];
     }
     Cancel();
 }
@@ -668,8 +625,7 @@ bool TField::IsNull() const
 QString TField::AsString() const
 {
     const QVariant v = m_query->value(m_column);
-    if (!v.isValid() || v.isNull())
-        return QString();
+    if (!v.isValid() || v.isNull()) return QString();
     switch (type()) {
     case FieldType::Boolean:
         return AsBoolean() ? QStringLiteral("True") : QStringLiteral("False");
@@ -685,8 +641,7 @@ QString TField::AsString() const
 static bool parseBooleanText(const QString& text, bool* value)
 {
     const QString t = text.toLower();
-    if (t.isEmpty())
-        return false;
+    if (t.isEmpty()) return false;
     if (QStringLiteral("true").startsWith(t)) {
         *value = true;
         return true;
@@ -701,12 +656,10 @@ static bool parseBooleanText(const QString& text, bool* value)
 static bool parseDecimal(const QString& text, int* value)
 {
     static const QRegularExpression re(QStringLiteral("^[+-]?\\d+$"));
-    if (!re.match(text).hasMatch())
-        return false;
+    if (!re.match(text).hasMatch()) return false;
     bool ok = false;
     const qlonglong v = text.toLongLong(&ok);
-    if (!ok || v < INT_MIN || v > INT_MAX)
-        return false;
+    if (!ok || v < INT_MIN || v > INT_MAX) return false;
     *value = int(v);
     return true;
 }
@@ -714,8 +667,7 @@ static bool parseDecimal(const QString& text, int* value)
 bool TField::AsBoolean() const
 {
     const QVariant v = m_query->value(m_column);
-    if (!v.isValid() || v.isNull())
-        return false;
+    if (!v.isValid() || v.isNull()) return false;
     if (v.typeId() == QMetaType::QString) {
         bool b = false;
         return parseBooleanText(v.toString(), &b) && b;
@@ -726,24 +678,21 @@ bool TField::AsBoolean() const
 int TField::AsInteger() const
 {
     const QVariant v = m_query->value(m_column);
-    if (!v.isValid() || v.isNull())
-        return 0;
+    if (!v.isValid() || v.isNull()) return 0;
     if (v.typeId() == QMetaType::QString) {
         int i = 0;
         if (!parseDecimal(v.toString(), &i))
             throw EZvError(tr("'%1' is not a valid integer value for field '%2'").arg(v.toString(), name()));
         return i;
     }
-    if (v.typeId() == QMetaType::Double)
-        return int(v.toDouble());
+    if (v.typeId() == QMetaType::Double) return int(v.toDouble());
     return qint32(v.toLongLong());
 }
 
 TDateTime TField::AsDateTime() const
 {
     const QVariant v = m_query->value(m_column);
-    if (!v.isValid() || v.isNull())
-        return 0.0;
+    if (!v.isValid() || v.isNull()) return 0.0;
     return v.toDouble();
 }
 

@@ -35,7 +35,7 @@ public:
     void Open();
     void Close();
     bool connected() const { return m_db != nullptr; }
-    sqlite3* handle() const;  // raises when not connected
+    sqlite3* handle() const; // raises when not connected
 
     // Writes the journal back into the database file (at Exit).
     void checkpoint();
@@ -58,7 +58,14 @@ private:
     std::unordered_map<QString, sqlite3_stmt*> m_statements;
 };
 
-enum class FieldType { Text, Boolean, Integer, DateTime, Other };
+enum class FieldType
+{
+    Text,
+    Boolean,
+    Integer,
+    DateTime,
+    Other
+};
 
 class TADOQuery;
 
@@ -101,8 +108,8 @@ public:
     void SQLAdd(const QString& line);
     QString sqlText() const;
 
-    void Open();     // a statement that returns rows
-    void ExecSQL();  // a statement that returns none
+    void Open();    // a statement that returns rows
+    void ExecSQL(); // a statement that returns none
     bool active() const { return m_active; }
 
     void First();
@@ -126,7 +133,12 @@ private:
         QString name;
         FieldType type = FieldType::Other;
     };
-    enum class State { Browse, Insert, Edit };
+    enum class State
+    {
+        Browse,
+        Insert,
+        Edit
+    };
 
     int columnIndex(const QString& name) const;
     QVariant value(int column) const;
@@ -139,7 +151,7 @@ private:
     QStringList m_sql;
     bool m_active = false;
     State m_state = State::Browse;
-    QString m_table;             // the table of a "select * from <table>" result
+    QString m_table; // the table of a "select * from <table>" result
     bool m_hasRowid = false;
     std::vector<Column> m_columns;
     QHash<QString, int> m_columnByName; // names as written and in lower case

@@ -10,8 +10,7 @@ namespace zv {
 
 void CreateDatabaseFile(const QString& path, const QString& schemaSql, const QString& password)
 {
-    if (QFile::exists(path))
-        throw EZvError(QStringLiteral("%1 already exists").arg(path));
+    if (QFile::exists(path)) throw EZvError(QStringLiteral("%1 already exists").arg(path));
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr) != SQLITE_OK) {

@@ -10,7 +10,8 @@ namespace zv {
 class EZvError : public std::runtime_error
 {
 public:
-    explicit EZvError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit EZvError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message)
+    {}
     const QString& message() const noexcept { return m_message; }
 
 private:

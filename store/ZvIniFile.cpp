@@ -18,26 +18,21 @@ constexpr int kMaxValue = 2047;
 QStringList readLines(const QString& path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
+    if (!f.open(QIODevice::ReadOnly)) return {};
     const QString text = QString::fromUtf8(f.readAll());
     QStringList lines = text.split(QLatin1Char('\n'));
     for (QString& l : lines)
-        if (l.endsWith(QLatin1Char('\r')))
-            l.chop(1);
-    if (!lines.isEmpty() && lines.back().isEmpty())
-        lines.removeLast();
+        if (l.endsWith(QLatin1Char('\r'))) l.chop(1);
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
     return lines;
 }
 
 bool isSection(const QString& line, QString* name)
 {
     const QString t = line.trimmed();
-    if (t.size() < 2 || !t.startsWith(QLatin1Char('[')))
-        return false;
+    if (t.size() < 2 || !t.startsWith(QLatin1Char('['))) return false;
     const qsizetype close = t.indexOf(QLatin1Char(']'));
-    if (close < 0)
-        return false;
+    if (close < 0) return false;
     *name = t.mid(1, close - 1).trimmed();
     return true;
 }
@@ -45,11 +40,9 @@ bool isSection(const QString& line, QString* name)
 bool isKey(const QString& line, QString* key, QString* value)
 {
     const qsizetype eq = line.indexOf(QLatin1Char('='));
-    if (eq <= 0)
-        return false;
+    if (eq <= 0) return false;
     const QString k = line.left(eq).trimmed();
-    if (k.isEmpty() || k.startsWith(QLatin1Char(';')))
-        return false;
+    if (k.isEmpty() || k.startsWith(QLatin1Char(';'))) return false;
     *key = k;
     *value = line.mid(eq + 1).trimmed();
     return true;
@@ -101,17 +94,14 @@ bool TIniFile::ParseInteger(const QString& raw, int* value)
         v = text.mid(1).toLongLong(&ok, 16);
     else if (!text.isEmpty() && !text.contains(QLatin1Char('+')))
         v = text.toLongLong(&ok, 10);
-    if (!ok)
-        return false;
+    if (!ok) return false;
     if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) || text.startsWith(QLatin1Char('$'))) {
         // Hexadecimal texts name the 32 bits, as colour numbers do.
-        if (v > 0xFFFFFFFFLL || text.contains(QLatin1Char('-')))
-            return false;
+        if (v > 0xFFFFFFFFLL || text.contains(QLatin1Char('-'))) return false;
         *value = int(quint32(v));
         return true;
     }
-    if (v < INT_MIN || v > INT_MAX)
-        return false;
+    if (v < INT_MIN || v > INT_MAX) return false;
     *value = int(v);
     return true;
 }
@@ -132,8 +122,7 @@ int TIniFile::ReadInteger(const QString& section, const QString& key, int defaul
 {
     QString text;
     int value = 0;
-    if (lookup(readLines(m_path), section, key, &text) && ParseInteger(text, &value))
-        return value;
+    if (lookup(readLines(m_path), section, key, &text) && ParseInteger(text, &value)) return value;
     return defaultValue;
 }
 
@@ -149,8 +138,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     // A file marked read-only is refused even where the system would let us write it
     // (the administrator account): it is never silently replaced.
     constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if (exists && (!info.isWritable() || !(info.permissions() & anyWrite)))
-        writeFailure(m_path);
+    if (exists && (!info.isWritable() || !(info.permissions() & anyWrite))) writeFailure(m_path);
 
     QStringList lines = readLines(m_path);
     QString flat = value;
@@ -164,8 +152,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QString name, k, v;
         if (isSection(lines[i], &name)) {
-            if (inSection)
-                break;
+            if (inSection) break;
             inSection = sameName(name, section);
             if (inSection) {
                 sectionAt = i;
@@ -174,8 +161,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
             continue;
         }
         if (inSection) {
-            if (!lines[i].trimmed().isEmpty())
-                lastInSection = i;
+            if (!lines[i].trimmed().isEmpty()) lastInSection = i;
             if (isKey(lines[i], &k, &v) && sameName(k, key)) {
                 keyAt = i;
                 break;
@@ -187,8 +173,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     else if (sectionAt >= 0)
         lines.insert(lastInSection + 1, newLine);
     else {
-        if (!lines.isEmpty() && !lines.back().trimmed().isEmpty())
-            lines << QString();
+        if (!lines.isEmpty() && !lines.back().trimmed().isEmpty()) lines << QString();
         lines << QLatin1Char('[') + section + QLatin1Char(']') << newLine;
     }
 
@@ -201,8 +186,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
             writeFailure(m_path);
         return;
     }
-    if (!exists)
-        writeFailure(m_path);
+    if (!exists) writeFailure(m_path);
     QFile out(m_path);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size())
         writeFailure(m_path);

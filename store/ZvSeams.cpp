@@ -34,10 +34,8 @@ int MessageSeam::show(const MessageRequest& request)
 {
     MessageState& s = messages();
     s.history.append(request);
-    if (!s.answers.isEmpty())
-        return s.answers.dequeue();
-    if (s.handler)
-        return s.handler(request);
+    if (!s.answers.isEmpty()) return s.answers.dequeue();
+    if (s.handler) return s.handler(request);
     return request.buttons == MsgButtons::YesNo ? IdYes : IdOk;
 }
 
@@ -73,8 +71,7 @@ void MessageSeam::reset()
 QDateTime Clock::now()
 {
     const ClockState& c = clock();
-    if (c.fixed)
-        return *c.fixed;
+    if (c.fixed) return *c.fixed;
     QDateTime t = QDateTime::currentDateTime();
     return c.offsetMs ? t.addMSecs(c.offsetMs) : t;
 }

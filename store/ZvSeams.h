@@ -11,11 +11,31 @@ namespace zv {
 // ---- Message boxes ------------------------------------------------------------------
 // Every message box of the program goes through here. The program installs a handler
 // that shows a real QMessageBox; tests install none, queue answers and read the log.
-enum class MsgIcon { None, Information, Warning, Error, Question };
-enum class MsgButtons { Ok, OkCancel, YesNo };
+enum class MsgIcon
+{
+    None,
+    Information,
+    Warning,
+    Error,
+    Question
+};
+enum class MsgButtons
+{
+    Ok,
+    OkCancel,
+    YesNo
+};
 
 // Results follow the Windows dialog codes the callers compare with.
-enum MsgResult : int { IdOk = 1, IdCancel = 2, IdAbort = 3, IdYes = 6, IdNo = 7, IdYesToAll = 10 };
+enum MsgResult : int
+{
+    IdOk = 1,
+    IdCancel = 2,
+    IdAbort = 3,
+    IdYes = 6,
+    IdNo = 7,
+    IdYesToAll = 10
+};
 
 struct MessageRequest
 {

@@ -44,8 +44,9 @@ static int plainBox(const QString& caption, const QString& text, MsgButtons butt
 
 int MsgAsk(const QString& text)
 {
-    return plainBox(QCoreApplication::translate("pU_Funcs", "Ask"), text, MsgButtons::OkCancel) == IdOk ? IdOk
-                                                                                                       : IdCancel;
+    return plainBox(QCoreApplication::translate("pU_Funcs", "Ask"), text, MsgButtons::OkCancel) == IdOk
+               ? IdOk
+               : IdCancel;
 }
 
 void MsgError(const QString& text)
@@ -65,8 +66,7 @@ void MsgTip(const QString& text)
 
 QString AppErrorText(const QString& message)
 {
-    if (!message.isEmpty() && message.back() > QLatin1Char('.'))
-        return message + QLatin1Char('.');
+    if (!message.isEmpty() && message.back() > QLatin1Char('.')) return message + QLatin1Char('.');
     return message;
 }
 
@@ -90,8 +90,7 @@ QString SingleLine(const QString& text)
 
 int CurrentUtcBias()
 {
-    if (const auto bias = Clock::utcBiasOverride())
-        return *bias;
+    if (const auto bias = Clock::utcBiasOverride()) return *bias;
     return -Clock::now().offsetFromUtc() / 60;
 }
 
@@ -108,8 +107,7 @@ QString IsoDateTimeText(TDateTime value)
                        .arg(t.minute(), 2, 10, QLatin1Char('0'))
                        .arg(t.second(), 2, 10, QLatin1Char('0'));
     const int bias = CurrentUtcBias();
-    if (bias == 0)
-        return text + QLatin1Char('Z');
+    if (bias == 0) return text + QLatin1Char('Z');
     const int a = std::abs(bias);
     return text + QStringLiteral("%1%2:%3")
                       .arg(bias < 0 ? QLatin1Char('+') : QLatin1Char('-'))
@@ -126,22 +124,19 @@ bool readDigits(QStringView s, qsizetype& pos, int count, int* value, int* read 
            (count == 0 || end - pos < count))
         ++end;
     const qsizetype n = end - pos;
-    if (n == 0 || (count > 0 && n != count) || n > 9)
-        return false;
+    if (n == 0 || (count > 0 && n != count) || n > 9) return false;
     int v = 0;
     for (qsizetype i = pos; i < end; ++i)
         v = v * 10 + (s[i].unicode() - '0');
     *value = v;
-    if (read)
-        *read = int(n);
+    if (read) *read = int(n);
     pos = end;
     return true;
 }
 
 bool expect(QStringView s, qsizetype& pos, QChar c)
 {
-    if (pos >= s.size() || s[pos] != c)
-        return false;
+    if (pos >= s.size() || s[pos] != c) return false;
     ++pos;
     return true;
 }
@@ -164,13 +159,12 @@ TDateTime ParseIsoDateTime(const QString& text)
     // yyyy-mm-dd (four or more year digits)
     qsizetype p = 0;
     int year = 0, month = 0, day = 0, yearDigits = 0;
-    if (!readDigits(datePart, p, 0, &year, &yearDigits) || yearDigits < 4 || !expect(datePart, p, QLatin1Char('-')) ||
-        !readDigits(datePart, p, 2, &month) || !expect(datePart, p, QLatin1Char('-')) ||
-        !readDigits(datePart, p, 2, &day) || p != datePart.size())
+    if (!readDigits(datePart, p, 0, &year, &yearDigits) || yearDigits < 4 ||
+        !expect(datePart, p, QLatin1Char('-')) || !readDigits(datePart, p, 2, &month) ||
+        !expect(datePart, p, QLatin1Char('-')) || !readDigits(datePart, p, 2, &day) || p != datePart.size())
         throw dateError();
     const QDate date(year, month, day);
-    if (!date.isValid())
-        throw dateError();
+    if (!date.isValid()) throw dateError();
 
     QTime time(0, 0);
     int writtenOffset = 0; // minutes east of UTC
@@ -188,14 +182,12 @@ TDateTime ParseIsoDateTime(const QString& text)
             const qsizetype start = p;
             while (p < timePart.size() && timePart[p] >= QLatin1Char('0') && timePart[p] <= QLatin1Char('9'))
                 ++p;
-            if (p == start)
-                throw timeError();
+            if (p == start) throw timeError();
             for (qsizetype i = start; i < start + 3; ++i)
                 ms = ms * 10 + (i < p ? timePart[i].unicode() - '0' : 0);
         }
         time = QTime(h, m, sec, ms);
-        if (!time.isValid())
-            throw timeError();
+        if (!time.isValid()) throw timeError();
         if (p < timePart.size()) {
             const QChar sign = timePart[p];
             if (sign == QLatin1Char('Z') && p + 1 == timePart.size()) {
@@ -262,8 +254,7 @@ QString DateTimeText(TDateTime value)
 {
     const QDateTime dt = QFromDateTime(value);
     const QString date = QLocale::system().toString(dt.date(), QLocale::ShortFormat);
-    if (dt.time() == QTime(0, 0))
-        return date;
+    if (dt.time() == QTime(0, 0)) return date;
     return date + QLatin1Char(' ') + QLocale::system().toString(dt.time(), longTimeFormat());
 }
 

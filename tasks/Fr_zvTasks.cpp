@@ -43,8 +43,8 @@ TZvFrameTraits taskTraits()
     t.idColumn = QStringLiteral("tid");
     t.iniSection = kSection;
     t.treeHint = ttr("Double click to add a Task!");
-    t.tipTexts = {QString(), ttr("Click here to Add a new Item."), ttr("Click here to finish Edit. Press Esc cancel."),
-                  ttr("Search no result")};
+    t.tipTexts = {QString(), ttr("Click here to Add a new Item."),
+                  ttr("Click here to finish Edit. Press Esc cancel."), ttr("Search no result")};
     t.tipIcons = {-1, 15, 16, 19};
     t.emptyTipKind = 1;
     t.editTipKind = 2;
@@ -142,20 +142,22 @@ void TzvTasksFrame::createActions()
 {
     auto make = [this](const char* caption, const char* hint, int image, void (TzvTasksFrame::*handler)()) {
         auto* a = new QAction(ttr(caption), this);
-        if (hint)
-            a->setToolTip(ttr(hint));
-        if (image >= 0)
-            a->setIcon(ZvImage(ImageList::Task16, image));
+        if (hint) a->setToolTip(ttr(hint));
+        if (image >= 0) a->setIcon(ZvImage(ImageList::Task16, image));
         if (handler)
-            connect(a, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+            connect(a, &QAction::triggered, this,
+                    [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
         return a;
     };
     Action_TaskAdd = make("Add &Task        Enter", "Add Task", 15, &TzvTasksFrame::Action_TaskAddExecute);
     Action_SubTaskAdd =
         make("&Add Sub-Task  Ctrl+Enter", "Add Sub-Task", 3, &TzvTasksFrame::Action_SubTaskAddExecute);
-    Action_TaskEdit = make("&Edit            F2", "Edit Task or Sub-Task", 4, &TzvTasksFrame::Action_TaskEditExecute);
-    Action_TaskDelete = make("&Delete", "Delete Task or Sub-Task", 5, &TzvTasksFrame::Action_TaskDeleteExecute);
-    Action_TaskReminderSet = make("&Set Reminder...", nullptr, -1, &TzvTasksFrame::Action_TaskReminderSetExecute);
+    Action_TaskEdit =
+        make("&Edit            F2", "Edit Task or Sub-Task", 4, &TzvTasksFrame::Action_TaskEditExecute);
+    Action_TaskDelete =
+        make("&Delete", "Delete Task or Sub-Task", 5, &TzvTasksFrame::Action_TaskDeleteExecute);
+    Action_TaskReminderSet =
+        make("&Set Reminder...", nullptr, -1, &TzvTasksFrame::Action_TaskReminderSetExecute);
     Action_TaskDueSet = make("Set D&ue Date...", nullptr, -1, &TzvTasksFrame::Action_TaskDueSetExecute);
     Action_TaskComplete = make("&Mark Complete", nullptr, -1, &TzvTasksFrame::Action_TaskCompleteExecute);
     Action_ViewAsc = make("Sort Direction", nullptr, 10, &TzvTasksFrame::Action_ViewAscExecute);
@@ -166,15 +168,13 @@ void TzvTasksFrame::createActions()
     Action_ExpandAll = make("&Expand All", "Expand all", 13, nullptr);
     connect(Action_ExpandAll, &QAction::triggered, this, [this] {
         Guarded([this] {
-            if (canRun())
-                ExpandAllExecute(true);
+            if (canRun()) ExpandAllExecute(true);
         });
     });
     Action_CollapseAll = make("&Collapse All", "Collapse all", 14, nullptr);
     connect(Action_CollapseAll, &QAction::triggered, this, [this] {
         Guarded([this] {
-            if (canRun())
-                ExpandAllExecute(false);
+            if (canRun()) ExpandAllExecute(false);
         });
     });
     Action_Print = make("&Print...", nullptr, 29, nullptr);
@@ -199,8 +199,7 @@ void TzvTasksFrame::createActions()
         m_rangeGroup->addAction(a);
         connect(a, &QAction::triggered, this, [this, a, index] {
             Guarded([this, a, index] {
-                if (a->isChecked())
-                    selectRange(index);
+                if (a->isChecked()) selectRange(index);
             });
         });
         return a;
@@ -214,8 +213,7 @@ void TzvTasksFrame::createMenus()
 {
     const TZvSharedActions shared = host()->sharedActions();
     auto add = [](QMenu* m, QAction* a) {
-        if (a)
-            m->addAction(a);
+        if (a) m->addAction(a);
     };
 
     Menu_Moveto = new QMenu(ttr("&Move To"), this);
@@ -354,8 +352,7 @@ int TzvTasksFrame::SearchBoxWidth() const
 QString TzvTasksFrame::NodeText(TZvNode* node) const
 {
     const TTaskInfo& r = *Info(node);
-    if (r.content.isEmpty() && node != editNode)
-        return ttr("Input content here");
+    if (r.content.isEmpty() && node != editNode) return ttr("Input content here");
     QString text;
     if (!Action_ViewDate->isChecked() || node == editNode) {
         text = r.content;
@@ -364,27 +361,21 @@ QString TzvTasksFrame::NodeText(TZvNode* node) const
                ttr("  Completed: ") + DateText(r.checkTime);
     } else {
         text = r.content + QStringLiteral(" -- ") + ttr("Created: ") + DateText(r.createTime);
-        if (r.dueFlag)
-            text += ttr("  Due: ") + DateText(r.dueTime);
-        if (r.alarmFlag)
-            text += ttr("  Alarm: ") + DateTimeText(r.alarmTime);
+        if (r.dueFlag) text += ttr("  Due: ") + DateText(r.dueTime);
+        if (r.alarmFlag) text += ttr("  Alarm: ") + DateTimeText(r.alarmTime);
     }
-    if (ListViewOn() && node != editNode)
-        return ListViewText(node, text);
+    if (ListViewOn() && node != editNode) return ListViewText(node, text);
     return text;
 }
 
 void TzvTasksFrame::paintText(TZvNode* node, QFont& font, QColor& color) const
 {
     const TTaskInfo& r = *Info(node);
-    if (!r.checkFlag && dueDayPassed(r))
-        font.setBold(true);
-    if (node == editNode)
-        return;
+    if (!r.checkFlag && dueDayPassed(r)) font.setBold(true);
+    if (node == editNode) return;
     if (r.checkFlag) {
         font.setItalic(true);
-        if (tree()->isSelected(node))
-            return; // the selection colours apply
+        if (tree()->isSelected(node)) return; // the selection colours apply
         color = ZvSystemColor(int(0xFF000011));
     } else if (r.content.isEmpty()) {
         color = ZvSystemColor(int(0xFF000011));
@@ -409,17 +400,12 @@ int TzvTasksFrame::imageIndex(TZvNode* node) const
 
 QString TzvTasksFrame::StatusText(const TTaskInfo& r) const
 {
-    if (r.checkFlag)
-        return DateTimeText(r.checkTime) + ttr(" completed");
+    if (r.checkFlag) return DateTimeText(r.checkTime) + ttr(" completed");
     QString text;
-    if (r.dueFlag)
-        text = ttr("Due date") + QStringLiteral(": ") + DateText(r.dueTime);
-    if (!text.isEmpty())
-        text += QStringLiteral("  ");
-    if (r.alarmFlag)
-        text += ttr("Reminder time") + QStringLiteral(": ") + DateTimeText(r.alarmTime);
-    if (text.isEmpty())
-        text = DateTimeText(r.createTime) + ttr(" created");
+    if (r.dueFlag) text = ttr("Due date") + QStringLiteral(": ") + DateText(r.dueTime);
+    if (!text.isEmpty()) text += QStringLiteral("  ");
+    if (r.alarmFlag) text += ttr("Reminder time") + QStringLiteral(": ") + DateTimeText(r.alarmTime);
+    if (text.isEmpty()) text = DateTimeText(r.createTime) + ttr(" created");
     return text;
 }
 
@@ -440,8 +426,9 @@ void TzvTasksFrame::UpdateTrayHint()
     ADOQuery1->setMaxRecords(4);
     try {
         // A NULL flag loads as incomplete, and "checkFlag=False" alone would not match it.
-        OpenQuery(*ADOQuery1, QStringLiteral("select content from tasks where (checkFlag=False or checkFlag is null) "
-                                             "order by content ASC"));
+        OpenQuery(*ADOQuery1,
+                  QStringLiteral("select content from tasks where (checkFlag=False or checkFlag is null) "
+                                 "order by content ASC"));
     } catch (...) {
         ADOQuery1->setMaxRecords(0);
         throw;
@@ -459,10 +446,8 @@ void TzvTasksFrame::UpdateTrayHint()
         }
     }
     ADOQuery1->Close();
-    if (number == 0)
-        hint += QStringLiteral("\r") + ttr("None");
-    if (TZvTrayIcon* tray = host()->trayIcon())
-        tray->setHint(hint);
+    if (number == 0) hint += QStringLiteral("\r") + ttr("None");
+    if (TZvTrayIcon* tray = host()->trayIcon()) tray->setHint(hint);
 }
 
 // ---- initialising and loading -------------------------------------------------------------
@@ -548,11 +533,12 @@ void TzvTasksFrame::LoadTasks()
 
 void TzvTasksFrame::UpdateActions()
 {
-    for (QAction* a : {Action_TaskAdd, Action_SubTaskAdd, Action_TaskEdit, Action_TaskDelete, Action_TaskComplete,
-                       Action_TaskReminderSet, Action_TaskDueSet, Action_ViewAsc, Action_ViewDate, Action_ViewList,
-                       Action_ExpandAll, Action_CollapseAll, Action_SaveAll, Action_Save, Action_Email, Action_Print,
-                       Action_SetColor, Action_MoveTo, Action_CopyTask, Action_PasteTask, Action_SelectAll,
-                       Action_Deselect})
+    for (QAction* a :
+         {Action_TaskAdd,         Action_SubTaskAdd,  Action_TaskEdit, Action_TaskDelete, Action_TaskComplete,
+          Action_TaskReminderSet, Action_TaskDueSet,  Action_ViewAsc,  Action_ViewDate,   Action_ViewList,
+          Action_ExpandAll,       Action_CollapseAll, Action_SaveAll,  Action_Save,       Action_Email,
+          Action_Print,           Action_SetColor,    Action_MoveTo,   Action_CopyTask,   Action_PasteTask,
+          Action_SelectAll,       Action_Deselect})
         a->setEnabled(false);
     Comb_ViewRange->setEnabled(false);
     RebuildMoveMenus({Menu_Moveto, MainMoveTo});
@@ -563,13 +549,12 @@ void TzvTasksFrame::UpdateActions()
         radios[i]->setChecked(i == range);
         radios[i]->setEnabled(false);
     }
-    if (editNode)
-        return;
+    if (editNode) return;
 
     // Reports, e-mail and printing come with their own units; until then they stay off.
     for (QAction* a : {Action_TaskAdd, Action_SubTaskAdd, Action_ViewAsc, Action_ViewDate, Action_ViewList,
-                       Action_ExpandAll, Action_CollapseAll, Action_CopyTask, Action_PasteTask, Action_SelectAll,
-                       Action_Deselect})
+                       Action_ExpandAll, Action_CollapseAll, Action_CopyTask, Action_PasteTask,
+                       Action_SelectAll, Action_Deselect})
         a->setEnabled(true);
     for (QAction* a : radios)
         a->setEnabled(true);
@@ -601,8 +586,7 @@ void TzvTasksFrame::FilterTasks()
         // Each task before its sub-tasks; a shown sub-task shows (and, searching, expands)
         // its parent.
         const auto passes = [&](const TTaskInfo& r) {
-            if ((r.checkFlag && range == 2) || (!r.checkFlag && range == 1))
-                return false;
+            if ((r.checkFlag && range == 2) || (!r.checkFlag && range == 1)) return false;
             return !searching || r.content.contains(searchText, Qt::CaseSensitive);
         };
         for (TZvNode* top = t->firstTopLevel(); top; top = t->nextSibling(top)) {
@@ -612,10 +596,8 @@ void TzvTasksFrame::FilterTasks()
                 const bool shown = passes(*Info(child));
                 t->setVisible(child, shown);
                 if (shown) {
-                    if (!t->isVisible(top))
-                        t->setVisible(top, true);
-                    if (searching)
-                        t->setExpanded(top, true);
+                    if (!t->isVisible(top)) t->setVisible(top, true);
+                    if (searching) t->setExpanded(top, true);
                 }
             }
         }
@@ -629,12 +611,12 @@ void TzvTasksFrame::FilterTasks()
 
 void TzvTasksFrame::Comb_ViewRangeChange()
 {
-    if (initialising)
-        return;
+    if (initialising) return;
     FilterTasks();
     UpdateActions();
     tree()->setFocus();
-    TIniFile(host()->confFile()).WriteInteger(kSection, QStringLiteral("viewRange"), Comb_ViewRange->currentIndex());
+    TIniFile(host()->confFile())
+        .WriteInteger(kSection, QStringLiteral("viewRange"), Comb_ViewRange->currentIndex());
 }
 
 void TzvTasksFrame::selectRange(int index)
@@ -647,20 +629,20 @@ void TzvTasksFrame::selectRange(int index)
 
 void TzvTasksFrame::Action_ViewListExecute()
 {
-    if (initialising)
-        return;
+    if (initialising) return;
     tree()->beginUpdate();
     tree()->invalidateAll();
     tree()->endUpdate();
-    TIniFile(host()->confFile()).WriteBool(kSection, QStringLiteral("viewListEn"), Action_ViewList->isChecked());
+    TIniFile(host()->confFile())
+        .WriteBool(kSection, QStringLiteral("viewListEn"), Action_ViewList->isChecked());
 }
 
 void TzvTasksFrame::Action_ViewDateExecute()
 {
-    if (initialising)
-        return;
+    if (initialising) return;
     tree()->invalidateAll();
-    TIniFile(host()->confFile()).WriteBool(kSection, QStringLiteral("viewDateEn"), Action_ViewDate->isChecked());
+    TIniFile(host()->confFile())
+        .WriteBool(kSection, QStringLiteral("viewDateEn"), Action_ViewDate->isChecked());
 }
 
 void TzvTasksFrame::Action_ViewAscExecute()
@@ -672,10 +654,8 @@ void TzvTasksFrame::Action_ViewAscExecute()
 
 void TzvTasksFrame::Action_TaskAddExecute()
 {
-    if (editNode || Busy())
-        return;
-    if (Comb_ViewRange->currentIndex() == 1)
-        selectRange(0); // the new, incomplete task must be seen
+    if (editNode || Busy()) return;
+    if (Comb_ViewRange->currentIndex() == 1) selectRange(0); // the new, incomplete task must be seen
     auto record = std::make_unique<TTaskInfo>();
     record->pid = kRootId;
     TZvNode* n = AppendNewNode(nullptr, std::move(record));
@@ -687,23 +667,18 @@ void TzvTasksFrame::Action_TaskAddExecute()
 
 void TzvTasksFrame::Action_SubTaskAddExecute()
 {
-    if (editNode || Busy())
-        return;
-    if (Comb_ViewRange->currentIndex() == 1)
-        selectRange(0);
+    if (editNode || Busy()) return;
+    if (Comb_ViewRange->currentIndex() == 1) selectRange(0);
     TZvNode* parent = tree()->firstSelected();
-    if (parent && parent->level() > 0)
-        parent = parent->parent();
-    if (!parent)
-        parent = tree()->lastTopLevel();
+    if (parent && parent->level() > 0) parent = parent->parent();
+    if (!parent) parent = tree()->lastTopLevel();
     if (!parent) {
         MsgTip(ttr("Please select a task!"));
         return;
     }
     // The last task may be filtered out: a shown sub-task shows its parent, and the editor
     // can only open on a node that is shown.
-    if (!tree()->isVisible(parent))
-        tree()->setVisible(parent, true);
+    if (!tree()->isVisible(parent)) tree()->setVisible(parent, true);
     auto record = std::make_unique<TTaskInfo>();
     record->pid = Info(parent)->tid;
     TZvNode* n = AppendNewNode(parent, std::move(record));
@@ -715,11 +690,9 @@ void TzvTasksFrame::Action_SubTaskAddExecute()
 
 void TzvTasksFrame::Action_TaskEditExecute()
 {
-    if (editNode || Busy())
-        return;
+    if (editNode || Busy()) return;
     TZvNode* first = tree()->firstSelected();
-    if (!first)
-        return;
+    if (!first) return;
     editNode = first;
     tree()->invalidateNode(first);
     PostStartEdit();
@@ -762,29 +735,24 @@ void TzvTasksFrame::StoreNewText(TZvNode* node, const QString& text)
     ADOQuery1->FieldByName(QStringLiteral("editTime")).setAsDateTime(r.editTime);
     ADOQuery1->Post();
     ADOQuery1->Close();
-    if (!newId.isEmpty())
-        r.tid = newId;
+    if (!newId.isEmpty()) r.tid = newId;
     FilterTasks();
     UpdateActions();
 }
 
 void TzvTasksFrame::Action_TaskDeleteExecute()
 {
-    if (editNode || Busy())
-        return;
+    if (editNode || Busy()) return;
     const std::vector<TZvNode*> selected = tree()->selectedNodes();
-    if (selected.empty())
-        return;
+    if (selected.empty()) return;
     const QString question = ttr("Are you sure you want to delete ") +
                              (selected.size() == 1 ? ttr("this task?") : ttr("these tasks?"));
-    if (MsgAsk(question) != IdOk)
-        return;
+    if (MsgAsk(question) != IdOk) return;
     for (TZvNode* f : selected) {
         const QString id = QuoteId(Info(f)->tid);
         ExecQuery(*ADOQuery1, QStringLiteral("delete from tasks where tid=") + id);
         ExecQuery(*ADOQuery1, QStringLiteral("delete from tasks where pid=") + id);
-        if (f->level() == 0)
-            tree()->deleteChildren(f);
+        if (f->level() == 0) tree()->deleteChildren(f);
     }
     tree()->deleteSelected();
     FilterTasks();
@@ -836,30 +804,24 @@ void TzvTasksFrame::VtTasksChecked(TZvNode* node)
 
 void TzvTasksFrame::Action_TaskCompleteExecute()
 {
-    if (editNode || Busy())
-        return;
+    if (editNode || Busy()) return;
     const std::vector<TZvNode*> selected = tree()->selectedNodes();
-    if (selected.empty())
-        return;
+    if (selected.empty()) return;
     const bool target = !Info(selected.front())->checkFlag;
     for (TZvNode* n : selected)
-        if (n->isChecked() != target)
-            tree()->setChecked(n, target, true);
+        if (n->isChecked() != target) tree()->setChecked(n, target, true);
     UpdateActions();
 }
 
 void TzvTasksFrame::Action_SetColorExecute()
 {
-    if (editNode || Busy())
-        return;
+    if (editNode || Busy()) return;
     const std::vector<TZvNode*> selected = tree()->selectedNodes();
-    if (selected.empty())
-        return;
+    if (selected.empty()) return;
     TColorSetDlg dlg(host()->window());
     dlg.TextColor = Info(selected.front())->textColor;
     dlg.BackgroundColor = Info(selected.front())->backgroundColor;
-    if (dlg.exec() != QDialog::Accepted)
-        return;
+    if (dlg.exec() != QDialog::Accepted) return;
     tree()->beginUpdate();
     struct Done
     {
@@ -880,23 +842,20 @@ void TzvTasksFrame::Action_SetColorExecute()
 
 void TzvTasksFrame::Action_TaskDueSetExecute()
 {
-    if (editNode || Busy())
-        return;
+    if (editNode || Busy()) return;
     const std::vector<TZvNode*> selected = tree()->selectedNodes();
-    if (selected.empty())
-        return;
+    if (selected.empty()) return;
     TDueSetDlg dlg(host()->window());
     dlg.dueFlag = Info(selected.front())->dueFlag;
     dlg.dueTime = Info(selected.front())->dueTime;
-    if (dlg.exec() != QDialog::Accepted)
-        return;
+    if (dlg.exec() != QDialog::Accepted) return;
     storeOnEach(selected, &TTaskInfo::dueFlag, &TTaskInfo::dueTime, dlg.dueFlag, dlg.dueTime,
                 QStringLiteral("dueFlag"), QStringLiteral("dueTime"));
 }
 
-void TzvTasksFrame::storeOnEach(const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag, TDateTime TTaskInfo::*time,
-                                bool flagValue, TDateTime timeValue, const QString& flagColumn,
-                                const QString& timeColumn)
+void TzvTasksFrame::storeOnEach(const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag,
+                                TDateTime TTaskInfo::*time, bool flagValue, TDateTime timeValue,
+                                const QString& flagColumn, const QString& timeColumn)
 {
     // Every task gets the same value, row by row, and is unselected once stored.
     for (TZvNode* s : nodes) {
@@ -916,24 +875,20 @@ void TzvTasksFrame::storeOnEach(const std::vector<TZvNode*>& nodes, bool TTaskIn
 
 void TzvTasksFrame::Action_TaskReminderSetExecute()
 {
-    if (editNode || Busy())
-        return;
+    if (editNode || Busy()) return;
     const std::vector<TZvNode*> selected = tree()->selectedNodes();
-    if (selected.empty())
-        return;
+    if (selected.empty()) return;
     TReminderSetDlg dlg(host()->window());
     dlg.alarmFlag = Info(selected.front())->alarmFlag;
     dlg.alarmTime = Info(selected.front())->alarmTime;
-    if (dlg.exec() != QDialog::Accepted)
-        return;
+    if (dlg.exec() != QDialog::Accepted) return;
     storeOnEach(selected, &TTaskInfo::alarmFlag, &TTaskInfo::alarmTime, dlg.alarmFlag, dlg.alarmTime,
                 QStringLiteral("alarmFlag"), QStringLiteral("alarmTime"));
 }
 
 void TzvTasksFrame::Timer1Timer()
 {
-    if (g_reminderOnScreen || Busy())
-        return;
+    if (g_reminderOnScreen || Busy()) return;
     const TDateTime now = Now();
     TZvTree* t = tree();
     TZvNode* due = nullptr;
@@ -954,8 +909,7 @@ void TzvTasksFrame::Timer1Timer()
                 break;
             }
     }
-    if (!due)
-        return;
+    if (!due) return;
     // The dialog runs a nested event loop in which the tree may be reloaded: keep the id,
     // not the node.
     const QString tid = Info(due)->tid;
@@ -973,8 +927,7 @@ void TzvTasksFrame::Timer1Timer()
 
     TZvNode* node = nullptr;
     for (TZvNode* n = t->firstNode(); n && !node; n = t->nextNode(n))
-        if (Info(n)->tid == tid)
-            node = n;
+        if (Info(n)->tid == tid) node = n;
     if (node) {
         Info(node)->alarmFlag = armed;
         Info(node)->alarmTime = next;
@@ -985,16 +938,14 @@ void TzvTasksFrame::Timer1Timer()
         q.FieldByName(QStringLiteral("alarmFlag")).setAsBoolean(armed);
         q.FieldByName(QStringLiteral("alarmTime")).setAsDateTime(next);
     });
-    if (node)
-        t->invalidateNode(node);
+    if (node) t->invalidateNode(node);
 }
 
 // ---- clipboard and exchange ------------------------------------------------------------------
 
 void TzvTasksFrame::Action_PasteTaskExecute()
 {
-    if (Busy())
-        return;
+    if (Busy()) return;
     AddTaskFromText(ClipboardSeam::text());
 }
 
@@ -1052,8 +1003,7 @@ std::vector<SelectedItem<TTaskInfo>> TzvTasksFrame::SelectionRecords() const
 
 void TzvTasksFrame::Action_ExportExecute()
 {
-    if (editNode || Busy())
-        return;
+    if (editNode || Busy()) return;
     ExportTaskSelection(host()->window(), SelectionRecords(), host()->appVersion());
 }
 

@@ -117,7 +117,8 @@ private:
     void selectRange(int index);
     void editRow(const TTaskInfo& r, const std::function<void(TADOQuery&)>& assign);
     void storeOnEach(const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag, TDateTime TTaskInfo::*time,
-                     bool flagValue, TDateTime timeValue, const QString& flagColumn, const QString& timeColumn);
+                     bool flagValue, TDateTime timeValue, const QString& flagColumn,
+                     const QString& timeColumn);
     bool canRun() const;
 
     QActionGroup* m_rangeGroup = nullptr;

@@ -18,8 +18,7 @@ int main(int argc, char** argv)
         return 2;
     }
     if (QFile::exists(args[1])) {
-        if (ifMissing)
-            return 0;
+        if (ifMissing) return 0;
         std::fprintf(stderr, "%s already exists\n", qPrintable(args[1]));
         return 1;
     }

@@ -79,16 +79,18 @@ private slots:
         // Pictures missing from Images/ are no error: built-in ones stand in.
         QVERIFY(!main->ItemBackground0.isNull());
         QVERIFY(MessageSeam::history().isEmpty());
-        QCOMPARE(trayMenuTexts(), QStringList({"&Open Zorvik Jotboard", "-", "&Add Task", "Paste to &Task", "-",
-                                               "A&dd Memo", "Paste to &Memo", "-", "E&xit"}));
+        QCOMPARE(trayMenuTexts(), QStringList({"&Open Zorvik Jotboard", "-", "&Add Task", "Paste to &Task",
+                                               "-", "A&dd Memo", "Paste to &Memo", "-", "E&xit"}));
     }
 
     void failingStepSkipsTheRest_data()
     {
         QTest::addColumn<QString>("broken");
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing database") << "database" << "Could not find file";
-        QTest::newRow("bad visitWeb") << "visitWeb" << "Invalid date string: yesterday";
+        QTest::newRow("missing database") << "database"
+                                          << "Could not find file";
+        QTest::newRow("bad visitWeb") << "visitWeb"
+                                      << "Invalid date string: yesterday";
     }
 
     void failingStepSkipsTheRest()
@@ -105,13 +107,13 @@ private slots:
         QCOMPARE(MessageSeam::history().size(), 1);
         QCOMPARE(MessageSeam::history().first().caption, QStringLiteral("Zorvik Jotboard"));
         QCOMPARE(MessageSeam::history().first().icon, MsgIcon::Error);
-        QVERIFY2(MessageSeam::history().first().text.startsWith(message), qPrintable(MessageSeam::texts().join('|')));
+        QVERIFY2(MessageSeam::history().first().text.startsWith(message),
+                 qPrintable(MessageSeam::texts().join('|')));
         // The steps after the failing one did not run.
         QVERIFY(main->ZVHHComp1->HelpFile().isEmpty());
         QVERIFY(main->ZvFormState1->IniPath().isEmpty());
         // Nothing was created in the program folder.
-        if (broken == QLatin1String("database"))
-            QVERIFY(!QFile::exists(m_folder->dbPath()));
+        if (broken == QLatin1String("database")) QVERIFY(!QFile::exists(m_folder->dbPath()));
     }
 
     void trayCommandsWaitForTheFrames()
@@ -165,7 +167,8 @@ private slots:
                 values += QStringLiteral("%1('{%2}','root','memo %2',46000,46000,46000)")
                               .arg(i ? "," : "")
                               .arg(i, 8, 10, QLatin1Char('0'));
-            source.exec("insert into memos (mid,pid,content,assignTime,createTime,editTime) values " + values);
+            source.exec("insert into memos (mid,pid,content,assignTime,createTime,editTime) values " +
+                        values);
             TIoDm io(&source.connection());
             QVERIFY(io.BackupToFile(m_folder->path() + "big.zvx"));
         }

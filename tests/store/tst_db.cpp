@@ -24,8 +24,7 @@ using zvtest::writeBytes;
 bool noOpenStatement(TADOConnection& c)
 {
     for (sqlite3_stmt* s = sqlite3_next_stmt(c.handle(), nullptr); s; s = sqlite3_next_stmt(c.handle(), s))
-        if (sqlite3_stmt_busy(s))
-            return false;
+        if (sqlite3_stmt_busy(s)) return false;
     return true;
 }
 

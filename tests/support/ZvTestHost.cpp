@@ -4,7 +4,8 @@
 
 namespace zvtest {
 
-TestFrameHost::TestFrameHost(TempProgramFolder& folder) : m_folder(folder), m_window(std::make_unique<QWidget>())
+TestFrameHost::TestFrameHost(TempProgramFolder& folder)
+    : m_folder(folder), m_window(std::make_unique<QWidget>())
 {
     m_window->resize(455, 503);
     m_tray = new zv::TZvTrayIcon(m_window.get());

@@ -1,8 +1,8 @@
 #include "ZvTestSupport.h"
 
 #include "ZvDbCreate.h"
-#include "ZvSeams.h"
 #include "ZvError.h"
+#include "ZvSeams.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,8 +30,7 @@ void writeBytes(const QString& path, const QByteArray& bytes)
 void MakeDatabase(const QString& path)
 {
     QFile schema(QStringLiteral(ZVJ_SCHEMA_FILE));
-    if (!schema.open(QIODevice::ReadOnly))
-        qFatal("cannot read schema %s", ZVJ_SCHEMA_FILE);
+    if (!schema.open(QIODevice::ReadOnly)) qFatal("cannot read schema %s", ZVJ_SCHEMA_FILE);
     zv::TADOConnection probe;
     probe.setConnectionString(zv::TADOConnection::BuildConnectionString(QString()));
     zv::CreateDatabaseFile(path, QString::fromUtf8(schema.readAll()), probe.password());
@@ -39,8 +38,7 @@ void MakeDatabase(const QString& path)
 
 TempProgramFolder::TempProgramFolder(bool withDatabase)
 {
-    if (withDatabase)
-        MakeDatabase(dbPath());
+    if (withDatabase) MakeDatabase(dbPath());
     qputenv("ZVJ_HOME", path().toUtf8());
     zv::MessageSeam::reset();
     zv::Clock::setFixed(std::nullopt);
@@ -86,7 +84,8 @@ struct RawDb
     sqlite3* db = nullptr;
     explicit RawDb(const QString& path)
     {
-        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+            SQLITE_OK)
             qFatal("cannot open %s", qPrintable(path));
         sqlite3_busy_timeout(db, 3000);
     }
