@@ -2,6 +2,7 @@
 #include "Dm_Common.h"
 #include "Dm_Io.h"
 #include "Fm_Main.h"
+#include "ZvDb.h"
 #include "ZvFrameFactories.h"
 #include "ZvGuard.h"
 #include "ZvSingleInstance.h"
@@ -62,6 +63,9 @@ int main(int argc, char** argv)
     // A dialog or message box closed while the window is in the tray must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     zv::InstallDesktopHandlers();
+    // Debug builds and ZVJ_CHECKS=1 stop at once when a transaction is open while the event
+    // loop waits: what the user sees must already be on disk.
+    zv::WatchDurabilityAtIdle();
 
     const QString folder = zv::ProgramFolder();
     zv::TSingleInstance instance(zv::kAppTitle, folder);

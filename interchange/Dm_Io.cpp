@@ -14,6 +14,7 @@
 #include <QVarLengthArray>
 #include <cstring>
 #include <exception>
+#include <functional>
 
 namespace zv {
 
@@ -24,60 +25,21 @@ QString trc(const char* text)
     return QCoreApplication::translate("TIoDm", text);
 }
 
-// Rows are batched into transactions for speed; whatever was posted is committed on every
-// way out (end, error, Abort, Cancel) and before every question, so nothing posted is lost.
-class TBatch
-{
-public:
-    explicit TBatch(TADOConnection* connection) : m_connection(connection) {}
-    ~TBatch()
-    {
-        try {
-            commit();
-        } catch (const std::exception&) {
-        }
-    }
-    void begin()
-    {
-        if (!m_open) {
-            m_connection->beginBatch();
-            m_open = true;
-            m_rows = 0;
-        }
-    }
-    void commit()
-    {
-        if (m_open) {
-            m_open = false;
-            m_connection->commitBatch();
-        }
-    }
-    // After every posted row: a long run is committed in slices.
-    void posted()
-    {
-        if (++m_rows >= 2000) {
-            commit();
-            begin();
-        }
-    }
-
-private:
-    TADOConnection* m_connection;
-    bool m_open = false;
-    int m_rows = 0;
-};
-
 // The attributes of one item, each read through the path at most once (so a missing one
 // shows its box once).
+// A missing one shows its box, so `beforeBox` runs first (the open batch is committed: the
+// box runs an event loop of its own).
 class TItemAttrs
 {
 public:
-    TItemAttrs(Txmltry& xml, QString path) : m_xml(xml), m_path(std::move(path)), m_node(xml.FindNode(m_path))
+    TItemAttrs(Txmltry& xml, QString path, const std::function<void()>& beforeBox)
+        : m_xml(xml), m_path(std::move(path)), m_node(xml.FindNode(m_path)), m_beforeBox(beforeBox)
     {}
     QString get(const char* name)
     {
         for (const auto& entry : m_cache)
             if (std::strcmp(entry.first, name) == 0) return entry.second;
+        if (!m_node.attribute(name)) m_beforeBox();
         m_cache.append({name, m_xml.ReadAttrOf(m_node, m_path, name)});
         return m_cache.back().second;
     }
@@ -86,6 +48,7 @@ private:
     Txmltry& m_xml;
     QString m_path;
     pugi::xml_node m_node;
+    const std::function<void()>& m_beforeBox;
     QVarLengthArray<std::pair<const char*, QString>, 16> m_cache;
 };
 
@@ -321,6 +284,10 @@ bool TIoDm::readFile(const QString& fileName, Mode mode)
         }
     } dialogOwner{m_dialog};
 
+    // Rows are posted in batches for speed. What was posted is committed explicitly on every
+    // way out and before every question or box, so that rows posted before an error stay,
+    // and a commit that fails is reported instead of passing for success.
+    TZvWriteBatch batch(*m_connection, kBatchRows);
     try {
         const QString app = xml.ReadAttr(QStringLiteral("zorvik"), QStringLiteral("app"));
         if (app != kExchangeApp) throw EZvError(trc("Data mismatch: ") + app + kExchangeApp);
@@ -329,27 +296,39 @@ bool TIoDm::readFile(const QString& fileName, Mode mode)
         TIoProgress progress(
             m_window, mode == Mode::Restore ? trc("Restoring the database...") : trc("Importing..."), total);
         if (mode == Mode::Restore)
-            restoreItems(xml, progress);
+            restoreItems(xml, progress, batch);
         else
-            importItems(xml, progress);
+            importItems(xml, progress, batch);
+        batch.commit();
     } catch (const std::exception& e) {
-        // The unposted row is dropped; rows posted before stay (committed on the way out).
+        // The unposted row is dropped; rows posted before stay, committed before the box.
+        m_query->Cancel();
+        QString message = errorText(e);
         try {
-            m_query->Cancel();
-        } catch (const std::exception&) {
+            batch.commit();
+        } catch (const std::exception& failed) {
+            message = errorText(failed); // what was posted is lost: that is what the user must know
         }
-        const auto* error = dynamic_cast<const EZvError*>(&e);
-        MsgError(error ? error->message() : QString::fromLocal8Bit(e.what()));
+        MsgError(message);
         return false;
     }
     return true;
 }
 
-bool TIoDm::restoreItems(Txmltry& xml, TIoProgress& progress)
+QString TIoDm::errorText(const std::exception& e)
+{
+    const auto* error = dynamic_cast<const EZvError*>(&e);
+    return error ? error->message() : QString::fromLocal8Bit(e.what());
+}
+
+bool TIoDm::restoreItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batch)
 {
     TADOQuery& q = *m_query;
-    TBatch batch(m_connection);
     int answer = IdYes;
+    const std::function<void()> beforeBox = [&] {
+        batch.commit();
+        progress.suspend();
+    };
     for (const TKind& kind : {memoKind(), taskKind()}) {
         const QString table = QString::fromLatin1(kind.table);
         const QString lookup =
@@ -357,10 +336,9 @@ bool TIoDm::restoreItems(Txmltry& xml, TIoProgress& progress)
         const QString empty = QStringLiteral("select * from %1 where 0=1").arg(table);
         const int n = xml.ChildCount(kind.containerPath);
         for (int i = 0; i < n; ++i) {
-            if (!progress.step()) return false;
-            TItemAttrs item(xml, kind.itemPath + QString::number(i));
+            if (!step(progress, batch)) return false;
+            TItemAttrs item(xml, kind.itemPath + QString::number(i), beforeBox);
             const QString id = item.get(kind.idAttr);
-            batch.begin();
             OpenQuery(q, lookup + QuoteId(id));
             if (q.Eof()) {
                 // Not in the database: added whatever the answer.
@@ -376,19 +354,18 @@ bool TIoDm::restoreItems(Txmltry& xml, TIoProgress& progress)
                     question.newTitle = SingleLine(item.get("content"));
                     question.newTime =
                         trc("modified: ") + DateTimeText(ParseIsoDateTime(item.get("edit-time")));
-                    batch.commit();
-                    progress.suspend();
+                    beforeBox();
                     answer = ask(question);
                     if (answer == IdAbort) return false;
                     if (answer != IdYes && answer != IdYesToAll)
                         continue; // No, Esc or the window frame: the row stays as it is
-                    batch.begin();
                 }
                 q.Edit();
             }
             setText(q, kind.idColumn, id);
             setText(q, "pid", item.get("pid"));
             kind.writeValues(q, item);
+            batch.begin();
             q.Post();
             batch.posted();
         }
@@ -396,11 +373,13 @@ bool TIoDm::restoreItems(Txmltry& xml, TIoProgress& progress)
     return true;
 }
 
-bool TIoDm::importItems(Txmltry& xml, TIoProgress& progress)
+bool TIoDm::importItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batch)
 {
     TADOQuery& q = *m_query;
-    TBatch batch(m_connection);
-    batch.begin();
+    const std::function<void()> beforeBox = [&] {
+        batch.commit();
+        progress.suspend();
+    };
     for (const TKind& kind : {memoKind(), taskKind()}) {
         const QString empty = QStringLiteral("select * from %1 where 0=1").arg(QLatin1String(kind.table));
 
@@ -424,8 +403,8 @@ bool TIoDm::importItems(Txmltry& xml, TIoProgress& progress)
         OpenQuery(q, empty);
         const int n = xml.ChildCount(kind.containerPath);
         for (int i = 0; i < n; ++i) {
-            if (!progress.step()) return false;
-            TItemAttrs item(xml, kind.itemPath + QString::number(i));
+            if (!step(progress, batch)) return false;
+            TItemAttrs item(xml, kind.itemPath + QString::number(i), beforeBox);
             q.Append();
             const QString pid = item.get("pid");
             if (pid == kRootId || !idsInFile.contains(pid)) {
@@ -436,11 +415,20 @@ bool TIoDm::importItems(Txmltry& xml, TIoProgress& progress)
                 setText(q, kind.idColumn, NewGuidText());
             }
             kind.writeValues(q, item);
+            batch.begin();
             q.Post();
             batch.posted();
         }
     }
     return true;
+}
+
+// One more item. The progress dialog lets events through now and then (timers, the tray,
+// Exit): what was posted is committed before, so nothing they do meets an open batch.
+bool TIoDm::step(TIoProgress& progress, TZvWriteBatch& batch)
+{
+    if (progress.yieldsOnNextStep()) batch.commit();
+    return progress.step();
 }
 
 } // namespace zv

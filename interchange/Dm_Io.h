@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -30,6 +31,10 @@ class TIoDm : public QObject
 {
     Q_OBJECT
 public:
+    // Rows posted in one transaction by restore and import; at most this many are lost
+    // when the commit of a batch fails.
+    static constexpr int kBatchRows = 256;
+
     using AskHandler = std::function<int(const TReplaceQuestion&)>;
 
     explicit TIoDm(TADOConnection* connection, QWidget* window = nullptr, QObject* parent = nullptr);
@@ -62,8 +67,10 @@ private:
         Import
     };
     bool readFile(const QString& fileName, Mode mode);
-    bool restoreItems(Txmltry& xml, TIoProgress& progress);
-    bool importItems(Txmltry& xml, TIoProgress& progress);
+    bool restoreItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batch);
+    bool importItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batch);
+    static bool step(TIoProgress& progress, TZvWriteBatch& batch);
+    static QString errorText(const std::exception& e);
     int ask(const TReplaceQuestion& question);
 
     TADOConnection* m_connection;

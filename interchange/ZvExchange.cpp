@@ -121,11 +121,21 @@ QString ExchangeTimeText(TDateTime value, const QString& zoneSuffix)
     // Whole days from 1899-12-30; the fraction, without sign, is the time of day.
     static const QDate epoch(1899, 12, 30);
     constexpr qint64 msPerDay = 86400000;
+    // A value the four-digit year cannot carry (another tool wrote it: infinity, NaN, a
+    // year before 1 or after 9999) would give a text no reader takes back: it is written as
+    // the zero date, so every backup can be restored.
+    constexpr double firstDay = -693593.0; // 0001-01-01
+    constexpr double lastDay = 2958465.0;  // 9999-12-31
+    if (!std::isfinite(value) || value <= firstDay - 1.0 || value >= lastDay + 1.0) value = 0.0;
     const double whole = std::trunc(value);
     qint64 ms = qint64(std::llround(std::fabs(value - whole) * double(msPerDay)));
     QDate date = epoch.addDays(qint64(whole));
     if (ms >= msPerDay) {
         date = date.addDays(1);
+        ms = 0;
+    }
+    if (date.year() < 1 || date.year() > 9999) {
+        date = epoch;
         ms = 0;
     }
     const qint64 seconds = ms / 1000;

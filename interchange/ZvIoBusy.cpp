@@ -1,5 +1,7 @@
 #include "ZvIoBusy.h"
 
+#include "ZvDb.h"
+
 #include <QProgressDialog>
 
 namespace zv {
@@ -58,12 +60,20 @@ TIoProgress::~TIoProgress()
     delete m_dialog;
 }
 
+bool TIoProgress::yieldsOnNextStep() const
+{
+    const int next = m_done + 1;
+    return (next & 0xFF) == 0 || next == m_total;
+}
+
 bool TIoProgress::step()
 {
-    ++m_done;
     // setValue lets events through (a modal progress dialog processes them); doing it
     // every few hundred rows keeps the cost out of the figures.
-    if ((m_done & 0xFF) == 0 || m_done == m_total) {
+    const bool yields = yieldsOnNextStep();
+    ++m_done;
+    if (yields) {
+        CheckDurable("the progress dialog");
         m_dialog->setValue(std::min(m_done, m_dialog->maximum()));
         if (m_dialog->wasCanceled()) m_cancelled = true;
     }

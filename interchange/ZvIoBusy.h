@@ -48,6 +48,8 @@ public:
 
     // One more unit done; returns false once the user has cancelled.
     bool step();
+    // True when the next step lets events through (the caller commits what it posted).
+    bool yieldsOnNextStep() const;
     bool cancelled() const;
     // Before a question of our own: the progress dialog steps aside (and does not pop up
     // over the question); it comes back with the next step.

@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QXmlStreamReader>
+#include <algorithm>
 #include <cstring>
 #include <zlib.h>
 
@@ -77,11 +79,17 @@ QByteArray PackExchangeContainer(const QByteArray& xml)
     return out;
 }
 
+qint64 ExchangeContainerLength(const QByteArray& header)
+{
+    if (header.size() < 8) throw EZvError(trc("The exchange file is too short"));
+    const qint64 length = getLength(header);
+    if (length <= 0 || length > kMaxExchangeXml) throw EZvError(trc("Invalid length in the exchange file"));
+    return length;
+}
+
 QByteArray UnpackExchangeContainer(const QByteArray& container)
 {
-    if (container.size() < 8) throw EZvError(trc("The exchange file is too short"));
-    const qint64 length = getLength(container);
-    if (length <= 0) throw EZvError(trc("Invalid length in the exchange file"));
+    const qint64 length = ExchangeContainerLength(container);
 
     z_stream zs;
     std::memset(&zs, 0, sizeof zs);
@@ -89,8 +97,10 @@ QByteArray UnpackExchangeContainer(const QByteArray& container)
     zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(container.constData() + 8));
     zs.avail_in = uInt(container.size() - 8);
 
-    // The buffer grows with what the stream yields, never to the claimed length at once.
+    // Deflate never expands more than about 1032 to 1: the buffer is made once, as large as
+    // the claimed length or what the stream can yield at most, whichever is less.
     QByteArray out;
+    out.reserve(qsizetype(std::min<qint64>(length, (qint64(container.size()) - 8) * 1040 + 64)));
     char scratch[16384];
     int rc = Z_OK;
     for (;;) {
@@ -113,19 +123,43 @@ QByteArray UnpackExchangeContainer(const QByteArray& container)
 Txmltry::Txmltry() = default;
 Txmltry::~Txmltry() = default;
 
-void Txmltry::parse(const QByteArray& bytes)
+// pugixml is lenient: it takes a raw "&" or "<" in an attribute, text or a second element
+// after the root, a repeated attribute and undeclared entities. A file like that is not
+// one we wrote and may be read differently than its writer meant, so it is refused as a
+// syntax error by a conforming reader first.
+static void checkWellFormed(const QByteArray& bytes)
+{
+    QXmlStreamReader reader(bytes);
+    while (!reader.atEnd())
+        reader.readNext();
+    if (reader.hasError())
+        throw EZvError(trc("XML error at line %1, column %2: %3")
+                           .arg(reader.lineNumber())
+                           .arg(reader.columnNumber())
+                           .arg(reader.errorString()));
+}
+
+void Txmltry::parse(QByteArray bytes)
 {
     m_lastParent = pugi::xml_node();
     m_lastChild = pugi::xml_node();
     m_lastIndex = -1;
-    pugi::xml_document fresh;
-    const pugi::xml_parse_result result =
-        fresh.load_buffer(bytes.constData(), size_t(bytes.size()), pugi::parse_default, pugi::encoding_auto);
-    if (!result)
+    m_document.reset();
+    m_buffer.clear();
+    checkWellFormed(bytes);
+    // Parsed in place: the document points into the buffer, which it keeps, so a large
+    // file is held once and not copied.
+    m_buffer = std::move(bytes);
+    m_buffer.detach();
+    const pugi::xml_parse_result result = m_document.load_buffer_inplace(
+        m_buffer.data(), size_t(m_buffer.size()), pugi::parse_default, pugi::encoding_auto);
+    if (!result) {
+        m_document.reset();
+        m_buffer.clear();
         throw EZvError(trc("XML error at offset %1: %2")
                            .arg(qint64(result.offset))
                            .arg(QString::fromUtf8(result.description())));
-    m_document.reset(fresh);
+    }
 }
 
 void Txmltry::LoadFromText(const QString& text)
@@ -143,6 +177,8 @@ void Txmltry::LoadFromFile(const QString& fileName, bool compressed)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw EZvError(trc("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
+    // The recorded length is checked before the rest of the file is read.
+    if (compressed) ExchangeContainerLength(file.peek(8));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw EZvError(trc("Cannot read file \"%1\". %2").arg(fileName, file.errorString()));

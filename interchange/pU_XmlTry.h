@@ -14,6 +14,11 @@ QByteArray PackExchangeContainer(const QByteArray& xml);
 // The length is checked against what the stream really yields, so a file claiming a huge
 // length fails without an allocation of that size.
 QByteArray UnpackExchangeContainer(const QByteArray& container);
+// The largest XML text a container may record: a larger or non-positive length is refused
+// from the header alone, before anything is inflated.
+constexpr qint64 kMaxExchangeXml = qint64(1) << 30;
+// The length recorded in the first 8 bytes, checked as above.
+qint64 ExchangeContainerLength(const QByteArray& header);
 
 // The XML path helper through which every reader and writer of the exchange file works.
 // Paths are comma-separated: the first component stands for the document element and is
@@ -49,10 +54,11 @@ public:
     pugi::xml_document& document() { return m_document; }
 
 private:
-    void parse(const QByteArray& bytes);
+    void parse(QByteArray bytes);
     pugi::xml_node childAt(pugi::xml_node parent, int index);
 
     QString m_pathRemainder;
+    QByteArray m_buffer; // the parsed text; the document's strings point into it
     pugi::xml_document m_document;
     // Readers walk the items by position one after another: remembering the last position
     // step keeps that walk linear instead of quadratic.

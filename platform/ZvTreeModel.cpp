@@ -50,6 +50,7 @@ TZvNode* TZvTreeModel::append(TZvNode* parent, std::unique_ptr<TZvNodeData> data
         beginInsertRows(indexOf(parent), row, row);
         parent->m_children.push_back(std::move(node));
         n->m_row = row;
+        n->m_shownParent = parent;
         n->m_published = true;
         parent->m_shown.push_back(n);
         ++m_publishedCount;
@@ -95,6 +96,7 @@ void TZvTreeModel::publish(TZvNode* parent, bool published)
         if (p) {
             if (!c->m_published) m_newlyPublished.push_back(c);
             c->m_row = int(parent->m_shown.size());
+            c->m_shownParent = parent;
             parent->m_shown.push_back(c);
             ++m_publishedCount;
         } else {
@@ -240,12 +242,33 @@ void TZvTreeModel::clear()
     m_graveyard.clear();
     m_dying.clear();
     m_dirty = false;
+    // Nothing may name the nodes about to be freed: not the list of rows the view is to
+    // re-expand (it would make indexes, and the view persistent ones, for them), and not
+    // their own published mark, which indexOf trusts.
+    m_newlyPublished.clear();
+    for (auto* list : {&doomed, &graveyard})
+        for (auto& n : *list)
+            unpublishAll(n.get());
     endResetModel();
     m_tree->afterRelayout();
     for (auto& n : graveyard)
         collectFree(n.get());
     for (auto& n : doomed)
         collectFree(n.get());
+}
+
+void TZvTreeModel::unpublishAll(TZvNode* node)
+{
+    std::vector<TZvNode*> stack{node};
+    while (!stack.empty()) {
+        TZvNode* n = stack.back();
+        stack.pop_back();
+        n->m_published = false;
+        n->m_row = -1;
+        n->m_shown.clear();
+        for (auto& c : n->m_children)
+            stack.push_back(c.get());
+    }
 }
 
 bool TZvTreeModel::move(TZvNode* node, TZvNode* newParent, bool first)
@@ -288,8 +311,9 @@ QModelIndex TZvTreeModel::index(int row, int column, const QModelIndex& parent) 
 QModelIndex TZvTreeModel::parent(const QModelIndex& child) const
 {
     const TZvNode* n = nodeFromIndex(child);
-    if (!n || !n->m_parent || n->m_parent == &m_root || n->m_parent->m_row < 0) return {};
-    return createIndex(n->m_parent->m_row, 0, n->m_parent);
+    const TZvNode* p = n ? n->m_shownParent : nullptr;
+    if (!p || p == &m_root || p->m_row < 0) return {};
+    return createIndex(p->m_row, 0, const_cast<TZvNode*>(p));
 }
 
 int TZvTreeModel::rowCount(const QModelIndex& parent) const

@@ -50,6 +50,9 @@ private:
     int m_level = -1;
     int m_index = 0;
     int m_row = -1; // row in the parent's published rows; -1 when not published
+    // The parent whose published rows hold this node. Until the next relayout it may differ
+    // from m_parent (a move), and the model must answer for the layout the view knows.
+    TZvNode* m_shownParent = nullptr;
     std::vector<std::unique_ptr<TZvNode>> m_children;
     std::vector<TZvNode*> m_shown; // published rows: visible children of a published node
     std::unique_ptr<TZvNodeData> m_data;
@@ -121,6 +124,7 @@ private:
     void takeOut(TZvNode* node);
     void collectFree(TZvNode* node);
     void markDying(TZvNode* node);
+    static void unpublishAll(TZvNode* node);
     void renumber(TZvNode* parent, int from = 0);
 
     TZvTree* m_tree;

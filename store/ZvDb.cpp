@@ -3,11 +3,12 @@
 #include "ZvError.h"
 #include "pU_Funcs.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace zv {
@@ -17,6 +18,13 @@ namespace {
 QString tr(const char* text)
 {
     return QCoreApplication::translate("TADOQuery", text);
+}
+
+// The open connections, for the durability checks.
+std::vector<const TADOConnection*>& openConnections()
+{
+    static std::vector<const TADOConnection*> list;
+    return list;
 }
 
 [[noreturn]] void raiseStore(sqlite3* db)
@@ -236,6 +244,7 @@ void TADOConnection::Open()
         throw;
     }
     m_db = db;
+    openConnections().push_back(this);
 }
 
 // A file that is not a database fails only at its first read: read at once. The probe
@@ -292,12 +301,14 @@ sqlite3_stmt* TADOConnection::cachedStatement(const QString& sql)
 void TADOConnection::Close()
 {
     if (!m_db) return;
+    if (m_transaction) m_transaction->rollback();
+    auto& list = openConnections();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
     for (auto& entry : m_statements)
         sqlite3_finalize(entry.second);
     m_statements.clear();
     sqlite3_close_v2(m_db);
     m_db = nullptr;
-    m_batchDepth = 0;
 }
 
 sqlite3* TADOConnection::handle() const
@@ -311,15 +322,124 @@ void TADOConnection::checkpoint()
     if (m_db) sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
 }
 
-void TADOConnection::beginBatch()
+bool TADOConnection::autocommit() const
 {
-    if (m_batchDepth++ == 0) execSimple(handle(), "BEGIN");
+    return !m_db || sqlite3_get_autocommit(m_db) != 0;
 }
 
-void TADOConnection::commitBatch()
+// ---- transactions -------------------------------------------------------------------
+
+namespace {
+bool g_checks = [] {
+#ifndef NDEBUG
+    return true;
+#else
+    return qEnvironmentVariableIntValue("ZVJ_CHECKS") != 0;
+#endif
+}();
+} // namespace
+
+void SetDurabilityChecks(bool on)
 {
-    if (m_batchDepth == 0) return;
-    if (--m_batchDepth == 0) execSimple(handle(), "COMMIT");
+    g_checks = on;
+}
+
+bool DurabilityChecks()
+{
+    return g_checks;
+}
+
+void CheckDurable(const char* where)
+{
+    if (!g_checks) return;
+    for (const TADOConnection* c : openConnections())
+        if (!c->autocommit())
+            qFatal("Durability check failed at %s: the database connection is inside a transaction, so what "
+                   "the user sees may not be stored",
+                   where);
+}
+
+void WatchDurabilityAtIdle()
+{
+    static bool watching = false;
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    if (watching || !dispatcher) return;
+    watching = true;
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock,
+                     [] { CheckDurable("the event loop"); });
+}
+
+TZvTransaction::TZvTransaction(TADOConnection& connection, Mode mode) : m_connection(connection), m_mode(mode)
+{
+    sqlite3* db = connection.handle();
+    if (connection.m_transaction || !sqlite3_get_autocommit(db))
+        throw EZvError(tr("Internal error: a transaction is already open on the database connection"));
+    // A write batch takes the write lock at once, so it cannot fail halfway for a lock.
+    execSimple(db, mode == Mode::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+    connection.m_transaction = this;
+    m_open = true;
+}
+
+TZvTransaction::~TZvTransaction()
+{
+    rollback();
+}
+
+void TZvTransaction::close() noexcept
+{
+    m_open = false;
+    if (m_connection.m_transaction == this) m_connection.m_transaction = nullptr;
+}
+
+void TZvTransaction::commit()
+{
+    if (!m_open) return;
+    sqlite3* db = m_connection.m_db;
+    char* err = nullptr;
+    const int rc = db ? sqlite3_exec(db, "COMMIT", nullptr, nullptr, &err) : SQLITE_MISUSE;
+    if (rc == SQLITE_OK) {
+        close();
+        return;
+    }
+    const QString msg = QString::fromUtf8(err ? err : (db ? sqlite3_errmsg(db) : "database is not open"));
+    sqlite3_free(err);
+    // A failed COMMIT may leave the transaction open (busy, statements still running):
+    // end it, so that nothing written later hides in a transaction nobody commits.
+    rollback();
+    throw EZvError(msg);
+}
+
+void TZvTransaction::rollback() noexcept
+{
+    if (!m_open) return;
+    sqlite3* db = m_connection.m_db;
+    if (db && !sqlite3_get_autocommit(db)) {
+        // Statements still stepping would keep the transaction alive: reset them first.
+        for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
+            if (sqlite3_stmt_busy(s)) sqlite3_reset(s);
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    close();
+}
+
+void TZvWriteBatch::begin()
+{
+    if (!m_transaction) {
+        m_transaction = std::make_unique<TZvTransaction>(m_connection, TZvTransaction::Mode::Write);
+        m_rows = 0;
+    }
+}
+
+void TZvWriteBatch::posted()
+{
+    if (++m_rows >= m_size) commit();
+}
+
+void TZvWriteBatch::commit()
+{
+    if (!m_transaction) return;
+    std::unique_ptr<TZvTransaction> t = std::move(m_transaction);
+    t->commit();
 }
 
 // ---- TADOQuery ----------------------------------------------------------------------
@@ -653,10 +773,15 @@ static bool parseBooleanText(const QString& text, bool* value)
     return false;
 }
 
+// An optional sign and decimal digits, nothing else: no blanks, no trailing line feed.
 static bool parseDecimal(const QString& text, int* value)
 {
-    static const QRegularExpression re(QStringLiteral("^[+-]?\\d+$"));
-    if (!re.match(text).hasMatch()) return false;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) ++i;
+    if (i == n) return false;
+    for (qsizetype j = i; j < n; ++j)
+        if (text[j] < QLatin1Char('0') || text[j] > QLatin1Char('9')) return false;
     bool ok = false;
     const qlonglong v = text.toLongLong(&ok);
     if (!ok || v < INT_MIN || v > INT_MAX) return false;

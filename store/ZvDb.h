@@ -15,6 +15,8 @@ struct sqlite3_stmt;
 
 namespace zv {
 
+class TZvTransaction;
+
 // The one database connection. The connection string keeps the form the program has
 // always used; its data source and password are read out of it.
 class TADOConnection
@@ -40,10 +42,10 @@ public:
     // Writes the journal back into the database file (at Exit).
     void checkpoint();
 
-    // Bulk work (restore, import) may batch posted rows; nothing else uses transactions.
-    void beginBatch();
-    void commitBatch();
-    bool inBatch() const { return m_batchDepth > 0; }
+    // The transaction object open on this connection, or none (see TZvTransaction).
+    TZvTransaction* transaction() const { return m_transaction; }
+    // True when no transaction is open in SQLite itself: every statement so far is stored.
+    bool autocommit() const;
 
     static QString BuildConnectionString(const QString& programFolder);
 
@@ -53,10 +55,77 @@ public:
 
 private:
     QString m_connectionString;
+    friend class TZvTransaction;
     sqlite3* m_db = nullptr;
-    int m_batchDepth = 0;
+    TZvTransaction* m_transaction = nullptr;
     std::unordered_map<QString, sqlite3_stmt*> m_statements;
 };
+
+// A transaction on the one connection. Reads (a tree load) and write batches (restore,
+// import) use it; everything else is stored one statement at a time. commit() is explicit
+// and raises the database's own message when it fails; the destructor only rolls back what
+// was not committed and never throws, so no failed write can pass for a stored one.
+// One at a time: opening a second one while one is open is a programming error.
+class TZvTransaction
+{
+public:
+    enum class Mode
+    {
+        Read,
+        Write
+    };
+    TZvTransaction(TADOConnection& connection, Mode mode);
+    ~TZvTransaction();
+    TZvTransaction(const TZvTransaction&) = delete;
+    TZvTransaction& operator=(const TZvTransaction&) = delete;
+
+    // Stores what was done inside; afterwards the connection is in autocommit again, also
+    // when the commit failed (what it held is then rolled back, and the error raised).
+    void commit();
+    void rollback() noexcept;
+    bool isOpen() const { return m_open; }
+    Mode mode() const { return m_mode; }
+
+private:
+    void close() noexcept;
+    TADOConnection& m_connection;
+    Mode m_mode;
+    bool m_open = false;
+};
+
+// Rows posted by bulk work, committed in batches. A batch is opened by the first row after
+// a commit, and committed after `size` rows, before anything that lets events through (a
+// question, a message box, the progress dialog's event processing), and explicitly at the
+// end of the work and on its error paths. Never committed by a destructor.
+class TZvWriteBatch
+{
+public:
+    explicit TZvWriteBatch(TADOConnection& connection, int size = 256)
+        : m_connection(connection), m_size(size)
+    {}
+    void begin(); // before a row is posted
+    void posted();
+    void commit(); // raises when the commit fails
+    bool isOpen() const { return m_transaction != nullptr; }
+    int size() const { return m_size; }
+
+private:
+    TADOConnection& m_connection;
+    int m_size;
+    int m_rows = 0;
+    std::unique_ptr<TZvTransaction> m_transaction;
+};
+
+// Durability checks: every change shown to the user is committed before control returns
+// to the event loop. With checks on (debug builds, tests, ZVJ_CHECKS=1), a connection
+// found inside a transaction at such a point ends the program with the place named, so
+// that a leak fails at once instead of losing data silently.
+void SetDurabilityChecks(bool on);
+bool DurabilityChecks();
+// Called at entry points and idle points; `where` names the place in the failure text.
+void CheckDurable(const char* where);
+// Runs CheckDurable whenever the running event loop is about to wait for events.
+void WatchDurabilityAtIdle();
 
 enum class FieldType
 {

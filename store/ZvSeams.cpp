@@ -1,5 +1,7 @@
 #include "ZvSeams.h"
 
+#include "ZvDb.h"
+
 #include <QQueue>
 
 namespace zv {
@@ -32,6 +34,8 @@ ClockState& clock()
 
 int MessageSeam::show(const MessageRequest& request)
 {
+    // A message box runs an event loop of its own: nothing may wait uncommitted behind it.
+    CheckDurable("a message box");
     MessageState& s = messages();
     s.history.append(request);
     if (!s.answers.isEmpty()) return s.answers.dequeue();

@@ -166,9 +166,11 @@ TDateTime ParseIsoDateTime(const QString& text)
     const QDate date(year, month, day);
     if (!date.isValid()) throw dateError();
 
+    // A date without its time of day is no time text of ours: refused, not read as midnight.
+    if (tPos < 0) throw timeError();
     QTime time(0, 0);
     int writtenOffset = 0; // minutes east of UTC
-    if (tPos >= 0) {
+    {
         // hh:nn:ss, an optional fraction, an optional zone
         p = 0;
         int h = 0, m = 0, sec = 0;

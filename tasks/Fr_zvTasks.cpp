@@ -9,6 +9,7 @@
 #include "ZvGuard.h"
 #include "ZvIniFile.h"
 #include "ZvMessages.h"
+#include "ZvScopeExit.h"
 #include "ZvStatusBar.h"
 #include "ZvSystem.h"
 #include "ZvTray.h"
@@ -496,18 +497,14 @@ void TzvTasksFrame::LoadTasks()
     TZvTree* t = tree();
     t->beginUpdate();
     m_loading = true;
-    // One read transaction for the thousands of statements of a load (nothing is written).
-    host()->connection().beginBatch();
-    struct Done
-    {
-        TzvTasksFrame* f;
-        ~Done()
-        {
-            f->host()->connection().commitBatch();
-            f->m_loading = false;
-            f->tree()->endUpdate();
-        }
-    } done{this};
+    const auto done = ScopeExit([this] {
+        m_loading = false;
+        tree()->endUpdate();
+    });
+    // One read transaction for the thousands of statements of a load. It is ended before
+    // the tree's update, and rolled back when the reading fails (a damaged file): nothing
+    // the failed load did is written.
+    TZvTransaction read(host()->connection(), TZvTransaction::Mode::Read);
     OpenQuery(*ADOQuery1, QStringLiteral("select * from tasks where pid=") + QuoteId(kRootId));
     for (ADOQuery1->First(); !ADOQuery1->Eof(); ADOQuery1->Next()) {
         auto record = std::make_unique<TTaskInfo>();
@@ -529,6 +526,7 @@ void TzvTasksFrame::LoadTasks()
     }
     ADOQuery1->Close();
     ADOQuery2->Close();
+    read.commit();
 }
 
 void TzvTasksFrame::UpdateActions()
@@ -578,11 +576,7 @@ void TzvTasksFrame::FilterTasks()
     const bool searching = searchActive && !searchText.isEmpty();
     t->beginUpdate();
     {
-        struct Done
-        {
-            TZvTree* t;
-            ~Done() { t->endUpdate(); }
-        } done{t};
+        const auto done = ScopeExit([t] { t->endUpdate(); });
         // Each task before its sub-tasks; a shown sub-task shows (and, searching, expands)
         // its parent.
         const auto passes = [&](const TTaskInfo& r) {
@@ -823,11 +817,7 @@ void TzvTasksFrame::Action_SetColorExecute()
     dlg.BackgroundColor = Info(selected.front())->backgroundColor;
     if (dlg.exec() != QDialog::Accepted) return;
     tree()->beginUpdate();
-    struct Done
-    {
-        TZvTree* t;
-        ~Done() { t->endUpdate(); }
-    } done{tree()};
+    const auto done = ScopeExit([t = tree()] { t->endUpdate(); });
     for (TZvNode* s : selected) {
         TTaskInfo& r = *Info(s);
         r.textColor = dlg.TextColor;
@@ -916,10 +906,7 @@ void TzvTasksFrame::Timer1Timer()
     TtaskReminderDlg dlg(host()->alarmSound(), host()->window());
     dlg.text = Info(due)->content;
     g_reminderOnScreen = &dlg;
-    struct Clear
-    {
-        ~Clear() { g_reminderOnScreen = nullptr; }
-    } clear;
+    const auto clear = ScopeExit([] { g_reminderOnScreen = nullptr; });
     dlg.exec();
     const bool armed = !dlg.dismissed;
     const TDateTime next = dlg.nextAlarm;

@@ -105,7 +105,7 @@ e2e_make_home() {
 
 # e2e_start_app HOME: starts the program on that folder; its pid in APP_PID.
 e2e_start_app() {
-    ZVJ_HOME="$1/" e2e_bg "$E2E_EXE" >>"$E2E_TMP/app.log" 2>&1
+    ZVJ_CHECKS=1 ZVJ_HOME="$1/" e2e_bg "$E2E_EXE" >>"$E2E_TMP/app.log" 2>&1
     APP_PID=$E2E_LAST
 }
 

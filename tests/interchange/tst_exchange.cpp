@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <sqlite3.h>
 
 using namespace zv;
 
@@ -405,6 +406,48 @@ private slots:
                                   QStringLiteral("text-color=1e3")),
                           QString())
             << QStringList{"'1e3' is not a valid integer value for field 'textColor'"};
+        // Not well-formed: refused whole, whatever a lenient parser would make of them.
+        const QString task = taskXml(QStringLiteral("{NEW}"), kRootId);
+        const auto rawXml = [&](const QString& tasks, const QString& after = QString()) {
+            return PackExchangeContainer(QStringLiteral("<zorvik app=\"Brisk-Mate\"><tasks>%1</tasks><memos/>"
+                                                        "</zorvik>%2")
+                                             .arg(tasks, after)
+                                             .toUtf8());
+        };
+        QTest::newRow("raw & in an attribute")
+            << rawXml(QString(task).replace(QStringLiteral("content=\"t\""),
+                                            QStringLiteral("content=\"a & b\"")))
+            << QStringList{readFailure};
+        QTest::newRow("raw < in an attribute")
+            << rawXml(
+                   QString(task).replace(QStringLiteral("content=\"t\""), QStringLiteral("content=\"a<b\"")))
+            << QStringList{readFailure};
+        QTest::newRow("text after the root")
+            << rawXml(task, QStringLiteral("trailing")) << QStringList{readFailure};
+        QTest::newRow("second element after the root")
+            << rawXml(task, QStringLiteral("<zorvik app=\"Brisk-Mate\"/>")) << QStringList{readFailure};
+        QTest::newRow("duplicated attribute")
+            << rawXml(QString(task).replace(QStringLiteral("content=\"t\""),
+                                            QStringLiteral("content=\"t\" content=\"u\"")))
+            << QStringList{readFailure};
+        QTest::newRow("undefined entity")
+            << rawXml(QString(task).replace(QStringLiteral("content=\"t\""),
+                                            QStringLiteral("content=\"&bogus;\"")))
+            << QStringList{readFailure};
+        QTest::newRow("length over 1 GiB") << withLength((qint64(1) << 30) + 1) << QStringList{readFailure};
+        QTest::newRow("negative length") << withLength(-5) << QStringList{readFailure};
+        // Values that do not convert: the reader's own message.
+        QTest::newRow("date without time of day")
+            << exchangeOf(taskXml(QStringLiteral("{NEW}"), kRootId, QStringLiteral("t"),
+                                  QStringLiteral("edit-time=2009-06-19")),
+                          QString())
+            << QStringList{"Invalid time string: 2009-06-19"};
+        QTest::newRow("colour with a line feed")
+            << exchangeOf(
+                   taskXml(QStringLiteral("{NEW}"), kRootId)
+                       .replace(QStringLiteral("text-color=\"0\""), QStringLiteral("text-color=\"5&#10;\"")),
+                   QString())
+            << QStringList{"'5\n' is not a valid integer value for field 'textColor'"};
         QTest::newRow("bad memo time stops before the tasks")
             << exchangeOf(t0, QStringLiteral("<memo mid=\"{M}\" pid=\"root\" content=\"\" assign-time=\"x\" "
                                              "create-time=\"\" edit-time=\"\"/>"))
@@ -498,6 +541,134 @@ private slots:
         QVERIFY(row.at(2).isNull());
         QCOMPARE(row.at(3).toInt(), -5);
         QVERIFY(row.at(4).isNull());
+    }
+
+    // After every operation the connection is back in autocommit and a second connection
+    // sees what the operation stored, at once.
+    void durableAfterEachOperation_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("tasks");
+        QTest::newRow("backup") << "backup" << 0 << 1;
+        QTest::newRow("export") << "export" << 0 << 1;
+        QTest::newRow("import") << "import" << 0 << 4;
+        QTest::newRow("restore Yes") << "restore" << int(IdYes) << 3;
+        QTest::newRow("restore No") << "restore" << int(IdNo) << 3;
+        QTest::newRow("restore All") << "restore" << int(IdYesToAll) << 3;
+        QTest::newRow("restore Abort") << "restore" << int(IdAbort) << 1;
+        QTest::newRow("restore, then Cancel") << "restore" << -1 << 1;
+    }
+    void durableAfterEachOperation()
+    {
+        QFETCH(QString, operation);
+        QFETCH(int, answer);
+        QFETCH(int, tasks);
+        zvtest::TempProgramFolder folder;
+        pin();
+        folder.exec(
+            QStringLiteral("insert into tasks (tid, pid, content) values ('%1', 'root', 'old')").arg(kT1));
+        const QString name = folder.path() + QStringLiteral("x.zvx");
+        writeBytes(name, exchangeOf(taskXml(kT1, kRootId, QStringLiteral("new")) + taskXml(kT2, kRootId) +
+                                        taskXml(kT3, kT2),
+                                    QString()));
+        TIoDm io(&folder.connection());
+        io.setAskHandler([answer](const TReplaceQuestion&) {
+            if (answer >= 0) return answer;
+            TIoBusyNotifier::requestCancel(); // as Exit does while the question is open
+            return int(IdYes);
+        });
+        bool ok = false;
+        if (operation == QLatin1String("backup"))
+            ok = io.BackupToFile(folder.path() + QStringLiteral("b.zvx"));
+        if (operation == QLatin1String("export")) {
+            SelectedItem<TTaskInfo> item;
+            item.record = task(kT1, kRootId, QStringLiteral("old"));
+            ok = WriteTaskSelection(folder.path() + QStringLiteral("e.zvx"), {item}, QStringLiteral("1"));
+        }
+        if (operation == QLatin1String("import")) ok = io.ImportFromFile(name);
+        if (operation == QLatin1String("restore")) ok = io.RestoreFromFile(name);
+        QVERIFY(ok);
+        QVERIFY(folder.connection().autocommit());
+        QCOMPARE(folder.count(QStringLiteral("select count(*) from tasks")), tasks);
+        const bool replaced = answer == IdYes || answer == IdYesToAll || answer == -1;
+        QCOMPARE(
+            folder.scalar(QStringLiteral("select content from tasks where tid='%1'").arg(kT1)).toString(),
+            operation == QLatin1String("restore") && replaced ? QStringLiteral("new")
+                                                              : QStringLiteral("old"));
+    }
+
+    // The file may not grow: the last commit fails. The database's own message is shown,
+    // the result is false (no reload), and only whole batches are stored.
+    void failedCommitIsReported_data()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::newRow("restore") << true;
+        QTest::newRow("import") << false;
+    }
+    void failedCommitIsReported()
+    {
+        QFETCH(bool, restore);
+        zvtest::TempProgramFolder folder;
+        pin();
+        QString items;
+        for (int i = 0; i < 1000; ++i)
+            items += taskXml(QStringLiteral("{T%1}").arg(i), kRootId, QString(300, QLatin1Char('x')));
+        const QString name = folder.path() + QStringLiteral("big.zvx");
+        writeBytes(name, exchangeOf(items, QString()));
+        TIoDm io(&folder.connection());
+        (void)folder.connection().autocommit();
+        bool ok = true;
+        {
+            zvtest::TFileSizeLimit limit(QFileInfo(folder.dbPath() + QStringLiteral("-wal")).size() +
+                                         300 * 1024);
+            ok = restore ? io.RestoreFromFile(name) : io.ImportFromFile(name);
+        }
+        QVERIFY(!ok);
+        QCOMPARE(MessageSeam::texts().size(), 1);
+        const QString shown = MessageSeam::texts().first();
+        QVERIFY2(shown.contains(QLatin1String("disk")) || shown.contains(QLatin1String("full")),
+                 qPrintable(shown));
+        QCOMPARE(MessageSeam::history().first().caption, QStringLiteral("Error"));
+        QVERIFY(folder.connection().autocommit());
+        // Whole batches: the rows stored are the file's first ones, each complete.
+        const int stored = folder.count(QStringLiteral("select count(*) from tasks"));
+        QVERIFY2(stored > 0 && stored < 1000, qPrintable(QString::number(stored)));
+        QCOMPARE(folder.count(QStringLiteral("select count(*) from tasks where length(content) = 300 and "
+                                             "dueTime > 0")),
+                 stored);
+        if (restore)
+            for (int i = 0; i < stored; ++i)
+                QCOMPARE(folder.count(QStringLiteral("select count(*) from tasks where tid='{T%1}'").arg(i)),
+                         1);
+    }
+
+    // Dates another tool wrote that no time text can carry: a backup must still restore.
+    void backupOfUnwritableDatesRestores()
+    {
+        zvtest::TempProgramFolder source;
+        pin();
+        source.exec(QStringLiteral("insert into tasks (tid, pid, content, createTime, editTime, dueTime) "
+                                   "values ('%1', 'root', 'a', 9e999, -1e6, -9e999)")
+                        .arg(kT1));
+        source.exec(QStringLiteral("insert into memos (mid, pid, content, createTime, editTime, assignTime) "
+                                   "values ('%1', 'root', 'm', 3e6, 1e300, 40000.5)")
+                        .arg(kM1));
+        TIoDm writer(&source.connection());
+        const QString name = source.path() + QStringLiteral("b.zvx");
+        QVERIFY(writer.BackupToFile(name));
+        zvtest::TempProgramFolder target;
+        pin();
+        TIoDm reader(&target.connection());
+        QVERIFY(reader.RestoreFromFile(name));
+        QCOMPARE(MessageSeam::texts(), QStringList());
+        QCOMPARE(target.rows(QStringLiteral("select createTime, editTime, dueTime from tasks")).first(),
+                 (QVariantList{0.0, 0.0, 0.0}));
+        const QVariantList memo =
+            target.rows(QStringLiteral("select createTime, editTime, assignTime from memos")).first();
+        QCOMPARE(memo.at(0).toDouble(), 0.0);
+        QCOMPARE(memo.at(1).toDouble(), 0.0);
+        QCOMPARE(memo.at(2).toDouble(), 40000.5);
     }
 
     void rowsBeforeAnErrorStay()

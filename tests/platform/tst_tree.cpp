@@ -2,6 +2,7 @@
 
 #include "ZvError.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMimeData>
@@ -130,6 +131,9 @@ private slots:
         tree->events.CompareNodes = [](TZvNode* a, TZvNode* b) {
             return QString::compare(textOf(a), textOf(b), Qt::CaseInsensitive);
         };
+        // Every test also checks the model's consistency on each change it makes.
+        new QAbstractItemModelTester(tree->model(), QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                     tree.get());
         tree->show();
         QVERIFY(QTest::qWaitForWindowExposed(tree.get()));
         build();
@@ -537,6 +541,52 @@ private slots:
             want << expected[i] + QString::number(i);
         QCOMPARE(order, want);
         QCOMPARE(selectedTexts(), QStringList{"a"}); // selection follows the node
+    }
+
+    // A reload clears the tree and fills it again; the relayouts after it must not meet the
+    // freed nodes (AddressSanitizer reports the read of a freed node otherwise).
+    void reloadThenRelayout_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::newRow("sort") << 0;
+        QTest::newRow("filter") << 1;
+        QTest::newRow("move") << 2;
+        QTest::newRow("delete") << 3;
+        QTest::newRow("clear again") << 4;
+    }
+    void reloadThenRelayout()
+    {
+        QFETCH(int, step);
+        tree->setSelected(find("a2"), true);
+        tree->setCurrentIndex(tree->model()->index(0, 0));
+        for (int round = 0; round < 2; ++round) {
+            tree->clear();
+            build();
+            settle();
+            switch (step) {
+            case 0:
+                tree->sortTree(false);
+                break;
+            case 1:
+                tree->setVisible(find("a1"), false);
+                tree->setVisible(find("B"), false);
+                break;
+            case 2:
+                QVERIFY(tree->moveToLastChild(find("b1"), find("C")));
+                break;
+            case 3:
+                tree->deleteNode(find("A"));
+                break;
+            default:
+                tree->clear();
+                add(nullptr, "X");
+                break;
+            }
+            settle();
+        }
+        QVERIFY(tree->totalCount() > 0);
+        for (TZvNode* n = tree->firstNode(); n; n = tree->nextNode(n))
+            QVERIFY(!textOf(n).isEmpty());
     }
 
     void moves()

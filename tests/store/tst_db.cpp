@@ -13,6 +13,7 @@
 
 using namespace zv;
 using zvtest::TempProgramFolder;
+using zvtest::TFileSizeLimit;
 
 namespace {
 
@@ -370,21 +371,101 @@ private slots:
         QVERIFY(noOpenStatement(c));
     }
 
-    void batchAndCheckpoint()
+    // A transaction is stored only by its explicit commit; every other way out rolls back
+    // and leaves the connection in autocommit.
+    void transactionEnds_data()
+    {
+        QTest::addColumn<int>("end");
+        QTest::addColumn<int>("stored");
+        QTest::newRow("commit") << 0 << 2;
+        QTest::newRow("destructor") << 1 << 0;
+        QTest::newRow("rollback") << 2 << 0;
+        QTest::newRow("exception") << 3 << 0;
+    }
+    void transactionEnds()
+    {
+        QFETCH(int, end);
+        QFETCH(int, stored);
+        TempProgramFolder home;
+        TADOConnection& c = home.connection();
+        TADOQuery q(&c);
+        try {
+            TZvTransaction t(c, TZvTransaction::Mode::Write);
+            QCOMPARE(c.transaction(), &t);
+            appendRow(q, "tasks", {"tid", "a"});
+            appendRow(q, "tasks", {"tid", "b"});
+            QCOMPARE(home.count("select count(*) from tasks"), 0); // not yet visible
+            if (end == 0) t.commit();
+            if (end == 2) t.rollback();
+            if (end == 3) throw EZvError("stop");
+        } catch (const EZvError&) {
+        }
+        QVERIFY(c.autocommit());
+        QCOMPARE(c.transaction(), nullptr);
+        QCOMPARE(home.count("select count(*) from tasks"), stored);
+        // the next statement is its own commit again
+        appendRow(q, "tasks", {"tid", "c"});
+        QCOMPARE(home.count("select count(*) from tasks"), stored + 1);
+    }
+
+    void secondTransactionRefused()
     {
         TempProgramFolder home;
         TADOConnection& c = home.connection();
         TADOQuery q(&c);
-        c.beginBatch();
-        c.beginBatch();
+        TZvTransaction read(c, TZvTransaction::Mode::Read);
+        QVERIFY(raiseText([&] { TZvTransaction second(c, TZvTransaction::Mode::Write); }) != "<no error>");
+        // the first one is untouched and still ends as asked
+        QCOMPARE(c.transaction(), &read);
+        appendRow(q, "tasks", {"tid", "a"});
+        read.commit();
+        QVERIFY(c.autocommit());
+        QCOMPARE(home.count("select count(*) from tasks"), 1);
+        // a transaction begun behind the connection's back is refused too
+        ExecQuery(q, "begin");
+        QVERIFY(raiseText([&] { TZvTransaction t(c, TZvTransaction::Mode::Read); }) != "<no error>");
+        ExecQuery(q, "rollback");
+    }
+
+    // The file may not grow: the commit fails, says so with the database's own words, and
+    // the connection is back in autocommit with nothing half-stored.
+    void failedCommitIsReported()
+    {
+        TempProgramFolder home;
+        TADOConnection& c = home.connection();
+        TADOQuery q(&c);
+        appendRow(q, "tasks", {"tid", "before"});
+        TFileSizeLimit limit(QFileInfo(home.dbPath() + "-wal").size() + 4096);
+        QString message;
+        {
+            TZvWriteBatch batch(c, 1000);
+            try {
+                for (int i = 0; i < 200; ++i) {
+                    batch.begin();
+                    appendRow(q, "tasks",
+                              {"tid", QString::number(i), "content", QString(500, QLatin1Char('x'))});
+                    batch.posted();
+                }
+                batch.commit();
+            } catch (const EZvError& e) {
+                message = e.message();
+            }
+            QVERIFY(!batch.isOpen());
+        }
+        QVERIFY2(!message.isEmpty(), "the failed write must be reported");
+        QVERIFY2(message.contains("disk") || message.contains("full") || message.contains("I/O"),
+                 qPrintable(message));
+        QVERIFY(c.autocommit());
+        QCOMPARE(home.count("select count(*) from tasks"), 1);
+    }
+
+    void checkpointEmptiesTheJournal()
+    {
+        TempProgramFolder home;
+        TADOConnection& c = home.connection();
+        TADOQuery q(&c);
         appendRow(q, "tasks", {"tid", "a"});
         appendRow(q, "tasks", {"tid", "b"});
-        c.commitBatch();
-        QVERIFY(c.inBatch());
-        QCOMPARE(home.count("select count(*) from tasks"), 0);
-        c.commitBatch();
-        QVERIFY(!c.inBatch());
-        QCOMPARE(home.count("select count(*) from tasks"), 2);
         QVERIFY(QFileInfo(home.dbPath() + "-wal").size() > 0);
         c.checkpoint();
         QCOMPARE(QFileInfo(home.dbPath() + "-wal").size(), qint64(0));

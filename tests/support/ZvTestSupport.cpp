@@ -10,7 +10,9 @@
 #include <QFile>
 #include <QTimer>
 #include <QWidget>
+#include <csignal>
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 namespace zvtest {
 
@@ -27,6 +29,24 @@ void writeBytes(const QString& path, const QByteArray& bytes)
         qFatal("cannot write %s", qPrintable(path));
 }
 
+TFileSizeLimit::TFileSizeLimit(qint64 bytes)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_old = qint64(limit.rlim_cur);
+    limit.rlim_cur = rlim_t(bytes);
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) qFatal("cannot limit the file size");
+}
+
+TFileSizeLimit::~TFileSizeLimit()
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_old);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
 void MakeDatabase(const QString& path)
 {
     QFile schema(QStringLiteral(ZVJ_SCHEMA_FILE));
@@ -40,6 +60,9 @@ TempProgramFolder::TempProgramFolder(bool withDatabase)
 {
     if (withDatabase) MakeDatabase(dbPath());
     qputenv("ZVJ_HOME", path().toUtf8());
+    // A transaction left open where control returns to the event loop fails the test.
+    zv::SetDurabilityChecks(true);
+    zv::WatchDurabilityAtIdle();
     zv::MessageSeam::reset();
     zv::Clock::setFixed(std::nullopt);
     zv::Clock::setOffsetMs(0);

@@ -43,6 +43,20 @@ private:
 QByteArray fileBytes(const QString& path);
 void writeBytes(const QString& path, const QByteArray& bytes);
 
+// While it lives, no file this process writes may grow past `bytes` (SIGXFSZ ignored, so a
+// write past it fails as on a full disk).
+class TFileSizeLimit
+{
+public:
+    explicit TFileSizeLimit(qint64 bytes);
+    ~TFileSizeLimit();
+    TFileSizeLimit(const TFileSizeLimit&) = delete;
+    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+private:
+    qint64 m_old;
+};
+
 // Makes a new database file from the project's schema.
 void MakeDatabase(const QString& path);
 

@@ -310,6 +310,59 @@ private slots:
         QCOMPARE(m_folder->count("select count(*) from tasks where content='kept at exit'"), 1);
     }
 
+    // Pages overwritten in the middle of the file (a bad sector, a half-written copy): the
+    // load fails with the database's own message in the program-wide box, the program goes
+    // on, and the failed load leaves the connection with nothing open.
+    void damagedDatabase_data()
+    {
+        QTest::addColumn<bool>("atStart");
+        QTest::newRow("at start") << true;
+        QTest::newRow("during a reload") << false;
+    }
+    void damagedDatabase()
+    {
+        QFETCH(bool, atStart);
+        const QString text(400, QLatin1Char('t'));
+        QString sql = QStringLiteral("begin;");
+        for (int i = 0; i < 3000; ++i)
+            sql += QStringLiteral(
+                       "insert into tasks (tid, pid, content, checkFlag) values ('{T%1}', 'root', '%2', 0);")
+                       .arg(i)
+                       .arg(text);
+        m_folder->exec(sql + QStringLiteral("commit;"));
+        m_folder->exec(QStringLiteral("pragma wal_checkpoint(truncate)"));
+        const auto damage = [this] {
+            QFile file(m_folder->dbPath());
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.seek(file.size() / 2 / 4096 * 4096));
+            QByteArray junk(4096, '\0');
+            for (int i = 0; i < junk.size(); ++i)
+                junk[i] = char((i * 7919 + 13) & 0xFF);
+            file.write(junk);
+        };
+        if (atStart) damage();
+        start();
+        if (!atStart) {
+            QCOMPARE(tree()->totalCount(), 3000);
+            damage();
+            // another writer tells the open connection that its cached pages are stale
+            m_folder->exec(
+                QStringLiteral("insert into memos (mid, pid, content) values ('{M}', 'root', 'm')"));
+            MessageSeam::reset();
+            PostZvMessage(m_frame, WM_FRAME_INIT);
+            settle();
+        }
+        QVERIFY2(MessageSeam::texts().contains(QStringLiteral("database disk image is malformed.")),
+                 qPrintable(MessageSeam::texts().join(QLatin1Char('|'))));
+        QCOMPARE(MessageSeam::history().last().caption, QStringLiteral("Zorvik Jotboard"));
+        QVERIFY(m_folder->connection().autocommit());
+        QVERIFY(!m_frame->editNode);
+        // the program goes on: the frame still takes commands
+        QTest::keyClick(tree(), Qt::Key_Return);
+        settle();
+        QVERIFY(m_frame->editNode != nullptr);
+    }
+
     void copyAndPaste()
     {
         row("{X}", "root", "x");
