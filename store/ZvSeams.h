@@ -8,6 +8,49 @@
 
 namespace zv {
 
+// ---- The one shape of every seam --------------------------------------------------------
+// A call that blocks or touches the system goes through a seam: the program installs the
+// real handler at start; a test queues answers (taken first, in order), installs a handler
+// of its own, reads the history of requests and resets it. With neither an answer nor a
+// handler, the seam's fallback answers: a harmless default in the program, and in tests
+// (zvtest::ResetSeams) a failure of the test that names the request.
+template <class Request, class Answer> class TZvSeam
+{
+public:
+    using Handler = std::function<Answer(const Request&)>;
+
+    explicit TZvSeam(Handler fallback) : m_fallback(std::move(fallback)), m_defaultFallback(m_fallback) {}
+
+    Answer call(const Request& request)
+    {
+        m_history.append(request);
+        if (!m_answers.isEmpty()) return m_answers.takeFirst();
+        if (m_handler) return m_handler(request);
+        return m_fallback(request);
+    }
+    void setHandler(Handler handler) { m_handler = std::move(handler); }
+    bool hasHandler() const { return bool(m_handler); }
+    void queueAnswer(Answer answer) { m_answers.append(std::move(answer)); }
+    const QList<Request>& history() const { return m_history; }
+    // What answers when nothing is queued and no handler is set (tests make it fail).
+    void setFallback(Handler fallback) { m_fallback = fallback ? std::move(fallback) : m_defaultFallback; }
+    // Test side: queued answers, history, handler and fallback back to the start.
+    void reset()
+    {
+        m_answers.clear();
+        m_history.clear();
+        m_handler = nullptr;
+        m_fallback = m_defaultFallback;
+    }
+
+private:
+    Handler m_fallback;
+    Handler m_defaultFallback;
+    Handler m_handler;
+    QList<Answer> m_answers;
+    QList<Request> m_history;
+};
+
 // ---- Message boxes ------------------------------------------------------------------
 // Every message box of the program goes through here. The program installs a handler
 // that shows a real QMessageBox; tests install none, queue answers and read the log.
