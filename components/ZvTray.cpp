@@ -243,15 +243,18 @@ void TZvTrayIcon::setInterval(int value)
 
 void TZvTrayIcon::setPopupMenu(QMenu* menu)
 {
+    // Only the menu in the property is watched, so a destroyed signal always means "the
+    // property's menu is going". The handler must not read the menu back through the
+    // QPointer<QMenu>: when QWidget's destructor sends the signal, the object is no longer
+    // a QMenu, and the pointer's downcast is undefined behaviour.
+    if (QMenu* old = m_popupMenu.data()) disconnect(old, &QObject::destroyed, this, nullptr);
     m_popupMenu = menu;
     m_tray->setContextMenu(menu);
     if (menu && menu != m_defaultMenu) {
         // A destroyed menu leaves the property empty.
-        connect(menu, &QObject::destroyed, this, [this, menu] {
-            if (m_popupMenu.isNull() || m_popupMenu.data() == menu) {
-                m_popupMenu = nullptr;
-                m_tray->setContextMenu(nullptr);
-            }
+        connect(menu, &QObject::destroyed, this, [this] {
+            m_popupMenu = nullptr;
+            m_tray->setContextMenu(nullptr);
         });
     }
 }

@@ -55,6 +55,7 @@ private slots:
     void activeStopsAndRestartsAnimation();
     void defaultMenu();
     void destroyedPopupMenuLeavesNone();
+    void replacedPopupMenuOutlivesTheOld();
     void imageIndexWithoutImages();
     void mouse_data();
     void mouse();
@@ -227,6 +228,25 @@ void TstZvTray::destroyedPopupMenuLeavesNone()
     f.tray->setPopupMenu(menu);
     QCOMPARE(f.tray->systemTrayIcon()->contextMenu(), menu);
     delete menu;
+    QVERIFY(!f.tray->PopupMenu());
+    QVERIFY(!f.tray->systemTrayIcon()->contextMenu());
+}
+
+void TstZvTray::replacedPopupMenuOutlivesTheOld()
+{
+    // Destroying a menu the property no longer holds leaves the current one in place.
+    Fixture f(true);
+    auto* first = new QMenu;
+    auto* second = new QMenu;
+    f.tray->setPopupMenu(first);
+    f.tray->setPopupMenu(second);
+    delete first;
+    QCOMPARE(f.tray->PopupMenu(), second);
+    QCOMPARE(f.tray->systemTrayIcon()->contextMenu(), second);
+
+    // Setting the same menu twice still empties the property once it goes.
+    f.tray->setPopupMenu(second);
+    delete second;
     QVERIFY(!f.tray->PopupMenu());
     QVERIFY(!f.tray->systemTrayIcon()->contextMenu());
 }
