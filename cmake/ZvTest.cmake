@@ -1,5 +1,7 @@
 # add_unit_test(NAME <name> SOURCES <files...> LIBS <targets...>)
-# Every test runs headless and with its own program folder (the test makes it).
+# Every test runs headless and with its own program folder (the test makes it). Its time
+# limit (default 120 s) is scaled for slow instrumented builds; ZVJ_TIMEOUT_SCALE tells the
+# test the same factor for waits of its own.
 function(add_unit_test)
     cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
@@ -8,9 +10,10 @@ function(add_unit_test)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)
     endif()
+    zv_test_timeout(T_TIMEOUT ${T_TIMEOUT})
     set_tests_properties(${T_NAME} PROPERTIES
         TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZVJ_SOURCE_DIR=${CMAKE_SOURCE_DIR};ZVJ_STAGE_DIR=${ZVJ_STAGE_DIR};ZVJ_SCHEMA=${CMAKE_SOURCE_DIR}/resources/schema.sql")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZVJ_SOURCE_DIR=${CMAKE_SOURCE_DIR};ZVJ_STAGE_DIR=${ZVJ_STAGE_DIR};ZVJ_SCHEMA=${CMAKE_SOURCE_DIR}/resources/schema.sql;ZVJ_TIMEOUT_SCALE=${ZVJ_TEST_TIMEOUT_SCALE}")
 endfunction()
 
 # zv_folder_library(<target> <public deps...>): one static library per source folder,

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Runs each fuzz target for the given number of seconds on the corpus kept in the
+# repository. New inputs go to a work corpus in the build folder, never into the kept one;
+# a crash, a leak, a timeout or an out-of-memory stops the run and fails the script, with
+# the input saved as <build folder>/artifacts/<target>-crash-... (or leak-, timeout-, oom-).
+# Usage: run.sh <folder with the built targets> <seconds> [target...]
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+bin=${1:?folder of the fuzz targets}
+seconds=${2:-60}
+shift 2 || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_exchange_file fuzz_exchange_xml)
+
+# What a target reads with: a finding of either sanitizer is a crash for libFuzzer.
+export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
+# Only leaks proven to be a library's, each with its proof.
+export LSAN_OPTIONS="suppressions=$here/../sanitizers/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export QT_QPA_PLATFORM=offscreen
+# Durability checks on in every build: an open transaction at a message box aborts.
+export ZVJ_CHECKS=1
+
+status=0
+for t in "${targets[@]}"; do
+    case "$t" in
+    fuzz_exchange_file) seeds=$here/corpus/file max_len=8192 ;;
+    fuzz_exchange_xml) seeds=$here/corpus/xml max_len=16384 ;;
+    *) echo "unknown fuzz target $t" >&2; exit 2 ;;
+    esac
+    work=$bin/corpus/$t
+    mkdir -p "$work" "$bin/artifacts"
+    echo "== $t: ${seconds}s on $(find "$seeds" -type f | wc -l) kept inputs (+$(find "$work" -type f | wc -l) found earlier)"
+    # -timeout: one input taking 10 s is a hang; -rss_limit_mb/-malloc_limit_mb: a file
+    # that makes the reader allocate gigabytes is a finding too.
+    if ! "$bin/$t" -max_total_time="$seconds" -dict="$here/exchange.dict" -max_len=$max_len \
+        -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=1024 -print_final_stats=1 \
+        -artifact_prefix="$bin/artifacts/$t-" "$work" "$seeds"; then
+        echo "FAIL: $t found a problem (input saved under $bin/artifacts/)" >&2
+        status=1
+    fi
+done
+exit $status
