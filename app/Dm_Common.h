@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ZvDateTime.h"
+#include "pU_Funcs.h"
 
 #include <QObject>
 #include <QString>
@@ -18,7 +19,7 @@ class TcommonDm : public QObject
 {
     Q_OBJECT
 public:
-    static inline const QString kMainPage = QStringLiteral("https://www.zorvik.example/jotboard/");
+    static inline const QString kMainPage = kMakerMainPage;
     static inline const QString kResourcesPage =
         QStringLiteral("https://www.zorvik.example/jotboard/resources/");
     static inline const QString kSupportMail = QStringLiteral("support@zorvik.example");

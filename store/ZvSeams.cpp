@@ -100,4 +100,18 @@ std::optional<int> Clock::utcBiasOverride()
     return clock().bias;
 }
 
+TZvSeam<MailProcessRequest, MailProcessResult>& MailProcessSeam()
+{
+    // Without the real handler nothing is started: the send ends as the silent abort.
+    static TZvSeam<MailProcessRequest, MailProcessResult> seam(
+        [](const MailProcessRequest&) { return MailProcessResult{}; });
+    return seam;
+}
+
+TZvSeam<PrintDialogRequest, bool>& PrintDialogSeam()
+{
+    static TZvSeam<PrintDialogRequest, bool> seam([](const PrintDialogRequest&) { return false; });
+    return seam;
+}
+
 } // namespace zv

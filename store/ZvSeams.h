@@ -3,8 +3,12 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
+
+class QPrinter;
+class QWidget;
 
 namespace zv {
 
@@ -115,5 +119,28 @@ public:
     static void setUtcBiasOverride(std::optional<int> biasMinutes);
     static std::optional<int> utcBiasOverride();
 };
+
+// ---- Mail program and print dialog --------------------------------------------------
+// Starts the desktop's mail hand-off and waits for it to end (the real handler lives with
+// the MAPI layer in platform/). Not started: the program is not installed.
+struct MailProcessRequest
+{
+    QString program;
+    QStringList arguments;
+};
+struct MailProcessResult
+{
+    bool started = false;
+    int exitCode = 0;
+};
+TZvSeam<MailProcessRequest, MailProcessResult>& MailProcessSeam();
+
+// The print dialog on the caller's printer; true when the user chose to print.
+struct PrintDialogRequest
+{
+    QWidget* parent = nullptr;
+    QPrinter* printer = nullptr;
+};
+TZvSeam<PrintDialogRequest, bool>& PrintDialogSeam();
 
 } // namespace zv

@@ -11,6 +11,8 @@ namespace zv {
 
 inline const QString kRootId = QStringLiteral("root");
 inline const QString kAppTitle = QStringLiteral("Zorvik Jotboard");
+// The maker's main web page: the Website command opens it, the reports link to it.
+inline const QString kMakerMainPage = QStringLiteral("https://www.zorvik.example/jotboard/");
 
 // Query routines: close, clear, add the one line, then open or execute.
 void OpenQuery(TADOQuery& query, const QString& sql);
