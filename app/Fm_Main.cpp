@@ -246,16 +246,13 @@ TZvSharedActions TmainFm::sharedActions() const
         a.Options = commonDm->Action_Options;
         a.StayOnTop = commonDm->Action_UiStayOnTop;
         a.UiClose = commonDm->Action_UiClose;
-        a.Help = {commonDm->HelpContents1,
-                  nullptr,
-                  commonDm->Action_Contact,
-                  commonDm->Action_Suggestion,
-                  nullptr,
-                  commonDm->Action_Website,
-                  commonDm->Action_Update,
-                  commonDm->Action_Resources,
-                  nullptr,
-                  commonDm->Action_About};
+        a.HelpContents = commonDm->HelpContents1;
+        a.Contact = commonDm->Action_Contact;
+        a.Suggestion = commonDm->Action_Suggestion;
+        a.Website = commonDm->Action_Website;
+        a.Update = commonDm->Action_Update;
+        a.Resources = commonDm->Action_Resources;
+        a.About = commonDm->Action_About;
     }
     return a;
 }

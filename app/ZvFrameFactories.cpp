@@ -1,15 +1,14 @@
 #include "ZvFrameFactories.h"
 
 #include "Fm_Main.h"
+#include "Fr_zvMemos.h"
 #include "Fr_zvTasks.h"
 
 namespace zv {
 
 void RegisterFrames()
 {
-    // The memo frame comes with its own unit; until then its tab stays empty and its
-    // tray commands stay disabled.
-    TmainFm::setFrameFactories(&CreateTasksFrame, nullptr);
+    TmainFm::setFrameFactories(&CreateTasksFrame, &CreateMemosFrame);
 }
 
 } // namespace zv

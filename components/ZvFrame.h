@@ -13,6 +13,19 @@ class TADOConnection;
 class TZvTrayIcon;
 class TZvFrame;
 
+// The help menu's items, from the shared-actions module; each frame lists the ones it shows.
+enum class TZvHelpItem
+{
+    Contents,
+    Contact,
+    Suggestion,
+    Website,
+    Update,
+    Resources,
+    About,
+    Separator
+};
+
 // The commands of the shared-actions module and the main window that the frames put in
 // their menus. Any of them may be missing (a test host); the frames then leave them out.
 struct TZvSharedActions
@@ -23,7 +36,36 @@ struct TZvSharedActions
     QAction* Import = nullptr;
     QAction* StayOnTop = nullptr;
     QAction* UiClose = nullptr;
-    QList<QAction*> Help; // the Help menu's items; a null entry is a separator
+    QAction* HelpContents = nullptr;
+    QAction* Contact = nullptr;
+    QAction* Suggestion = nullptr;
+    QAction* Website = nullptr;
+    QAction* Update = nullptr;
+    QAction* Resources = nullptr;
+    QAction* About = nullptr;
+
+    QAction* help(TZvHelpItem item) const
+    {
+        switch (item) {
+        case TZvHelpItem::Contents:
+            return HelpContents;
+        case TZvHelpItem::Contact:
+            return Contact;
+        case TZvHelpItem::Suggestion:
+            return Suggestion;
+        case TZvHelpItem::Website:
+            return Website;
+        case TZvHelpItem::Update:
+            return Update;
+        case TZvHelpItem::Resources:
+            return Resources;
+        case TZvHelpItem::About:
+            return About;
+        case TZvHelpItem::Separator:
+            break;
+        }
+        return nullptr;
+    }
 };
 
 enum class HostPicture

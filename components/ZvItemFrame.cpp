@@ -4,6 +4,7 @@
 #include "ZvGuard.h"
 #include "ZvIniFile.h"
 #include "ZvMessages.h"
+#include "ZvScopeExit.h"
 #include "ZvStatusBar.h"
 #include "ZvSystem.h"
 #include "ZvTray.h"
@@ -178,10 +179,15 @@ void TZvItemFrame::BuildLayout(QWidget* rangeBox, QAction* leadingSearchAction)
 void TZvItemFrame::wireTree()
 {
     TZvTreeEvents& e = m_tree->events;
-    e.GetText = [this](TZvNode* n) -> QString {
-        const TZvItemRef r = Item(n);
-        if (r.content->isEmpty() && n != editNode) return ftr("Input content here");
-        return *r.content;
+    e.GetText = [this](TZvNode* n) { return NodeText(n); };
+    e.PaintText = [this](TZvNode* n, QFont& font, QColor& color) { PaintNodeText(n, font, color); };
+    e.BeforeCellPaint = [this](TZvNode* n, QPainter* p, const QRect& r) {
+        PaintBackground(n, p, r, OwnBackground(n));
+    };
+    e.GetImageIndex = [this](TZvNode* n) { return NodeImage(n); };
+    e.ImageProvider = [list = m_traits.images16](int index) { return ZvImage(list, index); };
+    e.GetPopupMenu = [this](TZvNode* n, const QPoint& pos) {
+        if (QMenu* menu = n ? m_nodeMenu : m_nullMenu) menu->popup(pos);
     };
     e.MeasureItem = [this](TZvNode* n) { return MeasureNode(n); };
     e.Editing = [this](TZvNode* n, int column) {
@@ -205,7 +211,7 @@ void TZvItemFrame::wireTree()
     e.HotChange = [this](TZvNode* n) { onHotChange(n); };
     e.Change = [this](TZvNode* n) {
         UpdateActions();
-        OnSelectionChange(n);
+        onSelectionChange(n);
     };
     e.CompareNodes = [this](TZvNode* a, TZvNode* b) {
         if (!a || !b) return 0;
@@ -316,6 +322,265 @@ TZvNode* TZvItemFrame::AppendNewNode(TZvNode* parent, std::unique_ptr<TZvNodeDat
     return n;
 }
 
+// ---- loading and the commands both frames have ---------------------------------------------
+
+void TZvItemFrame::InitFrame()
+{
+    initialising = true;
+    focusedOnce = false;
+    m_tree->clear();
+    tipKind = 0;
+    {
+        TIniFile ini(m_host->confFile());
+        sortAscending = ini.ReadBool(m_traits.iniSection, QStringLiteral("viewAscEn"), true);
+        ShowSortDirection();
+        if (m_listAction)
+            m_listAction->setChecked(ini.ReadBool(m_traits.iniSection, QStringLiteral("viewListEn"), false));
+        ReadViewSettings(ini);
+        const int n = CountItems();
+        if (m_traits.setCounts) (m_host->*m_traits.setCounts)(n, 0);
+        ini.WriteInteger(QStringLiteral("log"), QStringLiteral("private") + m_traits.logName, n);
+        ini.WriteInteger(QStringLiteral("log"), QStringLiteral("public") + m_traits.logName, 0);
+    }
+    initialising = false;
+    m_loadedOnce = true;
+    LoadItems();
+    Filter();
+    UpdateActions();
+    ResetSearchBox();
+    InitDone();
+    m_tree->setEmptySpaceHint(m_traits.treeHint);
+    ShowRandomStatusTip();
+}
+
+void TZvItemFrame::SetActionSets(const QList<QAction*>& all, const QList<QAction*>& idle,
+                                 const QList<QAction*>& selection, const QList<QMenu*>& moveMenus)
+{
+    m_allActions = all;
+    m_idleActions = idle;
+    m_selectionActions = selection;
+    m_moveMenus = moveMenus;
+}
+
+void TZvItemFrame::UpdateActions()
+{
+    for (QAction* a : std::as_const(m_allActions))
+        a->setEnabled(false);
+    RebuildMoveMenus(m_moveMenus);
+    const bool idle = !editNode;
+    TZvNode* first = idle ? m_tree->firstSelected() : nullptr;
+    if (idle) {
+        for (QAction* a : std::as_const(m_idleActions))
+            a->setEnabled(true);
+        if (first)
+            for (QAction* a : std::as_const(m_selectionActions))
+                a->setEnabled(true);
+    }
+    UpdateFrameActions(idle, first);
+}
+
+bool TZvItemFrame::Passes(TZvNode* node, bool searching) const
+{
+    if (!searching) return true;
+    if (Item(node).content->contains(searchText, Qt::CaseSensitive)) return true;
+    return node->level() > 0 && WideSearch() &&
+           Item(node->parent()).content->contains(searchText, Qt::CaseSensitive);
+}
+
+void TZvItemFrame::Filter()
+{
+    hotNode = nullptr;
+    const bool searching = searchActive && !searchText.isEmpty();
+    m_tree->beginUpdate();
+    {
+        const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
+        // Each item before its sub-items; a shown sub-item shows (and, searching, expands)
+        // its parent.
+        for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top)) {
+            m_tree->setVisible(top, Passes(top, searching));
+            for (int i = 0, count = top->childCount(); i < count; ++i) {
+                TZvNode* child = top->child(i);
+                const bool shown = Passes(child, searching);
+                m_tree->setVisible(child, shown);
+                if (shown) {
+                    if (!m_tree->isVisible(top)) m_tree->setVisible(top, true);
+                    if (searching) m_tree->setExpanded(top, true);
+                }
+            }
+        }
+    }
+    ShowTip(searchActive && m_tree->visibleCount() == 0 ? m_traits.searchTipKind : 0);
+    Filtered();
+}
+
+void TZvItemFrame::AddItemExecute()
+{
+    if (editNode || Busy()) return;
+    BeforeAdd();
+    editNode = NewItemNode(nullptr, kRootId);
+    PostStartEdit();
+    UpdateActions();
+}
+
+void TZvItemFrame::AddChildExecute()
+{
+    if (editNode || Busy()) return;
+    BeforeAdd();
+    TZvNode* parent = m_tree->firstSelected();
+    if (parent && parent->level() > 0) parent = parent->parent();
+    if (!parent) parent = m_tree->lastTopLevel();
+    if (!parent) {
+        MsgTip(m_traits.selectFirst);
+        return;
+    }
+    // The last item may be filtered out: a shown sub-item shows its parent, and the editor
+    // can only open on a node that is shown.
+    if (!m_tree->isVisible(parent)) m_tree->setVisible(parent, true);
+    editNode = NewItemNode(parent, *Item(parent).id);
+    PostStartEdit();
+    UpdateActions();
+}
+
+void TZvItemFrame::EditExecute()
+{
+    if (editNode || Busy()) return;
+    TZvNode* first = m_tree->firstSelected();
+    if (!first) return;
+    editNode = first;
+    m_tree->invalidateNode(first);
+    PostStartEdit();
+    UpdateActions();
+}
+
+void TZvItemFrame::DeleteExecute()
+{
+    if (editNode || Busy()) return;
+    const std::vector<TZvNode*> selected = m_tree->selectedNodes();
+    if (selected.empty()) return;
+    const QString question = ftr("Are you sure you want to delete ") +
+                             (selected.size() == 1 ? m_traits.deleteOne : m_traits.deleteMany);
+    if (MsgAsk(question) != IdOk) return;
+    for (TZvNode* f : selected) {
+        DeleteRows(f);
+        if (f->level() == 0) m_tree->deleteChildren(f);
+    }
+    m_tree->deleteSelected();
+    Filter();
+    UpdateActions();
+}
+
+void TZvItemFrame::PasteFromTray()
+{
+    Guarded([this] { PasteExecute(); });
+}
+
+void TZvItemFrame::PasteExecute()
+{
+    if (Busy()) return;
+    AddFromText(ClipboardSeam::text());
+}
+
+bool TZvItemFrame::ListViewOn() const
+{
+    return m_listAction && m_listAction->isChecked();
+}
+
+void TZvItemFrame::ViewListExecute()
+{
+    if (initialising) return;
+    m_tree->beginUpdate();
+    m_tree->invalidateAll();
+    m_tree->endUpdate();
+    TIniFile(m_host->confFile()).WriteBool(m_traits.iniSection, QStringLiteral("viewListEn"), ListViewOn());
+}
+
+void TZvItemFrame::tipClicked(int kind)
+{
+    if (kind <= 0) return;
+    if (kind == m_traits.emptyTipKind)
+        AddItemExecute();
+    else if (kind == m_traits.editTipKind)
+        FinishEditing();
+    else if (kind == m_traits.searchTipKind)
+        Btn_Search->click();
+}
+
+void TZvItemFrame::onSelectionChange(TZvNode* node)
+{
+    if (!node) {
+        ShowRandomStatusTip();
+        return;
+    }
+    StatusImage->hide();
+    ZvStatusBar1->setPanelText(1, StatusText(node));
+}
+
+QAction* TZvItemFrame::MakeAction(const QString& caption, const QString& hint, int image,
+                                  std::function<void()> run, Guard guard)
+{
+    auto* a = new QAction(caption, this);
+    if (!hint.isEmpty()) a->setToolTip(hint);
+    if (image >= 0) a->setIcon(ZvImage(m_traits.images16, image));
+    if (run)
+        connect(a, &QAction::triggered, this, [this, run = std::move(run), guard] {
+            Guarded([&] {
+                if (guard != Guard::None && Busy()) return;
+                if (guard == Guard::Idle && editNode) return;
+                run();
+            });
+        });
+    return a;
+}
+
+QMenu* TZvItemFrame::FileMenu(QAction* exportAction, QAction* saveAll, QAction* print)
+{
+    const TZvSharedActions shared = m_host->sharedActions();
+    auto* file = new QMenu(ftr("&File"), this);
+    const auto add = [file](QAction* a) {
+        if (a) file->addAction(a);
+    };
+    add(shared.Options);
+    file->addSeparator();
+    add(shared.DbBackup);
+    add(shared.DbRestore);
+    file->addSeparator();
+    add(exportAction);
+    add(shared.Import);
+    file->addSeparator();
+    add(saveAll);
+    add(print);
+    file->addSeparator();
+    add(shared.StayOnTop);
+    file->addSeparator();
+    add(shared.UiClose);
+    return file;
+}
+
+QMenu* TZvItemFrame::EditMenu(QAction* copy, QAction* paste, QAction* selectAll, QAction* deselect)
+{
+    auto* edit = new QMenu(ftr("&Edit"), this);
+    edit->addAction(copy);
+    edit->addAction(paste);
+    edit->addSeparator();
+    edit->addAction(selectAll);
+    edit->addAction(deselect);
+    return edit;
+}
+
+QMenu* TZvItemFrame::HelpMenu()
+{
+    const TZvSharedActions shared = m_host->sharedActions();
+    auto* help = new QMenu(ftr("&Help"), this);
+    for (TZvHelpItem item : std::as_const(m_traits.helpItems)) {
+        if (item == TZvHelpItem::Separator) {
+            help->addSeparator();
+            continue;
+        }
+        if (QAction* a = shared.help(item)) help->addAction(a);
+    }
+    return help;
+}
+
 // ---- posted messages ----------------------------------------------------------------------
 
 void TZvItemFrame::customEvent(QEvent* event)
@@ -400,6 +665,27 @@ bool TZvItemFrame::onKeyDown(QKeyEvent* event)
 }
 
 // ---- display ----------------------------------------------------------------------------------
+
+QString TZvItemFrame::NodeText(TZvNode* node) const
+{
+    if (Item(node).content->isEmpty() && node != editNode) return ftr("Input content here");
+    const QString text = DisplayText(node);
+    if (ListViewOn() && node != editNode) return ListViewText(node, text);
+    return text;
+}
+
+QString TZvItemFrame::DisplayText(TZvNode* node) const
+{
+    return *Item(node).content;
+}
+
+void TZvItemFrame::PaintNodeText(TZvNode* node, QFont& font, QColor& color) const
+{
+    if (node != editNode && Item(node).content->isEmpty()) {
+        color = ZvSystemColor(kGrayText);
+        font.setItalic(true);
+    }
+}
 
 QString TZvItemFrame::ListViewText(TZvNode* node, const QString& text) const
 {
@@ -537,7 +823,8 @@ void TZvItemFrame::searchExit()
 void TZvItemFrame::searchChange(const QString& text)
 {
     searchText = Trimmed(text);
-    Filter();
+    // Before the first load there is nothing to filter, and no query may run yet.
+    if (m_loadedOnce) Filter();
 }
 
 void TZvItemFrame::searchButton()
@@ -577,7 +864,7 @@ bool TZvItemFrame::eventFilter(QObject* watched, QEvent* event)
         }
     } else if (watched == label_tip && event->type() == QEvent::MouseButtonRelease) {
         const int kind = tipKind;
-        Guarded([this, kind] { TipClicked(kind); });
+        Guarded([this, kind] { tipClicked(kind); });
         return true;
     } else if (watched == Panel_tip && event->type() == QEvent::Resize) {
         relayoutTip();
@@ -647,23 +934,24 @@ void TZvItemFrame::ExpandAllExecute(bool expand)
         m_tree->setExpanded(n, expand);
 }
 
-void TZvItemFrame::ToggleSort(QAction* sortAction, int imageAscending, int imageDescending)
+void TZvItemFrame::SortExecute()
 {
     sortAscending = !sortAscending;
-    ShowSortDirection(sortAction, imageAscending, imageDescending);
+    ShowSortDirection();
     m_tree->sortTree(sortAscending);
     TIniFile(m_host->confFile()).WriteBool(m_traits.iniSection, QStringLiteral("viewAscEn"), sortAscending);
 }
 
-void TZvItemFrame::ShowSortDirection(QAction* sortAction, int imageAscending, int imageDescending)
+void TZvItemFrame::ShowSortDirection()
 {
+    if (!m_sortAction) return;
     // The button names the direction a click switches to.
     if (sortAscending) {
-        sortAction->setIcon(ZvImage(m_traits.images16, imageAscending));
-        sortAction->setToolTip(ftr("Descending Sort"));
+        m_sortAction->setIcon(ZvImage(m_traits.images16, m_traits.sortAscendingImage));
+        m_sortAction->setToolTip(ftr("Descending Sort"));
     } else {
-        sortAction->setIcon(ZvImage(m_traits.images16, imageDescending));
-        sortAction->setToolTip(ftr("Ascending Sort"));
+        m_sortAction->setIcon(ZvImage(m_traits.images16, m_traits.sortDescendingImage));
+        m_sortAction->setToolTip(ftr("Ascending Sort"));
     }
 }
 
@@ -671,25 +959,15 @@ void TZvItemFrame::ShowSortDirection(QAction* sortAction, int imageAscending, in
 
 void TZvItemFrame::StoreExpandFlag(TZvNode* node, bool expanded)
 {
+    // A load expands nodes to their stored state: nothing to store, nothing to update.
+    if (m_loading) return;
     const TZvItemRef r = Item(node);
-    if (m_loading && *r.expandFlag == expanded) return;
     if (*r.expandFlag != expanded) {
         *r.expandFlag = expanded;
         // A node never stored has no row to remember it in.
-        if (!r.id->isEmpty())
-            ExecQuery(*ADOQuery1,
-                      QStringLiteral("update %1 set expandFlag=%2 where %3=%4")
-                          .arg(m_traits.table, expanded ? QStringLiteral("True") : QStringLiteral("False"),
-                               m_traits.idColumn, QuoteId(*r.id)));
+        if (!r.id->isEmpty()) StoreExpanded(node, expanded);
     }
     UpdateActions();
-}
-
-void TZvItemFrame::StorePid(TZvNode* node)
-{
-    const TZvItemRef r = Item(node);
-    ExecQuery(*ADOQuery1, QStringLiteral("update %1 set pid=%2 where %3=%4")
-                              .arg(m_traits.table, QuoteId(*r.pid), m_traits.idColumn, QuoteId(*r.id)));
 }
 
 bool TZvItemFrame::CanMoveUnder(TZvNode* node, TZvNode* target) const

@@ -7,6 +7,7 @@
 
 #include <QSet>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -25,6 +26,7 @@ class TZvNode;
 class TZvTree;
 class TZvStatusBar;
 class TZvItemFrame;
+class TIniFile;
 
 // The fields of a node record both frames have: the row's id, its parent id, its text
 // and whether its sub-items are shown.
@@ -36,24 +38,35 @@ struct TZvItemRef
     bool* expandFlag = nullptr;
 };
 
-// What differs between the task frame and the memo frame, given once by each.
+// What differs between the task frame and the memo frame, given once by each. Nothing
+// here defaults to one frame's values: a frame that leaves a picture out shows none.
 struct TZvFrameTraits
 {
-    QString table;        // "tasks" / "memos"
-    QString idColumn;     // "tid" / "mid"
+    TZvFrameTraits(ImageList small, ImageList large) : images16(small), images22(large) {}
+
+    QString table;        // "tasks" / "memos": the help context of the tree
     QString iniSection;   // "task" / "memo"
+    QString logName;      // "Tasks" / "Memos": the "log" keys "private..." and "public..."
     QString treeHint;     // "Double click to add a Task!"
     QStringList tipTexts; // by tip kind; 0 is empty
     QList<int> tipIcons;  // by tip kind, entries of the 16-pixel list (-1 none)
-    int emptyTipKind = 1; // the tip shown instead of none when no node is visible
-    int editTipKind = 2;  // shown while editing
-    int searchTipKind = 3;
+    int emptyTipKind = 0; // the tip shown instead of none when no node is visible
+    int editTipKind = 0;  // shown while editing
+    int searchTipKind = 0;
     bool tipBeforeRemove = false; // 2036: the tip is judged before (memos) or after the removal
     QString subNumberSuffix;      // list view: "(n)" is followed by this ("" tasks, " " memos)
-    ImageList images16 = ImageList::Task16;
-    ImageList images22 = ImageList::Task22;
-    int searchIdleImage = 20;   // the search button in placeholder mode
-    int searchActiveImage = 21; // ... and with the user's text
+    ImageList images16;
+    ImageList images22;
+    int searchIdleImage = -1;    // the search button in placeholder mode
+    int searchActiveImage = -1;  // ... and with the user's text
+    int sortAscendingImage = -1; // the sort button while ascending (a click sorts descending)
+    int sortDescendingImage = -1;
+    QString selectFirst; // Add Sub-Item on an empty tree: "Please select a task!"
+    QString deleteOne;   // "this task?"
+    QString deleteMany;  // "these tasks?"
+    QList<TZvHelpItem> helpItems;
+    // Where the row count goes in the main window.
+    void (TZvFrameHost::*setCounts)(int privateCount, int publicCount) = nullptr;
 };
 
 // The machinery the two frames share: the tree and its gestures, the edit state machine
@@ -100,13 +113,20 @@ public:
     // ---- TZvFrame ----
     QList<QMenu*> MainMenuMenus() const override { return m_mainMenus; }
     void FinishEditing() override;
+    void PasteFromTray() override; // the tray's Paste: as Ctrl+V
 
     // ---- routines ----
-    virtual void InitFrame() = 0;
-    virtual void UpdateActions() = 0;
-    virtual void Filter() = 0;
+    // Message 2024: reads the view settings, counts the rows, (re)loads the tree.
+    void InitFrame();
+    // Enables the commands for the edit state and the selection; rebuilds the Move to menus.
+    void UpdateActions();
+    // Shows each node by the view and the search; ends with the tip for the result.
+    void Filter();
     void ShowTip(int kind);
     void ShowRandomStatusTip();
+    // A node's text as the tree shows it: the placeholder for an empty item, the list-view
+    // numbering, the frame's own display text.
+    QString NodeText(TZvNode* node) const;
     // The one-line list-view text, the height rule and the hover highlight.
     QString ListViewText(TZvNode* node, const QString& text) const;
     int MeasureNode(TZvNode* node) const;
@@ -118,12 +138,18 @@ public:
     std::vector<TZvNode*> SelectedInTreeOrder() const;
 
     // ---- shared command bodies ----
+    void AddItemExecute();  // Enter, 2034, double click on empty space, the "add" tip
+    void AddChildExecute(); // Ctrl+Enter
+    void EditExecute();
+    void DeleteExecute(); // Delete, after the question
+    void PasteExecute();  // Ctrl+V: the clipboard's text as one new item
+    void ViewListExecute();
+    void SortExecute();
     void SelectAllExecute();
     void DeselectExecute();
     void CopyExecute();
     void ExpandAllExecute(bool expand);
-    // The sort command: flips the direction, shows it on the button, sorts, stores it.
-    void ToggleSort(QAction* sortAction, int imageAscending, int imageDescending);
+
     // Moves the selection under target (nullptr: the top level), as a drop does (at the
     // end, in order) or as Move to does (each to the front).
     void MoveSelection(TZvNode* target, bool toFront);
@@ -140,33 +166,85 @@ public:
     };
     QList<MoveTarget> MoveTargets() const;
 
+    // The text of the clipboard (or of the tray's Paste) as one new top-level item; an
+    // edit under way is cancelled first.
+    virtual void AddFromText(const QString& text) = 0;
+
 protected:
-    // ---- what each frame supplies ----
+    // ---- what the record frame supplies (components/ZvRecordFrame.h) ----
     virtual TZvItemRef Item(TZvNode* node) const = 0;
+    virtual int CountItems() = 0;
+    virtual void LoadItems() = 0;
+    virtual TZvNode* NewItemNode(TZvNode* parent, const QString& pid) = 0; // an empty, unsaved item
     virtual void StoreNewText(TZvNode* node, const QString& text) = 0;
-    virtual void AddItemExecute() = 0;     // Enter, 2034, double click on empty space
-    virtual void AddChildExecute() = 0;    // Ctrl+Enter
-    virtual void DeleteExecute() = 0;      // Delete
-    virtual void PasteExecute() = 0;       // Ctrl+V
-    virtual void TipClicked(int kind) = 0; // a click on the tip panel's text
-    virtual bool ListViewOn() const = 0;
-    virtual int SearchBoxWidth() const = 0;            // the layout rule of the search bar
-    virtual void OnSelectionChange(TZvNode* node) = 0; // after UpdateActions
+    virtual void DeleteRows(TZvNode* node) = 0;
+    virtual void StoreExpanded(TZvNode* node, bool expanded) = 0;
+    virtual void StorePid(TZvNode* node) = 0;
+
+    // ---- what each frame supplies (not pure: an edit stored while the frame is destroyed
+    // still reaches them, after the frame's own part is gone) ----
+    virtual QString StatusText(TZvNode*) const { return {}; } // the status line of a selected node
+    virtual int SearchBoxWidth() const { return 0; }          // the layout rule of the search bar
+
+    // ---- hooks; the defaults are right for both frames unless a frame says otherwise ----
+    virtual void ReadViewSettings(TIniFile&) {} // InitFrame, after the sort and list view
+    virtual void InitDone() {}                  // InitFrame, after the search box is reset
+    virtual void BeforeAdd() {}                 // Add and Add Sub-Item, before the node is made
+    virtual void NodeCreated(TZvNode*) {}       // every node the frame makes or loads
+    virtual void TextStored() { UpdateActions(); }
+    virtual void PastedFromText() {}
+    virtual void Filtered() {}
+    // Whether a node is shown by the view and the search; `searching` with a search text.
+    virtual bool Passes(TZvNode* node, bool searching) const;
+    virtual bool WideSearch() const { return false; } // a top-level match shows all its sub-items
+    virtual void UpdateFrameActions(bool idle, TZvNode* first)
+    {
+        Q_UNUSED(idle)
+        Q_UNUSED(first)
+    }
+    virtual QString DisplayText(TZvNode* node) const;                            // the content
+    virtual void PaintNodeText(TZvNode* node, QFont& font, QColor& color) const; // empty: gray italics
+    virtual int OwnBackground(TZvNode*) const { return 0; } // a colour of the item's own, 0 none
+    virtual int NodeImage(TZvNode*) const { return -1; }
 
     // ---- building blocks for the frames ----
+    enum class Guard
+    {
+        Idle,    // refused while an edit is under way or an exchange operation runs
+        NotBusy, // refused while an exchange operation runs
+        None
+    };
+    // An action with its caption, hint and picture (-1 none) whose command runs inside the
+    // program-wide error wrapper, refused as `guard` says.
+    QAction* MakeAction(const QString& caption, const QString& hint, int image, std::function<void()> run,
+                        Guard guard = Guard::Idle);
+    // The actions UpdateActions disables, enables when no edit is under way, and enables
+    // only with a selected node.
+    void SetActionSets(const QList<QAction*>& all, const QList<QAction*>& idle,
+                       const QList<QAction*>& selection, const QList<QMenu*>& moveMenus);
+    QMenu* FileMenu(QAction* exportAction, QAction* saveAll, QAction* print);
+    QMenu* EditMenu(QAction* copy, QAction* paste, QAction* selectAll, QAction* deselect);
+    QMenu* HelpMenu();
     void BuildLayout(QWidget* rangeBox = nullptr, QAction* leadingSearchAction = nullptr);
     void SetMainMenus(const QList<QMenu*>& menus) { m_mainMenus = menus; }
+    void SetPopupMenus(QMenu* onNode, QMenu* onEmptySpace)
+    {
+        m_nodeMenu = onNode;
+        m_nullMenu = onEmptySpace;
+    }
+    void SetSortAction(QAction* sortAction) { m_sortAction = sortAction; }
+    void SetListViewAction(QAction* listAction) { m_listAction = listAction; }
     void ActivateFrame();  // message 2025
     void ResetSearchBox(); // placeholder text in gray, the search lifted
-    void ShowSortDirection(QAction* sortAction, int imageAscending, int imageDescending);
+    void ShowSortDirection();
     TZvNode* AppendNewNode(TZvNode* parent, std::unique_ptr<TZvNodeData> record);
     void PostStartEdit();
     void CancelEditFirst(); // before pasting: a running edit is cancelled
     void StoreExpandFlag(TZvNode* node, bool expanded);
-    void StorePid(TZvNode* node);
     void PaintBackground(TZvNode* node, QPainter* painter, const QRect& rect, int ownColor) const;
     void RebuildMoveMenus(const QList<QMenu*>& menus);
     bool Busy() const; // an exchange operation holds the frame's commands off
+    bool ListViewOn() const;
     QString Trimmed(const QString& text) const;
 
     void customEvent(QEvent* event) override;
@@ -182,6 +260,8 @@ private:
     void onHotChange(TZvNode* node);
     void onHotDelay();
     void onDragDrop(TZvNode* node);
+    void onSelectionChange(TZvNode* node);
+    void tipClicked(int kind);
     bool onDragOver(TZvNode* node);
     void onRemoveNode(TZvNode* node);
     void searchEnter();
@@ -196,8 +276,14 @@ private:
     TZvFrameTraits m_traits;
     TZvTree* m_tree = nullptr;
     QList<QMenu*> m_mainMenus;
+    QList<QAction*> m_allActions, m_idleActions, m_selectionActions;
+    QList<QMenu*> m_moveMenus;
+    QAction* m_sortAction = nullptr;
+    QMenu* m_nodeMenu = nullptr;
+    QMenu* m_nullMenu = nullptr;
+    QAction* m_listAction = nullptr;
     QSet<TZvNode*> m_pendingRemoval;
-    bool m_settingSearchText = false;
+    bool m_loadedOnce = false; // no query runs before the first 2024
 
 protected:
     bool m_loading = false; // expanding while loading stores nothing and updates nothing

@@ -3,6 +3,7 @@
 #include "Dlg_ReplaceAsk.h"
 #include "ZvExchange.h"
 #include "ZvIoBusy.h"
+#include "ZvRowGateway.h"
 #include "ZvSystem.h"
 #include "pU_Funcs.h"
 #include "pU_XmlTry.h"
@@ -69,35 +70,29 @@ void setText(TADOQuery& q, const char* column, const QString& text)
     q.FieldByName(QString::fromLatin1(column)).setAsString(text);
 }
 
-// Everything after the ids, in column order.
-void writeMemoValues(TADOQuery& q, TItemAttrs& item)
+void setText(TADOQuery& q, const QString& column, const QString& text)
 {
-    setText(q, "content", StoredContent(item.get("content")));
-    setTime(q, "assignTime", item.get("assign-time"));
-    setTime(q, "createTime", item.get("create-time"));
-    setTime(q, "editTime", item.get("edit-time"));
+    q.FieldByName(column).setAsString(text);
 }
 
-void writeTaskValues(TADOQuery& q, TItemAttrs& item)
+// Everything after the ids, in column order.
+// Everything after the ids, in the file's order, as the table's gateway lists it.
+template <class R> void writeValues(TADOQuery& q, TItemAttrs& item)
 {
-    setText(q, "content", StoredContent(item.get("content")));
-    setText(q, "checkFlag", item.get("check-flag"));
-    setText(q, "alarmFlag", item.get("alarm-flag"));
-    setText(q, "dueFlag", item.get("due-flag"));
-    setText(q, "textColor", item.get("text-color"));
-    setText(q, "backgroundColor", item.get("background-color"));
-    setTime(q, "createTime", item.get("create-time"));
-    setTime(q, "editTime", item.get("edit-time"));
-    setTime(q, "checkTime", item.get("check-time"));
-    setTime(q, "alarmTime", item.get("alarm-time"));
-    setTime(q, "dueTime", item.get("due-time"));
+    for (const TZvExchangeColumn& c : TZvRowGateway<R>::exchangeColumns()) {
+        const QString value = item.get(c.attribute);
+        if (c.time)
+            setTime(q, c.column, value);
+        else
+            setText(q, c.column, std::strcmp(c.column, "content") == 0 ? StoredContent(value) : value);
+    }
 }
 
 // What differs between the memo pass and the task pass.
 struct TKind
 {
-    const char* table;
-    const char* idColumn;
+    QString table;
+    QString idColumn;
     const char* idAttr;
     QString containerPath;
     QString itemPath;
@@ -107,24 +102,26 @@ struct TKind
 
 TKind memoKind()
 {
-    return {"memos",
-            "mid",
+    using G = TZvRowGateway<TMemoInfo>;
+    return {G::table(),
+            G::idColumn(),
             "mid",
             QStringLiteral("zorvik,memos"),
             QStringLiteral("zorvik,memos,memo#"),
             trc("memo"),
-            &writeMemoValues};
+            &writeValues<TMemoInfo>};
 }
 
 TKind taskKind()
 {
-    return {"tasks",
-            "tid",
+    using G = TZvRowGateway<TTaskInfo>;
+    return {G::table(),
+            G::idColumn(),
             "tid",
             QStringLiteral("zorvik,tasks"),
             QStringLiteral("zorvik,tasks,task#"),
             trc("task"),
-            &writeTaskValues};
+            &writeValues<TTaskInfo>};
 }
 
 } // namespace
@@ -176,33 +173,24 @@ bool TIoDm::BackupToFile(const QString& fileName)
 
     {
         const pugi::xml_node memos = xml.FindNode(QStringLiteral("zorvik,memos"));
-        TField mid = q.FieldByName(QStringLiteral("mid"));
-        TField pid = q.FieldByName(QStringLiteral("pid"));
-        TField content = q.FieldByName(QStringLiteral("content"));
-        TField assignTime = q.FieldByName(QStringLiteral("assignTime"));
-        TField createTime = q.FieldByName(QStringLiteral("createTime"));
-        TField editTime = q.FieldByName(QStringLiteral("editTime"));
         for (q.First(); !q.Eof(); q.Next()) {
             if (!progress.step()) return false;
             TMemoInfo memo;
-            memo.mid = mid.AsString();
-            memo.content = content.AsString();
-            memo.assignTime = assignTime.AsDateTime();
-            memo.createTime = createTime.AsDateTime();
-            memo.editTime = editTime.AsDateTime();
-            AppendMemoElement(memos, memo, pid.AsString(), suffix);
+            TZvRowGateway<TMemoInfo>::read(q, memo, true);
+            AppendMemoElement(memos, memo, memo.pid, suffix);
         }
     }
 
     OpenQuery(q, QStringLiteral("select * from tasks"));
     {
         pugi::xml_node tasks = xml.FindNode(QStringLiteral("zorvik,tasks"));
-        const char* const textColumns[] = {"tid",       "pid",     "content",   "checkFlag",
-                                           "alarmFlag", "dueFlag", "textColor", "backgroundColor"};
-        const char* const textAttrs[] = {"tid",        "pid",      "content",    "check-flag",
-                                         "alarm-flag", "due-flag", "text-color", "background-color"};
-        const char* const timeColumns[] = {"createTime", "editTime", "checkTime", "alarmTime", "dueTime"};
-        const char* const timeAttrs[] = {"create-time", "edit-time", "check-time", "alarm-time", "due-time"};
+        // The ids, then the table's exchange values in file order: flags and colours straight
+        // from the columns' text, times as time text.
+        std::vector<const char*> textColumns{"tid", "pid"}, textAttrs{"tid", "pid"}, timeColumns, timeAttrs;
+        for (const TZvExchangeColumn& c : TZvRowGateway<TTaskInfo>::exchangeColumns()) {
+            (c.time ? timeColumns : textColumns).push_back(c.column);
+            (c.time ? timeAttrs : textAttrs).push_back(c.attribute);
+        }
         std::vector<TField> texts;
         std::vector<TField> times;
         for (const char* c : textColumns)
@@ -330,9 +318,8 @@ bool TIoDm::restoreItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& bat
         progress.suspend();
     };
     for (const TKind& kind : {memoKind(), taskKind()}) {
-        const QString table = QString::fromLatin1(kind.table);
-        const QString lookup =
-            QStringLiteral("select * from %1 where %2=").arg(table, QLatin1String(kind.idColumn));
+        const QString& table = kind.table;
+        const QString lookup = QStringLiteral("select * from %1 where %2=").arg(table, kind.idColumn);
         const QString empty = QStringLiteral("select * from %1 where 0=1").arg(table);
         const int n = xml.ChildCount(kind.containerPath);
         for (int i = 0; i < n; ++i) {
@@ -381,7 +368,7 @@ bool TIoDm::importItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batc
         progress.suspend();
     };
     for (const TKind& kind : {memoKind(), taskKind()}) {
-        const QString empty = QStringLiteral("select * from %1 where 0=1").arg(QLatin1String(kind.table));
+        const QString empty = QStringLiteral("select * from %1 where 0=1").arg(kind.table);
 
         // A sub-item whose parent is nowhere in the file would be stored under a parent no
         // row holds, out of every tree: it becomes a top-level item instead.

@@ -1,15 +1,14 @@
 #pragma once
 
 #include "ZvDateTime.h"
-#include "ZvTreeModel.h" // TZvNodeData, the base of every node record
 
 #include <QString>
 #include <vector>
 
 namespace zv {
 
-// The record a task node carries: one row of the tasks table.
-struct TTaskInfo : TZvNodeData
+// Plain data: the record a task node carries, one row of the tasks table.
+struct TTaskInfo
 {
     QString tid;
     QString pid;
@@ -29,7 +28,7 @@ struct TTaskInfo : TZvNodeData
 };
 
 // The record a memo node carries: one row of the memos table.
-struct TMemoInfo : TZvNodeData
+struct TMemoInfo
 {
     QString mid;
     QString pid;

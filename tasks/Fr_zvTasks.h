@@ -1,9 +1,6 @@
 #pragma once
 
-#include "ZvItemFrame.h"
-#include "ZvRecords.h"
-
-#include <QPointer>
+#include "ZvRecordFrame.h"
 
 class QActionGroup;
 class QComboBox;
@@ -12,15 +9,15 @@ namespace zv {
 
 class TtaskReminderDlg;
 
-// The "To-Do List" tab: the task tree and every task command.
-class TzvTasksFrame : public TZvItemFrame
+// The "To-Do List" tab: the task tree and every task command. What the memo frame shares
+// with it lives in the record frame; this holds the tasks' own: completion, colours, due
+// dates, reminders, the view range and date view, the tray hint.
+class TzvTasksFrame : public TZvRecordFrame<TTaskInfo>
 {
     Q_OBJECT
 public:
     TzvTasksFrame(TZvFrameHost* host, QWidget* parent);
     ~TzvTasksFrame() override;
-
-    static TTaskInfo* Info(const TZvNode* node);
 
     // ---- actions ----
     QAction* Action_TaskAdd;
@@ -58,68 +55,52 @@ public:
     QTimer* Timer1;
 
     // ---- routines ----
-    void InitFrame() override;
-    int CountTasks();
-    void LoadTasks();
-    void UpdateActions() override;
-    void Filter() override { FilterTasks(); }
-    void FilterTasks();
+    int CountTasks() { return CountItems(); }
+    void LoadTasks() { LoadItems(); }
+    void FilterTasks() { Filter(); }
     void UpdateTrayHint();
-    void AddTaskFromText(const QString& text);
-    QString NodeText(TZvNode* node) const;
+    void AddTaskFromText(const QString& text) { AddFromText(text); }
     QString StatusText(const TTaskInfo& r) const;
-    // The selection as the exchange and report writers take it, in tree order.
-    std::vector<SelectedItem<TTaskInfo>> SelectionRecords() const;
 
     // ---- handlers ----
-    void Action_TaskAddExecute();
-    void Action_SubTaskAddExecute();
-    void Action_TaskEditExecute();
-    void Action_TaskDeleteExecute();
     void Action_TaskCompleteExecute();
     void Action_SetColorExecute();
     void Action_TaskDueSetExecute();
     void Action_TaskReminderSetExecute();
-    void Action_ViewListExecute();
     void Action_ViewDateExecute();
-    void Action_ViewAscExecute();
-    void Action_CopyTaskExecute() { CopyExecute(); }
-    void Action_PasteTaskExecute();
     void Action_ExportExecute();
     void Comb_ViewRangeChange();
     void VtTasksChecked(TZvNode* node);
     void Timer1Timer();
 
-    // ---- TZvFrame ----
-    void PasteFromTray() override;
-
     // The reminder dialog on screen (at most one in the whole program), or null.
     static TtaskReminderDlg* ReminderOnScreen();
 
 protected:
-    TZvItemRef Item(TZvNode* node) const override;
-    void StoreNewText(TZvNode* node, const QString& text) override;
-    void AddItemExecute() override { Action_TaskAddExecute(); }
-    void AddChildExecute() override { Action_SubTaskAddExecute(); }
-    void DeleteExecute() override { Action_TaskDeleteExecute(); }
-    void PasteExecute() override { Action_PasteTaskExecute(); }
-    void TipClicked(int kind) override;
-    bool ListViewOn() const override;
+    QString StatusText(TZvNode* node) const override { return StatusText(*Info(node)); }
     int SearchBoxWidth() const override;
-    void OnSelectionChange(TZvNode* node) override;
+    void ReadViewSettings(TIniFile& ini) override;
+    void InitDone() override;
+    void BeforeAdd() override;
+    void NodeCreated(TZvNode* node) override;
+    void TextStored() override;
+    void PastedFromText() override { UpdateTrayHint(); }
+    void Filtered() override { UpdateTrayHint(); }
+    bool Passes(TZvNode* node, bool searching) const override;
+    void UpdateFrameActions(bool idle, TZvNode* first) override;
+    QString DisplayText(TZvNode* node) const override;
+    void PaintNodeText(TZvNode* node, QFont& font, QColor& color) const override;
+    int OwnBackground(TZvNode* node) const override { return Info(node)->backgroundColor; }
+    int NodeImage(TZvNode* node) const override;
 
 private:
     void createActions();
     void createMenus();
     void wireTaskTree();
-    void paintText(TZvNode* node, QFont& font, QColor& color) const;
-    int imageIndex(TZvNode* node) const;
     void selectRange(int index);
-    void editRow(const TTaskInfo& r, const std::function<void(TADOQuery&)>& assign);
     void storeOnEach(const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag, TDateTime TTaskInfo::*time,
                      bool flagValue, TDateTime timeValue, const QString& flagColumn,
                      const QString& timeColumn);
-    bool canRun() const;
 
     QActionGroup* m_rangeGroup = nullptr;
 };

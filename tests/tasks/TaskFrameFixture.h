@@ -7,6 +7,7 @@
 #include "Dlg_ReminderSet.h"
 #include "Dlg_taskReminder.h"
 #include "Fr_zvTasks.h"
+#include "ZvFrameFixture.h"
 #include "ZvIniFile.h"
 #include "ZvMessages.h"
 #include "ZvSeams.h"
@@ -71,12 +72,9 @@ enum Finish
 
 } // namespace
 
-class TaskFrameFixture : public QObject
+class TaskFrameFixture : public zvtest::FrameFixture<TzvTasksFrame>
 {
 protected:
-    std::unique_ptr<zvtest::TempProgramFolder> m_folder;
-    std::unique_ptr<zvtest::TestFrameHost> m_host;
-    TzvTasksFrame* m_frame = nullptr;
     int m_plays = 0;
 
     // A row in plain SQL; `more` adds "column=value" pairs.
@@ -93,60 +91,7 @@ protected:
             m_folder->exec(QStringLiteral("update tasks set %1 where tid='%2'").arg(more, tid));
     }
 
-    void start()
-    {
-        m_host = std::make_unique<zvtest::TestFrameHost>(*m_folder);
-        m_frame = new TzvTasksFrame(m_host.get(), m_host->hostWindow());
-        auto* layout = new QVBoxLayout(m_host->hostWindow());
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(m_frame);
-        m_host->hostWindow()->show();
-        m_host->hostWindow()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_host->hostWindow()));
-        PostZvMessage(m_frame, WM_FRAME_INIT);
-        PostZvMessage(m_frame, WM_FRAME_ACTIVATE);
-        settle();
-    }
-
-    static void settle()
-    {
-        for (int i = 0; i < 4; ++i) {
-            QCoreApplication::sendPostedEvents();
-            QCoreApplication::processEvents();
-        }
-    }
-
-    TZvTree* tree() const { return m_frame->tree(); }
-
-    TZvNode* node(const QString& content) const
-    {
-        for (TZvNode* n = tree()->firstNode(); n; n = tree()->nextNode(n))
-            if (TzvTasksFrame::Info(n)->content == content) return n;
-        return nullptr;
-    }
-
-    void select(const QStringList& contents)
-    {
-        tree()->clearNodeSelection();
-        for (const QString& c : contents)
-            tree()->setSelected(node(c), true);
-    }
-
-    QPlainTextEdit* waitEditor() const
-    {
-        (void)QTest::qWaitFor([this] { return tree()->editor() != nullptr; }, 3000);
-        return tree()->editor();
-    }
-
-    static void type(QPlainTextEdit* editor, const QString& text)
-    {
-        const QStringList lines = text.split(QLatin1Char('\n'));
-        for (int i = 0; i < lines.size(); ++i) {
-            if (i > 0) QTest::keyClick(editor, Qt::Key_Return);
-            QTest::keyClicks(editor, lines.at(i));
-        }
-    }
-
+    using FrameFixture::finish;
     static void finish(QPlainTextEdit* editor, Finish how, QLabel* tip)
     {
         if (how == FinishCtrlEnter) QTest::keyClick(editor, Qt::Key_Return, Qt::ControlModifier);
@@ -155,29 +100,6 @@ protected:
         if (how == FinishEsc) QTest::keyClick(editor, Qt::Key_Escape);
         if (how == FinishTip) QTest::mouseClick(tip, Qt::LeftButton);
         settle();
-    }
-
-    // The loaded tree as text: "A;B[B1,B2];C".
-    QString layout() const
-    {
-        QStringList top;
-        for (TZvNode* n = tree()->firstTopLevel(); n; n = tree()->nextSibling(n)) {
-            QString s = TzvTasksFrame::Info(n)->content;
-            QStringList kids;
-            for (int i = 0; i < n->childCount(); ++i)
-                kids << TzvTasksFrame::Info(n->child(i))->content;
-            if (!kids.isEmpty()) s += QLatin1Char('[') + kids.join(QLatin1Char(',')) + QLatin1Char(']');
-            top << s;
-        }
-        return top.join(QLatin1Char(';'));
-    }
-
-    QStringList shown() const
-    {
-        QStringList out;
-        for (TZvNode* n = tree()->firstNode(); n; n = tree()->nextNode(n))
-            if (tree()->isShown(n)) out << TzvTasksFrame::Info(n)->content;
-        return out;
     }
 
     void moveFixture()
@@ -197,21 +119,14 @@ protected:
 
     void setUp()
     {
-        m_folder = std::make_unique<zvtest::TempProgramFolder>();
-        Clock::setFixed(kNow);
-        MessageSeam::reset();
-        ClipboardSeam::useMemoryClipboard(true);
+        setUpFolder(kNow);
         m_plays = 0;
         SoundSeam::setHandler([this](const QString&) { ++m_plays; });
     }
 
     void tearDown()
     {
-        delete m_frame;
-        m_frame = nullptr;
-        m_host.reset();
-        m_folder.reset();
-        Clock::setFixed(std::nullopt);
+        tearDownFolder();
         SoundSeam::setHandler({});
     }
 };

@@ -1,0 +1,145 @@
+#pragma once
+
+#include "ZvGuard.h"
+#include "ZvItemFrame.h"
+#include "ZvRecords.h"
+#include "ZvRowGateway.h"
+#include "ZvScopeExit.h"
+#include "ZvTree.h"
+#include "pU_Funcs.h"
+
+#include <vector>
+
+namespace zv {
+
+// A node carries its record; the record itself is plain data of the store.
+template <class R> struct TZvRecordNode : TZvNodeData
+{
+    R record;
+};
+
+// The shared frame over one record type: loading, creating, storing and deleting rows
+// through the table's gateway. The frames derive from it and add only what differs.
+template <class R> class TZvRecordFrame : public TZvItemFrame
+{
+public:
+    using Rows = TZvRows<R>;
+    using Gateway = TZvRowGateway<R>;
+    using TZvItemFrame::TZvItemFrame;
+    // An edit under way is stored (Exit, session end) while the record part still exists.
+    ~TZvRecordFrame() override
+    {
+        Guarded([this] { FinishEditing(); });
+    }
+
+    static R* Info(const TZvNode* node)
+    {
+        return node ? &static_cast<TZvRecordNode<R>*>(node->data())->record : nullptr;
+    }
+
+    // The selection as the exchange and report writers take it, in tree order: a selected
+    // top-level item with all its children, hidden ones included.
+    std::vector<SelectedItem<R>> SelectionRecords() const
+    {
+        std::vector<SelectedItem<R>> items;
+        for (TZvNode* n : SelectedInTreeOrder()) {
+            SelectedItem<R> item;
+            item.record = *Info(n);
+            item.level = n->level();
+            if (n->level() == 0)
+                for (int i = 0; i < n->childCount(); ++i)
+                    item.children.push_back(*Info(n->child(i)));
+            items.push_back(std::move(item));
+        }
+        return items;
+    }
+
+    void AddFromText(const QString& text) override
+    {
+        CancelEditFirst();
+        R r;
+        r.content = TrimRight(text);
+        Gateway::id(r) = NewGuidText();
+        r.pid = kRootId;
+        r.createTime = Now();
+        r.editTime = Now();
+        // Stored before it is shown: a failed insert shows no item that is not kept.
+        Rows::InsertFromText(*ADOQuery1, r);
+        TZvNode* n = AppendRecord(nullptr, std::move(r));
+        tree()->invalidateNode(n);
+        UpdateActions();
+        PastedFromText();
+    }
+
+protected:
+    TZvNode* AppendRecord(TZvNode* parent, R&& record)
+    {
+        auto data = std::make_unique<TZvRecordNode<R>>();
+        data->record = std::move(record);
+        TZvNode* n = AppendNewNode(parent, std::move(data));
+        NodeCreated(n);
+        return n;
+    }
+
+    TZvItemRef Item(TZvNode* node) const override
+    {
+        R* r = Info(node);
+        return {&Gateway::id(*r), &r->pid, &r->content, &r->expandFlag};
+    }
+
+    int CountItems() override { return Rows::Count(*ADOQuery1); }
+
+    void LoadItems() override
+    {
+        TZvTree* t = tree();
+        t->beginUpdate();
+        m_loading = true;
+        const auto done = ScopeExit([this] {
+            m_loading = false;
+            tree()->endUpdate();
+        });
+        // One read transaction for the thousands of statements of a load. It is ended before
+        // the tree's update, and rolled back when the reading fails (a damaged file): nothing
+        // the failed load did is written.
+        TZvTransaction read(host()->connection(), TZvTransaction::Mode::Read);
+        Rows::ForEachChild(*ADOQuery1, kRootId, true, [&](R&& top) {
+            TZvNode* node = AppendRecord(nullptr, std::move(top));
+            const R& r = *Info(node);
+            Rows::ForEachChild(*ADOQuery2, Gateway::id(r), false,
+                               [&](R&& child) { AppendRecord(node, std::move(child)); });
+            t->setExpanded(node, r.expandFlag);
+        });
+        ADOQuery1->Close();
+        ADOQuery2->Close();
+        read.commit();
+    }
+
+    TZvNode* NewItemNode(TZvNode* parent, const QString& pid) override
+    {
+        R r;
+        r.pid = pid;
+        return AppendRecord(parent, std::move(r));
+    }
+
+    void StoreNewText(TZvNode* node, const QString& text) override
+    {
+        if (!node) return;
+        R& r = *Info(node);
+        r.content = TrimRight(text);
+        Rows::StoreText(*ADOQuery1, r);
+        TextStored();
+    }
+
+    void DeleteRows(TZvNode* node) override { Rows::Delete(*ADOQuery1, Gateway::id(*Info(node))); }
+    void StoreExpanded(TZvNode* node, bool expanded) override
+    {
+        Rows::SetExpanded(*ADOQuery1, Gateway::id(*Info(node)), expanded);
+    }
+    void StorePid(TZvNode* node) override
+    {
+        const R& r = *Info(node);
+        Rows::SetPid(*ADOQuery1, Gateway::id(r), r.pid);
+    }
+};
+
+} // namespace zv

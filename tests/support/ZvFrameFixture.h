@@ -1,0 +1,161 @@
+// What every frame test shares, whatever the frame: a fresh program folder, the frame on a
+// test host, and helpers that drive the tree through real key and mouse events and read
+// the stored rows.
+#pragma once
+
+#include "ZvMessages.h"
+#include "ZvSeams.h"
+#include "ZvSystem.h"
+#include "ZvTestHost.h"
+#include "ZvTestSupport.h"
+#include "ZvTree.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+#include <QtTest>
+
+namespace zvtest {
+
+enum class FinishBy
+{
+    CtrlEnter,
+    Keypad,
+    Esc,
+    Tip
+};
+
+template <class Frame> class FrameFixture : public QObject
+{
+protected:
+    std::unique_ptr<TempProgramFolder> m_folder;
+    std::unique_ptr<TestFrameHost> m_host;
+    Frame* m_frame = nullptr;
+
+    void setUpFolder(const QDateTime& now)
+    {
+        m_folder = std::make_unique<TempProgramFolder>();
+        zv::Clock::setFixed(now);
+        zv::MessageSeam::reset();
+        zv::ClipboardSeam::useMemoryClipboard(true);
+    }
+
+    void tearDownFolder()
+    {
+        delete m_frame;
+        m_frame = nullptr;
+        m_host.reset();
+        m_folder.reset();
+        zv::Clock::setFixed(std::nullopt);
+    }
+
+    // The frame on its host window, initialised (2024) and activated (2025).
+    void start()
+    {
+        m_host = std::make_unique<TestFrameHost>(*m_folder);
+        m_frame = new Frame(m_host.get(), m_host->hostWindow());
+        auto* layout = new QVBoxLayout(m_host->hostWindow());
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(m_frame);
+        m_host->hostWindow()->show();
+        m_host->hostWindow()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_host->hostWindow()));
+        zv::PostZvMessage(m_frame, zv::WM_FRAME_INIT);
+        zv::PostZvMessage(m_frame, zv::WM_FRAME_ACTIVATE);
+        settle();
+    }
+
+    static void settle()
+    {
+        for (int i = 0; i < 4; ++i) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+    }
+
+    zv::TZvTree* tree() const { return m_frame->tree(); }
+    static const QString& content(zv::TZvNode* n) { return Frame::Info(n)->content; }
+
+    zv::TZvNode* node(const QString& text) const
+    {
+        for (zv::TZvNode* n = tree()->firstNode(); n; n = tree()->nextNode(n))
+            if (content(n) == text) return n;
+        return nullptr;
+    }
+
+    void select(const QStringList& contents)
+    {
+        tree()->clearNodeSelection();
+        for (const QString& c : contents)
+            tree()->setSelected(node(c), true);
+    }
+
+    QPlainTextEdit* waitEditor() const
+    {
+        (void)QTest::qWaitFor([this] { return tree()->editor() != nullptr; }, 3000);
+        return tree()->editor();
+    }
+
+    static void type(QPlainTextEdit* editor, const QString& text)
+    {
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        for (int i = 0; i < lines.size(); ++i) {
+            if (i > 0) QTest::keyClick(editor, Qt::Key_Return);
+            QTest::keyClicks(editor, lines.at(i));
+        }
+    }
+
+    void finish(QPlainTextEdit* editor, FinishBy how) const
+    {
+        if (how == FinishBy::CtrlEnter) QTest::keyClick(editor, Qt::Key_Return, Qt::ControlModifier);
+        if (how == FinishBy::Keypad)
+            QTest::keyClick(editor, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+        if (how == FinishBy::Esc) QTest::keyClick(editor, Qt::Key_Escape);
+        if (how == FinishBy::Tip) QTest::mouseClick(m_frame->label_tip, Qt::LeftButton);
+        settle();
+    }
+
+    // Enter in the tree, the text typed, the edit ended as asked.
+    void addByKeys(const QString& text, FinishBy how = FinishBy::CtrlEnter, bool child = false)
+    {
+        QTest::keyClick(tree(), Qt::Key_Return, child ? Qt::ControlModifier : Qt::NoModifier);
+        settle();
+        QPlainTextEdit* editor = waitEditor();
+        QVERIFY(editor);
+        type(editor, text);
+        finish(editor, how);
+    }
+
+    // The loaded tree as text: "A;B[B1,B2];C".
+    QString layout() const
+    {
+        QStringList top;
+        for (zv::TZvNode* n = tree()->firstTopLevel(); n; n = tree()->nextSibling(n)) {
+            QString s = content(n);
+            QStringList kids;
+            for (int i = 0; i < n->childCount(); ++i)
+                kids << content(n->child(i));
+            if (!kids.isEmpty()) s += QLatin1Char('[') + kids.join(QLatin1Char(',')) + QLatin1Char(']');
+            top << s;
+        }
+        return top.join(QLatin1Char(';'));
+    }
+
+    QStringList shown() const
+    {
+        QStringList out;
+        for (zv::TZvNode* n = tree()->firstNode(); n; n = tree()->nextNode(n))
+            if (tree()->isShown(n)) out << content(n);
+        return out;
+    }
+
+    // Tests fail when an action that must run is disabled: trigger through here.
+    void trigger(QAction* action)
+    {
+        QVERIFY2(action->isEnabled(), qPrintable(action->text()));
+        action->trigger();
+        settle();
+    }
+};
+
+} // namespace zvtest
