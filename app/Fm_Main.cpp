@@ -9,6 +9,7 @@
 #include "ZvIniFile.h"
 #include "ZvIoBusy.h"
 #include "ZvMessages.h"
+#include "ZvSeams.h"
 #include "ZvTray.h"
 #include "ZvVersionInfo.h"
 #include "zvHHComp.h"
@@ -32,9 +33,6 @@ namespace zv {
 TmainFm* mainFm = nullptr;
 
 namespace {
-TmainFm::FrameFactory g_taskFactory = nullptr;
-TmainFm::FrameFactory g_memoFactory = nullptr;
-
 QString mtr(const char* text)
 {
     return QCoreApplication::translate("TmainFm", text);
@@ -63,8 +61,7 @@ QPixmap fallbackPicture(const QString& name)
 
 void TmainFm::setFrameFactories(FrameFactory tasks, FrameFactory memos)
 {
-    g_taskFactory = tasks;
-    g_memoFactory = memos;
+    FrameFactorySeam::setFactories(tasks, memos);
 }
 
 TmainFm::TmainFm(const QString& programFolder, QWidget* parent)
@@ -291,13 +288,14 @@ void TmainFm::firstShow()
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(frame);
     };
-    if (g_taskFactory) {
-        TaskFrame = g_taskFactory(this, TabSheet_task);
+    // A kind without a factory leaves its tab empty and its tray commands disabled.
+    TaskFrame = FrameFactorySeam::make(FrameKind::Tasks, this, TabSheet_task);
+    if (TaskFrame) {
         place(TabSheet_task, TaskFrame);
         postToFrame(TaskFrame, WM_FRAME_INIT);
     }
-    if (g_memoFactory) {
-        MemoFrame = g_memoFactory(this, TabSheet_memo);
+    MemoFrame = FrameFactorySeam::make(FrameKind::Memos, this, TabSheet_memo);
+    if (MemoFrame) {
         place(TabSheet_memo, MemoFrame);
         postToFrame(MemoFrame, WM_FRAME_INIT);
     }

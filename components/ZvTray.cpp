@@ -17,10 +17,6 @@
 
 namespace zv {
 
-namespace {
-std::optional<bool> s_trayOverride;
-} // namespace
-
 TZvTrayIcon::TZvTrayIcon(QWidget* owner) : QObject(owner), m_owner(owner)
 {
     m_tray = new QSystemTrayIcon(this);
@@ -60,13 +56,12 @@ TZvTrayIcon::~TZvTrayIcon()
 
 void TZvTrayIcon::setTrayAvailableOverride(std::optional<bool> available)
 {
-    s_trayOverride = available;
+    TrayHostSeam::setAvailable(available);
 }
 
 bool TZvTrayIcon::systemTrayAvailable()
 {
-    if (s_trayOverride) return *s_trayOverride;
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    return TrayHostSeam::available();
 }
 
 void TZvTrayIcon::recheckTray()

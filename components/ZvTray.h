@@ -98,7 +98,8 @@ public:
     bool trayAvailable() const { return m_trayAvailable; }
     // Looks for the tray host again now (also done by a timer).
     void recheckTray();
-    // Tests: pretend a tray host is there (true) or not (false); nullopt asks the system.
+    // Tests: pretend a tray host is there (true) or not (false); nullopt drops the pretence
+    // (TrayHostSeam answers: without a handler, no host).
     static void setTrayAvailableOverride(std::optional<bool> available);
     static bool systemTrayAvailable();
 

@@ -1,6 +1,7 @@
 #include "ZvUiHandlers.h"
 
 #include "ZvSeams.h"
+#include "ZvSystem.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -58,13 +59,14 @@ static int showBox(const MessageRequest& r)
     case QMessageBox::No:
         return IdNo;
     default:
-        return r.buttons == MsgButtons::Ok ? IdOk : IdCancel;
+        return ClosedBoxAnswer(r.buttons);
     }
 }
 
 void InstallDesktopHandlers()
 {
     MessageSeam::setHandler(showBox);
+    InstallSystemHandlers();
 }
 
 } // namespace zv

@@ -2,102 +2,330 @@
 
 #include "ZvDb.h"
 
-#include <QQueue>
+#include <algorithm>
+#include <vector>
 
 namespace zv {
 
-namespace {
-struct MessageState
-{
-    MessageSeam::Handler handler;
-    QQueue<int> answers;
-    QList<MessageRequest> history;
-};
-MessageState& messages()
-{
-    static MessageState state;
-    return state;
-}
+// ---- Every seam -----------------------------------------------------------------------
 
-struct ClockState
+namespace {
+std::vector<TZvSeamBase*>& seams()
 {
-    std::optional<QDateTime> fixed;
-    qint64 offsetMs = 0;
-    std::optional<int> bias;
-};
-ClockState& clock()
-{
-    static ClockState state;
-    return state;
+    static std::vector<TZvSeamBase*> all;
+    return all;
 }
 } // namespace
+
+TZvSeamBase::TZvSeamBase()
+{
+    seams().push_back(this);
+}
+
+TZvSeamBase::~TZvSeamBase()
+{
+    std::vector<TZvSeamBase*>& all = seams();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+}
+
+void TZvSeamBase::resetAll()
+{
+    for (TZvSeamBase* seam : seams())
+        seam->reset();
+}
+
+// ---- Message boxes --------------------------------------------------------------------
+
+int ClosedBoxAnswer(MsgButtons buttons)
+{
+    return buttons == MsgButtons::Ok ? IdOk : IdCancel;
+}
+
+MessageSeam::Seam& MessageSeam::seam()
+{
+    static Seam s([](const MessageRequest& r) { return r.buttons == MsgButtons::YesNo ? IdYes : IdOk; });
+    return s;
+}
 
 int MessageSeam::show(const MessageRequest& request)
 {
     // A message box runs an event loop of its own: nothing may wait uncommitted behind it.
     CheckDurable("a message box");
-    MessageState& s = messages();
-    s.history.append(request);
-    if (!s.answers.isEmpty()) return s.answers.dequeue();
-    if (s.handler) return s.handler(request);
-    return request.buttons == MsgButtons::YesNo ? IdYes : IdOk;
+    return seam().call(request);
 }
 
 void MessageSeam::setHandler(Handler handler)
 {
-    messages().handler = std::move(handler);
+    seam().setHandler(std::move(handler));
 }
 
 void MessageSeam::queueAnswer(int answer)
 {
-    messages().answers.enqueue(answer);
+    seam().queueAnswer(answer);
 }
 
 const QList<MessageRequest>& MessageSeam::history()
 {
-    return messages().history;
+    return seam().history();
 }
 
 QStringList MessageSeam::texts()
 {
     QStringList out;
-    for (const MessageRequest& r : messages().history)
+    for (const MessageRequest& r : seam().history())
         out << r.text;
     return out;
 }
 
 void MessageSeam::reset()
 {
-    messages().answers.clear();
-    messages().history.clear();
+    seam().reset();
+}
+
+// ---- File dialogs ---------------------------------------------------------------------
+
+FileDialogSeam::Seam& FileDialogSeam::seam()
+{
+    static Seam s([](const FileDialogRequest&) { return FileDialogResult{}; });
+    return s;
+}
+
+FileDialogResult FileDialogSeam::run(QWidget* parent, const FileDialogRequest& request)
+{
+    FileDialogRequest r = request;
+    r.parent = parent;
+    return seam().call(r);
+}
+
+void FileDialogSeam::setHandler(Handler handler)
+{
+    if (!handler) {
+        seam().setHandler(nullptr);
+        return;
+    }
+    seam().setHandler(
+        [handler = std::move(handler)](const FileDialogRequest& r) { return handler(r.parent, r); });
+}
+
+void FileDialogSeam::setNextFileName(const QString& fileName, int filterIndex)
+{
+    seam().queueAnswer(FileDialogResult{fileName, filterIndex});
+}
+
+void FileDialogSeam::reset()
+{
+    seam().reset();
+}
+
+// ---- Clipboard ------------------------------------------------------------------------
+
+namespace {
+QString& memoryClipboard()
+{
+    static QString text;
+    return text;
+}
+
+// Only a write changes the memory: its reset empties it, so that no test finds another's
+// text.
+class TZvClipboardWriteSeam final : public ClipboardSeam::WriteSeam
+{
+public:
+    TZvClipboardWriteSeam()
+        : ClipboardSeam::WriteSeam([](const QString& text) {
+              memoryClipboard() = text;
+              return true;
+          })
+    {}
+    void reset() override
+    {
+        ClipboardSeam::WriteSeam::reset();
+        memoryClipboard().clear();
+    }
+};
+} // namespace
+
+ClipboardSeam::ReadSeam& ClipboardSeam::reads()
+{
+    static ReadSeam s([](const SeamQuery&) { return memoryClipboard(); });
+    return s;
+}
+
+ClipboardSeam::WriteSeam& ClipboardSeam::writes()
+{
+    static TZvClipboardWriteSeam s;
+    return s;
+}
+
+QString ClipboardSeam::text()
+{
+    return reads().call({});
+}
+
+void ClipboardSeam::setText(const QString& text)
+{
+    writes().call(text);
+}
+
+void ClipboardSeam::useMemoryClipboard(bool on)
+{
+    if (!on) return;
+    reads().setHandler(nullptr);
+    writes().setHandler(nullptr);
+    memoryClipboard().clear();
+}
+
+// ---- Desktop --------------------------------------------------------------------------
+
+DesktopSeam::Seam& DesktopSeam::seam()
+{
+    static Seam s([](const QUrl&) { return false; });
+    return s;
+}
+
+bool DesktopSeam::openUrl(const QUrl& url)
+{
+    return seam().call(url);
+}
+
+void DesktopSeam::setHandler(Handler handler)
+{
+    seam().setHandler(std::move(handler));
+}
+
+// ---- Sound ----------------------------------------------------------------------------
+
+SoundSeam::Seam& SoundSeam::seam()
+{
+    static Seam s([](const QString&) { return false; });
+    return s;
+}
+
+void SoundSeam::play(const QString& path)
+{
+    seam().call(path);
+}
+
+void SoundSeam::setHandler(Handler handler)
+{
+    if (!handler) {
+        seam().setHandler(nullptr);
+        return;
+    }
+    seam().setHandler([handler = std::move(handler)](const QString& path) {
+        handler(path);
+        return true;
+    });
+}
+
+// ---- Tray host ------------------------------------------------------------------------
+
+TrayHostSeam::Seam& TrayHostSeam::seam()
+{
+    static Seam s([](const SeamQuery&) { return false; });
+    return s;
+}
+
+bool TrayHostSeam::available()
+{
+    return seam().call({});
+}
+
+void TrayHostSeam::setAvailable(std::optional<bool> available)
+{
+    if (available)
+        seam().setHandler([there = *available](const SeamQuery&) { return there; });
+    else
+        seam().setHandler(nullptr);
+}
+
+// ---- Frame factories ------------------------------------------------------------------
+
+FrameFactorySeam::Seam& FrameFactorySeam::seam()
+{
+    static Seam s([](const FrameRequest&) -> TZvFrame* { return nullptr; });
+    return s;
+}
+
+TZvFrame* FrameFactorySeam::make(FrameKind kind, TZvFrameHost* host, QWidget* tab)
+{
+    return seam().call(FrameRequest{kind, host, tab});
+}
+
+void FrameFactorySeam::setFactories(Factory tasks, Factory memos)
+{
+    if (!tasks && !memos) {
+        seam().setHandler(nullptr);
+        return;
+    }
+    seam().setHandler([tasks, memos](const FrameRequest& r) -> TZvFrame* {
+        const Factory factory = r.kind == FrameKind::Tasks ? tasks : memos;
+        return factory ? factory(r.host, r.tab) : nullptr;
+    });
+}
+
+// ---- Clock and zone -------------------------------------------------------------------
+
+namespace {
+// The conveniences live in the seam, so that they go with its reset.
+class TZvClockSeam final : public Clock::Seam
+{
+public:
+    TZvClockSeam()
+        : Clock::Seam([this](const SeamQuery&) {
+              if (fixed) return *fixed;
+              const QDateTime t = QDateTime::currentDateTime();
+              return offsetMs ? t.addMSecs(offsetMs) : t;
+          })
+    {}
+    void reset() override
+    {
+        Clock::Seam::reset();
+        fixed.reset();
+        offsetMs = 0;
+        bias.reset();
+    }
+
+    std::optional<QDateTime> fixed;
+    qint64 offsetMs = 0;
+    std::optional<int> bias;
+};
+
+TZvClockSeam& clockSeam()
+{
+    return static_cast<TZvClockSeam&>(Clock::seam());
+}
+} // namespace
+
+Clock::Seam& Clock::seam()
+{
+    static TZvClockSeam s;
+    return s;
 }
 
 QDateTime Clock::now()
 {
-    const ClockState& c = clock();
-    if (c.fixed) return *c.fixed;
-    QDateTime t = QDateTime::currentDateTime();
-    return c.offsetMs ? t.addMSecs(c.offsetMs) : t;
+    return seam().call({});
 }
 
 void Clock::setFixed(const std::optional<QDateTime>& fixed)
 {
-    clock().fixed = fixed;
+    clockSeam().fixed = fixed;
 }
 
 void Clock::setOffsetMs(qint64 offset)
 {
-    clock().offsetMs = offset;
+    clockSeam().offsetMs = offset;
 }
 
 void Clock::setUtcBiasOverride(std::optional<int> biasMinutes)
 {
-    clock().bias = biasMinutes;
+    clockSeam().bias = biasMinutes;
 }
 
 std::optional<int> Clock::utcBiasOverride()
 {
-    return clock().bias;
+    return clockSeam().bias;
 }
 
 TZvSeam<MailProcessRequest, MailProcessResult>& MailProcessSeam()

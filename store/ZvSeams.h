@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <functional>
 #include <optional>
 
@@ -12,21 +13,52 @@ class QWidget;
 
 namespace zv {
 
+class TZvFrame;
+class TZvFrameHost;
+
 // ---- The one shape of every seam --------------------------------------------------------
 // A call that blocks or touches the system goes through a seam: the program installs the
 // real handler at start; a test queues answers (taken first, in order), installs a handler
 // of its own, reads the history of requests and resets it. With neither an answer nor a
 // handler, the seam's fallback answers: a harmless default in the program, and in tests
 // (zvtest::ResetSeams) a failure of the test that names the request.
-template <class Request, class Answer> class TZvSeam
+//
+// Every seam made from the template is known to TZvSeamBase::resetAll, so a seam added
+// later is reset with the others without being listed anywhere.
+class TZvSeamBase
+{
+public:
+    TZvSeamBase(const TZvSeamBase&) = delete;
+    TZvSeamBase& operator=(const TZvSeamBase&) = delete;
+
+    // Queued answers, history, handler and fallback back to the start.
+    virtual void reset() = 0;
+    // Every seam of the process back to its start.
+    static void resetAll();
+
+protected:
+    TZvSeamBase();
+    virtual ~TZvSeamBase();
+};
+
+// The request of a seam that is only asked, with nothing to say (the clock, the tray host).
+struct SeamQuery
+{
+};
+
+template <class Request, class Answer> class TZvSeam : public TZvSeamBase
 {
 public:
     using Handler = std::function<Answer(const Request&)>;
+    // The program asks some seams all day long (the clock, the tray host): only the latest
+    // requests are kept, which is more than any test reads.
+    static constexpr qsizetype kHistoryLimit = 1000;
 
     explicit TZvSeam(Handler fallback) : m_fallback(std::move(fallback)), m_defaultFallback(m_fallback) {}
 
     Answer call(const Request& request)
     {
+        if (m_history.size() >= kHistoryLimit) m_history.removeFirst();
         m_history.append(request);
         if (!m_answers.isEmpty()) return m_answers.takeFirst();
         if (m_handler) return m_handler(request);
@@ -35,11 +67,12 @@ public:
     void setHandler(Handler handler) { m_handler = std::move(handler); }
     bool hasHandler() const { return bool(m_handler); }
     void queueAnswer(Answer answer) { m_answers.append(std::move(answer)); }
+    qsizetype queuedAnswers() const { return m_answers.size(); }
     const QList<Request>& history() const { return m_history; }
-    // What answers when nothing is queued and no handler is set (tests make it fail).
+    // What answers when nothing is queued and no handler is set (tests make it fail);
+    // an empty one puts back the seam's own.
     void setFallback(Handler fallback) { m_fallback = fallback ? std::move(fallback) : m_defaultFallback; }
-    // Test side: queued answers, history, handler and fallback back to the start.
-    void reset()
+    void reset() override
     {
         m_answers.clear();
         m_history.clear();
@@ -57,7 +90,7 @@ private:
 
 // ---- Message boxes ------------------------------------------------------------------
 // Every message box of the program goes through here. The program installs a handler
-// that shows a real QMessageBox; tests install none, queue answers and read the log.
+// that shows a real QMessageBox; tests queue answers and read the log.
 enum class MsgIcon
 {
     None,
@@ -92,32 +125,167 @@ struct MessageRequest
     MsgButtons buttons = MsgButtons::Ok;
 };
 
+// The answer of a box closed by its window frame (or Escape): OK when OK is all it offers,
+// Cancel otherwise.
+int ClosedBoxAnswer(MsgButtons buttons);
+
 class MessageSeam
 {
 public:
-    using Handler = std::function<int(const MessageRequest&)>;
+    using Seam = TZvSeam<MessageRequest, int>;
+    using Handler = Seam::Handler;
 
     static int show(const MessageRequest& request);
     static void setHandler(Handler handler);
 
-    // Test side: answers are taken in order; with none queued the box answers OK (or Yes).
+    // Test side: answers are taken in order. With none queued and no handler, the box
+    // answers OK (or Yes); after zvtest::ResetSeams it fails the test instead.
     static void queueAnswer(int answer);
     static const QList<MessageRequest>& history();
     static QStringList texts(); // the texts shown so far, in order
+    // This seam alone back to the program's fallback (OK or Yes, not the tests' failure).
     static void reset();
+    static Seam& seam();
+};
+
+// ---- File dialogs -------------------------------------------------------------------
+// A dialog object in the program (so the default suffix and the overwrite question hold).
+struct FileDialogRequest
+{
+    enum class Mode
+    {
+        Open,
+        Save
+    } mode = Mode::Open;
+    QString caption;
+    QString filter;        // Qt filter text, e.g. "Zorvik Database (*.zvx)"
+    QStringList filters;   // several filters; the chosen one's index is returned
+    QString defaultSuffix; // without the dot
+    bool confirmOverwrite = true;
+    QString directory;
+    QWidget* parent = nullptr; // filled in by run()
+};
+
+struct FileDialogResult
+{
+    QString fileName;    // empty when cancelled
+    int filterIndex = 0; // 0-based index into filters (or 0)
+};
+
+class FileDialogSeam
+{
+public:
+    using Seam = TZvSeam<FileDialogRequest, FileDialogResult>;
+    using Handler = std::function<FileDialogResult(QWidget* parent, const FileDialogRequest&)>;
+
+    // Without an answer or a handler the dialog is cancelled (the program installs the
+    // real one; after zvtest::ResetSeams the test fails).
+    static FileDialogResult run(QWidget* parent, const FileDialogRequest& request);
+    static void setHandler(Handler handler);
+    // Tests: the next dialog answers with this name (empty = cancel) and filter.
+    static void setNextFileName(const QString& fileName, int filterIndex = 0);
+    static void reset();
+    static Seam& seam();
+};
+
+// ---- Clipboard (plain text) ---------------------------------------------------------
+// Without a handler the text stays in memory, inside this process: the program installs
+// the desktop's clipboard.
+class ClipboardSeam
+{
+public:
+    using ReadSeam = TZvSeam<SeamQuery, QString>;
+    using WriteSeam = TZvSeam<QString, bool>;
+
+    static QString text();
+    static void setText(const QString& text);
+    // Tests: `on` empties the in-memory clipboard and removes the handlers, so that the
+    // memory answers (as after every reset); `false` leaves the seams as they are.
+    static void useMemoryClipboard(bool on);
+    static ReadSeam& reads();
+    static WriteSeam& writes(); // the history holds every text put on the clipboard
+};
+
+// ---- Desktop: web pages and mailto: addresses ---------------------------------------
+class DesktopSeam
+{
+public:
+    using Seam = TZvSeam<QUrl, bool>;
+    using Handler = Seam::Handler;
+    // Without a handler nothing is opened and the answer is false.
+    static bool openUrl(const QUrl& url);
+    static void setHandler(Handler handler);
+    static Seam& seam();
+};
+
+// ---- Sound --------------------------------------------------------------------------
+class SoundSeam
+{
+public:
+    using Seam = TZvSeam<QString, bool>; // the file's path; whether it started to play
+    using Handler = std::function<void(const QString& path)>;
+    // Plays the file once, without blocking (the program's handler falls back to a beep).
+    // Without a handler nothing sounds.
+    static void play(const QString& path);
+    static void setHandler(Handler handler);
+    static Seam& seam();
+};
+
+// ---- Tray host ----------------------------------------------------------------------
+class TrayHostSeam
+{
+public:
+    using Seam = TZvSeam<SeamQuery, bool>;
+    // Whether a notification area runs; without a handler, none does.
+    static bool available();
+    // Tests: a tray host there (true) or not (false); nullopt removes the handler.
+    static void setAvailable(std::optional<bool> available);
+    static Seam& seam();
+};
+
+// ---- Frame factories ----------------------------------------------------------------
+// The frames come from their own units; the main window asks for them here.
+enum class FrameKind
+{
+    Tasks,
+    Memos
+};
+
+struct FrameRequest
+{
+    FrameKind kind = FrameKind::Tasks;
+    TZvFrameHost* host = nullptr;
+    QWidget* tab = nullptr;
+};
+
+class FrameFactorySeam
+{
+public:
+    using Seam = TZvSeam<FrameRequest, TZvFrame*>;
+    using Factory = TZvFrame* (*)(TZvFrameHost* host, QWidget* tab);
+    // The frame of that kind, or none (its tab stays empty) without a factory.
+    static TZvFrame* make(FrameKind kind, TZvFrameHost* host, QWidget* tab);
+    // A null factory makes no frame of its kind.
+    static void setFactories(Factory tasks, Factory memos);
+    static Seam& seam();
 };
 
 // ---- Clock and zone -----------------------------------------------------------------
+// The fixed time, the offset and the zone's bias are conveniences on top of the clock's
+// seam; its reset clears them too.
 class Clock
 {
 public:
+    using Seam = TZvSeam<SeamQuery, QDateTime>;
     static QDateTime now(); // local time
     // Tests: pin the clock (or move it by an offset from the real one).
     static void setFixed(const std::optional<QDateTime>& fixed);
     static void setOffsetMs(qint64 offset);
-    // Tests: the zone's bias (UTC minus local, in minutes) used by CurrentUtcBias.
+    // The zone's bias (UTC minus local, in minutes) used by CurrentUtcBias: pinned by
+    // tests, and for the length of one exchange file.
     static void setUtcBiasOverride(std::optional<int> biasMinutes);
     static std::optional<int> utcBiasOverride();
+    static Seam& seam();
 };
 
 // ---- Mail program and print dialog --------------------------------------------------

@@ -52,10 +52,8 @@ class TestMainWindow : public QObject
 private slots:
     void init()
     {
+        // The folder resets every seam: no frame factories, no tray host, no answers.
         m_folder = std::make_unique<zvtest::TempProgramFolder>();
-        TZvTrayIcon::setTrayAvailableOverride(false);
-        TmainFm::setFrameFactories(nullptr, nullptr);
-        MessageSeam::reset();
     }
 
     void cleanup()
@@ -101,6 +99,7 @@ private slots:
             QFile::remove(m_folder->dbPath());
         else
             TIniFile(m_folder->iniPath()).WriteString("option", "visitWeb", "yesterday");
+        MessageSeam::queueAnswer(IdOk);
         TmainFm* main = makeMain();
         QVERIFY(!main->CreatedFully());
         // The error box, with its full stop, and the window still made.

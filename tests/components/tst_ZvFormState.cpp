@@ -210,6 +210,7 @@ void TstZvFormState::writeFailureIsShownAndGoesOn()
     p.window.setGeometry(10, 10, 200, 100);
     int saves = 0;
     p.state->OnSaveState = [&](QObject*) { ++saves; };
+    zv::MessageSeam::queueAnswer(zv::IdOk);
     p.state->SaveState();
 
     QCOMPARE(zv::MessageSeam::history().size(), 1);

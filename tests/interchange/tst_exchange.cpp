@@ -153,11 +153,7 @@ class TstExchange : public QObject
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        MessageSeam::reset();
-        FileDialogSeam::reset();
-    }
+    void init() { zvtest::ResetSeams(); }
     void cleanup()
     {
         Clock::setUtcBiasOverride(std::nullopt);
@@ -259,6 +255,8 @@ private slots:
     {
         zvtest::TempProgramFolder folder(false);
         pin();
+        MessageSeam::queueAnswer(IdOk);
+        MessageSeam::queueAnswer(IdOk);
         QVERIFY(!ExportTaskSelection(nullptr, {}, QStringLiteral("v")));
         QVERIFY(!ExportMemoSelection(nullptr, {}, QStringLiteral("v")));
         QCOMPARE(MessageSeam::texts(), QStringList({"Please select a task!", "Please select a memo!"}));
@@ -282,6 +280,7 @@ private slots:
         QVERIFY(!ExportTaskSelection(nullptr, {item}, QStringLiteral("v"))); // cancelled: nothing shown
         QCOMPARE(MessageSeam::texts().size(), 2);
 
+        MessageSeam::queueAnswer(IdOk);
         QVERIFY(!WriteTaskSelection(QStringLiteral("/nonexistent/dir/e.zvx"), {item}, QStringLiteral("v")));
         QCOMPARE(MessageSeam::texts().last(), QStringLiteral("File Write Failure !"));
     }
@@ -319,6 +318,7 @@ private slots:
         QCOMPARE(column(tasks, "due-time").last(), QStringLiteral("1899-12-30T00:00:00.000+01:00"));
         QCOMPARE(attrNames(tasks.first_child()).size(), 13);
 
+        MessageSeam::queueAnswer(IdOk);
         QVERIFY(!io.BackupToFile(QStringLiteral("/nonexistent/dir/b.zvx")));
         QCOMPARE(MessageSeam::texts(), QStringList({"File write failure!"}));
         FileDialogSeam::setHandler([](QWidget*, const FileDialogRequest&) { return FileDialogResult{}; });
@@ -464,7 +464,8 @@ private slots:
             const QString before = dump(folder);
             const QString name = folder.path() + QStringLiteral("broken.zvx");
             writeBytes(name, bytes);
-            MessageSeam::reset();
+            for (int i = 0; i < messages.size(); ++i)
+                MessageSeam::queueAnswer(IdOk);
             TIoDm io(&folder.connection());
             io.setAskHandler([](const TReplaceQuestion&) { return int(IdYesToAll); });
             QVERIFY(!(restore ? io.RestoreFromFile(name) : io.ImportFromFile(name)));
@@ -510,7 +511,8 @@ private slots:
             pin();
             const QString name = folder.path() + QStringLiteral("ok.zvx");
             writeBytes(name, bytes);
-            MessageSeam::reset();
+            for (int i = 0; i < messages.size(); ++i)
+                MessageSeam::queueAnswer(IdOk);
             TIoDm io(&folder.connection());
             QVERIFY(restore ? io.RestoreFromFile(name) : io.ImportFromFile(name));
             QCOMPARE(MessageSeam::texts(), messages);
@@ -622,6 +624,7 @@ private slots:
         {
             zvtest::TFileSizeLimit limit(QFileInfo(folder.dbPath() + QStringLiteral("-wal")).size() +
                                          300 * 1024);
+            MessageSeam::queueAnswer(IdOk);
             ok = restore ? io.RestoreFromFile(name) : io.ImportFromFile(name);
         }
         QVERIFY(!ok);
@@ -682,10 +685,14 @@ private slots:
                                                        .replace(QStringLiteral("edit-time=\"2009"),
                                                                 QStringLiteral("edit-time=\"x"))));
         TIoDm io(&folder.connection());
+        const QString error = QStringLiteral("Invalid date string: x-06-19T22:22:17.000Z");
+        MessageSeam::queueAnswer(IdOk);
         QVERIFY(!io.RestoreFromFile(name));
         QCOMPARE(folder.count(QStringLiteral("select count(*) from memos")), 2);
+        MessageSeam::queueAnswer(IdOk);
         QVERIFY(!io.ImportFromFile(name));
         QCOMPARE(folder.count(QStringLiteral("select count(*) from memos")), 4);
+        QCOMPARE(MessageSeam::texts(), QStringList({error, error}));
     }
 
     void restoreAnswers_data()
@@ -916,6 +923,7 @@ private slots:
         FileDialogSeam::setHandler([](QWidget*, const FileDialogRequest&) {
             return FileDialogResult{QStringLiteral("/nonexistent.zvx"), 0};
         });
+        MessageSeam::queueAnswer(IdOk);
         QVERIFY(!io.RestoreDatabase());
         QCOMPARE(MessageSeam::texts(), QStringList({"File read failure!"}));
     }

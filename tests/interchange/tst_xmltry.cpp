@@ -2,6 +2,7 @@
 #include "ZvError.h"
 #include "ZvExchange.h"
 #include "ZvSeams.h"
+#include "ZvTestSupport.h"
 #include "pU_XmlTry.h"
 
 #include <QFile>
@@ -52,7 +53,7 @@ class TstXmlTry : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { MessageSeam::reset(); }
+    void init() { zvtest::ResetSeams(); }
 
     void findNode_data()
     {
@@ -133,6 +134,8 @@ private slots:
         QCOMPARE(xml.ReadAttr(QStringLiteral("zorvik"), QStringLiteral("b")), QStringLiteral("x"));
         QVERIFY(MessageSeam::texts().isEmpty()); // present but empty is no error
 
+        MessageSeam::queueAnswer(IdOk);
+        MessageSeam::queueAnswer(IdOk);
         QCOMPARE(xml.ReadAttr(QStringLiteral("zorvik,tasks,task#5"), QStringLiteral("tid")), QString());
         QCOMPARE(xml.ReadAttr(QStringLiteral("zorvik,tasks,task#4"), QStringLiteral("due-time")), QString());
         QCOMPARE(MessageSeam::texts(),
@@ -140,7 +143,8 @@ private slots:
                               QStringLiteral("zorvik,tasks,task#4: due-time not Exist !")}));
         QCOMPARE(MessageSeam::history().first().caption, QStringLiteral("Error"));
 
-        MessageSeam::reset();
+        zvtest::ResetSeams();
+        MessageSeam::queueAnswer(IdOk);
         const QByteArray before = xml.XmlText();
         QVERIFY(!xml.WriteAttr(QStringLiteral("zorvik"), QStringLiteral("c"), QStringLiteral("v")));
         QCOMPARE(xml.XmlText(), before); // never created

@@ -55,12 +55,8 @@ class TstFuncs : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        MessageSeam::reset();
-        Clock::setUtcBiasOverride(std::nullopt);
-    }
-    void cleanup() { Clock::setUtcBiasOverride(std::nullopt); }
+    void init() { zvtest::ResetSeams(); }
+    void cleanup() { zvtest::ResetSeams(); }
 
     void isoDateTimeText_data()
     {
@@ -227,6 +223,7 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, shown);
         bool after = false;
+        if (!shown.isEmpty()) MessageSeam::queueAnswer(IdOk);
         const bool ok = Guarded([&] {
             if (kind == 0) throw EZvError(QStringLiteral("no such table: x"));
             if (kind == 1) throw std::runtime_error("bad thing");
@@ -265,6 +262,7 @@ private slots:
         const QString text = QStringLiteral("Line one\r\nline 'two'");
         const std::function<void(const QString&)> boxes[] = {[](const QString& t) { QCOMPARE(MsgAsk(t), 1); },
                                                              MsgError, MsgWarning, MsgTip};
+        MessageSeam::queueAnswer(IdOk);
         boxes[box](text);
         QCOMPARE(MessageSeam::history().size(), 1);
         const MessageRequest r = MessageSeam::history().first();

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <csignal>
@@ -56,6 +57,34 @@ void MakeDatabase(const QString& path)
     zv::CreateDatabaseFile(path, QString::fromUtf8(schema.readAll()), probe.password());
 }
 
+namespace {
+// A test that reaches a box or a dialog without answering it has lost track of what the
+// program does: it fails, naming what was asked. Outside a test function (a benchmark)
+// there is nothing to fail, so the question is only reported.
+void unanswered(const QString& what)
+{
+    if (QTest::currentTestFunction())
+        QTest::qFail(qPrintable(what), __FILE__, __LINE__);
+    else
+        qWarning("%s", qPrintable(what));
+}
+} // namespace
+
+void ResetSeams()
+{
+    zv::TZvSeamBase::resetAll();
+    zv::MessageSeam::seam().setFallback([](const zv::MessageRequest& r) {
+        unanswered(QStringLiteral("Unanswered message box \"%1\": %2").arg(r.caption, r.text));
+        return zv::ClosedBoxAnswer(r.buttons);
+    });
+    zv::FileDialogSeam::seam().setFallback([](const zv::FileDialogRequest& r) {
+        unanswered(
+            QStringLiteral("Unanswered file dialog \"%1\" (%2)")
+                .arg(r.caption, r.filters.isEmpty() ? r.filter : r.filters.join(QStringLiteral(";;"))));
+        return zv::FileDialogResult{};
+    });
+}
+
 TempProgramFolder::TempProgramFolder(bool withDatabase)
 {
     if (withDatabase) MakeDatabase(dbPath());
@@ -63,10 +92,7 @@ TempProgramFolder::TempProgramFolder(bool withDatabase)
     // A transaction left open where control returns to the event loop fails the test.
     zv::SetDurabilityChecks(true);
     zv::WatchDurabilityAtIdle();
-    zv::MessageSeam::reset();
-    zv::Clock::setFixed(std::nullopt);
-    zv::Clock::setOffsetMs(0);
-    zv::Clock::setUtcBiasOverride(std::nullopt);
+    ResetSeams();
 }
 
 TempProgramFolder::~TempProgramFolder() = default;

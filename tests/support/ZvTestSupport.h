@@ -12,8 +12,15 @@ class QWidget;
 
 namespace zvtest {
 
+// Every seam back to its start (no queued answer, history, handler, fixed time or zone),
+// and strict: a message box or a file dialog that nobody answers (no queued answer, no
+// handler) fails the running test with its text, and gets the answer of a closed box or a
+// cancelled dialog. A seam's own reset (MessageSeam::reset) puts back the program's
+// fallback instead: OK or Yes.
+void ResetSeams();
+
 // A program folder of its own for one test: a fresh database made from the schema,
-// ZVJ_HOME pointing at it, the message and clock seams reset.
+// ZVJ_HOME pointing at it, every seam reset (ResetSeams).
 class TempProgramFolder
 {
 public:
