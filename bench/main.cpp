@@ -1,5 +1,5 @@
 // The benchmark program: generates large data and prints the figures of each area.
-//   zvbench [tree|interchange|tasks|all] [options of that area]
+//   zvbench [tree|interchange|tasks|memos|all] [options of that area]
 #include <QByteArray>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +7,7 @@
 int benchTree(int argc, char** argv);
 int benchInterchange(int argc, char** argv);
 int benchTasks(int argc, char** argv);
+int benchMemos(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -14,12 +15,14 @@ int main(int argc, char** argv)
     if (std::strcmp(area, "tree") == 0) return benchTree(argc - 1, argv + 1);
     if (std::strcmp(area, "interchange") == 0) return benchInterchange(argc - 1, argv + 1);
     if (std::strcmp(area, "tasks") == 0) return benchTasks(argc - 1, argv + 1);
+    if (std::strcmp(area, "memos") == 0) return benchMemos(argc - 1, argv + 1);
     if (std::strcmp(area, "all") == 0) {
         int rc = benchTree(argc - 1, argv + 1);
         rc |= benchTasks(argc - 1, argv + 1);
+        rc |= benchMemos(argc - 1, argv + 1);
         rc |= benchInterchange(argc - 1, argv + 1);
         return rc;
     }
-    std::fprintf(stderr, "usage: zvbench [tree|interchange|tasks|all]\n");
+    std::fprintf(stderr, "usage: zvbench [tree|interchange|tasks|memos|all]\n");
     return 2;
 }

@@ -9,6 +9,7 @@
 #include "ZvGuard.h"
 #include "ZvIniFile.h"
 #include "ZvMessages.h"
+#include "ZvNotify.h"
 #include "ZvScopeExit.h"
 #include "ZvStatusBar.h"
 #include "ZvSystem.h"
@@ -574,7 +575,16 @@ void TzvTasksFrame::Timer1Timer()
     TtaskReminderDlg dlg(host()->alarmSound(), host()->window());
     dlg.text = Info(due)->content;
     g_reminderOnScreen = &dlg;
-    const auto clear = ScopeExit([] { g_reminderOnScreen = nullptr; });
+    // The desktop's notifications carry it too (another workspace, a full-screen window);
+    // a click there brings the dialog to the front.
+    TZvNotifications::instance().reminderShown(tid, dlg.text, [&dlg] {
+        dlg.raise();
+        dlg.activateWindow();
+    });
+    const auto clear = ScopeExit([tid] {
+        g_reminderOnScreen = nullptr;
+        TZvNotifications::instance().reminderClosed(tid);
+    });
     dlg.exec();
     const bool armed = !dlg.dismissed;
     const TDateTime next = dlg.nextAlarm;
