@@ -33,7 +33,7 @@ export CRASH_TRIALS=$trials
 
 summary='^[0-9]+ trials, [0-9]+ changes lost, integrity '
 log=$(mktemp /tmp/jotboard-crash-trials.XXXXXX)
-bash "$root/tests/e2e/crash_trials.sh" "$exe" 2>&1 | tee "$log" | grep -Ev "$summary"
+bash "$root/tests/e2e/crash_trials.sh" "$exe" 2>&1 | tee "$log" | grep --line-buffered -Ev "$summary"
 rc=${PIPESTATUS[0]}
 # The summary comes last, after the work folder's name.
 grep -E "$summary" "$log" | tail -1

@@ -96,9 +96,9 @@ def keys(*names, delay=35):
     run(["xdotool", "key", "--delay", str(delay)] + list(names))
 
 
-def type_text(text):
+def type_text(text, delay=25):
     trace("type %r" % text)
-    run(["xdotool", "type", "--delay", "25", text])
+    run(["xdotool", "type", "--delay", str(delay), text])
 
 
 def windows(name_regex):
@@ -260,12 +260,9 @@ class Snapshot:
             self.rows[table] = rows
             self.rowid[table] = order
 
-    def top_level_contents(self):
-        return top_level_contents(self.rows)
 
-
-def top_level_contents(rows):
-    return sorted(r["content"] or "" for r in rows["tasks"].values() if r["pid"] == "root")
+def top_level_contents(rows, table="tasks"):
+    return sorted(r["content"] or "" for r in rows[table].values() if r["pid"] == "root")
 
 
 def same_value(col, a, b):
@@ -441,10 +438,9 @@ class Change:
 class NewRows:
     """Rows an operation adds under ids it makes itself, in the order it adds them."""
 
-    def __init__(self, table, specs, id_rule=None):
+    def __init__(self, table, specs):
         self.table = table
         self.specs = specs
-        self.id_rule = id_rule  # (index, row, state) -> problem text or None; import's id lists
 
 
 class Expectation:
@@ -497,7 +493,6 @@ def evaluate(model, snap, exp):
             extra.sort(key=lambda k: snap.rowid[table][k])
             if len(extra) > len(exp.new.specs):
                 problems.append("%d new %s rows, the operation adds at most %d" % (len(extra), table, len(exp.new.specs)))
-            state = {}
             for i, key in enumerate(extra[:len(exp.new.specs)]):
                 row = snap.rows[table][key]
                 spec = exp.new.specs[i]
@@ -505,11 +500,6 @@ def evaluate(model, snap, exp):
                     problems.append("new %s row %d (in the order added) is not item %d: %s" % (
                         table, i + 1, i + 1, row_diff(table, spec, row)))
                     break
-                if exp.new.id_rule:
-                    p = exp.new.id_rule(i, row, state)
-                    if p:
-                        problems.append(p)
-                        break
             new_count = len(extra)
         else:
             for k in extra[:5]:
@@ -641,7 +631,7 @@ def choose_file(title, path, app, seconds=15):
     if not ws:
         raise HarnessError('no "%s" file dialog' % title)
     run(["xdotool", "windowactivate", "--sync", ws[-1]], timeout=5 * SCALE)
-    type_text(path)
+    type_text(path, 12)
     keys("Return")
     # The completer's list can take the first Return.
     if not wait_window(title, False, 2, app):
@@ -652,8 +642,13 @@ def choose_file(title, path, app, seconds=15):
 
 # ---- one trial --------------------------------------------------------------------------------
 
-OPS = [("add", 3.0), ("subadd", 2.0), ("edit", 2.0), ("space", 1.5), ("complete", 1.0), ("due", 1.5),
-       ("delete", 1.5), ("move", 1.5), ("paste", 1.5), ("import", 1.2), ("restore", 2.0), ("backup", 1.5)]
+# (operation, the tab it runs on or None for either, weight)
+OPS = [("add", "tasks", 3.0), ("subadd", "tasks", 2.0), ("edit", "tasks", 2.0), ("space", "tasks", 1.5),
+       ("complete", "tasks", 1.0), ("due", "tasks", 1.5), ("delete", "tasks", 1.5), ("move", "tasks", 1.5),
+       ("paste", "tasks", 1.5),
+       ("add", "memos", 1.2), ("subadd", "memos", 0.8), ("edit", "memos", 0.8), ("delete", "memos", 0.6),
+       ("move", "memos", 0.6), ("paste", "memos", 0.6),
+       ("import", None, 1.2), ("restore", None, 2.0), ("backup", None, 1.5)]
 BULK = ("import", "restore")
 NAV_LIMIT = 30  # how far from either end of the tree the driver walks with arrow keys
 
@@ -681,12 +676,12 @@ class Trial:
         self.problems = []
         self.lost_ops = set()
         self.killed = ""
-        self.notes = []
         self.integrity_ok = True
         self.clip = None
         self.answered_window = None
         self.failed_exp = None
         self.tree_order = []
+        self.tab = "tasks"
 
     # -- helpers
 
@@ -694,22 +689,20 @@ class Trial:
         self.counter += 1
         return "a%d%s%d" % (self.number % 100, kind, self.counter)
 
-    def note(self, text):
-        self.notes.append(text)
-
-    def unique_content(self, content):
-        return sum(1 for r in self.model["tasks"].values() if r["content"] == content) == 1
-
-    def shown_rows(self):
-        tasks = self.model["tasks"]
-        tops = {k: r for k, r in tasks.items() if r["pid"] == "root"}
-        children = {k: r for k, r in tasks.items() if r["pid"] in tops}
+    def shown_rows(self, table=None):
+        """The rows a tree shows: top-level ones and their sub-items (nothing deeper)."""
+        rows = self.model[table or self.tab]
+        tops = {k: r for k, r in rows.items() if r["pid"] == "root"}
+        children = {k: r for k, r in rows.items() if r["pid"] in tops}
         return tops, children
 
+    def top_level(self, rows=None, table=None):
+        return top_level_contents(rows or self.model, table or self.tab)
+
     def listing(self, expect=None, seconds=10):
-        """The contents of the top-level tasks as the tree shows them, in its order, read
-        back through the clipboard; repeated until they are the expected ones (the tree may
-        still be reloading) or the ceiling."""
+        """The contents of the top-level items as the active tree shows them, in its order,
+        read back through the clipboard; repeated until they are the expected ones (the tree
+        may still be reloading) or the ceiling."""
         last = None
         end = time.monotonic() + ceiling(seconds)
         while True:
@@ -723,26 +716,46 @@ class Trial:
                 return last
             time.sleep(0.1)
 
+    def menu_opens(self, key_name):
+        """Opens a menu of the menu bar by its access key and closes it again: true when it
+        was there (the frame of the active tab installs its own menus)."""
+        ok = wait_for(lambda: (keys(key_name), wait_for(popup_shown, 1.0))[1], ceiling(20), 0.2)
+        # the second Escape leaves the menu bar's keyboard mode
+        keys("Escape", "Escape")
+        wait_for(lambda: not popup_shown(), ceiling(5))
+        return ok
+
     def ready(self):
         """The frames have loaded: their menus are in the menu bar and the tree answers."""
         self.app.activate()
-        expect = top_level_contents(self.model)
+        self.tab = "tasks"  # the To-Do List tab comes first
+        expect = self.top_level()
         if expect:
             got = self.listing(expect, 20)
             if got is None or sorted(got) != sorted(expect):
                 raise HarnessError("the tree never showed the rows (%s)" % describe_listing(got, expect))
             return
-        ok = wait_for(lambda: (keys("alt+f"), wait_for(popup_shown, 1.0))[1], ceiling(20), 0.2)
-        # the second Escape leaves the menu bar's keyboard mode
-        keys("Escape", "Escape")
-        if not ok:
-            raise HarnessError("the File menu never appeared")
-        wait_for(lambda: not popup_shown(), ceiling(5))
+        if not self.menu_opens("alt+t"):
+            raise HarnessError("the Tasks menu never appeared")
+
+    def switch_tab(self, table):
+        """Ctrl+Tab to the other tab; its frame's own menu (Tasks or Memos) shows it is there."""
+        if self.tab == table:
+            return
+        keys("ctrl+Tab")
+        self.tab = table
+        if not self.menu_opens("alt+m" if table == "memos" else "alt+t"):
+            raise HarnessError("the %s tab did not come" % table)
+        expect = self.top_level()
+        if expect:
+            got = self.listing(expect, 20)
+            if got is None or sorted(got) != sorted(expect):
+                raise HarnessError("the %s tree shows %s" % (table, describe_listing(got, expect)))
 
     def select_top(self, index, count, content):
-        """Selects the top-level task at index (of count), all others unselected."""
+        """Selects the top-level item at index (of count), all others unselected."""
         # The selection follows only a move of the current row; the listing left it on the
-        # first row, so the first task is reached through the second.
+        # first row, so the first item is reached through the second.
         if index == 0 and count > 1:
             seq = ["Home", "Left", "Down", "Up", "Left"]
         elif index <= count - 1 - index:
@@ -755,8 +768,8 @@ class Trial:
             raise HarnessError("selecting %r selected %r" % (content, got))
 
     def select(self, key):
-        """Selects one task by the keyboard (arrows from the nearer end of the tree)."""
-        row = self.model["tasks"][key]
+        """Selects one item of the active tree by the keyboard (arrows from the nearer end)."""
+        row = self.model[self.tab][key]
         tops, _ = self.shown_rows()
         top_key = key if row["pid"] == "root" else row["pid"]
         names = self.tree_order
@@ -767,31 +780,31 @@ class Trial:
         self.select_top(index, len(names), parent_content)
         if key == top_key:
             return names
-        keys("Right", "Right")  # expand, then the first sub-task
+        keys("Right", "Right")  # expand, then the first sub-item
         kids = copy_after(["ctrl+a", "ctrl+c"])
         kids = split_listing(kids or "")
         if row["content"] not in kids:
-            raise HarnessError("sub-task %r is not under its task (%r)" % (row["content"], kids[:5]))
+            raise HarnessError("sub-item %r is not under its parent (%r)" % (row["content"], kids[:5]))
         j = kids.index(row["content"])
         # Only a move of the current row selects it alone (Select All had taken them all).
         keys(*(["Down"] * j if j else ["Down", "Up"] if len(kids) > 1 else []), delay=20)
         got = copy_after(["ctrl+c"])
         if got != row["content"]:
-            raise HarnessError("selecting sub-task %r selected %r" % (row["content"], got))
+            raise HarnessError("selecting sub-item %r selected %r" % (row["content"], got))
         return names
 
     def targets(self, top=None, child=None):
-        """Tasks the driver can reach and name: unique text, near an end of the tree."""
+        """Items of the active tree the driver can reach and name: unique text, near an end."""
         tops, children = self.shown_rows()
-        contents = collections.Counter(r["content"] for r in self.model["tasks"].values())
+        rows = self.model[self.tab]
+        contents = collections.Counter(r["content"] for r in rows.values())
         if not tops:
             return []
-        # The tree order is only known once read; the nearness test uses the tree's own order.
         order = self.tree_order
         pos = {c: i for i, c in enumerate(order)}
         n = len(order)
         ok = []
-        for k, r in self.model["tasks"].items():
+        for k, r in rows.items():
             if contents[r["content"]] != 1 or not r["content"]:
                 continue
             if k in tops:
@@ -828,40 +841,60 @@ class Trial:
         if got != text:
             raise HarnessError("the editor holds %r, not %r" % (got, text))
 
-    # -- the operations; each returns (expectation, trigger) where trigger() sends the last
-    #    input (the one after which the program writes), and kill() may be taken after it.
-
-    def op_add(self):
-        text = self.token("t")
-        keys("Return")
-        self.type_into_editor(text)
-        t0 = now_days()
-        spec = self.new_task_spec(text, "root", t0)
-        shown = top_level_contents(self.model) + [text]
-        exp = Expectation("add", new=NewRows("tasks", [spec]), shown=shown)
-        exp.selected = text
-        return exp, lambda: keys("ctrl+Return")
-
-    def new_task_spec(self, text, pid, t0, pasted=False):
+    def new_spec(self, text, pid, t0, pasted=False):
+        """A row made by finishing an edit (or by Paste) on the active tree."""
         stamp = stamp_since(t0)
+        if self.tab == "memos":
+            # a memo made from text has no assignTime
+            return {"mid": NEW_GUID, "pid": pid, "content": text, "assignTime": None if pasted else stamp,
+                    "createTime": stamp, "editTime": stamp}
         return {"tid": NEW_GUID, "pid": pid, "content": text, "checkFlag": 0, "dueFlag": 0, "alarmFlag": 0,
                 "textColor": 0, "backgroundColor": 0, "createTime": stamp, "editTime": stamp,
                 "checkTime": None, "alarmTime": None, "dueTime": None}
 
+    def shown_after(self, changes):
+        rows = {"tasks": dict(self.model["tasks"]), "memos": dict(self.model["memos"])}
+        for k, r in changes.items():
+            if r is None:
+                rows[self.tab].pop(k, None)
+            else:
+                rows[self.tab][k] = r
+        return self.top_level(rows)
+
+    def item_menu(self):
+        """Opens the frame's own menu (Tasks or Memos)."""
+        keys("alt+m" if self.tab == "memos" else "alt+t")
+        if not wait_for(popup_shown, ceiling(5)):
+            raise HarnessError("the %s menu did not open" % ("Memos" if self.tab == "memos" else "Tasks"))
+
+    # -- the operations; each returns (expectation, trigger) where trigger() sends the last
+    #    input (the one after which the program writes), and kill() may be taken after it.
+
+    def op_add(self):
+        text = self.token("t" if self.tab == "tasks" else "m")
+        keys("Return")
+        self.type_into_editor(text)
+        spec = self.new_spec(text, "root", now_days())
+        exp = Expectation("add" + self.kind_suffix(), new=NewRows(self.tab, [spec]), shown=self.top_level() + [text])
+        exp.selected = text
+        return exp, lambda: keys("ctrl+Return")
+
+    def kind_suffix(self):
+        return " memo" if self.tab == "memos" else ""
+
     def op_subadd(self):
-        tops = self.targets(top=True, child=True)
+        tops = self.targets()
         if not tops:
             return None
         key = self.rng.choice(tops)
         self.select(key)
-        row = self.model["tasks"][key]
+        row = self.model[self.tab][key]
         parent = key if row["pid"] == "root" else row["pid"]
-        text = self.token("s")
+        text = self.token("s" if self.tab == "tasks" else "n")
         keys("ctrl+Return")
         self.type_into_editor(text)
-        t0 = now_days()
-        spec = self.new_task_spec(text, parent, t0)
-        exp = Expectation("add sub-task", new=NewRows("tasks", [spec]), shown=top_level_contents(self.model))
+        spec = self.new_spec(text, parent, now_days())
+        exp = Expectation("add sub-item" + self.kind_suffix(), new=NewRows(self.tab, [spec]), shown=self.top_level())
         exp.selected = text
         return exp, lambda: keys("ctrl+Return")
 
@@ -874,22 +907,13 @@ class Trial:
         text = self.token("e")
         keys("F2")
         self.type_into_editor(text)
-        t0 = now_days()
-        row = dict(self.model["tasks"][key])
+        row = dict(self.model[self.tab][key])
         row["content"] = text
-        row["editTime"] = stamp_since(t0)
-        exp = Expectation("edit", steps=[[Change("tasks", key, row)]], shown=self.shown_after({key: row}))
+        row["editTime"] = stamp_since(now_days())
+        exp = Expectation("edit" + self.kind_suffix(), steps=[[Change(self.tab, key, row)]],
+                          shown=self.shown_after({key: row}))
         exp.selected = text
         return exp, lambda: keys("ctrl+Return")
-
-    def shown_after(self, changes):
-        rows = {"tasks": dict(self.model["tasks"]), "memos": {}}
-        for k, r in changes.items():
-            if r is None:
-                rows["tasks"].pop(k, None)
-            else:
-                rows["tasks"][k] = r
-        return top_level_contents(rows)
 
     def completion(self, by_menu):
         cands = self.targets()
@@ -899,10 +923,9 @@ class Trial:
         self.select(key)
         row = dict(self.model["tasks"][key])
         row["checkFlag"] = 0 if row["checkFlag"] else 1
-        t0 = now_days()
-        row["checkTime"] = stamp_since(t0)
+        row["checkTime"] = stamp_since(now_days())
         exp = Expectation("mark complete" if by_menu else "space", steps=[[Change("tasks", key, row)]],
-                          shown=top_level_contents(self.model))
+                          shown=self.top_level())
         if by_menu:
             # The Tasks menu from its end: Move to (only enabled when it has a target: the
             # task is a sub-task or another top-level task exists), Set Color, Set Reminder,
@@ -911,9 +934,7 @@ class Trial:
             ups = 5 if (key not in tops or len(tops) > 1) else 4
 
             def trigger():
-                keys("alt+t")
-                if not wait_for(popup_shown, ceiling(5)):
-                    raise HarnessError("the Tasks menu did not open")
+                self.item_menu()
                 keys(*(["Up"] * ups + ["Return"]))
             return exp, trigger
         return exp, lambda: keys("space")
@@ -931,14 +952,11 @@ class Trial:
         key = self.rng.choice(cands)
         self.select(key)
         row = dict(self.model["tasks"][key])
-        keys("alt+t")
-        if not wait_for(popup_shown, ceiling(5)):
-            raise HarnessError("the Tasks menu did not open")
+        self.item_menu()
         keys("u")  # Set D&ue Date...
         if not wait_window("Set Due Date", True, 10, self.app):
             raise HarnessError("the due date dialog did not open")
         clear = bool(row["dueFlag"]) and self.rng.random() < 0.4
-        t0 = now_days()
         if clear:
             # the check box before the date picker
             keys("shift+Tab", "space")
@@ -950,14 +968,13 @@ class Trial:
             years = self.rng.randint(1, 3)
             # the year section, a few years on: never today, so no question
             keys("Tab", "Tab", *(["Up"] * years))
-            start = float(row["dueTime"]) if row["dueFlag"] else t0
-            day = EPOCH + dt.timedelta(days=start)
-            want_year = day.year + years
+            start = float(row["dueTime"]) if row["dueFlag"] else now_days()
+            want_year = (EPOCH + dt.timedelta(days=start)).year + years
             row["dueFlag"] = 1
             row["dueTime"] = Pred("a day in %d" % want_year,
                                   lambda v: v is not None and (EPOCH + dt.timedelta(days=float(v))).year == want_year)
             name = "set due date"
-        exp = Expectation(name, steps=[[Change("tasks", key, row)]], shown=top_level_contents(self.model))
+        exp = Expectation(name, steps=[[Change("tasks", key, row)]], shown=self.top_level())
 
         def trigger():
             keys("Return")
@@ -982,33 +999,35 @@ class Trial:
         if not wait_window("Ask", True, 10, self.app):
             raise HarnessError("Delete did not ask")
         if cancel:
-            exp = Expectation("delete, cancelled", shown=top_level_contents(self.model))
+            exp = Expectation("delete%s, cancelled" % self.kind_suffix(), shown=self.top_level())
             return exp, lambda: answer_dialog("Ask", ["Escape"], self.app)
-        kids = [k for k, r in self.model["tasks"].items() if r["pid"] == key]
-        steps = [[Change("tasks", key, None)]]
+        kids = [k for k, r in self.model[self.tab].items() if r["pid"] == key]
+        # Two statements: the item, then its sub-items.
+        steps = [[Change(self.tab, key, None)]]
         if kids:
-            steps.append([Change("tasks", k, None) for k in kids])
+            steps.append([Change(self.tab, k, None) for k in kids])
         gone = {key: None}
         gone.update({k: None for k in kids})
-        exp = Expectation("delete" + (" with %d sub-tasks" % len(kids) if kids else ""), steps=steps,
-                          shown=self.shown_after(gone))
+        exp = Expectation("delete%s%s" % (self.kind_suffix(), " with %d sub-items" % len(kids) if kids else ""),
+                          steps=steps, shown=self.shown_after(gone))
         return exp, lambda: answer_dialog("Ask", ["Return"], self.app)
 
     def op_move(self):
         tops, children = self.shown_rows()
-        contents = collections.Counter(r["content"] for r in self.model["tasks"].values())
+        rows = self.model[self.tab]
+        contents = collections.Counter(r["content"] for r in rows.values())
         cands = []
         for k in self.targets():
-            has_kids = any(r["pid"] == k for r in self.model["tasks"].values())
+            has_kids = any(r["pid"] == k for r in rows.values())
             if k in children or not has_kids:
                 cands.append(k)
         if not cands:
             return None
         key = self.rng.choice(cands)
         names = self.select(key)
-        row = dict(self.model["tasks"][key])
-        # The Move to items: "Root" for a sub-task, then the top-level tasks in tree order
-        # but the task itself and its parent.
+        row = dict(rows[key])
+        # The Move to items: "Root" for a sub-item, then the top-level items in tree order
+        # but the item itself and its parent.
         items = []
         if key in children:
             items.append(("root", "Root"))
@@ -1026,13 +1045,11 @@ class Trial:
         index = self.rng.choice(choices)
         target = items[index][0]
         row["pid"] = "root" if target == "root" else target
-        exp = Expectation("move to %s" % ("Root" if target == "root" else "a task"),
-                          steps=[[Change("tasks", key, row)]], shown=self.shown_after({key: row}))
+        exp = Expectation("move%s to %s" % (self.kind_suffix(), "Root" if target == "root" else "another"),
+                          steps=[[Change(self.tab, key, row)]], shown=self.shown_after({key: row}))
 
         def trigger():
-            keys("alt+t")
-            if not wait_for(popup_shown, ceiling(5)):
-                raise HarnessError("the Tasks menu did not open")
+            self.item_menu()
             keys("Up", "Right")  # the last item, Move to; its first item is active
             if not wait_for(lambda: popup_count() >= 2, ceiling(5)):
                 raise HarnessError("the Move to submenu did not open")
@@ -1041,21 +1058,23 @@ class Trial:
         return exp, trigger
 
     def op_paste(self):
-        text = self.token("p")
+        text = self.token("p" if self.tab == "tasks" else "q")
         self.clip = ClipOwner(text)
-        t0 = now_days()
-        spec = self.new_task_spec(text, "root", t0, pasted=True)
-        exp = Expectation("paste", new=NewRows("tasks", [spec]), shown=top_level_contents(self.model) + [text])
+        spec = self.new_spec(text, "root", now_days(), pasted=True)
+        exp = Expectation("paste" + self.kind_suffix(), new=NewRows(self.tab, [spec]), shown=self.top_level() + [text])
         return exp, lambda: keys("ctrl+v")
+
+    def file_menu(self, key_name):
+        keys("alt+f")
+        if not wait_for(popup_shown, ceiling(5)):
+            raise HarnessError("the File menu did not open")
+        keys(key_name)
 
     def op_backup(self):
         self.counter += 1
         path = os.path.join(self.dir, "backup%d.zvx" % self.counter)
-        keys("alt+f")
-        if not wait_for(popup_shown, ceiling(5)):
-            raise HarnessError("the File menu did not open")
-        keys("b")
-        exp = Expectation("backup", shown=top_level_contents(self.model))
+        self.file_menu("b")
+        exp = Expectation("backup", shown=self.top_level())
         exp.backup = path
         return exp, lambda: choose_file("Save As", path, self.app)
 
@@ -1076,16 +1095,15 @@ class Trial:
         path, items = f
         if path.endswith("/big.zvx"):
             self.big_imports += 1
-        keys("alt+f")
-        if not wait_for(popup_shown, ceiling(5)):
-            raise HarnessError("the File menu did not open")
-        keys("i")
+        self.file_menu("i")
         exp = self.import_expectation(os.path.basename(path), items)
         return exp, lambda: choose_file("Open", path, self.app)
 
     def import_expectation(self, name, items):
+        """Import adds every item under a new id, memos first; a sub-item keeps its parent
+        (under the parent's new id), one whose parent is not in the file becomes top-level."""
         specs_by_table = {}
-        shown = top_level_contents(self.model)
+        shown = self.top_level()
         for table in ("memos", "tasks"):
             ids_in_file = {it.get(IDCOL[table]) for it in items[table]}
             specs = []
@@ -1095,11 +1113,9 @@ class Trial:
                 spec[IDCOL[table]] = NEW_GUID
                 spec["pid"] = "root" if root else NEW_GUID
                 specs.append(spec)
-                if table == "tasks" and root:
+                if table == self.tab and root:
                     shown.append(spec["content"])
             specs_by_table[table] = (specs, ids_in_file)
-        # Memos are read before tasks: one expectation per table would lose that order, so
-        # the memo rows come as steps keyed by their position and the tasks as new rows.
         exp = Expectation("import %s" % name, shown=shown)
         exp.import_items = items
         exp.import_specs = specs_by_table
@@ -1110,10 +1126,7 @@ class Trial:
         if not f:
             return None
         path, items = f
-        keys("alt+f")
-        if not wait_for(popup_shown, ceiling(5)):
-            raise HarnessError("the File menu did not open")
-        keys("r")
+        self.file_menu("r")
         exp, answers = self.restore_expectation(os.path.basename(path), items)
         exp.answers = answers
         return exp, lambda: choose_file("Open", path, self.app)
@@ -1146,7 +1159,7 @@ class Trial:
             if aborted:
                 break
         exp = Expectation("restore %s (%s)" % (name, ", ".join(answers) or "no questions"), steps=steps,
-                          shown=top_level_contents(after))
+                          shown=self.top_level(after))
         return exp, answers
 
     # -- acknowledging, killing, checking
@@ -1288,7 +1301,7 @@ class Trial:
 
     def run_op(self, name, kill_mode):
         """Runs one operation; kill_mode None (acknowledge it) or how to kill it midway."""
-        trace("operation %s%s" % (name, ", to be killed: %s" % kill_mode if kill_mode else ""))
+        trace("operation %s on %s%s" % (name, self.tab, ", to be killed: %s" % kill_mode if kill_mode else ""))
         self.app.activate()
         made = getattr(self, "op_" + name)()
         if made is None:
@@ -1331,6 +1344,8 @@ class Trial:
             return r[0]["f"] if r else None
 
         before = fingerprint()
+        if mode == "rows" and not self.step_count(exp):
+            mode = "delay"  # answered so that nothing is written: no rows to wait for
         if mode == "rows":
             # As soon as a second connection sees some of the rows (or, when they change
             # nothing it can see, after about the time the operation takes).
@@ -1433,11 +1448,12 @@ class Trial:
         self.type_into_editor(text)
         t0 = now_days()
         keys("ctrl+Return")
-        exp = Expectation("a task after the restart",
-                          new=NewRows("tasks", [self.new_task_spec(text, "root", t0)]),
-                          shown=top_level_contents(pre) + [text])
+        exp = Expectation("a task after the restart", new=NewRows("tasks", [self.new_spec(text, "root", t0)]),
+                          shown=self.top_level() + [text])
         if not self.acknowledge(exp, pre):
             return
+        # the memo tree loads too
+        self.switch_tab("memos")
         rc = self.app.terminate()
         if rc != 0:
             self.problem("SIGTERM after the restart: exit status %s" % rc)
@@ -1447,14 +1463,8 @@ class Trial:
             self.problem("integrity_check after Exit: %s" % result[:300])
 
     def execute(self):
-        os.makedirs(self.home, exist_ok=True)
-        subprocess.run([self.h.mkdb, self.h.schema, self.db], check=True, capture_output=True)
-        for name in ("Images", "Sounds", "jotboard-help.html"):
-            src = os.path.join(self.h.stage, name)
-            if os.path.isdir(src):
-                shutil.copytree(src, os.path.join(self.home, name))
-            elif os.path.exists(src):
-                shutil.copy(src, self.home)
+        # A fresh program folder: the template made by e2e_make_home, never run.
+        shutil.copytree(self.h.template, self.home)
         big = os.path.join(self.dir, "big.zvx")
         shutil.copy(self.h.big_path, big)
         self.files.append((big, self.h.big_items))
@@ -1463,13 +1473,13 @@ class Trial:
         # A first task, often an import or a restore early on (what follows it must be
         # stored as well), more operations, and the kill during or after the last one.
         count = rng.randint(self.h.min_ops, self.h.max_ops)
-        plan = ["add"] + [weighted(rng, OPS) for _ in range(count - 1)]
+        plan = [("add", "tasks")] + [weighted(rng, OPS) for _ in range(count - 1)]
         if count > 2 and rng.random() < 0.6:
-            plan[rng.randint(1, min(2, count - 2))] = rng.choice(["import", "restore", "restore"])
+            plan[rng.randint(1, min(2, count - 2))] = (rng.choice(["import", "restore", "restore"]), None)
         kill_at = count
         mode = rng.choice(["idle", "during", "bulk", "bulk"])
         if mode == "bulk":
-            plan[-1] = rng.choice(["import", "restore", "restore"])
+            plan[-1] = (rng.choice(["import", "restore", "restore"]), None)
             bulk_mode = rng.choice(["rows", "rows", "delay", "question"])
         else:
             bulk_mode = rng.choice(["rows", "delay"])
@@ -1478,8 +1488,10 @@ class Trial:
         try:
             self.app.start()
             self.ready()
-            for i, name in enumerate(plan):
-                self.tree_order = self.listing(top_level_contents(self.model)) if self.model["tasks"] else []
+            for i, (name, tab) in enumerate(plan):
+                if tab:
+                    self.switch_tab(tab)
+                self.tree_order = self.listing(self.top_level()) if self.top_level() else []
                 during = mode != "idle" and i == kill_at - 1
                 kill_mode = None
                 if during:
@@ -1546,13 +1558,13 @@ class Trial:
 
 
 def weighted(rng, table):
-    total = sum(w for _, w in table)
+    total = sum(w for _, _, w in table)
     x = rng.uniform(0, total)
-    for name, w in table:
+    for name, tab, w in table:
         x -= w
         if x <= 0:
-            return name
-    return table[-1][0]
+            return name, tab
+    return table[-1][:2]
 
 
 def describe_listing(got, want):
@@ -1578,11 +1590,10 @@ def shot(folder, name):
 
 # ---- the exchange files of the run ------------------------------------------------------------
 
-def make_big_database(path, mkdb, schema, rng, memos, tasks):
-    """A database with thousands of rows for the big exchange file: top-level items and
+def make_big_database(path, rng, memos, tasks):
+    """Fills a fresh database with thousands of rows for the big exchange file: top-level items and
     sub-items (some before their parents), texts with markup characters and line breaks,
     null flags and colours, as another tool might leave them."""
-    subprocess.run([mkdb, schema, path], check=True, capture_output=True)
     lines = ["BEGIN;"]
     base = to_days(dt.datetime(2025, 3, 1, 8, 0, 0))
 
@@ -1639,8 +1650,7 @@ class Harness:
     def __init__(self, args):
         self.exe = args.exe
         self.stage = os.path.dirname(args.exe)
-        self.mkdb = args.mkdb
-        self.schema = args.schema
+        self.template = args.template
         self.work = args.work
         self.min_ops, self.max_ops = args.min_ops, args.max_ops
         self.bulk_rate = 1e-4  # seconds per row of an import or a restore, as measured
@@ -1650,9 +1660,9 @@ class Harness:
         """The big exchange file, written by the program's own backup."""
         folder = os.path.join(self.work, "bigfile")
         home = os.path.join(folder, "home")
-        os.makedirs(home, exist_ok=True)
+        shutil.copytree(self.template, home)
         db = os.path.join(home, "zvData.zvb")
-        make_big_database(db, self.mkdb, self.schema, random.Random(seed), memos, tasks)
+        make_big_database(db, random.Random(seed), memos, tasks)
         app = App(self.exe, home, os.path.join(folder, "app.log"))
         try:
             app.start()
@@ -1686,13 +1696,13 @@ class Harness:
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--exe", required=True)
-    ap.add_argument("--mkdb", required=True)
-    ap.add_argument("--schema", required=True)
+    ap.add_argument("--template", required=True,
+                    help="a program folder with a fresh database, never opened (e2e_make_home)")
     ap.add_argument("--work", required=True)
     ap.add_argument("--trials", type=int, default=5)
     ap.add_argument("--seed", type=int, default=None)
     ap.add_argument("--min-ops", type=int, default=3)
-    ap.add_argument("--max-ops", type=int, default=8)
+    ap.add_argument("--max-ops", type=int, default=7)
     ap.add_argument("--memos", type=int, default=1500)
     ap.add_argument("--tasks", type=int, default=4500)
     ap.add_argument("--keep", action="store_true", help="keep the folders of passing trials too")
@@ -1702,8 +1712,7 @@ def main():
     print("crash trials: %d trials, seed %d (replay one trial: CRASH_SEED=<its seed> CRASH_TRIALS=1)" % (args.trials, seed))
     sys.stdout.flush()
     h = Harness(args)
-    os.makedirs(os.path.join(args.work, "bigfile"), exist_ok=True)
-    TRACE[0] = open(os.path.join(args.work, "bigfile", "driver.log"), "w")
+    TRACE[0] = open(os.path.join(args.work, "bigfile-driver.log"), "w")
     t = time.monotonic()
     try:
         h.make_big_file(seed, args.memos, args.tasks)
