@@ -174,6 +174,29 @@ void TZvItemFrame::BuildLayout(QWidget* rangeBox, QAction* leadingSearchAction)
     layout->addWidget(ToolBar_Bottom);
     layout->addWidget(ZvStatusBar1);
     ToolBar_Bottom->installEventFilter(this);
+
+    // Tab walks the tree, the range box (tasks) and the search box; the buttons are
+    // reached by their menus' access keys. Screen readers get a name for each.
+    Btn_Search->setFocusPolicy(Qt::NoFocus);
+    m_tree->setTabKeyNavigation(false);
+    m_tree->setAccessibleName(m_traits.accessibleName);
+    Edt_Search->setAccessibleName(ftr("Input search string"));
+    Btn_Search->setAccessibleName(ftr("Clear search"));
+    QWidget* previous = m_tree;
+    if (rangeBox) {
+        rangeBox->setAccessibleName(rangeBox->toolTip());
+        QWidget::setTabOrder(m_tree, rangeBox);
+        previous = rangeBox;
+    }
+    QWidget::setTabOrder(previous, Edt_Search);
+    for (QToolBar* bar : {ToolBar_Top, ToolBar_Bottom})
+        for (QAction* a : bar->actions())
+            if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(a))) {
+                button->setAccessibleName(a->toolTip().isEmpty()
+                                              ? QString(a->text()).remove(QLatin1Char('&')).simplified()
+                                              : a->toolTip());
+                button->setFocusPolicy(Qt::NoFocus);
+            }
 }
 
 void TZvItemFrame::wireTree()

@@ -44,14 +44,15 @@ struct TZvFrameTraits
 {
     TZvFrameTraits(ImageList small, ImageList large) : images16(small), images22(large) {}
 
-    QString table;        // "tasks" / "memos": the help context of the tree
-    QString iniSection;   // "task" / "memo"
-    QString logName;      // "Tasks" / "Memos": the "log" keys "private..." and "public..."
-    QString treeHint;     // "Double click to add a Task!"
-    QStringList tipTexts; // by tip kind; 0 is empty
-    QList<int> tipIcons;  // by tip kind, entries of the 16-pixel list (-1 none)
-    int emptyTipKind = 0; // the tip shown instead of none when no node is visible
-    int editTipKind = 0;  // shown while editing
+    QString table;          // "tasks" / "memos": the help context of the tree
+    QString iniSection;     // "task" / "memo"
+    QString logName;        // "Tasks" / "Memos": the "log" keys "private..." and "public..."
+    QString treeHint;       // "Double click to add a Task!"
+    QString accessibleName; // the tree's name for screen readers: its tab's caption
+    QStringList tipTexts;   // by tip kind; 0 is empty
+    QList<int> tipIcons;    // by tip kind, entries of the 16-pixel list (-1 none)
+    int emptyTipKind = 0;   // the tip shown instead of none when no node is visible
+    int editTipKind = 0;    // shown while editing
     int searchTipKind = 0;
     bool tipBeforeRemove = false; // 2036: the tip is judged before (memos) or after the removal
     QString subNumberSuffix;      // list view: "(n)" is followed by this ("" tasks, " " memos)

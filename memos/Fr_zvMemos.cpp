@@ -29,6 +29,7 @@ TZvFrameTraits memoTraits()
     t.table = QStringLiteral("memos");
     t.iniSection = kSection;
     t.logName = QStringLiteral("Memos");
+    t.accessibleName = mtr("Memos");
     t.treeHint = mtr("Double click to add a Memo!");
     t.tipTexts = {QString(), mtr("Click here to finish Edit. Press Esc cancel."),
                   mtr("Click here to Add a new Item."), mtr("Search no result")};

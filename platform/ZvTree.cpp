@@ -543,7 +543,9 @@ void TZvTree::selectAllVisible()
     const int rows = m_model->rowCount(pidx);
     if (rows == 0) return;
     const QItemSelection all(m_model->index(0, 0, pidx), m_model->index(rows - 1, 0, pidx));
+    m_wholeSelectionChange = true;
     selectionModel()->select(all, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_wholeSelectionChange = false;
 }
 
 void TZvTree::selectAll()
@@ -553,7 +555,9 @@ void TZvTree::selectAll()
 
 void TZvTree::clearNodeSelection()
 {
+    m_wholeSelectionChange = true;
     selectionModel()->clearSelection();
+    m_wholeSelectionChange = false;
 }
 
 TZvNode* TZvTree::focusedNode() const
@@ -594,8 +598,15 @@ void TZvTree::selectionChanged(const QItemSelection& selected, const QItemSelect
         }
     }
     if (!events.Change) return;
+    // A change of one node names it, also when that node was only unselected (another may
+    // stay selected); a change of the selection as a whole names none.
     TZvNode* node = nullptr;
-    if (selected.size() == 1 && selected.first().height() == 1) node = nodeOf(selected.first().topLeft());
+    if (m_wholeSelectionChange)
+        node = nullptr;
+    else if (selected.size() == 1 && selected.first().height() == 1)
+        node = nodeOf(selected.first().topLeft());
+    else if (selected.isEmpty() && deselected.size() == 1 && deselected.first().height() == 1)
+        node = nodeOf(deselected.first().topLeft());
     Guarded([&] { events.Change(node); });
 }
 

@@ -263,6 +263,7 @@ private:
     bool m_finishing = false;
     bool m_syncingExpansion = false;
     bool m_pruning = false;
+    bool m_wholeSelectionChange = false; // clear or select all: the change names no node
     bool m_relayouting = false;
     QPersistentModelIndex m_anchor;
     TZvNode* m_pressNode = nullptr;

@@ -44,6 +44,7 @@ TZvFrameTraits taskTraits()
     t.table = QStringLiteral("tasks");
     t.iniSection = kSection;
     t.logName = QStringLiteral("Tasks");
+    t.accessibleName = ttr("To-Do List");
     t.treeHint = ttr("Double click to add a Task!");
     t.tipTexts = {QString(), ttr("Click here to Add a new Item."),
                   ttr("Click here to finish Edit. Press Esc cancel."), ttr("Search no result")};

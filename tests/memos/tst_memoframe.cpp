@@ -5,8 +5,10 @@
 #include "ZvIniFile.h"
 #include "ZvStatusBar.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QToolBar>
 
 using namespace zv;
 
@@ -284,6 +286,41 @@ private slots:
         QCOMPARE(m_frame->ZvStatusBar1->panelText(1), DateTimeText(days(kNow.addDays(-1))) + " created");
         QCOMPARE(TIniFile(m_folder->iniPath()).ReadInteger("log", "privateMemos", -1), 2);
         QCOMPARE(m_host->privateCount, 2);
+    }
+
+    // Only a change that names no node (cleared, all selected) shows a random tip; one node
+    // unselected while another stays selected shows that node's line.
+    void statusLineFollowsTheChangedNode()
+    {
+        memo("{A}", "root", "A");
+        memo("{B}", "root", "B");
+        start();
+        select({"A", "B"});
+        tree()->setSelected(node("A"), false);
+        settle();
+        QVERIFY(m_frame->StatusImage->isHidden());
+        QVERIFY(m_frame->ZvStatusBar1->panelText(1).endsWith(QStringLiteral(" created")));
+        tree()->clearNodeSelection();
+        settle();
+        QVERIFY(!m_frame->StatusImage->isHidden());
+        QVERIFY(!m_frame->ZvStatusBar1->panelText(1).endsWith(QStringLiteral(" created")));
+    }
+
+    // Tab walks the tree and the search box and comes back; the buttons take no focus.
+    void focusChainAndNames()
+    {
+        start();
+        tree()->setFocus();
+        settle();
+        QCOMPARE(QApplication::focusWidget(), tree());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), m_frame->Edt_Search);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), tree());
+        QCOMPARE(tree()->accessibleName(), QStringLiteral("Memos"));
+        QCOMPARE(m_frame->Edt_Search->accessibleName(), QStringLiteral("Input search string"));
+        QCOMPARE(m_frame->ToolBar_Top->widgetForAction(m_frame->Action_MemoAdd)->accessibleName(),
+                 QStringLiteral("Add Memo"));
     }
 
     // ---- moving and the clipboard ---------------------------------------------------------

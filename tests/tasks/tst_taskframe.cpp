@@ -363,6 +363,21 @@ private slots:
         QVERIFY(m_frame->editNode != nullptr);
     }
 
+    // Tab walks the tree, the range box and the search box and comes back.
+    void focusChainAndNames()
+    {
+        start();
+        tree()->setFocus();
+        settle();
+        QWidget* expected[] = {m_frame->Comb_ViewRange, m_frame->Edt_Search, tree()};
+        for (QWidget* w : expected) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), w);
+        }
+        QCOMPARE(tree()->accessibleName(), QStringLiteral("To-Do List"));
+        QCOMPARE(m_frame->Comb_ViewRange->accessibleName(), QStringLiteral("View Range"));
+    }
+
     void copyAndPaste()
     {
         row("{X}", "root", "x");
