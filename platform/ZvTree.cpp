@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
-#include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -874,7 +873,8 @@ void TZvTree::paintRow(QPainter* p, TZvNode* node, const QRect& rowRect, bool se
 {
     const QPalette& pal = palette();
     p->save();
-    p->setClipRect(rowRect);
+    // On paper the row may be one piece of a row split over pages: keep the printer's clip.
+    p->setClipRect(rowRect, printing ? Qt::IntersectClip : Qt::ReplaceClip);
     if (!printing) p->fillRect(rowRect, pal.brush(QPalette::Base));
     if (events.BeforeCellPaint) {
         p->save();
@@ -906,6 +906,9 @@ void TZvTree::paintRow(QPainter* p, TZvNode* node, const QRect& rowRect, bool se
         text = toLf(nodeText(node));
         if (events.PaintText) events.PaintText(node, f, color);
     });
+    // The printer's painter is scaled from screen pixels: a font sized in points would be
+    // scaled twice, so it keeps the pixel size it has on screen.
+    if (printing) f.setPixelSize(QFontInfo(f).pixelSize());
     p->setFont(f);
     p->setPen(color);
     if (node->m_multiLine) {
@@ -1248,63 +1251,6 @@ void TZvTree::sortTree(bool ascending)
     viewport()->update();
 }
 
-// ---- printing -------------------------------------------------------------------------
-
-int TZvTree::printTo(QPagedPaintDevice* device)
-{
-    if (!device) return 0;
-    executeDelayedItemsLayout();
-    QPainter p;
-    if (!p.begin(device)) throw EZvError(tr("Printer error"));
-    const int screenLine = std::max(1, fontMetrics().height());
-    const int printLine = QFontMetrics(font(), device).height();
-    double scale = double(printLine) / screenLine;
-    const int width = std::max(1, viewport()->width());
-    if (width * scale > device->width()) scale = double(device->width()) / width;
-    p.scale(scale, scale);
-    const int pageH = int(device->height() / scale);
-    const QRect page(0, 0, width, pageH);
-    // the hot highlight belongs to the mouse, not to paper
-    TZvNode* hot = m_hot;
-    m_hot = nullptr;
-    p.fillRect(page, Qt::white);
-    int pages = 1;
-    int y = 0;
-    auto printRow = [&](TZvNode* node) {
-        const int h = cachedHeight(node);
-        if (y > 0 && y + h > pageH) {
-            device->newPage();
-            ++pages;
-            p.fillRect(page, Qt::white);
-            y = 0;
-        }
-        const QRect row(0, y, width, h);
-        paintRow(&p, node, row, false, true);
-        if (!node->m_shown.empty()) {
-            QStyleOption opt;
-            opt.initFrom(this);
-            opt.rect = buttonRect(node, row);
-            opt.state = QStyle::State_Item | QStyle::State_Children | QStyle::State_Enabled;
-            if (isExpanded(m_model->indexOf(node))) opt.state |= QStyle::State_Open;
-            style()->drawPrimitive(QStyle::PE_IndicatorBranch, &opt, &p, this);
-        }
-        y += h;
-    };
-    try {
-        for (TZvNode* top : m_model->root()->m_shown) {
-            printRow(top);
-            if (isExpanded(m_model->indexOf(top)))
-                for (TZvNode* child : top->m_shown)
-                    printRow(child);
-        }
-    } catch (...) {
-        m_hot = hot;
-        p.end();
-        throw;
-    }
-    m_hot = hot;
-    p.end();
-    return pages;
-}
+// Printing (printTo) is in ZvTreePrint.cpp.
 
 } // namespace zv

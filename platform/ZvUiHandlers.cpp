@@ -1,7 +1,9 @@
 #include "ZvUiHandlers.h"
 
+#include "ZvMapi.h"
 #include "ZvSeams.h"
 #include "ZvSystem.h"
+#include "ZvTreePrint.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -67,6 +69,8 @@ void InstallDesktopHandlers()
 {
     MessageSeam::setHandler(showBox);
     InstallSystemHandlers();
+    MailProcessSeam().setHandler(RunMailProcess);
+    PrintDialogSeam().setHandler(RunPrintDialog);
 }
 
 } // namespace zv

@@ -2,8 +2,9 @@
 
 namespace zv {
 
-// Installs the real message-box handler (QMessageBox) behind MessageSeam. Only the
-// program calls this; tests answer the seam themselves.
+// Installs the desktop's implementations behind the seams: message boxes (QMessageBox),
+// the system's (InstallSystemHandlers), the mail program (xdg-email) and the print dialog.
+// Only the program calls this; tests answer the seams themselves.
 void InstallDesktopHandlers();
 
 } // namespace zv
