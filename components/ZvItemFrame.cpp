@@ -109,6 +109,9 @@ TZvItemFrame::TZvItemFrame(TZvFrameHost* host, const TZvFrameTraits& traits, QWi
     label_tip = new QLabel(Panel_tip);
     label_tip->move(24, 4);
     label_tip->setWordWrap(true);
+    // The text starts on the image's line: a label taller than its text (measured while the
+    // panel was narrower) would otherwise centre it a line lower.
+    label_tip->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label_tip->setCursor(Qt::PointingHandCursor);
     QFont tipFont = label_tip->font();
     tipFont.setUnderline(true);
@@ -792,10 +795,16 @@ void TZvItemFrame::ShowTip(int kind)
 void TZvItemFrame::relayoutTip()
 {
     if (!Panel_tip->isVisible() && !Panel_tip->isVisibleTo(this)) return;
-    const int width = std::max(40, Panel_tip->width() - label_tip->x());
-    label_tip->setFixedWidth(width);
-    const int height = label_tip->heightForWidth(width) > 0 ? label_tip->heightForWidth(width)
-                                                            : label_tip->sizeHint().height();
+    // A panel laid out while hidden still has its old width: the frame's is the one it gets.
+    const int panelWidth = Panel_tip->isVisible() ? Panel_tip->width() : width();
+    const int labelWidth = std::max(40, panelWidth - label_tip->x() - 4);
+    label_tip->setFixedWidth(labelWidth);
+    // Measured from the text itself: the label's own height-for-width keeps what its last
+    // fixed height allowed.
+    const int height = label_tip->fontMetrics()
+                           .boundingRect(QRect(0, 0, labelWidth, 100000), Qt::TextWordWrap | Qt::AlignLeft,
+                                         label_tip->text())
+                           .height();
     label_tip->setFixedHeight(height);
     Panel_tip->setFixedHeight(height + 8);
 }
@@ -901,6 +910,16 @@ void TZvItemFrame::resizeEvent(QResizeEvent* event)
 {
     TZvFrame::resizeEvent(event);
     layoutSearchBar();
+    relayoutTip();
+}
+
+// A tip shown while the tab was hidden was measured at the hidden frame's width.
+void TZvItemFrame::showEvent(QShowEvent* event)
+{
+    TZvFrame::showEvent(event);
+    // ... and the tab's page gets its size only once shown: measure again after that.
+    QMetaObject::invokeMethod(
+        this, [this] { relayoutTip(); }, Qt::QueuedConnection);
 }
 
 // ---- sort, selection, clipboard -------------------------------------------------------------
