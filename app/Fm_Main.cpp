@@ -12,9 +12,11 @@
 #include "ZvSeams.h"
 #include "ZvTray.h"
 #include "ZvVersionInfo.h"
+#include "ZvWindowFront.h"
 #include "zvHHComp.h"
 
 #include <QAction>
+#include <QPrinter>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -231,6 +233,12 @@ void TmainFm::setMemoCounts(int privateMemos, int publicMemos)
 bool TmainFm::busy() const
 {
     return IoBusy();
+}
+
+QPrinter& TmainFm::printer()
+{
+    if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
 }
 
 TZvSharedActions TmainFm::sharedActions() const

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPointer>
+#include <memory>
 
 class QAction;
 class QMenu;
@@ -92,6 +93,7 @@ public:
     TZvSharedActions sharedActions() const override;
     QWidget* window() const override { return const_cast<TmainFm*>(this); }
     bool busy() const override;
+    QPrinter& printer() override; // PrintDialog's printer, shared by both frames
 
     // The frame of the active tab.
     TZvFrame* ActiveFrame() const;
@@ -117,6 +119,7 @@ protected:
     void customEvent(QEvent* event) override;
 
 private:
+    std::unique_ptr<QPrinter> m_printer;
     void createSteps();
     void loadPictures();
     void createActions();

@@ -6,6 +6,7 @@
 
 class QAction;
 class QMenu;
+class QPrinter;
 
 namespace zv {
 
@@ -98,6 +99,8 @@ public:
     virtual QWidget* window() const = 0;
     // A backup, restore or import is running: the frames' commands and timers hold off.
     virtual bool busy() const = 0;
+    // The printer both frames print on, so the print dialog keeps its choices.
+    virtual QPrinter& printer() = 0;
 };
 
 // What the main window needs of the frames on its two tabs. The frames handle the

@@ -6,11 +6,15 @@
 #include "ZvRowGateway.h"
 #include "ZvScopeExit.h"
 #include "ZvTree.h"
+#include "ZvTreePrint.h"
 #include "pU_Funcs.h"
 
 #include <vector>
 
 namespace zv {
+
+class TZvSendMessage;
+template <class T> struct TReportSource;
 
 // A node carries its record; the record itself is plain data of the store.
 template <class R> struct TZvRecordNode : TZvNodeData
@@ -53,6 +57,22 @@ public:
         }
         return items;
     }
+
+    // Save, Save All, E-mail and Print of the selection. The writers are the exchange
+    // module's, found for the record type by overload (SaveReport, EmailSelection) in the
+    // frame's own unit, which includes them; this layer does not link them.
+    void SaveExecute(bool all)
+    {
+        const TReportSource<R> source{[this] { return SelectionRecords(); }, [this] { SelectAllExecute(); },
+                                      [this] { DeselectExecute(); }};
+        SaveReport(host()->window(), all, source, host()->appVersion());
+    }
+    void EmailExecute()
+    {
+        if (!m_mailer) m_mailer = new TZvSendMessage(this);
+        EmailSelection(*m_mailer, SelectionRecords(), host()->programFolder(), host()->appVersion());
+    }
+    void PrintExecute() { PrintTree(host()->window(), host()->printer(), *tree()); }
 
     void AddFromText(const QString& text) override
     {
@@ -140,6 +160,9 @@ protected:
         const R& r = *Info(node);
         Rows::SetPid(*ADOQuery1, Gateway::id(r), r.pid);
     }
+
+private:
+    TZvSendMessage* m_mailer = nullptr; // ZvSendMessage1, made at the first e-mail
 };
 
 } // namespace zv

@@ -179,6 +179,8 @@ bool emailSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<T>>& 
     const QString dataName = baseName + QStringLiteral(".zvx");
     const QString htmlFile = folder.absoluteFilePath(QStringLiteral("Temp/") + htmlName);
     const QString dataFile = folder.absoluteFilePath(QStringLiteral("Temp/") + dataName);
+    // A program folder whose Temp was removed gets it back rather than failing the mail.
+    folder.mkpath(QStringLiteral("Temp"));
     if (!writeHtml(htmlFile, items, version)) return false;
     if (!writeExchange(dataFile, items, version)) return false;
     try {

@@ -93,4 +93,26 @@ bool EmailTaskSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<T
 bool EmailMemoSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<TMemoInfo>>& items,
                         const QString& programFolder, const QString& version);
 
+// ---- The same by record type, for the frames' shared commands --------------------------
+inline bool SaveReport(QWidget* parent, bool all, const TReportSource<TTaskInfo>& source,
+                       const QString& version)
+{
+    return SaveTaskReport(parent, all, source, version);
+}
+inline bool SaveReport(QWidget* parent, bool all, const TReportSource<TMemoInfo>& source,
+                       const QString& version)
+{
+    return SaveMemoReport(parent, all, source, version);
+}
+inline bool EmailSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<TTaskInfo>>& items,
+                           const QString& programFolder, const QString& version)
+{
+    return EmailTaskSelection(mailer, items, programFolder, version);
+}
+inline bool EmailSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<TMemoInfo>>& items,
+                           const QString& programFolder, const QString& version)
+{
+    return EmailMemoSelection(mailer, items, programFolder, version);
+}
+
 } // namespace zv

@@ -3,6 +3,8 @@
 #include "ZvExchange.h"
 #include "ZvGuard.h"
 #include "ZvIniFile.h"
+#include "ZvReports.h"
+#include "ZvSndMsg.h"
 #include "ZvTree.h"
 #include "pU_Funcs.h"
 
@@ -111,10 +113,10 @@ void TzvMemosFrame::createActions()
         MakeAction(mtr("&Paste             Ctrl+V"), {}, -1, base(&TZvItemFrame::PasteExecute), Guard::None);
     Action_Export = MakeAction(
         mtr("&Export..."), {}, -1, [this] { Action_ExportExecute(); }, Guard::NotBusy);
-    Action_Email = MakeAction(mtr("E-mai&l Memo..."), {}, -1, nullptr);
-    Action_Save = MakeAction(mtr("Sa&ve Memo..."), {}, -1, nullptr);
-    Action_SaveAll = MakeAction(mtr("&Save All..."), {}, 15, nullptr);
-    Action_Print = MakeAction(mtr("&Print..."), {}, 16, nullptr);
+    Action_Email = MakeAction(mtr("E-mai&l Memo..."), {}, -1, [this] { EmailExecute(); });
+    Action_Save = MakeAction(mtr("Sa&ve Memo..."), {}, -1, [this] { SaveExecute(false); });
+    Action_SaveAll = MakeAction(mtr("&Save All..."), {}, 15, [this] { SaveExecute(true); });
+    Action_Print = MakeAction(mtr("&Print..."), {}, 16, [this] { PrintExecute(); });
     // The search stays usable during an edit, and so does its option.
     Action_searchWide = MakeAction(
         QString(), mtr("View all sub-Memos in search result"), 22, [this] { Action_searchWideExecute(); },
@@ -164,14 +166,14 @@ void TzvMemosFrame::createMenus()
                   EditMenu(Action_CopyMemo, Action_PasteMemo, Action_SelectAll, Action_Deselect), view, memos,
                   HelpMenu()});
 
-    // Export and the wide search are never disabled. Reports, e-mail and printing come with
-    // their own units; until then they stay off.
+    // Export and the wide search are never disabled.
     SetActionSets({Action_MemoAdd, Action_MemoAddChild, Action_MemoEdit, Action_MemoDelete, Action_ViewAsc,
                    Action_ViewList, Action_ExpandAll, Action_CollapseAll, Action_SaveAll, Action_Save,
                    Action_Email, Action_Print, Action_Moveto, Action_SelectAll, Action_Deselect,
                    Action_CopyMemo, Action_PasteMemo},
                   {Action_MemoAdd, Action_MemoAddChild, Action_ViewAsc, Action_ViewList, Action_ExpandAll,
-                   Action_CollapseAll, Action_SelectAll, Action_Deselect, Action_CopyMemo, Action_PasteMemo},
+                   Action_CollapseAll, Action_SaveAll, Action_Save, Action_Email, Action_Print,
+                   Action_SelectAll, Action_Deselect, Action_CopyMemo, Action_PasteMemo},
                   {Action_MemoEdit, Action_MemoDelete, Action_Moveto}, {Menu_Moveto, MainMoveto});
 }
 

@@ -10,7 +10,9 @@
 #include "ZvIniFile.h"
 #include "ZvMessages.h"
 #include "ZvNotify.h"
+#include "ZvReports.h"
 #include "ZvScopeExit.h"
+#include "ZvSndMsg.h"
 #include "ZvStatusBar.h"
 #include "ZvSystem.h"
 #include "ZvTray.h"
@@ -156,7 +158,7 @@ void TzvTasksFrame::createActions()
         MakeAction(ttr("&Expand All"), ttr("Expand all"), 13, [this] { ExpandAllExecute(true); });
     Action_CollapseAll =
         MakeAction(ttr("&Collapse All"), ttr("Collapse all"), 14, [this] { ExpandAllExecute(false); });
-    Action_Print = MakeAction(ttr("&Print..."), {}, 29, nullptr);
+    Action_Print = MakeAction(ttr("&Print..."), {}, 29, [this] { PrintExecute(); });
     Action_MoveTo = MakeAction(ttr("&Move to"), {}, -1, nullptr); // carries no target of its own
     Action_CopyTask =
         MakeAction(ttr("&Copy             Ctrl+C"), {}, -1, base(&TZvItemFrame::CopyExecute), Guard::None);
@@ -168,9 +170,9 @@ void TzvTasksFrame::createActions()
     Action_SetColor = MakeAction(ttr("Set C&olor..."), {}, -1, run(&TzvTasksFrame::Action_SetColorExecute));
     Action_Export =
         MakeAction(ttr("&Export..."), {}, -1, run(&TzvTasksFrame::Action_ExportExecute), Guard::NotBusy);
-    Action_Email = MakeAction(ttr("E-mai&l Task..."), {}, -1, nullptr);
-    Action_Save = MakeAction(ttr("Sa&ve Task..."), {}, -1, nullptr);
-    Action_SaveAll = MakeAction(ttr("&Save All..."), {}, 28, nullptr);
+    Action_Email = MakeAction(ttr("E-mai&l Task..."), {}, -1, [this] { EmailExecute(); });
+    Action_Save = MakeAction(ttr("Sa&ve Task..."), {}, -1, [this] { SaveExecute(false); });
+    Action_SaveAll = MakeAction(ttr("&Save All..."), {}, 28, [this] { SaveExecute(true); });
     SetSortAction(Action_ViewAsc);
     SetListViewAction(Action_ViewList);
 
@@ -259,7 +261,6 @@ void TzvTasksFrame::createMenus()
                   EditMenu(Action_CopyTask, Action_PasteTask, Action_SelectAll, Action_Deselect), view, tasks,
                   HelpMenu()});
 
-    // Reports, e-mail and printing come with their own units; until then they stay off.
     SetActionSets(
         {Action_TaskAdd,         Action_SubTaskAdd,  Action_TaskEdit, Action_TaskDelete, Action_TaskComplete,
          Action_TaskReminderSet, Action_TaskDueSet,  Action_ViewAsc,  Action_ViewDate,   Action_ViewList,
@@ -267,8 +268,8 @@ void TzvTasksFrame::createMenus()
          Action_Print,           Action_SetColor,    Action_MoveTo,   Action_CopyTask,   Action_PasteTask,
          Action_SelectAll,       Action_Deselect},
         {Action_TaskAdd, Action_SubTaskAdd, Action_ViewAsc, Action_ViewDate, Action_ViewList,
-         Action_ExpandAll, Action_CollapseAll, Action_CopyTask, Action_PasteTask, Action_SelectAll,
-         Action_Deselect},
+         Action_ExpandAll, Action_CollapseAll, Action_SaveAll, Action_Save, Action_Email, Action_Print,
+         Action_CopyTask, Action_PasteTask, Action_SelectAll, Action_Deselect},
         {Action_SetColor, Action_TaskEdit, Action_TaskDelete, Action_TaskReminderSet, Action_TaskDueSet,
          Action_TaskComplete, Action_MoveTo},
         {Menu_Moveto, MainMoveTo});

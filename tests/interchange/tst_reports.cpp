@@ -380,14 +380,10 @@ private slots:
             return memos ? EmailMemoSelection(mailer, notes, folder, kVersion)
                          : EmailTaskSelection(mailer, tasks, folder, kVersion);
         };
-        // the Temp folder is expected in the program folder: without it, the report's error and no mail
-        MessageSeam::queueAnswer(IdOk);
-        QVERIFY(!send());
-        QCOMPARE(MessageSeam::texts(), QStringList{"File write failure!"});
-        QVERIFY(mapi.sent.isEmpty());
-
-        QVERIFY(QDir(folder).mkdir("Temp"));
+        // a program folder without its Temp folder gets it back, and the mail goes
+        QVERIFY(!QDir(folder + "Temp").exists());
         QVERIFY(send());
+        QVERIFY(MessageSeam::texts().isEmpty());
         const QString base = folder + "Temp/" + (memos ? "Memos" : "Tasks");
         QCOMPARE(zvtest::fileBytes(base + ".html"),
                  memos ? MemoHtmlReport(notes, kVersion) : TaskHtmlReport(tasks, kVersion));
@@ -405,7 +401,7 @@ private slots:
         QCOMPARE(m.lpFiles[0].lpszPathName, base + ".html");
         QCOMPARE(m.lpFiles[1].lpszPathName, base + ".zvx");
         QVERIFY(m.lpRecips.empty());
-        QCOMPARE(MessageSeam::texts().size(), 1); // errors of the mail step are not shown
+        QVERIFY(MessageSeam::texts().isEmpty()); // errors of the mail step are not shown
     }
 };
 

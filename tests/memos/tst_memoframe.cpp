@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QToolBar>
 
@@ -396,6 +397,56 @@ private slots:
         QVERIFY(!m_frame->editNode);
         QCOMPARE(layout(), QStringLiteral("from the tray"));
         QCOMPARE(m_folder->count("select count(*) from memos"), 1);
+    }
+
+    // Save, Save All, E-mail and Print of the frame reach the writers, the mail hand-off and
+    // the printer with the frame's selection.
+    void outputActions_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("save one as text") << "save";
+        QTest::newRow("save all as HTML") << "saveAll";
+        QTest::newRow("e-mail") << "email";
+        QTest::newRow("print") << "print";
+    }
+    void outputActions()
+    {
+        QFETCH(QString, action);
+        memo("{A}", "root", "alpha");
+        memo("{B}", "root", "beta");
+        start();
+        select({"beta"});
+        const QString base = m_folder->path() + QStringLiteral("report");
+        if (action == QLatin1String("save")) {
+            FileDialogSeam::setNextFileName(base, 0);
+            trigger(m_frame->Action_Save);
+            const QByteArray text = zvtest::fileBytes(base + QStringLiteral(".txt"));
+            QVERIFY(text.contains("beta"));
+            QVERIFY(!text.contains("alpha"));
+        } else if (action == QLatin1String("saveAll")) {
+            FileDialogSeam::setNextFileName(base + QStringLiteral(".htm"), 1);
+            trigger(m_frame->Action_SaveAll);
+            const QByteArray html = zvtest::fileBytes(base + QStringLiteral(".html"));
+            QVERIFY(html.contains("alpha") && html.contains("beta"));
+            QCOMPARE(tree()->selectedCount(), 0); // deselected afterwards
+        } else if (action == QLatin1String("email")) {
+            MailProcessSeam().queueAnswer({true, 0});
+            trigger(m_frame->Action_Email);
+            QCOMPARE(MailProcessSeam().history().size(), 1);
+            const QString args = MailProcessSeam().history().first().arguments.join(QLatin1Char(' '));
+            QVERIFY2(args.contains(QStringLiteral("Temp/Memos.html")) &&
+                         args.contains(QStringLiteral("Temp/Memos.zvx")),
+                     qPrintable(args));
+        } else {
+            const QString pdf = base + QStringLiteral(".pdf");
+            PrintDialogSeam().setHandler([pdf](const PrintDialogRequest& r) {
+                r.printer->setOutputFormat(QPrinter::PdfFormat);
+                r.printer->setOutputFileName(pdf);
+                return true;
+            });
+            trigger(m_frame->Action_Print);
+            QVERIFY(zvtest::fileBytes(pdf).startsWith("%PDF"));
+        }
     }
 
     void exportNeedsASelection()

@@ -2,6 +2,8 @@
 
 #include "ZvTray.h"
 
+#include <QPrinter>
+
 namespace zvtest {
 
 TestFrameHost::TestFrameHost(TempProgramFolder& folder)
@@ -14,5 +16,11 @@ TestFrameHost::TestFrameHost(TempProgramFolder& folder)
 }
 
 TestFrameHost::~TestFrameHost() = default;
+
+QPrinter& TestFrameHost::printer()
+{
+    if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}
 
 } // namespace zvtest

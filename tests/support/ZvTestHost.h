@@ -42,6 +42,7 @@ public:
     zv::TZvSharedActions sharedActions() const override { return {}; }
     QWidget* window() const override { return m_window.get(); }
     bool busy() const override { return isBusy; }
+    QPrinter& printer() override;
 
     QWidget* hostWindow() const { return m_window.get(); }
 
@@ -56,6 +57,7 @@ private:
     std::unique_ptr<QWidget> m_window;
     zv::TZvTrayIcon* m_tray = nullptr;
     QPixmap m_picture;
+    std::unique_ptr<QPrinter> m_printer;
 };
 
 } // namespace zvtest
