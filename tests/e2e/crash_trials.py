@@ -2,15 +2,17 @@
 """Crash trials: the real program in a real X server, a random stream of operations, SIGKILL.
 
 Each trial starts the staged program on a fresh database, drives it with xdotool through a
-seeded random stream of operations (add, edit, add sub-task, complete, due date, delete,
-move, paste, import, restore with each answer of Confirm Replace, backup) and kills it with
-SIGKILL at a random moment, also in the middle of an import or a restore. Then:
+seeded random stream of operations (tasks: add, edit, add sub-task, complete by Space and
+by the menu, due date, delete, Move to, paste; the same for memos but completion and due
+dates; for both: import, restore with each answer of Confirm Replace, backup) and kills it
+with SIGKILL at a random moment, also in the middle of an import or a restore. Then:
 
 - PRAGMA integrity_check is "ok";
 - every acknowledged change is in the file with its acknowledged content;
 - of the operation that was running, a whole prefix of its rows is there (in the file's
   order, each row complete) and nothing else changed;
-- the program starts again on the file: its window appears and its tree shows the rows.
+- the program starts again on the file: its window appears, both trees show the rows, and
+  a new task is stored.
 
 A change is acknowledged once the program shows it and answers again (its tree is read
 back through the clipboard); from then on a second connection (the sqlite3 program) must
@@ -334,11 +336,11 @@ def stamp_since(t0):
 NEW_GUID = Pred("a new id", lambda v: isinstance(v, str) and GUID_RE.match(v) is not None)
 
 
-def spec_matches(table, spec, row):
-    if spec is None or row is None:
-        return spec is None and row is None
+def matches_want(table, want, row):
+    if want is None or row is None:
+        return want is None and row is None
     for c in COLS[table]:
-        w = spec.get(c)
+        w = want.get(c)
         if callable(w):
             if not w(row.get(c)):
                 return False
@@ -431,16 +433,16 @@ def backup_matches(items, rows):
 # ---- what an operation may leave in the file ---------------------------------------------------
 
 class Change:
-    def __init__(self, table, key, spec):
-        self.table, self.key, self.spec = table, key, spec
+    def __init__(self, table, key, want):
+        self.table, self.key, self.want = table, key, want
 
 
 class NewRows:
     """Rows an operation adds under ids it makes itself, in the order it adds them."""
 
-    def __init__(self, table, specs):
+    def __init__(self, table, wants):
         self.table = table
-        self.specs = specs
+        self.wants = wants
 
 
 class Expectation:
@@ -455,7 +457,7 @@ class Expectation:
         self.shown = shown        # the top-level contents the tree shows afterwards
 
     def step_count(self):
-        return len(self.steps) + (len(self.new.specs) if self.new else 0)
+        return len(self.steps) + (len(self.new.wants) if self.new else 0)
 
 
 def evaluate(model, snap, exp):
@@ -476,10 +478,10 @@ def evaluate(model, snap, exp):
             got = snap.rows[ch.table].get(ch.key)
             if not same_row(ch.table, pre, got):
                 is_pre = False
-            if not spec_matches(ch.table, ch.spec, got):
+            if not matches_want(ch.table, ch.want, got):
                 is_post = False
         if not is_pre and not is_post:
-            diffs = "; ".join(row_diff(ch.table, ch.spec, snap.rows[ch.table].get(ch.key)) for ch in step)
+            diffs = "; ".join(row_diff(ch.table, ch.want, snap.rows[ch.table].get(ch.key)) for ch in step)
             problems.append("step %d of %s is neither before nor after (a partial row?): %s" % (i + 1, exp.name, diffs))
             statuses.append("bad")
         else:
@@ -491,21 +493,21 @@ def evaluate(model, snap, exp):
         extra = [k for k in snap.rows[table] if k not in model[table] and (table, k) not in touched]
         if exp.new and exp.new.table == table:
             extra.sort(key=lambda k: snap.rowid[table][k])
-            if len(extra) > len(exp.new.specs):
-                problems.append("%d new %s rows, the operation adds at most %d" % (len(extra), table, len(exp.new.specs)))
-            for i, key in enumerate(extra[:len(exp.new.specs)]):
+            if len(extra) > len(exp.new.wants):
+                problems.append("%d new %s rows, the operation adds at most %d" % (len(extra), table, len(exp.new.wants)))
+            for i, key in enumerate(extra[:len(exp.new.wants)]):
                 row = snap.rows[table][key]
-                spec = exp.new.specs[i]
-                if not spec_matches(table, spec, row):
+                want = exp.new.wants[i]
+                if not matches_want(table, want, row):
                     problems.append("new %s row %d (in the order added) is not item %d: %s" % (
-                        table, i + 1, i + 1, row_diff(table, spec, row)))
+                        table, i + 1, i + 1, row_diff(table, want, row)))
                     break
             new_count = len(extra)
         else:
             for k in extra[:5]:
                 problems.append("an unexpected %s row %s %s" % (table, k, short_row(snap.rows[table][k])))
     if exp.new:
-        statuses += ["post"] * new_count + ["pre"] * (len(exp.new.specs) - new_count)
+        statuses += ["post"] * new_count + ["pre"] * (len(exp.new.wants) - new_count)
 
     # Everything the operation does not touch is as acknowledged.
     for table in ("tasks", "memos"):
@@ -630,14 +632,22 @@ def choose_file(title, path, app, seconds=15):
     ws = wait_window(title, True, seconds, app)
     if not ws:
         raise HarnessError('no "%s" file dialog' % title)
-    run(["xdotool", "windowactivate", "--sync", ws[-1]], timeout=5 * SCALE)
-    type_text(path, 12)
-    keys("Return")
-    # The completer's list can take the first Return.
-    if not wait_window(title, False, 2, app):
+    for attempt in range(3):
+        run(["xdotool", "windowactivate", "--sync", ws[-1]], timeout=5 * SCALE)
+        # Typed into a dialog that is still setting itself up, keys can go astray: the field
+        # is read back (Ctrl+C) before Return.
+        if not wait_for(lambda: (keys("ctrl+a"), type_text(path, 12), copy_after(["ctrl+a", "ctrl+c"], 3))[2] == path,
+                        ceiling(15), 0.2):
+            raise HarnessError('the "%s" file dialog does not take the file name' % title)
         keys("Return")
-        if not wait_window(title, False, 10, app):
-            raise HarnessError('the "%s" file dialog stayed open' % title)
+        # The completer's list can take the first Return.
+        if wait_window(title, False, 2, app):
+            return
+        keys("Return")
+        if wait_window(title, False, 10, app):
+            return
+        ws = wait_window(title, True, 1, app) or ws
+    raise HarnessError('the "%s" file dialog stayed open' % title)
 
 
 # ---- one trial --------------------------------------------------------------------------------
@@ -654,7 +664,7 @@ NAV_LIMIT = 30  # how far from either end of the tree the driver walks with arro
 
 
 class KillNow(Exception):
-    pass
+    """The operation was interrupted on purpose; carries its expectation."""
 
 
 class Trial:
@@ -841,7 +851,7 @@ class Trial:
         if got != text:
             raise HarnessError("the editor holds %r, not %r" % (got, text))
 
-    def new_spec(self, text, pid, t0, pasted=False):
+    def new_row(self, text, pid, t0, pasted=False):
         """A row made by finishing an edit (or by Paste) on the active tree."""
         stamp = stamp_since(t0)
         if self.tab == "memos":
@@ -874,8 +884,8 @@ class Trial:
         text = self.token("t" if self.tab == "tasks" else "m")
         keys("Return")
         self.type_into_editor(text)
-        spec = self.new_spec(text, "root", now_days())
-        exp = Expectation("add" + self.kind_suffix(), new=NewRows(self.tab, [spec]), shown=self.top_level() + [text])
+        want = self.new_row(text, "root", now_days())
+        exp = Expectation("add" + self.kind_suffix(), new=NewRows(self.tab, [want]), shown=self.top_level() + [text])
         exp.selected = text
         return exp, lambda: keys("ctrl+Return")
 
@@ -893,8 +903,8 @@ class Trial:
         text = self.token("s" if self.tab == "tasks" else "n")
         keys("ctrl+Return")
         self.type_into_editor(text)
-        spec = self.new_spec(text, parent, now_days())
-        exp = Expectation("add sub-item" + self.kind_suffix(), new=NewRows(self.tab, [spec]), shown=self.top_level())
+        want = self.new_row(text, parent, now_days())
+        exp = Expectation("add sub-item" + self.kind_suffix(), new=NewRows(self.tab, [want]), shown=self.top_level())
         exp.selected = text
         return exp, lambda: keys("ctrl+Return")
 
@@ -1060,9 +1070,17 @@ class Trial:
     def op_paste(self):
         text = self.token("p" if self.tab == "tasks" else "q")
         self.clip = ClipOwner(text)
-        spec = self.new_spec(text, "root", now_days(), pasted=True)
-        exp = Expectation("paste" + self.kind_suffix(), new=NewRows(self.tab, [spec]), shown=self.top_level() + [text])
-        return exp, lambda: keys("ctrl+v")
+        want = self.new_row(text, "root", now_days(), pasted=True)
+        exp = Expectation("paste" + self.kind_suffix(), new=NewRows(self.tab, [want]), shown=self.top_level() + [text])
+
+        def trigger():
+            keys("ctrl+v")
+            # The idle probe takes the clipboard away: first let the program read it, which
+            # the stored row shows (a paste stores its row before it shows it). A row that
+            # never comes is found by the acknowledgement.
+            query = "select count(*) as n from %s where content='%s'" % (self.tab, text)
+            wait_for(lambda: sqlite(self.db, query)[0]["n"] > 0, ceiling(10), 0.05)
+        return exp, trigger
 
     def file_menu(self, key_name):
         keys("alt+f")
@@ -1102,23 +1120,23 @@ class Trial:
     def import_expectation(self, name, items):
         """Import adds every item under a new id, memos first; a sub-item keeps its parent
         (under the parent's new id), one whose parent is not in the file becomes top-level."""
-        specs_by_table = {}
+        wants_by_table = {}
         shown = self.top_level()
         for table in ("memos", "tasks"):
             ids_in_file = {it.get(IDCOL[table]) for it in items[table]}
-            specs = []
+            wants = []
             for it in items[table]:
-                spec = item_row(table, it)
+                want = item_row(table, it)
                 root = it.get("pid") == "root" or it.get("pid") not in ids_in_file
-                spec[IDCOL[table]] = NEW_GUID
-                spec["pid"] = "root" if root else NEW_GUID
-                specs.append(spec)
+                want[IDCOL[table]] = NEW_GUID
+                want["pid"] = "root" if root else NEW_GUID
+                wants.append(want)
                 if table == self.tab and root:
-                    shown.append(spec["content"])
-            specs_by_table[table] = (specs, ids_in_file)
+                    shown.append(want["content"])
+            wants_by_table[table] = (wants, ids_in_file)
         exp = Expectation("import %s" % name, shown=shown)
         exp.import_items = items
-        exp.import_specs = specs_by_table
+        exp.import_wants = wants_by_table
         return exp
 
     def op_restore(self):
@@ -1141,8 +1159,8 @@ class Trial:
         aborted = False
         for table in ("memos", "tasks"):
             for it in items[table]:
-                spec = item_row(table, it)
-                key = spec[IDCOL[table]]
+                want = item_row(table, it)
+                key = want[IDCOL[table]]
                 if key in self.model[table] and answer != "All":
                     if len(answers) >= 4:
                         answer = self.rng.choice(["All", "Abort"])
@@ -1154,8 +1172,8 @@ class Trial:
                         break
                     if answer == "No":
                         continue
-                steps.append([Change(table, key, spec)])
-                after[table][key] = spec
+                steps.append([Change(table, key, want)])
+                after[table][key] = want
             if aborted:
                 break
         exp = Expectation("restore %s (%s)" % (name, ", ".join(answers) or "no questions"), steps=steps,
@@ -1222,23 +1240,23 @@ class Trial:
 
     def describe_step(self, exp, i, snap):
         """What step i of the expectation should have left in the file."""
-        if hasattr(exp, "import_specs"):
-            memos = exp.import_specs["memos"][0]
-            table, specs, j = ("memos", memos, i) if i < len(memos) else ("tasks", exp.import_specs["tasks"][0], i - len(memos))
-            return "imported %s row %d (%r) is not there" % (table, j + 1, specs[j]["content"][:40])
+        if hasattr(exp, "import_wants"):
+            memos = exp.import_wants["memos"][0]
+            table, wants, j = ("memos", memos, i) if i < len(memos) else ("tasks", exp.import_wants["tasks"][0], i - len(memos))
+            return "imported %s row %d (%r) is not there" % (table, j + 1, wants[j]["content"][:40])
         if i < len(exp.steps):
-            return "; ".join("%s row %s: %s" % (ch.table, ch.key, row_diff(ch.table, ch.spec, snap.rows[ch.table].get(ch.key)))
+            return "; ".join("%s row %s: %s" % (ch.table, ch.key, row_diff(ch.table, ch.want, snap.rows[ch.table].get(ch.key)))
                              for ch in exp.steps[i])
-        spec = exp.new.specs[i - len(exp.steps)]
-        return "the new %s row %r is not there" % (exp.new.table[:-1], spec["content"][:40])
+        want = exp.new.wants[i - len(exp.steps)]
+        return "the new %s row %r is not there" % (exp.new.table[:-1], want["content"][:40])
 
     def step_count(self, exp):
-        if hasattr(exp, "import_specs"):
-            return sum(len(s[0]) for s in exp.import_specs.values())
+        if hasattr(exp, "import_wants"):
+            return sum(len(s[0]) for s in exp.import_wants.values())
         return exp.step_count()
 
     def evaluate(self, model, snap, exp):
-        if not hasattr(exp, "import_specs"):
+        if not hasattr(exp, "import_wants"):
             return evaluate(model, snap, exp)
         return self.evaluate_import(model, snap, exp)
 
@@ -1250,18 +1268,18 @@ class Trial:
         lost = set()
         totals = []
         for table in ("memos", "tasks"):
-            specs, ids_in_file = exp.import_specs[table]
+            wants, ids_in_file = exp.import_wants[table]
             items = exp.import_items[table]
             extra = sorted((k for k in snap.rows[table] if k not in model[table]), key=lambda k: snap.rowid[table][k])
-            if len(extra) > len(specs):
-                problems.append("%d new %s rows, the file has %d" % (len(extra), table, len(specs)))
+            if len(extra) > len(wants):
+                problems.append("%d new %s rows, the file has %d" % (len(extra), table, len(wants)))
             new_ids = {}
             existing = set(model[table])
-            for i, key in enumerate(extra[:len(specs)]):
+            for i, key in enumerate(extra[:len(wants)]):
                 row = snap.rows[table][key]
-                if not spec_matches(table, specs[i], row):
+                if not matches_want(table, wants[i], row):
                     problems.append("new %s row %d is not the file's item %d: %s" % (
-                        table, i + 1, i + 1, row_diff(table, specs[i], row)))
+                        table, i + 1, i + 1, row_diff(table, wants[i], row)))
                     break
                 it = items[i]
                 own, pid = it.get(IDCOL[table]), it.get("pid")
@@ -1278,7 +1296,7 @@ class Trial:
                 if row[IDCOL[table]] in existing:
                     problems.append("imported %s row %d reuses the id %s" % (table, i + 1, row[IDCOL[table]]))
                     break
-            totals.append((table, len(extra), len(specs)))
+            totals.append((table, len(extra), len(wants)))
             for key, want in model[table].items():
                 if not same_row(table, want, snap.rows[table].get(key)):
                     lost.add((table, key))
@@ -1448,7 +1466,7 @@ class Trial:
         self.type_into_editor(text)
         t0 = now_days()
         keys("ctrl+Return")
-        exp = Expectation("a task after the restart", new=NewRows("tasks", [self.new_spec(text, "root", t0)]),
+        exp = Expectation("a task after the restart", new=NewRows("tasks", [self.new_row(text, "root", t0)]),
                           shown=self.top_level() + [text])
         if not self.acknowledge(exp, pre):
             return
@@ -1649,7 +1667,6 @@ def make_big_database(path, rng, memos, tasks):
 class Harness:
     def __init__(self, args):
         self.exe = args.exe
-        self.stage = os.path.dirname(args.exe)
         self.template = args.template
         self.work = args.work
         self.min_ops, self.max_ops = args.min_ops, args.max_ops
