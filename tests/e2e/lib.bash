@@ -3,10 +3,15 @@
 # Sourced by the tests/e2e/*.sh scripts; not a check of its own.
 
 E2E_EXE=${1:-}
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_TITLE="Zorvik Jotboard"
 E2E_PIDS=()
 E2E_FAILS=0
 E2E_PASSES=0
+# The interpreter itself, found once: a version manager's shim in front of python3 costs
+# a third of a second a call, and the scripts call it often.
+E2E_PYTHON=$(command python3 -c 'import sys; print(sys.executable)' 2>/dev/null)
+[ -n "$E2E_PYTHON" ] && python3() { "$E2E_PYTHON" "$@"; }
 
 e2e_skip() {
     echo "SKIP: $*"
@@ -24,14 +29,19 @@ e2e_require() {
 }
 
 e2e_cleanup() {
-    local i
+    local i pid tries
     for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
-        kill "${E2E_PIDS[i]}" 2>/dev/null
+        ours "${E2E_PIDS[i]}" && kill "${E2E_PIDS[i]}" 2>/dev/null
     done
-    sleep 0.3
+    # Give each a moment to end by itself (the X server removes its socket), then insist.
     for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
-        kill -9 "${E2E_PIDS[i]}" 2>/dev/null
-        wait "${E2E_PIDS[i]}" 2>/dev/null
+        pid=${E2E_PIDS[i]}
+        for ((tries = 0; tries < 20; tries++)); do
+            alive "$pid" || break
+            sleep 0.05
+        done
+        ours "$pid" && kill -9 "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
     done
     [ -n "${E2E_TMP:-}" ] && echo "Work folder (screenshots, logs): $E2E_TMP"
 }
@@ -45,6 +55,29 @@ e2e_setup() {
     unset QT_QPA_PLATFORM WAYLAND_DISPLAY
     trap e2e_cleanup EXIT
     trap 'exit 130' INT TERM
+    e2e_own_copy
+}
+
+# e2e_own_copy: the staged program folder and zvmkdb copied into the work folder, so that a
+# rebuild of the build folder while the script runs (others build there all the time)
+# neither replaces the program under test nor leaves a half-written executable to start.
+e2e_own_copy() {
+    local stage tries before after
+    stage=$(dirname "$E2E_EXE")
+    for ((tries = 0; tries < 30; tries++)); do
+        before=$(stat -c '%Y %s' "$E2E_EXE" "$ZVJ_MKDB" 2>/dev/null)
+        # A link in progress: the files are younger than two seconds.
+        if [ $(($(date +%s) - $(stat -c %Y "$E2E_EXE" "$ZVJ_MKDB" | sort -n | tail -1))) -ge 2 ]; then
+            rm -rf "${E2E_TMP:?}/program" "${E2E_TMP:?}/bin"
+            mkdir -p "$E2E_TMP/bin"
+            cp -r "$stage" "$E2E_TMP/program" && cp "$ZVJ_MKDB" "$E2E_TMP/bin/zvmkdb" &&
+                after=$(stat -c '%Y %s' "$E2E_EXE" "$ZVJ_MKDB" 2>/dev/null) && [ "$before" = "$after" ] && break
+        fi
+        sleep 1
+    done
+    [ "$before" = "${after:-}" ] || { echo "FAIL: the staged program keeps changing"; exit 1; }
+    E2E_EXE="$E2E_TMP/program/$(basename "$E2E_EXE")"
+    ZVJ_MKDB="$E2E_TMP/bin/zvmkdb"
 }
 
 e2e_bg() { # run in background, remember the pid in E2E_LAST
@@ -53,49 +86,75 @@ e2e_bg() { # run in background, remember the pid in E2E_LAST
     E2E_PIDS+=("$E2E_LAST")
 }
 
-# e2e_start_x PREFERRED_DISPLAY_NUMBER [tray]: the first free display from that number on.
-# The display is ours only when its lock file names our server (two scripts starting at
-# the same moment would otherwise share one server).
+# e2e_start_x [tray]: a private X server on a display number the server picks itself
+# (-displayfd: no two servers can take the same one, whoever else starts servers at the
+# same time), a window manager that really manages windows, and when asked a tray host.
+# A number first (the display once preferred) is still accepted and ignored.
 e2e_start_x() {
-    local n=$1 tries owner
-    for ((; n < $1 + 40; n++)); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        e2e_bg Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$E2E_TMP/xvfb.log" 2>&1
-        for tries in $(seq 50); do
-            owner=$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)
-            [ -n "$owner" ] && DISPLAY=":$n" xwininfo -root >/dev/null 2>&1 && break
-            kill -0 "$E2E_LAST" 2>/dev/null || break
-            sleep 0.1
-        done
-        [ "$owner" = "$E2E_LAST" ] && alive "$E2E_LAST" && break
-        kill "$E2E_LAST" 2>/dev/null
-        wait "$E2E_LAST" 2>/dev/null
+    [[ "${1:-}" =~ ^[0-9]+$ ]] && shift
+    local tries started=$EPOCHREALTIME
+    for ((tries = 0; tries < 3; tries++)); do
+        e2e_try_x && break
+        e2e_stop "${E2E_WM:-}"
+        e2e_stop "${E2E_XVFB:-}"
+        unset DISPLAY
     done
-    [ "$owner" = "$E2E_LAST" ] || e2e_skip "no X display of our own"
-    export DISPLAY=":$n"
-    e2e_bg openbox >"$E2E_TMP/openbox.log" 2>&1
-    for tries in $(seq 50); do
-        wmctrl -m >/dev/null 2>&1 && wmctrl -l >/dev/null 2>&1 && break
-        sleep 0.1
-    done
-    if [ "${2:-}" = tray ]; then
+    [ -n "${DISPLAY:-}" ] || { echo "FAIL: no X server with a window manager (see $E2E_TMP/*.log)"; exit 1; }
+    if [ "${1:-}" = tray ]; then
         command -v trayer >/dev/null 2>&1 || e2e_skip "trayer is missing"
         e2e_bg trayer --edge top --align right --widthtype request --height 24 \
             --transparent false --tint 0xffffff >"$E2E_TMP/trayer.log" 2>&1
         E2E_TRAYER=$E2E_LAST
-        for tries in $(seq 50); do
-            xdotool search --class trayer >/dev/null 2>&1 && break
-            sleep 0.1
-        done
+        wait_until 10 tray_host_up || { echo "FAIL: the tray host did not start"; exit 1; }
     fi
-    echo "X server on $DISPLAY"
+    echo "X server on $DISPLAY, ready after $(awk -v a="$started" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }') s"
 }
+
+e2e_stop() { # e2e_stop PID: ends one of our own processes and waits for it
+    [ -n "${1:-}" ] || return 0
+    ours "$1" && kill "$1" 2>/dev/null
+    wait "$1" 2>/dev/null
+    return 0
+}
+
+e2e_try_x() {
+    local n
+    : >"$E2E_TMP/display"
+    e2e_bg Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$E2E_TMP/display" >"$E2E_TMP/xvfb.log" 2>&1
+    E2E_XVFB=$E2E_LAST
+    # The server writes its display number once it listens (or ends).
+    wait_until 10 x_numbered
+    grep -q '^[0-9][0-9]*$' "$E2E_TMP/display" || return 1
+    n=$(head -1 "$E2E_TMP/display")
+    export DISPLAY=":$n"
+    alive "$E2E_XVFB" && xwininfo -root >/dev/null 2>&1 || return 1
+    e2e_bg openbox >"$E2E_TMP/openbox.log" 2>&1
+    E2E_WM=$E2E_LAST
+    wait_until 10 wm_ready
+}
+
+x_numbered() { grep -q '^[0-9][0-9]*$' "$E2E_TMP/display" || ! alive "$E2E_XVFB"; }
+
+# The window manager manages windows: it runs, its check window names itself on the root
+# window and on itself (a property left by another manager does not count), and wmctrl
+# can read the client list.
+wm_ready() {
+    local check
+    alive "$E2E_WM" || return 1
+    check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | awk '/window id/ {print $NF}')
+    [ -n "$check" ] || return 1
+    [ "$(xprop -id "$check" _NET_SUPPORTING_WM_CHECK 2>/dev/null | awk '/window id/ {print $NF}')" = "$check" ] ||
+        return 1
+    wmctrl -m >/dev/null 2>&1 && wmctrl -l >/dev/null 2>&1
+}
+
+tray_host_up() { alive "$E2E_TRAYER" && xdotool search --onlyvisible --class trayer >/dev/null 2>&1; }
 
 # e2e_make_home NAME: a program folder with a fresh database and the staged data files.
 e2e_make_home() {
     local home="$E2E_TMP/$1"
     mkdir -p "$home"
-    "$ZVJ_MKDB" "$ZVJ_SCHEMA" "$home/zvData.zvb" || { echo "FAIL: zvmkdb"; exit 1; }
+    "$ZVJ_MKDB" "$ZVJ_SCHEMA" "$home/zvData.zvb" >&2 || { echo "FAIL: zvmkdb" >&2; exit 1; }
     local stage
     stage=$(dirname "$E2E_EXE")
     cp -r "$stage/Images" "$stage/Sounds" "$home/" 2>/dev/null
@@ -123,15 +182,32 @@ e2e_finish() {
     exit $?
 }
 
-# wait_until SECONDS command...: polls every 0.1 s.
+# Seconds scaled for slow instrumented builds (ZVJ_TIMEOUT_SCALE), in microseconds.
+e2e_scaled_us() {
+    awk -v s="$1" -v f="${ZVJ_TIMEOUT_SCALE:-1}" 'BEGIN { if (f < 1) f = 1; printf "%d", s * f * 1000000 }'
+}
+
+# wait_until SECONDS command...: polls every 0.05 s until the command succeeds; the limit
+# is only a ceiling (scaled by ZVJ_TIMEOUT_SCALE), a quiet machine never waits it out.
 wait_until() {
-    local limit=$1 i
+    local end=$((${EPOCHREALTIME/./} + $(e2e_scaled_us "$1")))
     shift
-    for i in $(seq $((limit * 10))); do
+    while ((${EPOCHREALTIME/./} < end)); do
         "$@" && return 0
-        sleep 0.1
+        sleep 0.05
     done
     "$@"
+}
+
+# app_settled [PID]: the program (by default the last one started) has handled every key,
+# click and request sent to it so far, and the events those posted in turn: it answered
+# several _NET_WM_PING in a row (xping.py). This is the wait after a key whose effect stays
+# inside the window (an in-place editor opening, a selection moving): X shows no sign of it.
+app_settled() {
+    local pid=${1:-$APP_PID} s
+    s=$(awk -v f="${ZVJ_TIMEOUT_SCALE:-1}" 'BEGIN { if (f < 1) f = 1; print 10 * f }')
+    # shellcheck disable=SC2046
+    python3 "$E2E_DIR/xping.py" "$s" 5 $(xdotool search --pid "$pid" 2>/dev/null)
 }
 
 # The main window when it is mapped (the tray icon's own window bears the title too,
@@ -149,7 +225,24 @@ main_window() {
 }
 window_shown() { main_window >/dev/null; }
 window_hidden() { ! main_window >/dev/null; }
-alive() { kill -0 "$1" 2>/dev/null && ! grep -q '^State:.*Z' "/proc/$1/status" 2>/dev/null; }
+# A process of ours: our child. One of ours that has ended and been reaped may already be
+# somebody else's process (pids come round within a minute on a busy machine): no check
+# may take it for ours, and no kill may reach it.
+ours() {
+    local stat
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    stat=${stat##*) } # after the command name, which may hold spaces and parentheses
+    # shellcheck disable=SC2086
+    set -- $stat # state, parent, ...
+    [ "$2" = "$$" ]
+}
+alive() {
+    ours "$1" || return 1
+    local stat
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    stat=${stat##*) }
+    [ "${stat%% *}" != Z ]
+}
 gone() { ! alive "$1"; }
 
 shot() { # shot NAME: screenshot of the whole screen, path printed
@@ -180,12 +273,34 @@ tray_click() { # tray_click BUTTON
     xdotool mousemove $xy click "$1"
 }
 
+# A pop-up of the program is on screen: a menu or a drop-down list. Qt gives each its own
+# override-redirect window; so are the docked tray icon (icon-sized) and the balloon (a
+# tool tip), which do not count.
+popup_shown() {
+    local w info
+    for w in $(xdotool search --onlyvisible --pid "${1:-$APP_PID}" 2>/dev/null); do
+        info=$(xwininfo -id "$w" 2>/dev/null)
+        grep -q 'Override Redirect State: yes' <<<"$info" || continue
+        [ "$(awk '/^ +Width:/ {print $2}' <<<"$info")" -gt 32 ] || continue
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q TOOLTIP && continue
+        return 0
+    done
+    return 1
+}
+no_popup() { ! popup_shown "$@"; }
+
+# Opens the tray menu and waits until it is there and the program has caught up (the menu
+# holds the keyboard from then on).
+tray_menu_open() {
+    tray_click 3 || { echo "(no tray icon to click)"; return 1; }
+    wait_until 10 popup_shown || { echo "(the tray menu did not open)"; return 1; }
+    app_settled
+}
+
 # Opens the tray menu and picks the item N steps up from the bottom (1 = E&xit).
 tray_menu_from_bottom() {
-    tray_click 3 || return 1
-    sleep 0.8
+    tray_menu_open || return 1
     xdotool key --repeat "$1" --delay 80 Up
-    sleep 0.2
     xdotool key Return
 }
 
@@ -207,10 +322,18 @@ q() { sqlite3 "$DB" "$@"; }
 tray_docked() { tray_icon_xy >/dev/null; }
 # Opens the tray menu and picks an item by its mnemonic letter.
 tray_menu_key() {
-    tray_click 3 || return 1
-    sleep 0.8
+    tray_menu_open || return 1
     xdotool key "$1"
 }
+window_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+# activate WINDOW: asks the window manager to activate it and waits until it is active,
+# with a ceiling (xdotool's own --sync waits for ever on a window that has gone).
+activate() {
+    [ -n "${1:-}" ] || return 1
+    xdotool windowactivate "$1" 2>/dev/null
+    wait_until 5 window_active "$1"
+}
+window_state_is() { xprop -id "$1" WM_STATE 2>/dev/null | grep -q "window state: $2"; } # Normal, Iconic
 # win_geom WINDOW: X, Y, WIDTH, HEIGHT of its inside on the screen (xdotool's position
 # counts the frame in under some window managers).
 win_geom() {

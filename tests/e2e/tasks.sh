@@ -5,7 +5,7 @@
 . "$(dirname "$0")/lib.bash"
 e2e_require trayer
 e2e_setup tasks
-e2e_start_x 79 tray
+e2e_start_x tray
 
 HOME1=$(e2e_make_home home)
 DB="$HOME1/zvData.zvb"
@@ -13,21 +13,28 @@ e2e_start_app "$HOME1"
 APP=$APP_PID
 check "the window appears" wait_until 15 window_shown
 W=$(main_window)
-sleep 1.5 # the frames load on posted messages after the first show
-xdotool windowactivate --sync "$W" 2>/dev/null
-sleep 0.3
+app_settled # the frames load on posted messages after the first show
+activate "$W"
 
 rows() { q "select count(*) from tasks"; }
 rows_are() { [ "$(rows)" = "$1" ]; }
 GUID_RE='^\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\}$'
+# The clipboard's text as hex bytes.
+clip_hex() { timeout 5 xclip -selection clipboard -o 2>/dev/null | od -An -tx1 | tr -d ' \n'; }
+clip_is() { [ "$(clip_hex)" = "$1" ]; }
+ask_box() { xdotool search --onlyvisible --name '^Ask$' 2>/dev/null | head -1; }
+ask_shown() { [ -n "$(ask_box)" ]; }
+ask_gone() { ! ask_shown; }
+# Keys that open the in-place editor, or move inside the tree, change nothing X can see:
+# each is followed by app_settled before the next keys.
 
 # Enter: a new task in the in-place editor; Enter inside it is a line break.
 xdotool key Return
-sleep 0.6
+app_settled
 xdotool type --delay 30 "first line"
 xdotool key Return
 xdotool type --delay 30 "second line"
-sleep 0.3
+app_settled
 shot editor-open
 check "nothing is stored while the editor is open" rows_are 0
 xdotool key ctrl+Return
@@ -45,17 +52,16 @@ check "editTime is now ($ET)" within_s "$ET" "$NOW" 60
 # F2 then Esc: the stored task keeps its text and its edit time.
 BEFORE=$(q "select content, editTime from tasks")
 xdotool key F2
-sleep 0.6
+app_settled
 xdotool type --delay 30 " changed"
-sleep 0.2
 xdotool key Escape
-sleep 0.8
+app_settled
 check "F2, typing, Esc leaves the row unchanged" [ "$(q "select content, editTime from tasks")" = "$BEFORE" ]
 check "F2 and Esc add no row" rows_are 1
 
 # Ctrl+Enter on a top-level task adds a sub-task.
 xdotool key ctrl+Return
-sleep 0.6
+app_settled
 xdotool type --delay 30 "sub"
 xdotool key ctrl+Return
 check "Ctrl+Enter, typing, Ctrl+Enter stores a sub-task" wait_until 5 rows_are 2
@@ -64,13 +70,15 @@ check "the sub-task's pid is the first task's tid" \
 
 # Delete on the top-level task, answered with OK, removes the task and its sub-task.
 xdotool key Home
-sleep 0.3
+app_settled
 xdotool key Delete
-if wait_until 5 bash -c "xdotool search --onlyvisible --name '^Ask\$' >/dev/null 2>&1"; then
+if wait_until 5 ask_shown; then
     pass "Delete asks (box \"Ask\")"
-    TITLE=$(shown_title "$(xdotool search --onlyvisible --name '^Ask$' | head -1)")
+    BOX=$(ask_box)
+    TITLE=$(shown_title "$BOX")
     check "the question's title bar reads \"Ask\" (\"$TITLE\")" [ "$TITLE" = Ask ]
     shot delete-question
+    wait_until 5 window_active "$BOX"
     xdotool key Return
 else
     fail "Delete asks (box \"Ask\")"
@@ -78,29 +86,28 @@ fi
 check "Delete with OK removes the task and its sub-task" wait_until 5 rows_are 0
 
 # Three tasks x, y, z; Ctrl+A, Ctrl+C: x CR y CR z on the clipboard.
+n=0
 for t in x y z; do
     xdotool key Return
-    sleep 0.5
+    app_settled
     xdotool type --delay 30 "$t"
     xdotool key ctrl+Return
-    sleep 0.6
+    wait_until 5 rows_are $((n += 1))
 done
-check "three tasks stored" wait_until 5 rows_are 3
+check "three tasks stored" rows_are 3
 xdotool key ctrl+a
-sleep 0.3
+app_settled
 xdotool key ctrl+c
-sleep 0.5
-CLIP=$(timeout 5 xclip -selection clipboard -o | od -An -c | tr -s ' ' | sed 's/^ //')
-echo "clipboard: $CLIP"
-check "Ctrl+C on three tasks puts x CR y CR z on the clipboard" \
-    [ "$(timeout 5 xclip -selection clipboard -o | od -An -tx1 | tr -d ' \n')" = "780d790d7a" ]
+check "Ctrl+C on three tasks puts x CR y CR z on the clipboard" wait_until 5 clip_is 780d790d7a
+echo "clipboard: $(clip_hex)"
 
 # List view, switched on from the View menu.
 xdotool key alt+v
-sleep 0.5
+wait_until 5 popup_shown && app_settled
 shot view-menu
 xdotool key l
-sleep 0.8
+view_list_stored() { [ "$(grep -i "^viewListEn=" "$HOME1/zvConf.ini" | tail -1 | tr -d "\r")" = viewListEn=1 ]; }
+wait_until 5 view_list_stored
 shot list-view
 ini_list=$(grep -i "^viewListEn=" "$HOME1/zvConf.ini" | tail -1 | tr -d "\r")
 check "View List from the View menu stores viewListEn=1 ($ini_list)" [ "${ini_list#*=}" = 1 ]
@@ -111,20 +118,21 @@ check "the window hides" wait_until 5 window_hidden
 printf 'pasted' | xclip -selection clipboard -quiet >/dev/null 2>&1 &
 XCLIP=$!
 E2E_PIDS+=("$XCLIP")
-sleep 0.5
+wait_until 5 clip_is "$(printf pasted | od -An -tx1 | tr -d ' \n')"
 # "Paste to &Task" by its mnemonic.
 tray_menu_key t
 check "Paste to Task stores the clipboard text as a task" \
     wait_until 5 bash -c "[ \"\$(sqlite3 '$DB' \"select count(*) from tasks where content='pasted' and pid='root'\")\" = 1 ]"
-sleep 0.5
+app_settled
 check "Paste to Task leaves the window hidden" window_hidden
 shot after-tray-paste
-kill "$XCLIP" 2>/dev/null
+e2e_stop "$XCLIP"
 
 # "&Add Task" from the tray menu brings the window back with a new task in the editor.
 tray_menu_key a
 check "Add Task from the tray shows the window" wait_until 5 window_shown
-sleep 0.8
+wait_until 5 window_active "$(main_window)"
+app_settled
 xdotool type --delay 30 "from the tray"
 shot tray-add-task
 xdotool key ctrl+Return
@@ -132,21 +140,21 @@ check "Add Task from the tray stores the typed task" \
     wait_until 5 bash -c "[ \"\$(sqlite3 '$DB' \"select count(*) from tasks where content='from the tray' and pid='root'\")\" = 1 ]"
 
 # Ctrl+F12 in the tree hides the window to the tray.
-sleep 0.5
+app_settled
 xdotool key ctrl+F12
 check "Ctrl+F12 in the tree hides the window" wait_until 5 window_hidden
 tray_click 1
 check "the tray icon brings it back" wait_until 5 window_shown
-xdotool windowactivate --sync "$(main_window)" 2>/dev/null
-sleep 0.5
+activate "$(main_window)"
+app_settled
 
 # Ending the program while a new task is being edited stores the typed text.
 xdotool key Return
-sleep 0.6
+app_settled
 xdotool type --delay 30 "typed before exit"
-sleep 0.3
+app_settled
 check "the program still runs" alive "$APP"
-kill -TERM "$APP"
+ours "$APP" && kill -TERM "$APP"
 check "SIGTERM ends the program" wait_until 10 gone "$APP"
 check "SIGTERM while editing stores the typed task" \
     [ "$(q "select count(*) from tasks where content='typed before exit'")" = 1 ]
@@ -156,30 +164,31 @@ check "SIGTERM while editing stores the typed task" \
 e2e_start_app "$HOME1"
 APP=$APP_PID
 check "the program starts again on the same folder" wait_until 15 window_shown
-sleep 1.5
-xdotool windowactivate --sync "$(main_window)" 2>/dev/null
-sleep 0.3
+app_settled
+activate "$(main_window)"
 COUNT=$(rows)
 xdotool key Down
-sleep 0.4
+app_settled
 shot restart-down
 xdotool key Delete
-if wait_until 3 bash -c "xdotool search --onlyvisible --name '^Ask\$' >/dev/null 2>&1"; then
+if wait_until 3 ask_shown; then
     pass "after a restart, Down then Delete asks about the first task"
+    wait_until 5 window_active "$(ask_box)"
     xdotool key Escape
-    sleep 0.5
+    wait_until 5 ask_gone
+    app_settled
 else
     fail "after a restart, Down then Delete asks about the first task (Down moved no selection)"
 fi
 check "Cancel keeps every task" rows_are "$COUNT"
 # Ending the program while the question is open ends it cleanly and deletes nothing.
 xdotool key Delete
-wait_until 3 bash -c "xdotool search --onlyvisible --name '^Ask\$' >/dev/null 2>&1"
-kill -TERM "$APP"
+wait_until 3 ask_shown
+ours "$APP" && kill -TERM "$APP"
 check "SIGTERM with the question open ends the program" wait_until 10 gone "$APP"
-wait "$APP" 2>/dev/null
-rc=$?
-check "SIGTERM with the question open exits with 0 (rc $rc)" [ "$rc" -eq 0 ]
+rc=running
+gone "$APP" && { wait "$APP" 2>/dev/null; rc=$?; }
+check "SIGTERM with the question open exits with 0 (rc $rc)" [ "$rc" = 0 ]
 check "SIGTERM with the question open deletes nothing" rows_are "$COUNT"
 
 e2e_finish
