@@ -3,20 +3,26 @@
 
 Run from anywhere:  python3 resources/tools/make_icons.py
 Writes resources/icons/<glyph>-<size>.png for every glyph and size, resources/icons/icons.qrc,
-and resources/Images/appIcon.png. Standard library only.
+resources/Images/appIcon.png, and the program's icon for the desktop's icon theme:
+resources/desktop/hicolor/<n>x<n>/apps/zorvik-jotboard.png and .../scalable/apps/zorvik-jotboard.svg.
+Standard library only.
 """
 
 import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from zvdraw import (Canvas, arc, box, circle, grow, line, polygon, rgb, subtract, union,  # noqa: E402
-                    vgradient, write_png)
+from zvdraw import (Canvas, RasterPen, SvgPen, arc, box, circle, grow, line, polygon, rgb,  # noqa: E402
+                    subtract, union, vgradient, write_png)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 RES = os.path.dirname(HERE)
 ICONS = os.path.join(RES, "icons")
 SIZES = (16, 22, 32, 48)
+# The program's icon in the hicolor theme: the sizes launchers, docks and task switchers ask for.
+THEME = os.path.join(RES, "desktop", "hicolor")
+THEME_NAME = "zorvik-jotboard"
+THEME_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 
 INK = rgb("#3c4650")
 GREEN, GREEN_D = rgb("#3aa845"), rgb("#1f6e28")
@@ -93,19 +99,20 @@ def tree_elbow(c, x, y0, y1, x1):
     c.fill(line([(x, y0), (x, y1), (x1, y1)], 1.6), GREY)
 
 
-def notepad(c, check=True):
-    """The program's own picture: a spiral notepad with a check mark."""
-    c.outlined(box(3.5, 3.5, 20.5, 22, 2.2), vgradient(rgb("#ffffff"), rgb("#eef2f7"), 4, 22), PAPER_D, 1.0)
-    c.fill(box(3.5, 3.5, 20.5, 8, 2.2), BLUE)
-    c.fill(box(3.5, 6, 20.5, 8), BLUE)
+def notepad(pen, check=True):
+    """The program's own picture: a spiral notepad with a check mark, drawn with a pen so
+    that the icon theme gets the same picture as pixels and as SVG."""
+    pen.box(3.5, 3.5, 20.5, 22, 2.2, vgradient(rgb("#ffffff"), rgb("#eef2f7"), 4, 22), PAPER_D, 1.0)
+    pen.box(3.5, 3.5, 20.5, 8, 2.2, BLUE)
+    pen.box(3.5, 6, 20.5, 8, 0.0, BLUE)
     for k in range(4):
         x = 6.5 + k * 3.7
-        c.fill(line([(x, 1.8), (x, 6)], 1.4), INK)
+        pen.stroke([(x, 1.8), (x, 6)], 1.4, INK)
     for k in range(3):
         y = 12 + k * 3.3
-        c.fill(line([(6.5, y), (17.5, y)], 1.1), rgb("#b7c3d1"))
+        pen.stroke([(6.5, y), (17.5, y)], 1.1, rgb("#b7c3d1"))
     if check:
-        check_mark(c, [(7.5, 14.5), (11, 18), (18.5, 9.5)], 3.4)
+        pen.stroke([(7.5, 14.5), (11, 18), (18.5, 9.5)], 3.4, GREEN, GREEN_D, 0.9)
 
 
 # ---------------------------------------------------------------- glyphs
@@ -280,7 +287,7 @@ def g_memos_tab(c):
 
 
 def g_app(c):
-    notepad(c)
+    notepad(RasterPen(c))
 
 
 GLYPHS = {
@@ -316,7 +323,17 @@ def main():
             f.write(f"        <file>{fname}</file>\n")
         f.write("    </qresource>\n</RCC>\n")
     write_png(os.path.join(RES, "Images", "appIcon.png"), 128, 128, render("app", 128))
-    print(f"{len(files)} icon pictures, icons.qrc and Images/appIcon.png written")
+    for size in THEME_SIZES:
+        folder = os.path.join(THEME, f"{size}x{size}", "apps")
+        os.makedirs(folder, exist_ok=True)
+        write_png(os.path.join(folder, THEME_NAME + ".png"), size, size, render("app", size))
+    folder = os.path.join(THEME, "scalable", "apps")
+    os.makedirs(folder, exist_ok=True)
+    pen = SvgPen()
+    notepad(pen)
+    with open(os.path.join(folder, THEME_NAME + ".svg"), "w") as f:
+        f.write(pen.text(256))
+    print(f"{len(files)} icon pictures, icons.qrc, Images/appIcon.png and the theme icons written")
 
 
 if __name__ == "__main__":

@@ -101,14 +101,16 @@ def rgb(text, alpha=1.0):
     return (int(text[0:2], 16) / 255, int(text[2:4], 16) / 255, int(text[4:6], 16) / 255, alpha)
 
 
-def vgradient(top, bottom, y0, y1):
-    """A colour function: top colour at y0, bottom colour at y1 (design units)."""
+class vgradient:
+    """A colour function: top colour at y0, bottom colour at y1 (design units). Keeps its
+    stops, so the vector pen can write it as an SVG gradient."""
 
-    def c(x, y):
-        t = 0.0 if y1 == y0 else max(0.0, min(1.0, (y - y0) / (y1 - y0)))
-        return tuple(a + (b - a) * t for a, b in zip(top, bottom))
+    def __init__(self, top, bottom, y0, y1):
+        self.top, self.bottom, self.y0, self.y1 = top, bottom, y0, y1
 
-    return c
+    def __call__(self, x, y):
+        t = 0.0 if self.y1 == self.y0 else max(0.0, min(1.0, (y - self.y0) / (self.y1 - self.y0)))
+        return tuple(a + (b - a) * t for a, b in zip(self.top, self.bottom))
 
 
 # ---------------------------------------------------------------- canvas
@@ -187,3 +189,82 @@ def write_bmp24(path, width, height, pixel):
     info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
     with open(path, "wb") as f:
         f.write(header + info + data)
+
+
+# ---------------------------------------------------------------- pens
+# A picture that must exist as pixels and as a scalable SVG (the program's icon in the
+# desktop's icon theme) is described once through a pen: rounded boxes and round-capped
+# strokes, each optionally outlined. RasterPen paints on a Canvas exactly as the shape
+# functions above do; SvgPen writes the same shapes as SVG elements.
+
+class RasterPen:
+    def __init__(self, canvas):
+        self.canvas = canvas
+
+    def box(self, x0, y0, x1, y1, radius, colour, outline=None, width=1.0):
+        shape = box(x0, y0, x1, y1, radius)
+        if outline is None:
+            self.canvas.fill(shape, colour)
+        else:
+            self.canvas.outlined(shape, colour, outline, width)
+
+    def stroke(self, points, width, colour, outline=None, outline_width=1.0):
+        shape = line(points, width)
+        if outline is None:
+            self.canvas.fill(shape, colour)
+        else:
+            self.canvas.outlined(shape, colour, outline, outline_width)
+
+
+def _hex(colour):
+    return "#" + "".join(f"{round(c * 255):02x}" for c in colour[:3])
+
+
+def _num(value):
+    return f"{value:.3f}".rstrip("0").rstrip(".")
+
+
+class SvgPen:
+    def __init__(self, grid=24.0):
+        self.grid = grid
+        self.defs = []
+        self.body = []
+
+    def _paint(self, colour):
+        if isinstance(colour, vgradient):
+            gid = f"g{len(self.defs)}"
+            self.defs.append(
+                f'<linearGradient id="{gid}" gradientUnits="userSpaceOnUse" x1="0" y1="{_num(colour.y0)}" '
+                f'x2="0" y2="{_num(colour.y1)}"><stop offset="0" stop-color="{_hex(colour.top)}"/>'
+                f'<stop offset="1" stop-color="{_hex(colour.bottom)}"/></linearGradient>')
+            return f"url(#{gid})"
+        return _hex(colour)
+
+    def _rect(self, x0, y0, x1, y1, radius, paint):
+        self.body.append(f'<rect x="{_num(x0)}" y="{_num(y0)}" width="{_num(x1 - x0)}" height="{_num(y1 - y0)}" '
+                         f'rx="{_num(radius)}" fill="{paint}"/>')
+
+    def _line(self, points, width, paint):
+        pts = " ".join(f"{_num(x)},{_num(y)}" for x, y in points)
+        self.body.append(f'<polyline points="{pts}" fill="none" stroke="{paint}" stroke-width="{_num(width)}" '
+                         'stroke-linecap="round" stroke-linejoin="round"/>')
+
+    def box(self, x0, y0, x1, y1, radius, colour, outline=None, width=1.0):
+        if outline is not None:
+            # Growing a rounded box by w grows its corner radius by w too.
+            self._rect(x0 - width, y0 - width, x1 + width, y1 + width, radius + width, self._paint(outline))
+        self._rect(x0, y0, x1, y1, radius, self._paint(colour))
+
+    def stroke(self, points, width, colour, outline=None, outline_width=1.0):
+        if outline is not None:
+            self._line(points, width + 2 * outline_width, self._paint(outline))
+        self._line(points, width, self._paint(colour))
+
+    def text(self, size):
+        g = _num(self.grid)
+        out = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{size}" height="{size}" viewBox="0 0 {g} {g}">']
+        if self.defs:
+            out.append("<defs>" + "".join(self.defs) + "</defs>")
+        out += self.body
+        out.append("</svg>")
+        return "\n".join(out) + "\n"
