@@ -5,6 +5,7 @@
 #include "ZvDb.h"
 #include "ZvFrameFactories.h"
 #include "ZvGuard.h"
+#include "ZvNotify.h"
 #include "ZvSingleInstance.h"
 #include "ZvUiHandlers.h"
 
@@ -63,6 +64,7 @@ int main(int argc, char** argv)
     // A dialog or message box closed while the window is in the tray must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     zv::InstallDesktopHandlers();
+    zv::NotifySeam().setHandler(zv::NotifyOverSessionBus);
     // Debug builds and ZVJ_CHECKS=1 stop at once when a transaction is open while the event
     // loop waits: what the user sees must already be on disk.
     zv::WatchDurabilityAtIdle();
