@@ -16,7 +16,6 @@
 #include "zvHHComp.h"
 
 #include <QAction>
-#include <QPrinter>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -25,6 +24,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPrinter>
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QTimer>
@@ -442,11 +442,10 @@ void TmainFm::ExitProgram()
 
 void TmainFm::BringForwardFromSecondStart()
 {
-    // A window hidden in the tray stays hidden; a shown one comes to the front.
+    // A window hidden in the tray stays hidden; a shown one comes to the front, and a
+    // minimised one back from the task bar as it was (a maximised window stays maximised).
     if (!isVisible()) return;
-    if (isMinimized()) showNormal();
-    raise();
-    activateWindow();
+    BringToFront(this);
 }
 
 } // namespace zv
