@@ -165,7 +165,7 @@ bool TcommonDm::IsAutoStart() const
 void TcommonDm::SetAutoStart(bool on)
 {
     // Failures stay silent: the Options dialog reads the real state the next time.
-    ZvAutostart::SetAutoStart(on, QCoreApplication::applicationFilePath());
+    ZvAutostart::SetAutoStart(on, QCoreApplication::applicationFilePath(), ZvAutostart::DataFolderToKeep());
 }
 
 // ---- Handlers -------------------------------------------------------------------------

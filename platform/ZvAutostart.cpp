@@ -1,5 +1,8 @@
 #include "ZvAutostart.h"
 
+#include "ZvDesktopEntry.h"
+#include "ZvSingleInstance.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -58,7 +61,7 @@ bool IsAutoStart()
     return enabledEntryExists();
 }
 
-bool SetAutoStart(bool on, const QString& executablePath)
+bool SetAutoStart(bool on, const QString& executablePath, const QString& dataFolder)
 {
     const QString path = EntryPath();
     if (!on) {
@@ -70,7 +73,7 @@ bool SetAutoStart(bool on, const QString& executablePath)
     if (!QDir().mkpath(AutostartFolder())) return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
-    file.write(EntryText(executablePath).toUtf8());
+    file.write(EntryText(executablePath, dataFolder).toUtf8());
     return file.commit();
 }
 
@@ -111,16 +114,30 @@ QString ExecArgument(const QString& argument)
     return value;
 }
 
-QString EntryText(const QString& executablePath)
+QString ExecLine(const QString& executablePath, const QString& dataFolder)
+{
+    const QString program = ExecArgument(executablePath);
+    if (dataFolder.isEmpty()) return program;
+    return QStringLiteral("env ") + ExecArgument(QStringLiteral("ZVJ_HOME=") + dataFolder) +
+           QLatin1Char(' ') + program;
+}
+
+QString DataFolderToKeep()
+{
+    return qEnvironmentVariableIsEmpty("ZVJ_HOME") ? QString() : ProgramFolder();
+}
+
+QString EntryText(const QString& executablePath, const QString& dataFolder)
 {
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name=Zorvik Jotboard\n"
                           "Comment=To-do list and memos in the notification area\n"
                           "Exec=%1\n"
+                          "Icon=%2\n"
                           "Terminal=false\n"
                           "X-GNOME-Autostart-enabled=true\n")
-        .arg(ExecArgument(executablePath));
+        .arg(ExecLine(executablePath, dataFolder), ZvDesktopEntry::kIconName);
 }
 
 bool EntryDisabled(const QString& entryText)

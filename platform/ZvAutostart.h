@@ -23,13 +23,22 @@ QString EntryPath();
 // An enabled entry of ours exists.
 bool IsAutoStart();
 
-// on: write the entry for that executable unless an enabled one exists (whatever program
-// it names); the folder is made when missing. off: delete an enabled entry.
-// Returns false when the file system refused; callers stay silent about it.
-bool SetAutoStart(bool on, const QString& executablePath);
+// on: write the entry for that executable (and data folder, see ExecLine) unless an enabled
+// one exists (whatever program it names); the folder is made when missing. off: delete an
+// enabled entry. Returns false when the file system refused; callers stay silent about it.
+bool SetAutoStart(bool on, const QString& executablePath, const QString& dataFolder = QString());
+
+// The Exec value that starts the executable. With a data folder (a program folder chosen by
+// ZVJ_HOME) the entry starts it through env, so the session opens the same data, and a
+// running instance on that folder is found:  env "ZVJ_HOME=/data dir/" "/path/jotboard"
+QString ExecLine(const QString& executablePath, const QString& dataFolder = QString());
+
+// The data folder a new entry must carry for this run: the program folder when ZVJ_HOME
+// chose it (made absolute: the session starts the entry from another folder), else empty.
+QString DataFolderToKeep();
 
 // The whole entry written for an executable.
-QString EntryText(const QString& executablePath);
+QString EntryText(const QString& executablePath, const QString& dataFolder = QString());
 
 // One Exec argument as the Desktop Entry rules want it, ready to stand in the file:
 // double-quoted with ", `, $ and \ escaped, % doubled, then the string-value escapes.

@@ -1,4 +1,5 @@
 #include "ZvAutostart.h"
+#include "ZvExecParse.h"
 
 #include <QDir>
 #include <QFile>
@@ -141,6 +142,82 @@ private slots:
         QVERIFY(ZvAutostart::SetAutoStart(true, path));
         QVERIFY(
             readAll(ZvAutostart::EntryPath()).contains(QStringLiteral("\nExec=") + exec + QLatin1Char('\n')));
+    }
+
+    // What the session will run: with a data folder through env, so the same data opens.
+    void execLine_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("dataFolder");
+        QTest::addColumn<QStringList>("args");
+
+        QTest::newRow("no data folder") << "/opt/zv/jotboard" << QString() << QStringList{"/opt/zv/jotboard"};
+        QTest::newRow("data folder") << "/opt/zv/jotboard"
+                                     << "/srv/notes/"
+                                     << QStringList{"env", "ZVJ_HOME=/srv/notes/", "/opt/zv/jotboard"};
+        QTest::newRow("spaces") << "/home/a b/jotboard"
+                                << "/data dir/"
+                                << QStringList{"env", "ZVJ_HOME=/data dir/", "/home/a b/jotboard"};
+        QTest::newRow("quotes") << "/x/\"q\"/jotboard"
+                                << "/d/it's \"here\"/"
+                                << QStringList{"env", "ZVJ_HOME=/d/it's \"here\"/", "/x/\"q\"/jotboard"};
+        QTest::newRow("shell characters")
+            << "/x/$HOME/`id`/jotboard"
+            << "/d/a\\b;c&d|e/" << QStringList{"env", "ZVJ_HOME=/d/a\\b;c&d|e/", "/x/$HOME/`id`/jotboard"};
+        QTest::newRow("percent") << "/x/100%u/jotboard"
+                                 << "/d/%f %%/"
+                                 << QStringList{"env", "ZVJ_HOME=/d/%f %%/", "/x/100%u/jotboard"};
+        QTest::newRow("line break") << "/x/jotboard"
+                                    << "/d/a\nb/" << QStringList{"env", "ZVJ_HOME=/d/a\nb/", "/x/jotboard"};
+    }
+    void execLine()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, dataFolder);
+        QFETCH(QStringList, args);
+        QVERIFY(ZvAutostart::SetAutoStart(true, path, dataFolder));
+        const QString exec = zvtest::EntryValue(readAll(ZvAutostart::EntryPath()), QStringLiteral("Exec"));
+        QCOMPARE(exec, ZvAutostart::ExecLine(path, dataFolder));
+        bool ok = false;
+        QCOMPARE(zvtest::ParseExec(exec, &ok), args);
+        QVERIFY2(ok, qPrintable(exec));
+    }
+
+    void execLineAsWritten()
+    {
+        QCOMPARE(ZvAutostart::ExecLine(QStringLiteral("/path/jotboard"), QStringLiteral("/data dir/")),
+                 QStringLiteral("env \"ZVJ_HOME=/data dir/\" \"/path/jotboard\""));
+    }
+
+    // An entry written with ZVJ_HOME set names the program folder this run uses, made
+    // absolute: the session starts it from another working folder.
+    void dataFolderToKeep_data()
+    {
+        QTest::addColumn<QByteArray>("zvjHome"); // "-" for unset
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("unset") << QByteArray("-") << QString();
+        QTest::newRow("empty") << QByteArray("") << QString();
+        QTest::newRow("absolute") << QByteArray("/data dir/") << QStringLiteral("/data dir/");
+        QTest::newRow("no final slash") << QByteArray("/data dir") << QStringLiteral("/data dir/");
+        QTest::newRow("relative") << QByteArray("rel/dir")
+                                  << QDir::currentPath() + QStringLiteral("/rel/dir/");
+    }
+    void dataFolderToKeep()
+    {
+        QFETCH(QByteArray, zvjHome);
+        QFETCH(QString, folder);
+        const QByteArray saved = qgetenv("ZVJ_HOME");
+        const bool wasSet = qEnvironmentVariableIsSet("ZVJ_HOME");
+        if (zvjHome == "-")
+            qunsetenv("ZVJ_HOME");
+        else
+            qputenv("ZVJ_HOME", zvjHome);
+        const QString kept = ZvAutostart::DataFolderToKeep();
+        if (wasSet)
+            qputenv("ZVJ_HOME", saved);
+        else
+            qunsetenv("ZVJ_HOME");
+        QCOMPARE(kept, folder);
     }
 };
 
