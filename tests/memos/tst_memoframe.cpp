@@ -130,6 +130,7 @@ private slots:
     void subMemoOnEmptyTree()
     {
         start();
+        MessageSeam::queueAnswer(IdOk);
         QTest::keyClick(tree(), Qt::Key_Return, Qt::ControlModifier);
         settle();
         QCOMPARE(MessageSeam::texts(), QStringList{"Please select a memo!"});
@@ -453,6 +454,7 @@ private slots:
     {
         memo("{A}", "root", "a");
         start();
+        MessageSeam::queueAnswer(IdOk);
         trigger(m_frame->Action_Export);
         QCOMPARE(MessageSeam::texts(), QStringList{"Please select a memo!"});
         QCOMPARE(MessageSeam::history().first().caption, QStringLiteral("Warning"));

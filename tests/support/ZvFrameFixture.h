@@ -34,9 +34,9 @@ protected:
 
     void setUpFolder(const QDateTime& now)
     {
+        // The folder resets every seam: a box or file dialog a test did not answer fails it.
         m_folder = std::make_unique<TempProgramFolder>();
         zv::Clock::setFixed(now);
-        zv::MessageSeam::reset();
         zv::ClipboardSeam::useMemoryClipboard(true);
     }
 
