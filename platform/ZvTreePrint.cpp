@@ -95,7 +95,12 @@ int TZvTree::printTo(QPagedPaintDevice* device)
     // Screen pixels to printer pixels by the font heights; narrower when the rows would
     // not fit the page's width.
     const int screenLine = std::max(1, fontMetrics().height());
-    const int printLine = QFontMetrics(font(), device).height();
+    // The tree's font is sized in pixels, which a printer takes as its own tiny dots: the
+    // printer's line is that of the same font at the size it has on screen in points.
+    QFont printFont = font();
+    if (printFont.pixelSize() > 0)
+        printFont.setPointSizeF(printFont.pixelSize() * 72.0 / std::max(1, logicalDpiY()));
+    const int printLine = QFontMetrics(printFont, device).height();
     const int width = std::max(1, viewport()->width());
     double scale = double(std::max(1, printLine)) / screenLine;
     if (width * scale > device->width()) scale = double(device->width()) / width;

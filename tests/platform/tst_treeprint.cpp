@@ -161,8 +161,21 @@ private slots:
 
     // ---- printing to PDF ----
 
+    void printsTheRowsAsShownWithRealText_data()
+    {
+        QTest::addColumn<int>("pixelSize");
+        QTest::newRow("font in points") << 0;
+        // the frames' font is sized in pixels, which a 1200 dpi printer takes as its dots
+        QTest::newRow("font in pixels") << 13;
+    }
     void printsTheRowsAsShownWithRealText()
     {
+        QFETCH(int, pixelSize);
+        if (pixelSize > 0) {
+            QFont f = tree->font();
+            f.setPixelSize(pixelSize);
+            tree->setFont(f);
+        }
         tree->beginUpdate();
         TZvNode* alpha = add(nullptr, "Alpha top");
         add(alpha, "alpha child one");
@@ -197,7 +210,8 @@ private slots:
             QRegularExpression("yMin=\"([\\d.]+)\" xMax=\"[\\d.]+\" yMax=\"([\\d.]+)\">Beta<").match(boxes);
         QVERIFY2(m.hasMatch(), qPrintable(boxes.right(400)));
         const double height = m.captured(2).toDouble() - m.captured(1).toDouble();
-        const double points = QFontInfo(tree->font()).pointSizeF();
+        const double points =
+            pixelSize > 0 ? pixelSize * 72.0 / tree->logicalDpiY() : QFontInfo(tree->font()).pointSizeF();
         QVERIFY2(height > 0.8 * points && height < 2.0 * points,
                  qPrintable(QString("line %1 pt for a %2 pt font").arg(height).arg(points)));
     }
