@@ -42,10 +42,10 @@ class TestWindowStates : public QObject
 private slots:
     void init()
     {
+        // The folder resets every seam (no frame factories, no answers) and makes a box that
+        // no test answers fail it.
         m_folder = std::make_unique<zvtest::TempProgramFolder>();
         TZvTrayIcon::setTrayAvailableOverride(false);
-        TmainFm::setFrameFactories(nullptr, nullptr);
-        MessageSeam::reset();
     }
     void cleanup()
     {
