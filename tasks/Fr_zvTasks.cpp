@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -587,7 +588,11 @@ void TzvTasksFrame::Timer1Timer()
         g_reminderOnScreen = nullptr;
         TZvNotifications::instance().reminderClosed(tid);
     });
+    // Exit or the session's end may free this frame inside the dialog's event loop: then
+    // nothing of it may be touched afterwards (the row keeps its reminder for next time).
+    const QPointer<TzvTasksFrame> alive(this);
     dlg.exec();
+    if (!alive) return;
     const bool armed = !dlg.dismissed;
     const TDateTime next = dlg.nextAlarm;
     g_reminderOnScreen = nullptr;

@@ -45,8 +45,8 @@ class TestDialogs : public QObject
 private slots:
     void init()
     {
+        zvtest::ResetSeams(); // strict: every box a test meets is answered by it
         Clock::setFixed(kNow);
-        MessageSeam::reset();
         m_plays = 0;
         m_playedPaths.clear();
         SoundSeam::setHandler([this](const QString& path) {

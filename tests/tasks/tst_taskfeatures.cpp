@@ -392,6 +392,24 @@ private slots:
         QTest::newRow("hidden by the range, fires too") << 0 << 1 << true << qint64(3600000);
     }
 
+    // Exit (or the session's end) frees the frame while its reminder dialog is open: the
+    // reminder check must not touch the freed frame when the dialog's loop returns.
+    void frameFreedWhileTheReminderIsOpen()
+    {
+        row("{T}", "root", "call the dentist", false, "alarmFlag=1, alarmTime=" + num(dt(kNow.addSecs(-60))));
+        start();
+        bool freed = false;
+        zvtest::OnNextModal([&](QWidget* w) {
+            delete m_frame;
+            m_frame = nullptr;
+            freed = true;
+            w->close();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(freed, 6000);
+        settle();
+        QCOMPARE(col("alarmFlag", "{T}").toBool(), true); // its reminder stays for next time
+    }
+
     void reminder()
     {
         QFETCH(int, answer);
