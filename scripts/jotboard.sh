@@ -7,6 +7,7 @@
 #   format            checks that every tracked C++ file is as clang-format makes it
 #   fuzz [seconds]    runs each libFuzzer target that long (default 60) on the kept corpus
 #                     (build-fuzz/, clang)
+#   uninstall         removes the installed program, its menu entry and icons; never the data
 # A mode installs only the Debian packages it needs and that are missing; a second run
 # installs nothing and rebuilds only what changed.
 set -euo pipefail
@@ -23,7 +24,8 @@ build_packages=(
     qt6-base-dev qt6-multimedia-dev libgl-dev
     libsqlite3-dev libpugixml-dev zlib1g-dev
     xdg-utils
-    xvfb openbox wmctrl x11-utils xdotool trayer xclip imagemagick poppler-utils sqlite3
+    xvfb openbox wmctrl x11-utils xdotool trayer xclip imagemagick poppler-utils sqlite3 python3
+    desktop-file-utils dbus
 )
 
 # ensure_packages NAME...: installs those that are missing (with sudo when not root).
@@ -114,8 +116,12 @@ fuzz)
     cmake --build "$fuzz_build" -j2 --target zvfuzzers
     exec "$root/tests/fuzz/run.sh" "$fuzz_build/tests/fuzz" "$seconds"
     ;;
+uninstall)
+    ensure_packages cmake
+    exec cmake -DZVJ_PREFIX="$prefix" -P "$root/resources/desktop/uninstall.cmake"
+    ;;
 *)
-    echo "usage: $0 run|test|sanitize|format|fuzz [seconds]" >&2
+    echo "usage: $0 run|test|sanitize|format|fuzz [seconds]|uninstall" >&2
     exit 2
     ;;
 esac

@@ -17,6 +17,7 @@
 #include "ZvSystem.h"
 #include "ZvTray.h"
 #include "ZvTree.h"
+#include "ZvWindowFront.h"
 #include "pU_Funcs.h"
 
 #include <QAction>
@@ -580,10 +581,7 @@ void TzvTasksFrame::Timer1Timer()
     g_reminderOnScreen = &dlg;
     // The desktop's notifications carry it too (another workspace, a full-screen window);
     // a click there brings the dialog to the front.
-    TZvNotifications::instance().reminderShown(tid, dlg.text, [&dlg] {
-        dlg.raise();
-        dlg.activateWindow();
-    });
+    TZvNotifications::instance().reminderShown(tid, dlg.text, [&dlg] { BringToFront(&dlg); });
     const auto clear = ScopeExit([tid] {
         g_reminderOnScreen = nullptr;
         TZvNotifications::instance().reminderClosed(tid);
