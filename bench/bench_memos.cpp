@@ -25,6 +25,16 @@ double residentMb()
     return parts.size() > 1 ? parts[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
 }
 
+template <class F> double elapsedMs(F&& f)
+{
+    QElapsedTimer t;
+    t.start();
+    f();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+} // namespace
+
 // Memos of one to four lines, a fifth of them expanded, all in one transaction.
 void generateMemos(const QString& path, int topLevel, int children)
 {
@@ -59,16 +69,6 @@ void generateMemos(const QString& path, int topLevel, int children)
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(db);
 }
-
-template <class F> double elapsedMs(F&& f)
-{
-    QElapsedTimer t;
-    t.start();
-    f();
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-} // namespace
 
 int benchMemos(int argc, char** argv)
 {

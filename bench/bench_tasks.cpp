@@ -25,7 +25,26 @@ double rssMb()
     return parts.size() > 1 ? parts[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
 }
 
-void generate(const QString& path, int topLevel, int children)
+template <class F> double timeMs(F&& f)
+{
+    QElapsedTimer t;
+    t.start();
+    f();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+template <class F> double bestOf(int runs, F&& f)
+{
+    double best = 1e99;
+    for (int i = 0; i < runs; ++i)
+        best = std::min(best, timeMs(f));
+    return best;
+}
+
+} // namespace
+
+// Tasks of one to four lines, a third of them complete, every seventh expanded.
+void generateTasks(const QString& path, int topLevel, int children)
 {
     sqlite3* db = nullptr;
     sqlite3_open(QFile::encodeName(path).constData(), &db);
@@ -60,24 +79,6 @@ void generate(const QString& path, int topLevel, int children)
     sqlite3_close(db);
 }
 
-template <class F> double timeMs(F&& f)
-{
-    QElapsedTimer t;
-    t.start();
-    f();
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-template <class F> double bestOf(int runs, F&& f)
-{
-    double best = 1e99;
-    for (int i = 0; i < runs; ++i)
-        best = std::min(best, timeMs(f));
-    return best;
-}
-
-} // namespace
-
 int benchTasks(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -85,7 +86,7 @@ int benchTasks(int argc, char** argv)
     if (!QCoreApplication::instance()) ownApp = std::make_unique<QApplication>(argc, argv);
 
     zvtest::TempProgramFolder folder;
-    generate(folder.dbPath(), 10000, 4);
+    generateTasks(folder.dbPath(), 10000, 4);
     std::printf("tasks: %d rows generated\n", folder.count(QStringLiteral("select count(*) from tasks")));
 
     zvtest::TestFrameHost host(folder);

@@ -1,5 +1,5 @@
 // The benchmark program: generates large data and prints the figures of each area.
-//   zvbench [tree|interchange|tasks|memos|all] [options of that area]
+//   zvbench [tree|interchange|tasks|memos|start|all] [options of that area]
 #include <QByteArray>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +8,7 @@ int benchTree(int argc, char** argv);
 int benchInterchange(int argc, char** argv);
 int benchTasks(int argc, char** argv);
 int benchMemos(int argc, char** argv);
+int benchStart(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -16,6 +17,7 @@ int main(int argc, char** argv)
     if (std::strcmp(area, "interchange") == 0) return benchInterchange(argc - 1, argv + 1);
     if (std::strcmp(area, "tasks") == 0) return benchTasks(argc - 1, argv + 1);
     if (std::strcmp(area, "memos") == 0) return benchMemos(argc - 1, argv + 1);
+    if (std::strcmp(area, "start") == 0) return benchStart(argc - 1, argv + 1);
     if (std::strcmp(area, "all") == 0) {
         int rc = benchTree(argc - 1, argv + 1);
         rc |= benchTasks(argc - 1, argv + 1);
@@ -23,6 +25,6 @@ int main(int argc, char** argv)
         rc |= benchInterchange(argc - 1, argv + 1);
         return rc;
     }
-    std::fprintf(stderr, "usage: zvbench [tree|interchange|tasks|memos|all]\n");
+    std::fprintf(stderr, "usage: zvbench [tree|interchange|tasks|memos|start|all]\n");
     return 2;
 }

@@ -117,6 +117,8 @@ public:
     virtual void PasteFromTray() = 0;
     // Exit and session end: an edit in progress is stored.
     virtual void FinishEditing() = 0;
+    // The tree has been loaded at least once (message 2024 has run to its end).
+    virtual bool Loaded() const { return false; }
 };
 
 } // namespace zv

@@ -377,6 +377,7 @@ void TZvItemFrame::InitFrame()
     InitDone();
     m_tree->setEmptySpaceHint(m_traits.treeHint);
     ShowRandomStatusTip();
+    m_initDone = true;
 }
 
 void TZvItemFrame::SetActionSets(const QList<QAction*>& all, const QList<QAction*>& idle,

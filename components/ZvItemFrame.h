@@ -115,6 +115,7 @@ public:
     QList<QMenu*> MainMenuMenus() const override { return m_mainMenus; }
     void FinishEditing() override;
     void PasteFromTray() override; // the tray's Paste: as Ctrl+V
+    bool Loaded() const override { return m_initDone; }
 
     // ---- routines ----
     // Message 2024: reads the view settings, counts the rows, (re)loads the tree.
@@ -286,6 +287,7 @@ private:
     QAction* m_listAction = nullptr;
     QSet<TZvNode*> m_pendingRemoval;
     bool m_loadedOnce = false; // no query runs before the first 2024
+    bool m_initDone = false;
 
 protected:
     bool m_loading = false; // expanding while loading stores nothing and updates nothing
