@@ -13,7 +13,7 @@ function(add_unit_test)
     zv_test_timeout(T_TIMEOUT ${T_TIMEOUT})
     set_tests_properties(${T_NAME} PROPERTIES
         TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZVJ_SOURCE_DIR=${CMAKE_SOURCE_DIR};ZVJ_STAGE_DIR=${ZVJ_STAGE_DIR};ZVJ_SCHEMA=${CMAKE_SOURCE_DIR}/resources/schema.sql;ZVJ_TIMEOUT_SCALE=${ZVJ_TEST_TIMEOUT_SCALE}")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ZVJ_CHECKS=1;ZVJ_SOURCE_DIR=${CMAKE_SOURCE_DIR};ZVJ_STAGE_DIR=${ZVJ_STAGE_DIR};ZVJ_SCHEMA=${CMAKE_SOURCE_DIR}/resources/schema.sql;ZVJ_TIMEOUT_SCALE=${ZVJ_TEST_TIMEOUT_SCALE}")
 endfunction()
 
 # zv_folder_library(<target> <public deps...>): one static library per source folder,
