@@ -292,9 +292,19 @@ no_popup() { ! popup_shown "$@"; }
 # Opens the tray menu and waits until it is there and the program has caught up (the menu
 # holds the keyboard from then on).
 tray_menu_open() {
-    tray_click 3 || { echo "(no tray icon to click)"; return 1; }
-    wait_until 10 popup_shown || { echo "(the tray menu did not open)"; return 1; }
-    app_settled
+    # A click can be lost while the menu picked a moment ago is still closing on a busy
+    # machine: one more try after Escape.
+    local try
+    for try in 1 2; do
+        tray_click 3 || { echo "(no tray icon to click)"; return 1; }
+        if wait_until 5 popup_shown; then
+            app_settled
+            return 0
+        fi
+        xdotool key Escape 2>/dev/null
+    done
+    echo "(the tray menu did not open)"
+    return 1
 }
 
 # Opens the tray menu and picks the item N steps up from the bottom (1 = E&xit).
