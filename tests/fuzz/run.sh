@@ -4,6 +4,7 @@
 # a crash, a leak, a timeout or an out-of-memory stops the run and fails the script, with
 # the input saved as <build folder>/artifacts/<target>-crash-... (or leak-, timeout-, oom-).
 # Usage: run.sh <folder with the built targets> <seconds> [target...]
+# ZVJ_FUZZ_ARGS adds libFuzzer options (e.g. "-runs=10000000" to stop after that many).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -36,7 +37,7 @@ for t in "${targets[@]}"; do
     # that makes the reader allocate gigabytes is a finding too.
     if ! "$bin/$t" -max_total_time="$seconds" -dict="$here/exchange.dict" -max_len=$max_len \
         -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=1024 -print_final_stats=1 \
-        -artifact_prefix="$bin/artifacts/$t-" "$work" "$seeds"; then
+        -artifact_prefix="$bin/artifacts/$t-" ${ZVJ_FUZZ_ARGS:-} "$work" "$seeds"; then
         echo "FAIL: $t found a problem (input saved under $bin/artifacts/)" >&2
         status=1
     fi
