@@ -1,5 +1,5 @@
 // The benchmark program: generates large data and prints the figures of each area.
-//   zvbench [tree|interchange|tasks|memos|start|all] [options of that area]
+//   zvbench [tree|interchange|tasks|memos|start|bomb|all] [options of that area]
 #include <QByteArray>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +9,7 @@ int benchInterchange(int argc, char** argv);
 int benchTasks(int argc, char** argv);
 int benchMemos(int argc, char** argv);
 int benchStart(int argc, char** argv);
+int benchBomb(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -18,6 +19,7 @@ int main(int argc, char** argv)
     if (std::strcmp(area, "tasks") == 0) return benchTasks(argc - 1, argv + 1);
     if (std::strcmp(area, "memos") == 0) return benchMemos(argc - 1, argv + 1);
     if (std::strcmp(area, "start") == 0) return benchStart(argc - 1, argv + 1);
+    if (std::strcmp(area, "bomb") == 0) return benchBomb(argc - 1, argv + 1);
     if (std::strcmp(area, "all") == 0) {
         int rc = benchTree(argc - 1, argv + 1);
         rc |= benchTasks(argc - 1, argv + 1);
@@ -25,6 +27,6 @@ int main(int argc, char** argv)
         rc |= benchInterchange(argc - 1, argv + 1);
         return rc;
     }
-    std::fprintf(stderr, "usage: zvbench [tree|interchange|tasks|memos|start|all]\n");
+    std::fprintf(stderr, "usage: zvbench [tree|interchange|tasks|memos|start|bomb|all]\n");
     return 2;
 }
