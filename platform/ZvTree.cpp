@@ -220,6 +220,10 @@ void TZvTree::deleteNode(TZvNode* node)
     if (m_editNode && isWithin(m_editNode, node)) cancelEdit();
     m_selCacheValid = false;
     m_model->remove(node);
+    // The view moves the current row off a removed one wherever it likes, or nowhere: the
+    // keys go on from the selection, as the user sees it.
+    TZvNode* selected = firstSelected();
+    if (selected && !isSelected(focusedNode())) setFocusedNode(selected);
 }
 
 void TZvTree::deleteChildren(TZvNode* node)
