@@ -144,6 +144,16 @@ TZvItemFrame::TZvItemFrame(TZvFrameHost* host, const TZvFrameTraits& traits, QWi
     Timer_HotDelay->setInterval(300);
     connect(Timer_HotDelay, &QTimer::timeout, this, [this] { Guarded([this] { onHotDelay(); }); });
 
+    makeCommands();
+    // The tool bar both lists begin with; a frame may add its own view commands at the end.
+    using C = TZvCommand;
+    for (C c : {C::Add, C::AddChild, C::Edit, C::Delete})
+        ToolBar_Top->addAction(m_commands[std::size_t(c)]);
+    ToolBar_Top->addSeparator();
+    for (QAction* a : {Action_ViewAsc, Action_ExpandAll, Action_CollapseAll})
+        ToolBar_Top->addAction(a);
+    ToolBar_Top->addSeparator();
+    ToolBar_Top->addAction(Action_ViewList);
     wireTree();
 }
 
@@ -360,8 +370,9 @@ void TZvItemFrame::InitFrame()
         TIniFile ini(m_host->confFile());
         sortAscending = ini.ReadBool(m_traits.iniSection, QStringLiteral("viewAscEn"), true);
         ShowSortDirection();
-        if (m_listAction)
-            m_listAction->setChecked(ini.ReadBool(m_traits.iniSection, QStringLiteral("viewListEn"), false));
+        if (Action_ViewList)
+            Action_ViewList->setChecked(
+                ini.ReadBool(m_traits.iniSection, QStringLiteral("viewListEn"), false));
         ReadViewSettings(ini);
         const int n = CountItems();
         if (m_traits.setCounts) (m_host->*m_traits.setCounts)(n, 0);
@@ -509,7 +520,7 @@ void TZvItemFrame::PasteExecute()
 
 bool TZvItemFrame::ListViewOn() const
 {
-    return m_listAction && m_listAction->isChecked();
+    return Action_ViewList && Action_ViewList->isChecked();
 }
 
 void TZvItemFrame::ViewListExecute()
@@ -557,6 +568,53 @@ QAction* TZvItemFrame::MakeAction(const QString& caption, const QString& hint, i
             });
         });
     return a;
+}
+
+void TZvItemFrame::makeCommands()
+{
+    using C = TZvCommand;
+    const auto make = [this](C c, std::function<void()> run, Guard guard = Guard::Idle) {
+        const TZvCommandText& t = m_traits.commands[std::size_t(c)];
+        QAction* a = MakeAction(t.caption, t.hint, t.image, std::move(run), guard);
+        m_commands[std::size_t(c)] = a;
+        return a;
+    };
+    make(C::Add, [this] { AddItemExecute(); });
+    make(C::AddChild, [this] { AddChildExecute(); });
+    make(C::Edit, [this] { EditExecute(); });
+    make(C::Delete, [this] { DeleteExecute(); });
+    make(C::Move, nullptr); // carries no target of its own: its submenu does
+    // Copy, Paste, selecting and the view stay usable during an edit.
+    make(
+        C::Copy, [this] { CopyExecute(); }, Guard::None);
+    make(
+        C::Paste, [this] { PasteExecute(); }, Guard::None);
+    Action_SelectAll = make(
+        C::SelectAll, [this] { SelectAllExecute(); }, Guard::None);
+    Action_Deselect = make(
+        C::Deselect, [this] { DeselectExecute(); }, Guard::None);
+    Action_ViewAsc = make(
+        C::Sort, [this] { SortExecute(); }, Guard::None);
+    Action_ViewList = make(
+        C::ListView, [this] { ViewListExecute(); }, Guard::None);
+    Action_ViewList->setCheckable(true);
+    Action_ExpandAll = make(C::ExpandAll, [this] { ExpandAllExecute(true); });
+    Action_CollapseAll = make(C::CollapseAll, [this] { ExpandAllExecute(false); });
+    // Export only waits for an exchange operation, never for an edit.
+    Action_Export = make(
+        C::Export, [this] { Action_ExportExecute(); }, Guard::NotBusy);
+    Action_Email = make(C::Email, [this] { EmailExecute(); });
+    Action_Save = make(C::Save, [this] { SaveExecute(false); });
+    Action_SaveAll = make(C::SaveAll, [this] { SaveExecute(true); });
+    Action_Print = make(C::Print, [this] { PrintExecute(); });
+}
+
+std::tuple<QAction*, QAction*, QAction*, QAction*, QAction*, QAction*, QAction*>
+TZvItemFrame::OwnNamedCommands() const
+{
+    using C = TZvCommand;
+    const auto c = [this](C which) { return m_commands[std::size_t(which)]; };
+    return {c(C::Add), c(C::AddChild), c(C::Edit), c(C::Delete), c(C::Move), c(C::Copy), c(C::Paste)};
 }
 
 QMenu* TZvItemFrame::FileMenu(QAction* exportAction, QAction* saveAll, QAction* print)
@@ -987,14 +1045,14 @@ void TZvItemFrame::SortExecute()
 
 void TZvItemFrame::ShowSortDirection()
 {
-    if (!m_sortAction) return;
+    if (!Action_ViewAsc) return;
     // The button names the direction a click switches to.
     if (sortAscending) {
-        m_sortAction->setIcon(ZvImage(m_traits.images16, m_traits.sortAscendingImage));
-        m_sortAction->setToolTip(ftr("Descending Sort"));
+        Action_ViewAsc->setIcon(ZvImage(m_traits.images16, m_traits.sortAscendingImage));
+        Action_ViewAsc->setToolTip(ftr("Descending Sort"));
     } else {
-        m_sortAction->setIcon(ZvImage(m_traits.images16, m_traits.sortDescendingImage));
-        m_sortAction->setToolTip(ftr("Ascending Sort"));
+        Action_ViewAsc->setIcon(ZvImage(m_traits.images16, m_traits.sortDescendingImage));
+        Action_ViewAsc->setToolTip(ftr("Ascending Sort"));
     }
 }
 

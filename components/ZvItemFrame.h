@@ -7,6 +7,7 @@
 
 #include <QSet>
 #include <QStringList>
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -38,6 +39,38 @@ struct TZvItemRef
     bool* expandFlag = nullptr;
 };
 
+// The commands both lists have. The shared frame makes each with its common handler and
+// guard; the traits give each list's caption, hint and picture.
+enum class TZvCommand
+{
+    Add,
+    AddChild,
+    Edit,
+    Delete,
+    Sort,
+    ListView,
+    ExpandAll,
+    CollapseAll,
+    SelectAll,
+    Deselect,
+    Copy,
+    Paste,
+    Move,
+    Export,
+    Email,
+    Save,
+    SaveAll,
+    Print,
+    Count
+};
+
+struct TZvCommandText
+{
+    QString caption;
+    QString hint;   // none: no tool tip
+    int image = -1; // in the 16-pixel list; -1 none
+};
+
 // What differs between the task frame and the memo frame, given once by each. Nothing
 // here defaults to one frame's values: a frame that leaves a picture out shows none.
 struct TZvFrameTraits
@@ -66,6 +99,7 @@ struct TZvFrameTraits
     QString deleteOne;   // "this task?"
     QString deleteMany;  // "these tasks?"
     QList<TZvHelpItem> helpItems;
+    std::array<TZvCommandText, std::size_t(TZvCommand::Count)> commands;
     // Where the row count goes in the main window.
     void (TZvFrameHost::*setCounts)(int privateCount, int publicCount) = nullptr;
 };
@@ -96,6 +130,21 @@ public:
     TZvTree* tree() const { return m_tree; }
     TZvFrameHost* host() const { return m_host; }
     const TZvFrameTraits& traits() const { return m_traits; }
+
+    // ---- the commands both lists have, by the names both give them ----
+    QAction* Action_ViewAsc = nullptr;
+    QAction* Action_ViewList = nullptr;
+    QAction* Action_ExpandAll = nullptr;
+    QAction* Action_CollapseAll = nullptr;
+    QAction* Action_SelectAll = nullptr;
+    QAction* Action_Deselect = nullptr;
+    QAction* Action_Export = nullptr;
+    QAction* Action_Email = nullptr;
+    QAction* Action_Save = nullptr;
+    QAction* Action_SaveAll = nullptr;
+    QAction* Action_Print = nullptr;
+    QMenu* PopupMenu_Null = nullptr; // the tree's menu over empty space
+    QMenu* Menu_Moveto = nullptr;    // the "Move to" submenu of the node menu
 
     // ---- controls ----
     QToolBar* ToolBar_Top = nullptr;
@@ -140,6 +189,10 @@ public:
     std::vector<TZvNode*> SelectedInTreeOrder() const;
 
     // ---- shared command bodies ----
+    virtual void Action_ExportExecute() = 0; // the selection into an exchange file
+    virtual void SaveExecute(bool all) = 0;
+    virtual void EmailExecute() = 0;
+    virtual void PrintExecute() = 0;
     void AddItemExecute();  // Enter, 2034, double click on empty space, the "add" tip
     void AddChildExecute(); // Ctrl+Enter
     void EditExecute();
@@ -234,8 +287,9 @@ protected:
         m_nodeMenu = onNode;
         m_nullMenu = onEmptySpace;
     }
-    void SetSortAction(QAction* sortAction) { m_sortAction = sortAction; }
-    void SetListViewAction(QAction* listAction) { m_listAction = listAction; }
+    // The shared commands each list calls by a name of its own, in this order: Add, Add
+    // Sub-item, Edit, Delete, Move to, Copy, Paste.
+    std::tuple<QAction*, QAction*, QAction*, QAction*, QAction*, QAction*, QAction*> OwnNamedCommands() const;
     void ActivateFrame();  // message 2025
     void ResetSearchBox(); // placeholder text in gray, the search lifted
     void ShowSortDirection();
@@ -255,6 +309,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void makeCommands();
     void wireTree();
     void onEditing(TZvNode* node, int column, bool& allowed);
     void onEdited(TZvNode* node);
@@ -281,10 +336,9 @@ private:
     QList<QMenu*> m_mainMenus;
     QList<QAction*> m_allActions, m_idleActions, m_selectionActions;
     QList<QMenu*> m_moveMenus;
-    QAction* m_sortAction = nullptr;
+    std::array<QAction*, std::size_t(TZvCommand::Count)> m_commands{};
     QMenu* m_nodeMenu = nullptr;
     QMenu* m_nullMenu = nullptr;
-    QAction* m_listAction = nullptr;
     QSet<TZvNode*> m_pendingRemoval;
     bool m_loadedOnce = false; // no query runs before the first 2024
     bool m_initDone = false;

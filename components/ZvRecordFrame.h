@@ -60,19 +60,19 @@ public:
 
     // Save, Save All, E-mail and Print of the selection. The writers are the exchange
     // module's, found for the record type by overload (SaveReport, EmailSelection) in the
-    // frame's own unit, which includes them; this layer does not link them.
-    void SaveExecute(bool all)
+    // frame's header, which includes them; this layer does not link them.
+    void SaveExecute(bool all) override
     {
         const TReportSource<R> source{[this] { return SelectionRecords(); }, [this] { SelectAllExecute(); },
                                       [this] { DeselectExecute(); }};
         SaveReport(host()->window(), all, source, host()->appVersion());
     }
-    void EmailExecute()
+    void EmailExecute() override
     {
         if (!m_mailer) m_mailer = new TZvSendMessage(this);
         EmailSelection(*m_mailer, SelectionRecords(), host()->programFolder(), host()->appVersion());
     }
-    void PrintExecute() { PrintTree(host()->window(), host()->printer(), *tree()); }
+    void PrintExecute() override { PrintTree(host()->window(), host()->printer(), *tree()); }
 
     void AddFromText(const QString& text) override
     {

@@ -1,6 +1,10 @@
 #pragma once
 
 #include "ZvRecordFrame.h"
+// The writers the record frame's Save, E-mail and Print reach by overload for this
+// frame's records: seen wherever the frame's virtual table may be made.
+#include "ZvReports.h"
+#include "ZvSndMsg.h"
 
 namespace zv {
 
@@ -13,41 +17,28 @@ class TzvMemosFrame : public TZvRecordFrame<TMemoInfo>
 public:
     TzvMemosFrame(TZvFrameHost* host, QWidget* parent);
 
-    // ---- actions ----
-    QAction* Action_MemoAdd;
-    QAction* Action_MemoAddChild;
-    QAction* Action_MemoEdit;
-    QAction* Action_MemoDelete;
-    QAction* Action_ViewAsc;
-    QAction* Action_ViewList;
-    QAction* Action_Moveto;
-    QAction* Action_ExpandAll;
-    QAction* Action_CollapseAll;
-    QAction* Action_SelectAll;
-    QAction* Action_Deselect;
-    QAction* Action_CopyMemo;
-    QAction* Action_PasteMemo;
-    QAction* Action_Export;
-    QAction* Action_Email;
-    QAction* Action_Save;
-    QAction* Action_SaveAll;
-    QAction* Action_Print;
-    QAction* Action_searchWide;
-
-    QMenu* PopupMenu_Memo;
-    QMenu* PopupMenu_Null;
-    QMenu* Menu_Moveto;
-    QMenu* MainMoveto;
-
     // ---- routines ----
     int CountMemos() { return CountItems(); }
     void LoadMemos() { LoadItems(); }
     void FilterMemos() { Filter(); }
     void AddMemoFromText(const QString& text) { AddFromText(text); }
 
+    // ---- actions ----
+    QAction* Action_MemoAdd;
+    QAction* Action_MemoAddChild;
+    QAction* Action_MemoEdit;
+    QAction* Action_MemoDelete;
+    QAction* Action_Moveto;
+    QAction* Action_CopyMemo;
+    QAction* Action_PasteMemo;
+    QAction* Action_searchWide;
+
+    QMenu* PopupMenu_Memo;
+    QMenu* MainMoveto;
+
     // ---- handlers ----
     void Action_searchWideExecute();
-    void Action_ExportExecute();
+    void Action_ExportExecute() override;
 
 protected:
     QString StatusText(TZvNode* node) const override;

@@ -6,13 +6,12 @@
 #include "Dlg_taskReminder.h"
 #include "ZvColors.h"
 #include "ZvExchange.h"
+#include "ZvFrameKinds.h"
 #include "ZvGuard.h"
 #include "ZvIniFile.h"
 #include "ZvMessages.h"
 #include "ZvNotify.h"
-#include "ZvReports.h"
 #include "ZvScopeExit.h"
-#include "ZvSndMsg.h"
 #include "ZvStatusBar.h"
 #include "ZvSystem.h"
 #include "ZvTray.h"
@@ -35,42 +34,6 @@ namespace zv {
 
 namespace {
 
-QString ttr(const char* text)
-{
-    return QCoreApplication::translate("TzvTasksFrame", text);
-}
-
-const QString kSection = QStringLiteral("task");
-
-TZvFrameTraits taskTraits()
-{
-    TZvFrameTraits t(ImageList::Task16, ImageList::Task22);
-    t.table = QStringLiteral("tasks");
-    t.iniSection = kSection;
-    t.logName = QStringLiteral("Tasks");
-    t.accessibleName = ttr("To-Do List");
-    t.treeHint = ttr("Double click to add a Task!");
-    t.tipTexts = {QString(), ttr("Click here to Add a new Item."),
-                  ttr("Click here to finish Edit. Press Esc cancel."), ttr("Search no result")};
-    t.tipIcons = {-1, 15, 16, 19};
-    t.emptyTipKind = 1;
-    t.editTipKind = 2;
-    t.searchTipKind = 3;
-    t.tipBeforeRemove = false;
-    t.searchIdleImage = 20;
-    t.searchActiveImage = 21;
-    t.sortAscendingImage = 10;
-    t.sortDescendingImage = 9;
-    t.selectFirst = ttr("Please select a task!");
-    t.deleteOne = ttr("this task?");
-    t.deleteMany = ttr("these tasks?");
-    using H = TZvHelpItem;
-    t.helpItems = {H::Contents, H::Separator, H::Contact,   H::Suggestion, H::Separator,
-                   H::Website,  H::Update,    H::Resources, H::Separator,  H::About};
-    t.setCounts = &TZvFrameHost::setTaskCounts;
-    return t;
-}
-
 TtaskReminderDlg* g_reminderOnScreen = nullptr;
 
 bool dueDayPassed(const TTaskInfo& r)
@@ -91,25 +54,18 @@ TtaskReminderDlg* TzvTasksFrame::ReminderOnScreen()
 }
 
 TzvTasksFrame::TzvTasksFrame(TZvFrameHost* host, QWidget* parent)
-    : TZvRecordFrame<TTaskInfo>(host, taskTraits(), parent)
+    : TZvRecordFrame<TTaskInfo>(host, FrameTraits(TZvFrameKind::Tasks), parent)
 {
     createActions();
     createMenus();
 
     Comb_ViewRange = new QComboBox(this);
     Comb_ViewRange->setFixedWidth(121);
-    Comb_ViewRange->setToolTip(ttr("View Range"));
-    Comb_ViewRange->addItems({ttr("View All Tasks"), ttr("View Complete"), ttr("View Incomplete")});
+    Comb_ViewRange->setToolTip(tr("View Range"));
+    Comb_ViewRange->addItems({tr("View All Tasks"), tr("View Complete"), tr("View Incomplete")});
     connect(Comb_ViewRange, &QComboBox::currentIndexChanged, this,
             [this] { Guarded([this] { Comb_ViewRangeChange(); }); });
 
-    for (QAction* a : {Action_TaskAdd, Action_SubTaskAdd, Action_TaskEdit, Action_TaskDelete})
-        ToolBar_Top->addAction(a);
-    ToolBar_Top->addSeparator();
-    for (QAction* a : {Action_ViewAsc, Action_ExpandAll, Action_CollapseAll})
-        ToolBar_Top->addAction(a);
-    ToolBar_Top->addSeparator();
-    ToolBar_Top->addAction(Action_ViewList);
     ToolBar_Top->addAction(Action_ViewDate);
     BuildLayout(Comb_ViewRange);
 
@@ -129,59 +85,26 @@ TzvTasksFrame::~TzvTasksFrame()
 
 void TzvTasksFrame::createActions()
 {
+    std::tie(Action_TaskAdd, Action_SubTaskAdd, Action_TaskEdit, Action_TaskDelete, Action_MoveTo,
+             Action_CopyTask, Action_PasteTask) = OwnNamedCommands();
     const auto run = [this](void (TzvTasksFrame::*handler)()) {
         return [this, handler] { (this->*handler)(); };
     };
-    const auto base = [this](void (TZvItemFrame::*handler)()) {
-        return [this, handler] { (this->*handler)(); };
-    };
-    Action_TaskAdd =
-        MakeAction(ttr("Add &Task        Enter"), ttr("Add Task"), 15, base(&TZvItemFrame::AddItemExecute));
-    Action_SubTaskAdd = MakeAction(ttr("&Add Sub-Task  Ctrl+Enter"), ttr("Add Sub-Task"), 3,
-                                   base(&TZvItemFrame::AddChildExecute));
-    Action_TaskEdit = MakeAction(ttr("&Edit            F2"), ttr("Edit Task or Sub-Task"), 4,
-                                 base(&TZvItemFrame::EditExecute));
-    Action_TaskDelete =
-        MakeAction(ttr("&Delete"), ttr("Delete Task or Sub-Task"), 5, base(&TZvItemFrame::DeleteExecute));
     Action_TaskReminderSet =
-        MakeAction(ttr("&Set Reminder..."), {}, -1, run(&TzvTasksFrame::Action_TaskReminderSetExecute));
+        MakeAction(tr("&Set Reminder..."), {}, -1, run(&TzvTasksFrame::Action_TaskReminderSetExecute));
     Action_TaskDueSet =
-        MakeAction(ttr("Set D&ue Date..."), {}, -1, run(&TzvTasksFrame::Action_TaskDueSetExecute));
+        MakeAction(tr("Set D&ue Date..."), {}, -1, run(&TzvTasksFrame::Action_TaskDueSetExecute));
     Action_TaskComplete =
-        MakeAction(ttr("&Mark Complete"), {}, -1, run(&TzvTasksFrame::Action_TaskCompleteExecute));
-    Action_ViewAsc = MakeAction(ttr("Sort Direction"), {}, 10, base(&TZvItemFrame::SortExecute), Guard::None);
-    Action_ViewList = MakeAction(ttr("View &List"), ttr("List View Tasks"), 11,
-                                 base(&TZvItemFrame::ViewListExecute), Guard::None);
-    Action_ViewList->setCheckable(true);
-    Action_ViewDate = MakeAction(ttr("View &Date"), ttr("View Date "), 8,
+        MakeAction(tr("&Mark Complete"), {}, -1, run(&TzvTasksFrame::Action_TaskCompleteExecute));
+    Action_ViewDate = MakeAction(tr("View &Date"), tr("View Date "), 8,
                                  run(&TzvTasksFrame::Action_ViewDateExecute), Guard::None);
     Action_ViewDate->setCheckable(true);
-    Action_ExpandAll =
-        MakeAction(ttr("&Expand All"), ttr("Expand all"), 13, [this] { ExpandAllExecute(true); });
-    Action_CollapseAll =
-        MakeAction(ttr("&Collapse All"), ttr("Collapse all"), 14, [this] { ExpandAllExecute(false); });
-    Action_Print = MakeAction(ttr("&Print..."), {}, 29, [this] { PrintExecute(); });
-    Action_MoveTo = MakeAction(ttr("&Move to"), {}, -1, nullptr); // carries no target of its own
-    Action_CopyTask =
-        MakeAction(ttr("&Copy             Ctrl+C"), {}, -1, base(&TZvItemFrame::CopyExecute), Guard::None);
-    Action_PasteTask =
-        MakeAction(ttr("&Paste            Ctrl+V"), {}, -1, base(&TZvItemFrame::PasteExecute), Guard::None);
-    Action_SelectAll = MakeAction(ttr("&Select All       Ctrl+A"), {}, -1,
-                                  base(&TZvItemFrame::SelectAllExecute), Guard::None);
-    Action_Deselect = MakeAction(ttr("&Deselect"), {}, -1, base(&TZvItemFrame::DeselectExecute), Guard::None);
-    Action_SetColor = MakeAction(ttr("Set C&olor..."), {}, -1, run(&TzvTasksFrame::Action_SetColorExecute));
-    Action_Export =
-        MakeAction(ttr("&Export..."), {}, -1, run(&TzvTasksFrame::Action_ExportExecute), Guard::NotBusy);
-    Action_Email = MakeAction(ttr("E-mai&l Task..."), {}, -1, [this] { EmailExecute(); });
-    Action_Save = MakeAction(ttr("Sa&ve Task..."), {}, -1, [this] { SaveExecute(false); });
-    Action_SaveAll = MakeAction(ttr("&Save All..."), {}, 28, [this] { SaveExecute(true); });
-    SetSortAction(Action_ViewAsc);
-    SetListViewAction(Action_ViewList);
+    Action_SetColor = MakeAction(tr("Set C&olor..."), {}, -1, run(&TzvTasksFrame::Action_SetColorExecute));
 
     m_rangeGroup = new QActionGroup(this);
     m_rangeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     auto radio = [this](const char* caption, int index) {
-        auto* a = new QAction(ttr(caption), this);
+        auto* a = new QAction(tr(caption), this);
         a->setCheckable(true);
         m_rangeGroup->addAction(a);
         connect(a, &QAction::triggered, this, [this, a, index] {
@@ -198,9 +121,9 @@ void TzvTasksFrame::createActions()
 
 void TzvTasksFrame::createMenus()
 {
-    Menu_Moveto = new QMenu(ttr("&Move To"), this);
-    MainMoveTo = new QMenu(ttr("&Move to"), this);
-    MainMoveTo->setToolTip(ttr("Move tasks to other group"));
+    Menu_Moveto = new QMenu(tr("&Move To"), this);
+    MainMoveTo = new QMenu(tr("&Move to"), this);
+    MainMoveTo->setToolTip(tr("Move tasks to other group"));
 
     PopupMenu_Task = new QMenu(this);
     for (QAction* a : {Action_TaskAdd, Action_SubTaskAdd})
@@ -230,7 +153,7 @@ void TzvTasksFrame::createMenus()
     PopupMenu_Null->addAction(Action_PasteTask);
     SetPopupMenus(PopupMenu_Task, PopupMenu_Null);
 
-    auto* view = new QMenu(ttr("&View"), this);
+    auto* view = new QMenu(tr("&View"), this);
     view->addAction(Action_ViewList);
     view->addAction(Action_ViewDate);
     view->addSeparator();
@@ -241,7 +164,7 @@ void TzvTasksFrame::createMenus()
     view->addAction(Action_ExpandAll);
     view->addAction(Action_CollapseAll);
 
-    auto* tasks = new QMenu(ttr("&Tasks"), this);
+    auto* tasks = new QMenu(tr("&Tasks"), this);
     tasks->addAction(Action_TaskAdd);
     tasks->addAction(Action_SubTaskAdd);
     tasks->addSeparator();
@@ -294,11 +217,11 @@ QString TzvTasksFrame::DisplayText(TZvNode* node) const
     const TTaskInfo& r = *Info(node);
     if (!Action_ViewDate->isChecked() || node == editNode) return r.content;
     if (r.checkFlag)
-        return r.content + QStringLiteral(" -- ") + ttr("Created: ") + DateText(r.createTime) +
-               ttr("  Completed: ") + DateText(r.checkTime);
-    QString text = r.content + QStringLiteral(" -- ") + ttr("Created: ") + DateText(r.createTime);
-    if (r.dueFlag) text += ttr("  Due: ") + DateText(r.dueTime);
-    if (r.alarmFlag) text += ttr("  Alarm: ") + DateTimeText(r.alarmTime);
+        return r.content + QStringLiteral(" -- ") + tr("Created: ") + DateText(r.createTime) +
+               tr("  Completed: ") + DateText(r.checkTime);
+    QString text = r.content + QStringLiteral(" -- ") + tr("Created: ") + DateText(r.createTime);
+    if (r.dueFlag) text += tr("  Due: ") + DateText(r.dueTime);
+    if (r.alarmFlag) text += tr("  Alarm: ") + DateTimeText(r.alarmTime);
     return text;
 }
 
@@ -334,18 +257,18 @@ int TzvTasksFrame::NodeImage(TZvNode* node) const
 
 QString TzvTasksFrame::StatusText(const TTaskInfo& r) const
 {
-    if (r.checkFlag) return DateTimeText(r.checkTime) + ttr(" completed");
+    if (r.checkFlag) return DateTimeText(r.checkTime) + tr(" completed");
     QString text;
-    if (r.dueFlag) text = ttr("Due date") + QStringLiteral(": ") + DateText(r.dueTime);
+    if (r.dueFlag) text = tr("Due date") + QStringLiteral(": ") + DateText(r.dueTime);
     if (!text.isEmpty()) text += QStringLiteral("  ");
-    if (r.alarmFlag) text += ttr("Reminder time") + QStringLiteral(": ") + DateTimeText(r.alarmTime);
-    if (text.isEmpty()) text = DateTimeText(r.createTime) + ttr(" created");
+    if (r.alarmFlag) text += tr("Reminder time") + QStringLiteral(": ") + DateTimeText(r.alarmTime);
+    if (text.isEmpty()) text = DateTimeText(r.createTime) + tr(" created");
     return text;
 }
 
 void TzvTasksFrame::UpdateTrayHint()
 {
-    QString hint = ttr("Incomplete Tasks:");
+    QString hint = tr("Incomplete Tasks:");
     // Only the first four rows are listed: read no more than that.
     ADOQuery1->setMaxRecords(4);
     try {
@@ -370,7 +293,7 @@ void TzvTasksFrame::UpdateTrayHint()
         }
     }
     ADOQuery1->Close();
-    if (number == 0) hint += QStringLiteral("\r") + ttr("None");
+    if (number == 0) hint += QStringLiteral("\r") + tr("None");
     if (TZvTrayIcon* tray = host()->trayIcon()) tray->setHint(hint);
 }
 
@@ -378,8 +301,8 @@ void TzvTasksFrame::UpdateTrayHint()
 
 void TzvTasksFrame::ReadViewSettings(TIniFile& ini)
 {
-    Action_ViewDate->setChecked(ini.ReadBool(kSection, QStringLiteral("viewDateEn"), false));
-    const int range = ini.ReadInteger(kSection, QStringLiteral("viewRange"), 0);
+    Action_ViewDate->setChecked(ini.ReadBool(traits().iniSection, QStringLiteral("viewDateEn"), false));
+    const int range = ini.ReadInteger(traits().iniSection, QStringLiteral("viewRange"), 0);
     Comb_ViewRange->setCurrentIndex(range >= 0 && range < Comb_ViewRange->count() ? range : -1);
 }
 
@@ -416,7 +339,7 @@ void TzvTasksFrame::UpdateFrameActions(bool idle, TZvNode* first)
     }
     Comb_ViewRange->setEnabled(idle);
     if (first)
-        Action_TaskComplete->setText(Info(first)->checkFlag ? ttr("Unmark Complete") : ttr("Mark Complete"));
+        Action_TaskComplete->setText(Info(first)->checkFlag ? tr("Unmark Complete") : tr("Mark Complete"));
 }
 
 // ---- filter -------------------------------------------------------------------------------
@@ -436,7 +359,7 @@ void TzvTasksFrame::Comb_ViewRangeChange()
     UpdateActions();
     tree()->setFocus();
     TIniFile(host()->confFile())
-        .WriteInteger(kSection, QStringLiteral("viewRange"), Comb_ViewRange->currentIndex());
+        .WriteInteger(traits().iniSection, QStringLiteral("viewRange"), Comb_ViewRange->currentIndex());
 }
 
 void TzvTasksFrame::selectRange(int index)
@@ -452,7 +375,7 @@ void TzvTasksFrame::Action_ViewDateExecute()
     if (initialising) return;
     tree()->invalidateAll();
     TIniFile(host()->confFile())
-        .WriteBool(kSection, QStringLiteral("viewDateEn"), Action_ViewDate->isChecked());
+        .WriteBool(traits().iniSection, QStringLiteral("viewDateEn"), Action_ViewDate->isChecked());
 }
 
 // ---- entry and editing ----------------------------------------------------------------------

@@ -1,6 +1,10 @@
 #pragma once
 
 #include "ZvRecordFrame.h"
+// The writers the record frame's Save, E-mail and Print reach by overload for this
+// frame's records: seen wherever the frame's virtual table may be made.
+#include "ZvReports.h"
+#include "ZvSndMsg.h"
 
 class QActionGroup;
 class QComboBox;
@@ -27,29 +31,16 @@ public:
     QAction* Action_TaskReminderSet;
     QAction* Action_TaskDueSet;
     QAction* Action_TaskComplete;
-    QAction* Action_ViewAsc;
-    QAction* Action_ViewList;
     QAction* Action_ViewDate;
-    QAction* Action_ExpandAll;
-    QAction* Action_CollapseAll;
-    QAction* Action_Print;
     QAction* Action_MoveTo;
     QAction* Action_CopyTask;
     QAction* Action_PasteTask;
-    QAction* Action_SelectAll;
-    QAction* Action_Deselect;
     QAction* Action_SetColor;
-    QAction* Action_Export;
-    QAction* Action_Email;
-    QAction* Action_Save;
-    QAction* Action_SaveAll;
 
     QAction* Menu_ViewAll;
     QAction* Menu_Complete;
     QAction* Menu_Incomplete;
     QMenu* PopupMenu_Task;
-    QMenu* PopupMenu_Null;
-    QMenu* Menu_Moveto;
     QMenu* MainMoveTo;
     QComboBox* Comb_ViewRange;
     QTimer* Timer1;
@@ -68,7 +59,7 @@ public:
     void Action_TaskDueSetExecute();
     void Action_TaskReminderSetExecute();
     void Action_ViewDateExecute();
-    void Action_ExportExecute();
+    void Action_ExportExecute() override;
     void Comb_ViewRangeChange();
     void VtTasksChecked(TZvNode* node);
     void Timer1Timer();
