@@ -27,6 +27,7 @@ double days(const QDateTime& t)
 class TestMemoFrame : public zvtest::FrameFixture<TzvMemosFrame>
 {
     Q_OBJECT
+    using FrameFixture::search; // beside the test of the same name
 
     void memo(const QString& mid, const QString& pid, const QString& text, const QString& more = {})
     {
@@ -41,13 +42,6 @@ class TestMemoFrame : public zvtest::FrameFixture<TzvMemosFrame>
     QVariant col(const QString& column, const QString& where) const
     {
         return m_folder->scalar(QStringLiteral("select %1 from memos where %2").arg(column, where));
-    }
-    void search(const QString& text)
-    {
-        m_frame->Edt_Search->setFocus();
-        settle();
-        m_frame->Edt_Search->setText(text);
-        settle();
     }
 
 private slots:

@@ -11,6 +11,7 @@
 #include "ZvTree.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -161,6 +162,15 @@ protected:
         QVERIFY(zv::MessageSeam::texts().isEmpty());
         frame.reset();
         m_host.reset();
+    }
+
+    // Text typed into the search box, as the user does: the box focused first.
+    void search(const QString& text)
+    {
+        m_frame->Edt_Search->setFocus();
+        settle();
+        m_frame->Edt_Search->setText(text);
+        settle();
     }
 
     // Tests fail when an action that must run is disabled: trigger through here.

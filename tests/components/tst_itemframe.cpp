@@ -1,0 +1,328 @@
+// The shared frame on its own, through a small probe frame whose traits each test sets:
+// the machinery must take every number, text and rule from the traits (tip kinds, the
+// tip judged before or after a removal, the list-view suffix, the wide search) and give
+// each shared command the guard both lists rely on.
+#include "ZvFrameFixture.h"
+#include "ZvFrameKinds.h"
+#include "ZvRecordFrame.h"
+// The record frame reaches the writers by overload: the probe's record type needs them seen.
+#include "ZvReports.h"
+#include "ZvSndMsg.h"
+
+#include "ZvIniFile.h"
+
+#include <QLineEdit>
+
+using namespace zv;
+
+namespace {
+
+const QDateTime kNow(QDate(2024, 5, 15), QTime(10, 0, 0));
+
+// The traits the next probe is built with.
+std::optional<TZvFrameTraits> g_traits;
+bool g_wide = false;
+
+class TProbeFrame : public TZvRecordFrame<TMemoInfo>
+{
+public:
+    TProbeFrame(TZvFrameHost* host, QWidget* parent) : TZvRecordFrame<TMemoInfo>(host, *g_traits, parent)
+    {
+        BuildLayout();
+        ResetSearchBox();
+    }
+    QAction* command(TZvCommand c) const
+    {
+        using C = TZvCommand;
+        const auto own = OwnNamedCommands();
+        const std::map<C, QAction*> byCommand{
+            {C::Add, std::get<0>(own)}, {C::Edit, std::get<2>(own)}, {C::Copy, std::get<5>(own)},
+            {C::Export, Action_Export}, {C::Save, Action_Save},      {C::SaveAll, Action_SaveAll},
+            {C::Email, Action_Email},   {C::Print, Action_Print},    {C::Sort, Action_ViewAsc}};
+        return byCommand.at(c);
+    }
+
+    QStringList ran; // the output commands that got past their guard
+
+    void Action_ExportExecute() override { ran << QStringLiteral("export"); }
+    void SaveExecute(bool all) override
+    {
+        ran << (all ? QStringLiteral("save all") : QStringLiteral("save"));
+    }
+    void EmailExecute() override { ran << QStringLiteral("email"); }
+    void PrintExecute() override { ran << QStringLiteral("print"); }
+
+protected:
+    bool WideSearch() const override { return g_wide; }
+};
+
+TZvFrameTraits renumbered()
+{
+    // Kinds, pictures and texts no real list uses: a number written into the machinery
+    // instead of read from here shows up at once.
+    TZvFrameTraits t = FrameTraits(TZvFrameKind::Memos);
+    t.emptyTipKind = 3;
+    t.editTipKind = 2;
+    t.searchTipKind = 1;
+    t.tipTexts = {QString(), QStringLiteral("none found"), QStringLiteral("editing"),
+                  QStringLiteral("empty")};
+    t.tipIcons = {-1, 5, 6, 7};
+    return t;
+}
+
+TZvFrameTraits traitsNamed(const QString& name)
+{
+    if (name == "tasks") return FrameTraits(TZvFrameKind::Tasks);
+    if (name == "memos") return FrameTraits(TZvFrameKind::Memos);
+    return renumbered();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(zv::TZvFrameKind)
+Q_DECLARE_METATYPE(zv::TZvCommand)
+
+class TestItemFrame : public zvtest::FrameFixture<TProbeFrame>
+{
+    Q_OBJECT
+
+    void item(const QString& mid, const QString& pid, const QString& text, bool expanded = false)
+    {
+        m_folder->exec(
+            QStringLiteral("insert into memos (mid, pid, content, expandFlag, createTime, editTime) "
+                           "values ('%1', '%2', '%3', %4, 1, 1)")
+                .arg(mid, pid, text)
+                .arg(expanded ? 1 : 0));
+    }
+    void startWith(const TZvFrameTraits& traits)
+    {
+        g_traits = traits;
+        start();
+    }
+    void beginNewItem()
+    {
+        QTest::keyClick(tree(), Qt::Key_Return);
+        settle();
+        QVERIFY(waitEditor());
+    }
+
+private slots:
+    void init()
+    {
+        setUpFolder(kNow);
+        g_wide = false;
+    }
+    void cleanup()
+    {
+        tearDownFolder();
+        g_traits.reset();
+    }
+
+    void tipsFollowTheTraits_data()
+    {
+        QTest::addColumn<QString>("traitsName");
+        QTest::newRow("task kinds") << "tasks";
+        QTest::newRow("memo kinds") << "memos";
+        QTest::newRow("renumbered") << "renumbered";
+    }
+    void tipsFollowTheTraits()
+    {
+        QFETCH(QString, traitsName);
+        const TZvFrameTraits traits = traitsNamed(traitsName);
+        startWith(traits);
+        QCOMPARE(m_frame->tipKind, traits.emptyTipKind);
+        QCOMPARE(m_frame->label_tip->text(), traits.tipTexts.value(traits.emptyTipKind));
+
+        beginNewItem();
+        QCOMPARE(m_frame->tipKind, traits.editTipKind);
+        QCOMPARE(m_frame->label_tip->text(), traits.tipTexts.value(traits.editTipKind));
+        type(tree()->editor(), QStringLiteral("apple"));
+        finish(tree()->editor(), zvtest::FinishBy::CtrlEnter);
+        QCOMPARE(m_frame->tipKind, 0);
+
+        search(QStringLiteral("pear"));
+        QCOMPARE(m_frame->tipKind, traits.searchTipKind);
+        QCOMPARE(m_frame->label_tip->text(), traits.tipTexts.value(traits.searchTipKind));
+    }
+
+    // A new item given up (2036) on an empty list: judged before the removal, the tree still
+    // has a row and no tip shows; judged after it, the empty-list tip does.
+    void tipAroundTheRemovalOfAGivenUpItem_data()
+    {
+        QTest::addColumn<bool>("before");
+        QTest::newRow("judged before the removal") << true;
+        QTest::newRow("judged after it") << false;
+    }
+    void tipAroundTheRemovalOfAGivenUpItem()
+    {
+        QFETCH(bool, before);
+        TZvFrameTraits traits = renumbered();
+        traits.tipBeforeRemove = before;
+        startWith(traits);
+        beginNewItem();
+        finish(tree()->editor(), zvtest::FinishBy::Esc);
+        QCOMPARE(tree()->totalCount(), 0);
+        QCOMPARE(m_folder->count("select count(*) from memos"), 0);
+        QCOMPARE(m_frame->tipKind, before ? 0 : traits.emptyTipKind);
+        QCOMPARE(m_frame->Panel_tip->isVisibleTo(m_frame), !before);
+    }
+
+    // After a given-up new item the keys move on from the selected item, not from a row
+    // the removal happened to leave current.
+    void keysAfterAGivenUpItem()
+    {
+        item("{F}", "root", "fruit", true);
+        item("{A}", "{F}", "apple");
+        startWith(renumbered());
+        select({"apple"});
+        tree()->setFocusedNode(node("apple"));
+        beginNewItem();
+        finish(tree()->editor(), zvtest::FinishBy::Esc);
+        QCOMPARE(tree()->totalCount(), 2);
+        QCOMPARE(tree()->firstSelected(), node("apple"));
+        QCOMPARE(tree()->focusedNode(), node("apple"));
+        QTest::keyClick(tree(), Qt::Key_Home);
+        settle();
+        QCOMPARE(tree()->firstSelected(), node("fruit"));
+    }
+
+    void listViewSubNumber_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("none (tasks)") << QString() << "(2)pear";
+        QTest::newRow("a space (memos)") << " "
+                                         << "(2) pear";
+        QTest::newRow("any text") << " - "
+                                  << "(2) - pear";
+    }
+    void listViewSubNumber()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(QString, shown);
+        item("{F}", "root", "fruit", true);
+        item("{A}", "{F}", "apple");
+        item("{P}", "{F}", "pear");
+        TZvFrameTraits traits = renumbered();
+        traits.subNumberSuffix = suffix;
+        startWith(traits);
+        trigger(m_frame->Action_ViewList);
+        QCOMPARE(m_frame->NodeText(node("fruit")), QStringLiteral("1. fruit"));
+        QCOMPARE(m_frame->NodeText(node("pear")), shown);
+        QCOMPARE(TIniFile(m_folder->iniPath()).ReadBool(traits.iniSection, "viewListEn", false), true);
+    }
+
+    void wideSearchHook_data()
+    {
+        QTest::addColumn<bool>("wide");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("narrow: only what matches") << false << "Shop" << QStringList{"Shop"};
+        QTest::newRow("wide: a matching item shows its sub-items")
+            << true << "Shop" << QStringList{"Shop", "bread", "eggs"};
+        QTest::newRow("narrow: a matching sub-item shows its parent")
+            << false << "egg" << QStringList{"Shop", "eggs"};
+        QTest::newRow("wide: a sub-item match shows no siblings")
+            << true << "egg" << QStringList{"Shop", "eggs"};
+    }
+    void wideSearchHook()
+    {
+        QFETCH(bool, wide);
+        QFETCH(QString, text);
+        QFETCH(QStringList, shown);
+        item("{S}", "root", "Shop");
+        item("{B}", "{S}", "bread");
+        item("{E}", "{S}", "eggs");
+        item("{M}", "root", "Milk");
+        g_wide = wide;
+        startWith(renumbered());
+        search(text);
+        QCOMPARE(this->shown(), shown);
+        if (shown.contains("eggs")) QVERIFY(tree()->isNodeExpanded(node("Shop")));
+        // the search lifted: all back, and the parent it opened stays open
+        QTest::keyClick(m_frame->Edt_Search, Qt::Key_Escape);
+        settle();
+        QCOMPARE(this->shown().size(), 4);
+    }
+
+    // Every shared command carries the caption, hint and picture its list gives it.
+    void commandsTakeTheirTexts_data()
+    {
+        QTest::addColumn<TZvFrameKind>("kind");
+        QTest::newRow("tasks") << TZvFrameKind::Tasks;
+        QTest::newRow("memos") << TZvFrameKind::Memos;
+    }
+    void commandsTakeTheirTexts()
+    {
+        QFETCH(TZvFrameKind, kind);
+        const TZvFrameTraits traits = FrameTraits(kind);
+        startWith(traits);
+        QSet<QString> missing;
+        for (const TZvCommandText& c : traits.commands)
+            missing << c.caption;
+        QCOMPARE(missing.size(), int(traits.commands.size())); // no two commands alike
+        for (QAction* a : m_frame->findChildren<QAction*>()) {
+            const auto it = std::find_if(traits.commands.begin(), traits.commands.end(),
+                                         [a](const TZvCommandText& c) { return c.caption == a->text(); });
+            if (it == traits.commands.end()) continue;
+            missing.remove(a->text());
+            QCOMPARE(a->toolTip() == it->hint, !it->hint.isEmpty());
+            QCOMPARE(a->icon().isNull(), it->image < 0);
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable(QStringList(missing.values()).join(", ")));
+    }
+
+    // The guards: output waits for an edit to end, except Export, which waits only for an
+    // exchange operation; the view and the clipboard never wait.
+    void commandGuards_data()
+    {
+        QTest::addColumn<TZvCommand>("command");
+        QTest::addColumn<QString>("runs");
+        QTest::addColumn<bool>("duringEdit");
+        QTest::addColumn<bool>("whileBusy");
+        QTest::newRow("Export") << TZvCommand::Export << "export" << true << false;
+        QTest::newRow("Save") << TZvCommand::Save << "save" << false << false;
+        QTest::newRow("Save All") << TZvCommand::SaveAll << "save all" << false << false;
+        QTest::newRow("E-mail") << TZvCommand::Email << "email" << false << false;
+        QTest::newRow("Print") << TZvCommand::Print << "print" << false << false;
+        QTest::newRow("Sort") << TZvCommand::Sort << "sort" << true << true;
+        QTest::newRow("Copy") << TZvCommand::Copy << "copy" << true << true;
+        QTest::newRow("Add") << TZvCommand::Add << "add" << false << false;
+    }
+    void commandGuards()
+    {
+        QFETCH(TZvCommand, command);
+        QFETCH(QString, runs);
+        QFETCH(bool, duringEdit);
+        QFETCH(bool, whileBusy);
+        item("{A}", "root", "apple");
+        startWith(renumbered());
+        QAction* action = m_frame->command(command);
+        // What tells that a command ran, for those with no probe counter of their own.
+        const auto ran = [this, &runs](const std::function<void()>& trigger) {
+            m_frame->ran.clear();
+            ClipboardSeam::setText(QString());
+            const bool ascending = m_frame->sortAscending;
+            const int count = tree()->totalCount();
+            trigger();
+            settle();
+            if (runs == "sort") return m_frame->sortAscending != ascending;
+            if (runs == "copy") return ClipboardSeam::text() == "apple";
+            if (runs == "add") return tree()->totalCount() > count;
+            return m_frame->ran == QStringList{runs};
+        };
+
+        select({"apple"});
+        m_host->isBusy = true;
+        QCOMPARE(ran([action] { action->trigger(); }), whileBusy);
+        m_host->isBusy = false;
+        // the edit of an existing item, so that Add has a count to change
+        select({"apple"});
+        m_frame->command(TZvCommand::Edit)->trigger();
+        QVERIFY(waitEditor());
+        QCOMPARE(ran([action] { action->trigger(); }), duringEdit);
+    }
+};
+
+QTEST_MAIN(TestItemFrame)
+#include "tst_itemframe.moc"
