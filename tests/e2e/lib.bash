@@ -370,3 +370,37 @@ balloon_shown() {
     return 1
 }
 no_balloon() { ! balloon_shown; }
+
+# An id as the program makes them: a GUID in braces, upper case.
+GUID_RE='^\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\}$'
+# The clipboard's text as hex bytes.
+clip_hex() { timeout 5 xclip -selection clipboard -o 2>/dev/null | od -An -tx1 | tr -d ' \n'; }
+clip_is() { [ "$(clip_hex)" = "$1" ]; }
+# The program's question box ("Ask").
+ask_box() { xdotool search --onlyvisible --name '^Ask$' 2>/dev/null | head -1; }
+ask_shown() { [ -n "$(ask_box)" ]; }
+ask_gone() { ! ask_shown; }
+
+# e2e_open_on_new_home: a fresh program folder (HOME1, its database DB), the program on it
+# (APP), its window shown, settled and active (W).
+e2e_open_on_new_home() {
+    HOME1=$(e2e_make_home home)
+    DB="$HOME1/zvData.zvb"
+    e2e_start_app "$HOME1"
+    APP=$APP_PID
+    check "the window appears" wait_until 15 window_shown
+    W=$(main_window)
+    app_settled # the frames load on posted messages after the first show
+    activate "$W"
+}
+
+# hide_with_clipboard TEXT: the window closed to the tray, TEXT owned on the clipboard by an
+# xclip whose pid is XCLIP (stop it with e2e_stop when done).
+hide_with_clipboard() {
+    wmctrl -c "$E2E_TITLE"
+    check "the window hides" wait_until 5 window_hidden
+    printf '%b' "$1" | xclip -selection clipboard -quiet >/dev/null 2>&1 &
+    XCLIP=$!
+    E2E_PIDS+=("$XCLIP")
+    wait_until 5 clip_is "$(printf '%b' "$1" | od -An -tx1 | tr -d ' \n')"
+}

@@ -7,24 +7,10 @@ e2e_require trayer
 e2e_setup tasks
 e2e_start_x tray
 
-HOME1=$(e2e_make_home home)
-DB="$HOME1/zvData.zvb"
-e2e_start_app "$HOME1"
-APP=$APP_PID
-check "the window appears" wait_until 15 window_shown
-W=$(main_window)
-app_settled # the frames load on posted messages after the first show
-activate "$W"
+e2e_open_on_new_home # HOME1, DB, APP and W
 
 rows() { q "select count(*) from tasks"; }
 rows_are() { [ "$(rows)" = "$1" ]; }
-GUID_RE='^\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\}$'
-# The clipboard's text as hex bytes.
-clip_hex() { timeout 5 xclip -selection clipboard -o 2>/dev/null | od -An -tx1 | tr -d ' \n'; }
-clip_is() { [ "$(clip_hex)" = "$1" ]; }
-ask_box() { xdotool search --onlyvisible --name '^Ask$' 2>/dev/null | head -1; }
-ask_shown() { [ -n "$(ask_box)" ]; }
-ask_gone() { ! ask_shown; }
 # Keys that open the in-place editor, or move inside the tree, change nothing X can see:
 # each is followed by app_settled before the next keys.
 
@@ -113,12 +99,7 @@ ini_list=$(grep -i "^viewListEn=" "$HOME1/zvConf.ini" | tail -1 | tr -d "\r")
 check "View List from the View menu stores viewListEn=1 ($ini_list)" [ "${ini_list#*=}" = 1 ]
 
 # Paste to Task from the tray menu while the window is hidden.
-wmctrl -c "$E2E_TITLE"
-check "the window hides" wait_until 5 window_hidden
-printf 'pasted' | xclip -selection clipboard -quiet >/dev/null 2>&1 &
-XCLIP=$!
-E2E_PIDS+=("$XCLIP")
-wait_until 5 clip_is "$(printf pasted | od -An -tx1 | tr -d ' \n')"
+hide_with_clipboard 'pasted' # sets XCLIP, the clipboard owner
 # "Paste to &Task" by its mnemonic.
 tray_menu_key t
 check "Paste to Task stores the clipboard text as a task" \
