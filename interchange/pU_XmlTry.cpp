@@ -3,6 +3,7 @@
 #include "ZvError.h"
 #include "pU_Funcs.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QXmlStreamReader>
@@ -129,7 +130,12 @@ Txmltry::~Txmltry() = default;
 // syntax error by a conforming reader first.
 static void checkWellFormed(const QByteArray& bytes)
 {
-    QXmlStreamReader reader(bytes);
+    // Read through a device, so the reader decodes a few kilobytes at a time; handed the
+    // array itself it would hold the whole document again, decoded to UTF-16.
+    QBuffer device;
+    device.setData(bytes);
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader reader(&device);
     while (!reader.atEnd())
         reader.readNext();
     if (reader.hasError())
