@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <atomic>
 #include <sqlite3.h>
 
 namespace zv {
@@ -533,6 +534,8 @@ void TADOQuery::Open()
     for (int c = first; same && c < count; ++c)
         same = m_rawNames[size_t(c - first)] == sqlite3_column_name(stmt.s, c);
     if (!same) {
+        static std::atomic<quint64> layouts{0};
+        m_layoutId = ++layouts;
         m_columns.clear();
         m_columnByName.clear();
         m_rawNames.clear();
@@ -621,6 +624,23 @@ TField TADOQuery::FieldByName(const QString& name)
 {
     requireActive();
     return TField(this, columnIndex(name));
+}
+
+int TADOQuery::FindField(QLatin1StringView name) const
+{
+    for (size_t c = 0; c < m_columns.size(); ++c)
+        if (m_columns[c].name == name) return int(c);
+    for (size_t c = 0; c < m_columns.size(); ++c)
+        if (m_columns[c].name.compare(name, Qt::CaseInsensitive) == 0) return int(c);
+    return -1;
+}
+
+TField TADOQuery::FieldAt(int column)
+{
+    requireActive();
+    if (column < 0 || size_t(column) >= m_columns.size())
+        throw EZvError(tr("Field index %1 out of range").arg(column));
+    return TField(this, column);
 }
 
 QVariant TADOQuery::value(int column) const

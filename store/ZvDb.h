@@ -189,6 +189,12 @@ public:
     void setMaxRecords(int count) { m_maxRecords = count; }
 
     TField FieldByName(const QString& name);
+    // For readers of many rows: a column's position (-1: none of that name) is found once
+    // and the field taken by position, for as long as layoutId() stays the same.
+    int FindField(QLatin1StringView name) const;
+    TField FieldAt(int column);
+    // Changes whenever the column list does; never 0, and never the same for two lists.
+    quint64 layoutId() const { return m_layoutId; }
 
     void Append(); // start a new row on the open result
     void Edit();   // start changing the current row
@@ -225,6 +231,7 @@ private:
     std::vector<Column> m_columns;
     QHash<QString, int> m_columnByName; // names as written and in lower case
     std::vector<QByteArray> m_rawNames;
+    quint64 m_layoutId = 0;
     std::vector<std::vector<QVariant>> m_rows;
     std::vector<qint64> m_rowids;
     qsizetype m_cursor = 0;

@@ -1,5 +1,7 @@
 #include "ZvRowGateway.h"
 
+#include <array>
+
 namespace zv {
 
 namespace {
@@ -8,6 +10,31 @@ TField field(TADOQuery& q, const char* name)
 {
     return q.FieldByName(QString::fromLatin1(name));
 }
+
+// The columns of a reader, found by name once per column list rather than for each field
+// of every row: a tree load reads thousands of rows of one list, and those lookups were a
+// quarter of the program's start.
+template <size_t N> class TColumnSet
+{
+public:
+    explicit TColumnSet(const std::array<const char*, N>& names) : m_names(names) {}
+
+    TField operator()(TADOQuery& q, size_t which)
+    {
+        if (q.layoutId() != m_layout) {
+            for (size_t i = 0; i < N; ++i)
+                m_index[i] = q.FindField(QLatin1StringView(m_names[i]));
+            m_layout = q.layoutId();
+        }
+        // A column the result lacks is asked for by name, which raises its own message.
+        return m_index[which] < 0 ? field(q, m_names[which]) : q.FieldAt(m_index[which]);
+    }
+
+private:
+    std::array<const char*, N> m_names;
+    std::array<int, N> m_index{};
+    quint64 m_layout = 0;
+};
 
 } // namespace
 
@@ -27,20 +54,40 @@ const QString& TZvRowGateway<TTaskInfo>::idColumn()
 
 void TZvRowGateway<TTaskInfo>::read(TADOQuery& q, TTaskInfo& r, bool topLevel)
 {
-    r.tid = field(q, "tid").AsString();
-    r.pid = field(q, "pid").AsString();
-    r.content = field(q, "content").AsString();
-    r.checkFlag = field(q, "checkFlag").AsBoolean();
-    r.dueFlag = field(q, "dueFlag").AsBoolean();
-    r.alarmFlag = field(q, "alarmFlag").AsBoolean();
-    r.expandFlag = topLevel && field(q, "expandFlag").AsBoolean();
-    r.textColor = field(q, "textColor").AsInteger();
-    r.backgroundColor = field(q, "backgroundColor").AsInteger();
-    r.createTime = field(q, "createTime").AsDateTime();
-    r.editTime = field(q, "editTime").AsDateTime();
-    r.checkTime = field(q, "checkTime").AsDateTime();
-    r.alarmTime = field(q, "alarmTime").AsDateTime();
-    r.dueTime = field(q, "dueTime").AsDateTime();
+    enum
+    {
+        Tid,
+        Pid,
+        Content,
+        Check,
+        Due,
+        Alarm,
+        Expand,
+        Text,
+        Back,
+        Create,
+        Edit,
+        Checked,
+        AlarmAt,
+        DueAt
+    };
+    static TColumnSet<14> col({"tid", "pid", "content", "checkFlag", "dueFlag", "alarmFlag", "expandFlag",
+                               "textColor", "backgroundColor", "createTime", "editTime", "checkTime",
+                               "alarmTime", "dueTime"});
+    r.tid = col(q, Tid).AsString();
+    r.pid = col(q, Pid).AsString();
+    r.content = col(q, Content).AsString();
+    r.checkFlag = col(q, Check).AsBoolean();
+    r.dueFlag = col(q, Due).AsBoolean();
+    r.alarmFlag = col(q, Alarm).AsBoolean();
+    r.expandFlag = topLevel && col(q, Expand).AsBoolean();
+    r.textColor = col(q, Text).AsInteger();
+    r.backgroundColor = col(q, Back).AsInteger();
+    r.createTime = col(q, Create).AsDateTime();
+    r.editTime = col(q, Edit).AsDateTime();
+    r.checkTime = col(q, Checked).AsDateTime();
+    r.alarmTime = col(q, AlarmAt).AsDateTime();
+    r.dueTime = col(q, DueAt).AsDateTime();
 }
 
 void TZvRowGateway<TTaskInfo>::initCreated(TTaskInfo& r, TDateTime now)
@@ -99,13 +146,24 @@ const QString& TZvRowGateway<TMemoInfo>::idColumn()
 
 void TZvRowGateway<TMemoInfo>::read(TADOQuery& q, TMemoInfo& r, bool)
 {
-    r.mid = field(q, "mid").AsString();
-    r.pid = field(q, "pid").AsString();
-    r.content = field(q, "content").AsString();
-    r.expandFlag = field(q, "expandFlag").AsBoolean();
-    r.assignTime = field(q, "assignTime").AsDateTime();
-    r.createTime = field(q, "createTime").AsDateTime();
-    r.editTime = field(q, "editTime").AsDateTime();
+    enum
+    {
+        Mid,
+        Pid,
+        Content,
+        Expand,
+        Assign,
+        Create,
+        Edit
+    };
+    static TColumnSet<7> col({"mid", "pid", "content", "expandFlag", "assignTime", "createTime", "editTime"});
+    r.mid = col(q, Mid).AsString();
+    r.pid = col(q, Pid).AsString();
+    r.content = col(q, Content).AsString();
+    r.expandFlag = col(q, Expand).AsBoolean();
+    r.assignTime = col(q, Assign).AsDateTime();
+    r.createTime = col(q, Create).AsDateTime();
+    r.editTime = col(q, Edit).AsDateTime();
 }
 
 void TZvRowGateway<TMemoInfo>::initCreated(TMemoInfo& r, TDateTime now)
