@@ -1,5 +1,7 @@
 #include "ZvRowGateway.h"
 
+#include "ZvScopeExit.h"
+
 #include <array>
 
 namespace zv {
@@ -88,6 +90,44 @@ void TZvRowGateway<TTaskInfo>::read(TADOQuery& q, TTaskInfo& r, bool topLevel)
     r.checkTime = col(q, Checked).AsDateTime();
     r.alarmTime = col(q, AlarmAt).AsDateTime();
     r.dueTime = col(q, DueAt).AsDateTime();
+}
+
+void TZvRowGateway<TTaskInfo>::write(TADOQuery& q, const TTaskInfo& r, TTaskFields fields)
+{
+    switch (fields) {
+    case TTaskFields::Completion:
+        field(q, "checkFlag").setAsBoolean(r.checkFlag);
+        field(q, "checkTime").setAsDateTime(r.checkTime);
+        break;
+    case TTaskFields::Due:
+        field(q, "dueFlag").setAsBoolean(r.dueFlag);
+        field(q, "dueTime").setAsDateTime(r.dueTime);
+        break;
+    case TTaskFields::Alarm:
+        field(q, "alarmFlag").setAsBoolean(r.alarmFlag);
+        field(q, "alarmTime").setAsDateTime(r.alarmTime);
+        break;
+    case TTaskFields::Colors:
+        field(q, "textColor").setAsInteger(r.textColor);
+        field(q, "backgroundColor").setAsInteger(r.backgroundColor);
+        break;
+    }
+}
+
+QStringList TZvRowGateway<TTaskInfo>::firstIncomplete(TADOQuery& q, int count)
+{
+    // Read no more rows than are wanted; the limit is the query's own, so it is put back on
+    // every way out.
+    q.setMaxRecords(count);
+    const auto unlimit = ScopeExit([&q] { q.setMaxRecords(0); });
+    // "checkFlag=False" alone would not match a NULL flag, which loads as incomplete.
+    OpenQuery(q, QStringLiteral("select content from tasks where (checkFlag=False or checkFlag is null) "
+                                "order by content ASC"));
+    QStringList texts;
+    for (q.First(); !q.Eof(); q.Next())
+        texts << field(q, "content").AsString();
+    q.Close();
+    return texts;
 }
 
 void TZvRowGateway<TTaskInfo>::initCreated(TTaskInfo& r, TDateTime now)

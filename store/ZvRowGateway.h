@@ -5,6 +5,7 @@
 #include "pU_Funcs.h"
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace zv {
@@ -21,6 +22,15 @@ struct TZvExchangeColumn
 // the exchange module and the reports reach the rows through these gateways.
 template <class R> struct TZvRowGateway;
 
+// The groups of task columns the task list changes on a stored row.
+enum class TTaskFields
+{
+    Completion, // checkFlag, checkTime
+    Due,        // dueFlag, dueTime
+    Alarm,      // alarmFlag, alarmTime
+    Colors      // textColor, backgroundColor
+};
+
 template <> struct TZvRowGateway<TTaskInfo>
 {
     static const QString& table();
@@ -35,6 +45,11 @@ template <> struct TZvRowGateway<TTaskInfo>
     // editor, and made from pasted text.
     static void writeCreated(TADOQuery& q, const TTaskInfo& r);
     static void writeFromText(TADOQuery& q, const TTaskInfo& r);
+    // One group of the record's values into the row being edited.
+    static void write(TADOQuery& q, const TTaskInfo& r, TTaskFields fields);
+    // The text of the first `count` incomplete tasks in the order of their text (an unset
+    // flag counts as incomplete).
+    static QStringList firstIncomplete(TADOQuery& q, int count);
     // The values after the ids, in the exchange file's order.
     static const std::vector<TZvExchangeColumn>& exchangeColumns();
 };

@@ -269,21 +269,10 @@ QString TzvTasksFrame::StatusText(const TTaskInfo& r) const
 void TzvTasksFrame::UpdateTrayHint()
 {
     QString hint = tr("Incomplete Tasks:");
-    // Only the first four rows are listed: read no more than that.
-    ADOQuery1->setMaxRecords(4);
-    try {
-        // A NULL flag loads as incomplete, and "checkFlag=False" alone would not match it.
-        OpenQuery(*ADOQuery1,
-                  QStringLiteral("select content from tasks where (checkFlag=False or checkFlag is null) "
-                                 "order by content ASC"));
-    } catch (...) {
-        ADOQuery1->setMaxRecords(0);
-        throw;
-    }
-    ADOQuery1->setMaxRecords(0);
+    // Only the first four are listed: no more are read.
     int number = 0;
-    for (ADOQuery1->First(); !ADOQuery1->Eof(); ADOQuery1->Next()) {
-        QString text = SingleLine(ADOQuery1->FieldByName(QStringLiteral("content")).AsString());
+    for (const QString& content : TZvRowGateway<TTaskInfo>::firstIncomplete(*ADOQuery1, 4)) {
+        QString text = SingleLine(content);
         if (text.size() > host()->hintSize())
             text = text.left(std::max(0, host()->hintSize())) + QStringLiteral("...");
         hint += QStringLiteral("\r(%1) ").arg(++number) + text;
@@ -292,7 +281,6 @@ void TzvTasksFrame::UpdateTrayHint()
             break;
         }
     }
-    ADOQuery1->Close();
     if (number == 0) hint += QStringLiteral("\r") + tr("None");
     if (TZvTrayIcon* tray = host()->trayIcon()) tray->setHint(hint);
 }
@@ -388,10 +376,8 @@ void TzvTasksFrame::VtTasksChecked(TZvNode* node)
     r.checkFlag = node->isChecked();
     r.checkTime = Now();
     if (!r.tid.isEmpty())
-        Rows::Edit(*ADOQuery1, r.tid, [&](TADOQuery& q) {
-            q.FieldByName(QStringLiteral("checkFlag")).setAsBoolean(r.checkFlag);
-            q.FieldByName(QStringLiteral("checkTime")).setAsDateTime(r.checkTime);
-        });
+        Rows::Edit(*ADOQuery1, r.tid,
+                   [&](TADOQuery& q) { TZvRowGateway<TTaskInfo>::write(q, r, TTaskFields::Completion); });
     FilterTasks();
     UpdateActions();
 }
@@ -420,10 +406,9 @@ void TzvTasksFrame::Action_SetColorExecute()
         TTaskInfo& r = *Info(s);
         r.textColor = dlg.TextColor;
         r.backgroundColor = dlg.BackgroundColor;
-        ExecQuery(*ADOQuery1, QStringLiteral("update tasks set textColor=%1, backgroundColor=%2 where tid=%3")
-                                  .arg(r.textColor)
-                                  .arg(r.backgroundColor)
-                                  .arg(QuoteId(r.tid)));
+        if (!r.tid.isEmpty())
+            Rows::Edit(*ADOQuery1, r.tid,
+                       [&](TADOQuery& q) { TZvRowGateway<TTaskInfo>::write(q, r, TTaskFields::Colors); });
         tree()->invalidateNode(s);
     }
 }
@@ -437,22 +422,19 @@ void TzvTasksFrame::Action_TaskDueSetExecute()
     dlg.dueTime = Info(selected.front())->dueTime;
     if (dlg.exec() != QDialog::Accepted) return;
     storeOnEach(selected, &TTaskInfo::dueFlag, &TTaskInfo::dueTime, dlg.dueFlag, dlg.dueTime,
-                QStringLiteral("dueFlag"), QStringLiteral("dueTime"));
+                TTaskFields::Due);
 }
 
 void TzvTasksFrame::storeOnEach(const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag,
                                 TDateTime TTaskInfo::*time, bool flagValue, TDateTime timeValue,
-                                const QString& flagColumn, const QString& timeColumn)
+                                TTaskFields fields)
 {
     // Every task gets the same value, row by row, and is unselected once stored.
     for (TZvNode* s : nodes) {
         TTaskInfo& r = *Info(s);
         r.*flag = flagValue;
         r.*time = timeValue;
-        Rows::Edit(*ADOQuery1, r.tid, [&](TADOQuery& q) {
-            q.FieldByName(flagColumn).setAsBoolean(flagValue);
-            q.FieldByName(timeColumn).setAsDateTime(timeValue);
-        });
+        Rows::Edit(*ADOQuery1, r.tid, [&](TADOQuery& q) { TZvRowGateway<TTaskInfo>::write(q, r, fields); });
         tree()->invalidateNode(s);
         tree()->setSelected(s, false);
     }
@@ -469,7 +451,7 @@ void TzvTasksFrame::Action_TaskReminderSetExecute()
     dlg.alarmTime = Info(selected.front())->alarmTime;
     if (dlg.exec() != QDialog::Accepted) return;
     storeOnEach(selected, &TTaskInfo::alarmFlag, &TTaskInfo::alarmTime, dlg.alarmFlag, dlg.alarmTime,
-                QStringLiteral("alarmFlag"), QStringLiteral("alarmTime"));
+                TTaskFields::Alarm);
 }
 
 void TzvTasksFrame::Timer1Timer()
@@ -525,10 +507,11 @@ void TzvTasksFrame::Timer1Timer()
         Info(node)->alarmFlag = armed;
         Info(node)->alarmTime = next;
     }
-    Rows::Edit(*ADOQuery1, tid, [&](TADOQuery& q) {
-        q.FieldByName(QStringLiteral("alarmFlag")).setAsBoolean(armed);
-        q.FieldByName(QStringLiteral("alarmTime")).setAsDateTime(next);
-    });
+    TTaskInfo reminder;
+    reminder.alarmFlag = armed;
+    reminder.alarmTime = next;
+    Rows::Edit(*ADOQuery1, tid,
+               [&](TADOQuery& q) { TZvRowGateway<TTaskInfo>::write(q, reminder, TTaskFields::Alarm); });
     if (node) t->invalidateNode(node);
 }
 

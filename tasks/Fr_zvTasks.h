@@ -90,8 +90,7 @@ private:
     void wireTaskTree();
     void selectRange(int index);
     void storeOnEach(const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag, TDateTime TTaskInfo::*time,
-                     bool flagValue, TDateTime timeValue, const QString& flagColumn,
-                     const QString& timeColumn);
+                     bool flagValue, TDateTime timeValue, TTaskFields fields);
 
     QActionGroup* m_rangeGroup = nullptr;
 };
