@@ -94,18 +94,19 @@ void TZvRowGateway<TTaskInfo>::read(TADOQuery& q, TTaskInfo& r, bool topLevel)
 
 void TZvRowGateway<TTaskInfo>::write(TADOQuery& q, const TTaskInfo& r, TTaskFields fields)
 {
+    const auto flagAndTime = [&q](const char* flag, bool on, const char* time, TDateTime at) {
+        field(q, flag).setAsBoolean(on);
+        field(q, time).setAsDateTime(at);
+    };
     switch (fields) {
     case TTaskFields::Completion:
-        field(q, "checkFlag").setAsBoolean(r.checkFlag);
-        field(q, "checkTime").setAsDateTime(r.checkTime);
+        flagAndTime("checkFlag", r.checkFlag, "checkTime", r.checkTime);
         break;
     case TTaskFields::Due:
-        field(q, "dueFlag").setAsBoolean(r.dueFlag);
-        field(q, "dueTime").setAsDateTime(r.dueTime);
+        flagAndTime("dueFlag", r.dueFlag, "dueTime", r.dueTime);
         break;
     case TTaskFields::Alarm:
-        field(q, "alarmFlag").setAsBoolean(r.alarmFlag);
-        field(q, "alarmTime").setAsDateTime(r.alarmTime);
+        flagAndTime("alarmFlag", r.alarmFlag, "alarmTime", r.alarmTime);
         break;
     case TTaskFields::Colors:
         field(q, "textColor").setAsInteger(r.textColor);
