@@ -75,7 +75,6 @@ void setText(TADOQuery& q, const QString& column, const QString& text)
     q.FieldByName(column).setAsString(text);
 }
 
-// Everything after the ids, in column order.
 // Everything after the ids, in the file's order, as the table's gateway lists it.
 template <class R> void writeValues(TADOQuery& q, TItemAttrs& item)
 {
