@@ -420,15 +420,16 @@ void TZvItemFrame::UpdateActions()
 bool TZvItemFrame::Passes(TZvNode* node, bool searching) const
 {
     if (!searching) return true;
-    if (Item(node).content->contains(searchText, Qt::CaseSensitive)) return true;
-    return node->level() > 0 && WideSearch() &&
-           Item(node->parent()).content->contains(searchText, Qt::CaseSensitive);
+    if (m_searchMatcher.indexIn(*Item(node).content) >= 0) return true;
+    return node->level() > 0 && WideSearch() && m_searchMatcher.indexIn(*Item(node->parent()).content) >= 0;
 }
 
 void TZvItemFrame::Filter()
 {
     hotNode = nullptr;
     const bool searching = searchActive && !searchText.isEmpty();
+    // Prepared once for the whole tree: tens of thousands of items are matched per keystroke.
+    m_searchMatcher.setPattern(searchText);
     m_tree->beginUpdate();
     {
         const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });

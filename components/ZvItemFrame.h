@@ -7,6 +7,7 @@
 
 #include <QSet>
 #include <QStringList>
+#include <QStringMatcher>
 #include <array>
 #include <functional>
 #include <memory>
@@ -309,6 +310,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QStringMatcher m_searchMatcher; // the search text, case-sensitive
+
     void makeCommands();
     void wireTree();
     void onEditing(TZvNode* node, int column, bool& allowed);
