@@ -275,9 +275,12 @@ void TZvTree::beginUpdate()
 
 void TZvTree::endUpdate()
 {
+    const quint64 before = m_model->layoutCount();
     m_model->endUpdate();
     if (!m_model->inUpdate()) {
-        scheduleDelayedItemsLayout();
+        // An update that moved no row keeps the view's layout: a filter that shows and hides
+        // nothing (a task completed while all are shown) must not lay out every row again.
+        if (m_model->layoutCount() != before) scheduleDelayedItemsLayout();
         viewport()->update();
     }
 }

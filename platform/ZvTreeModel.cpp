@@ -110,6 +110,7 @@ void TZvTreeModel::publish(TZvNode* parent, bool published)
 void TZvTreeModel::relayout()
 {
     m_dirty = false;
+    ++m_layoutCount;
     emit layoutAboutToBeChanged();
     const QModelIndexList from = persistentIndexList();
     std::vector<TZvNode*> nodes;
@@ -242,6 +243,7 @@ void TZvTreeModel::clear()
     m_graveyard.clear();
     m_dying.clear();
     m_dirty = false;
+    ++m_layoutCount;
     // Nothing may name the nodes about to be freed: not the list of rows the view is to
     // re-expand (it would make indexes, and the view persistent ones, for them), and not
     // their own published mark, which indexOf trusts.

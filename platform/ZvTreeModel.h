@@ -88,6 +88,8 @@ public:
     void beginUpdate();
     void endUpdate();
     bool inUpdate() const { return m_updateCount > 0; }
+    // Counts the times the published rows were laid out again or reset.
+    quint64 layoutCount() const { return m_layoutCount; }
     void markDirty() { m_dirty = true; }
     void setVisible(TZvNode* node, bool visible);
     void remove(TZvNode* node);                          // with its children
@@ -131,6 +133,7 @@ private:
     TZvNode m_root;
     int m_updateCount = 0;
     bool m_dirty = false;
+    quint64 m_layoutCount = 0;
     int m_publishedCount = 0;
     int m_nodeCount = 0;
     std::vector<std::unique_ptr<TZvNode>> m_graveyard; // removed, freed after the relayout
