@@ -150,6 +150,12 @@ public:
         q.Close();
     }
 
+    // One group of the record's values stored on its row (see the gateway's write).
+    template <class Fields> static void Write(TADOQuery& q, const R& r, Fields fields)
+    {
+        Edit(q, Gateway::id(r), [&](TADOQuery& row) { Gateway::write(row, r, fields); });
+    }
+
     // The row and, by a second statement, the rows below it.
     static void Delete(TADOQuery& q, const QString& id)
     {

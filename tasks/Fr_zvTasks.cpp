@@ -375,9 +375,7 @@ void TzvTasksFrame::VtTasksChecked(TZvNode* node)
     TTaskInfo& r = *Info(node);
     r.checkFlag = node->isChecked();
     r.checkTime = Now();
-    if (!r.tid.isEmpty())
-        Rows::Edit(*ADOQuery1, r.tid,
-                   [&](TADOQuery& q) { TZvRowGateway<TTaskInfo>::write(q, r, TTaskFields::Completion); });
+    if (!r.tid.isEmpty()) Rows::Write(*ADOQuery1, r, TTaskFields::Completion);
     FilterTasks();
     UpdateActions();
 }
@@ -406,9 +404,7 @@ void TzvTasksFrame::Action_SetColorExecute()
         TTaskInfo& r = *Info(s);
         r.textColor = dlg.TextColor;
         r.backgroundColor = dlg.BackgroundColor;
-        if (!r.tid.isEmpty())
-            Rows::Edit(*ADOQuery1, r.tid,
-                       [&](TADOQuery& q) { TZvRowGateway<TTaskInfo>::write(q, r, TTaskFields::Colors); });
+        if (!r.tid.isEmpty()) Rows::Write(*ADOQuery1, r, TTaskFields::Colors);
         tree()->invalidateNode(s);
     }
 }
@@ -434,7 +430,7 @@ void TzvTasksFrame::storeOnEach(const std::vector<TZvNode*>& nodes, bool TTaskIn
         TTaskInfo& r = *Info(s);
         r.*flag = flagValue;
         r.*time = timeValue;
-        Rows::Edit(*ADOQuery1, r.tid, [&](TADOQuery& q) { TZvRowGateway<TTaskInfo>::write(q, r, fields); });
+        Rows::Write(*ADOQuery1, r, fields);
         tree()->invalidateNode(s);
         tree()->setSelected(s, false);
     }
@@ -508,10 +504,10 @@ void TzvTasksFrame::Timer1Timer()
         Info(node)->alarmTime = next;
     }
     TTaskInfo reminder;
+    reminder.tid = tid;
     reminder.alarmFlag = armed;
     reminder.alarmTime = next;
-    Rows::Edit(*ADOQuery1, tid,
-               [&](TADOQuery& q) { TZvRowGateway<TTaskInfo>::write(q, reminder, TTaskFields::Alarm); });
+    Rows::Write(*ADOQuery1, reminder, TTaskFields::Alarm);
     if (node) t->invalidateNode(node);
 }
 
