@@ -22,9 +22,9 @@ QString tr(const char* text)
 }
 
 // The open connections, for the durability checks.
-std::vector<const TADOConnection*>& openConnections()
+std::vector<TADOConnection*>& openConnections()
 {
-    static std::vector<const TADOConnection*> list;
+    static std::vector<TADOConnection*> list;
     return list;
 }
 
@@ -240,11 +240,16 @@ void TADOConnection::Open()
         // Tens of thousands of items are read at every load: keep the pages in memory.
         execSimple(db, "PRAGMA cache_size=-32768");
         execSimple(db, "PRAGMA mmap_size=268435456");
+        // A read in WAL mode takes the lock on the file that the connection keeps while open.
+        execSimple(db, "select count(*) from zv_meta");
     } catch (...) {
         sqlite3_close(db);
         throw;
     }
     m_db = db;
+    m_path = path;
+    m_lockedFiles = LockedFilesOf(path);
+    if (!HoldsLocks(m_lockedFiles)) m_lockedFiles = {};
     openConnections().push_back(this);
 }
 
@@ -318,6 +323,61 @@ sqlite3* TADOConnection::handle() const
     return m_db;
 }
 
+void TADOConnection::secureLocks(const char* where)
+{
+    if (!m_db || !m_lockedFiles.known() || m_transaction || !sqlite3_get_autocommit(m_db)) return;
+    if (HoldsLocks(m_lockedFiles)) return;
+    if (DurabilityChecks())
+        qFatal("Lock check failed at %s: the process no longer holds its locks on the database, so a "
+               "change may go into a journal that another process deletes",
+               where);
+    // Every committed frame into the database file, through this connection's own descriptors,
+    // whether or not the journal file still has a name; then the locks again by reopening.
+    int frames = -1;
+    int copied = -1;
+    const int rc = sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, &frames, &copied);
+    if (rc != SQLITE_OK || frames != copied)
+        throw EZvError(tr("The database file '%1' was unlocked by another program, and its journal could "
+                          "not be saved: %2")
+                           .arg(QDir::toNativeSeparators(m_path), QString::fromUtf8(sqlite3_errmsg(m_db))));
+    Close();
+    Open();
+}
+
+void CheckDatabaseLocks(const char* where)
+{
+    // A copy: reopening a connection takes it out of the list and puts it back.
+    const std::vector<TADOConnection*> connections = openConnections();
+    for (TADOConnection* c : connections)
+        c->secureLocks(where);
+}
+
+bool IsDatabaseFile(const QString& fileName)
+{
+    if (fileName.isEmpty()) return false;
+    const QFileInfo target(fileName);
+    const QString folder = target.absoluteDir().canonicalPath();
+    for (const TADOConnection* c : openConnections()) {
+        const QString db = c->dataSource();
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+            const QFileInfo file(db + QLatin1String(suffix));
+            if (target.exists()
+                    ? SameFile(fileName, file.filePath())
+                    : (folder == file.absoluteDir().canonicalPath() && target.fileName() == file.fileName()))
+                return true;
+        }
+    }
+    return false;
+}
+
+void RefuseDatabaseFile(const QString& fileName)
+{
+    if (IsDatabaseFile(fileName))
+        throw EZvError(tr("'%1' is the program's own database; it can be neither read nor written as a "
+                          "file here")
+                           .arg(QDir::toNativeSeparators(fileName)));
+}
+
 void TADOConnection::checkpoint()
 {
     if (m_db) sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
@@ -358,6 +418,7 @@ void CheckDurable(const char* where)
             qFatal("Durability check failed at %s: the database connection is inside a transaction, so what "
                    "the user sees may not be stored",
                    where);
+    CheckDatabaseLocks(where);
 }
 
 void WatchDurabilityAtIdle()
@@ -372,6 +433,7 @@ void WatchDurabilityAtIdle()
 
 TZvTransaction::TZvTransaction(TADOConnection& connection, Mode mode) : m_connection(connection), m_mode(mode)
 {
+    if (mode == Mode::Write) connection.secureLocks("a write batch");
     sqlite3* db = connection.handle();
     if (connection.m_transaction || !sqlite3_get_autocommit(db))
         throw EZvError(tr("Internal error: a transaction is already open on the database connection"));
@@ -568,6 +630,7 @@ void TADOQuery::Open()
 void TADOQuery::ExecSQL()
 {
     Close();
+    m_connection->secureLocks("a statement");
     sqlite3* db = m_connection->handle();
     QStringList literals;
     CachedStmt stmt;
@@ -691,6 +754,7 @@ void TADOQuery::Post()
 {
     requireActive();
     if (m_state == State::Browse) return;
+    m_connection->secureLocks("a posted row");
     sqlite3* db = m_connection->handle();
     QStringList names;
     std::vector<QVariant> values;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ZvDateTime.h"
+#include "ZvDbLocks.h"
 
 #include <QHash>
 #include <QString>
@@ -42,6 +43,14 @@ public:
     // Writes the journal back into the database file (at Exit).
     void checkpoint();
 
+    // Makes sure the process still holds SQLite's locks on the database (see ZvDbLocks.h)
+    // before anything is written. Losing them is a fault: with durability checks on it ends
+    // the program at once, naming `where`; otherwise the journal is written back into the
+    // file through this connection and the connection opened again, which takes the locks
+    // anew; a journal that cannot be written back raises the database's message, so that
+    // nothing is written into a journal that may have lost its name.
+    void secureLocks(const char* where);
+
     // The transaction object open on this connection, or none (see TZvTransaction).
     TZvTransaction* transaction() const { return m_transaction; }
     // True when no transaction is open in SQLite itself: every statement so far is stored.
@@ -57,6 +66,10 @@ private:
     QString m_connectionString;
     friend class TZvTransaction;
     sqlite3* m_db = nullptr;
+    QString m_path;
+    // The files locked at Open; none where the file system gives no locks to check (then
+    // there are none to lose).
+    TZvLockedFiles m_lockedFiles;
     TZvTransaction* m_transaction = nullptr;
     std::unordered_map<QString, sqlite3_stmt*> m_statements;
 };
@@ -115,6 +128,17 @@ private:
     int m_rows = 0;
     std::unique_ptr<TZvTransaction> m_transaction;
 };
+
+// secureLocks on every open connection: after a modal dialog, whose nested event loop may
+// have run anything, and at the durability check points.
+void CheckDatabaseLocks(const char* where);
+
+// Whether the file is an open database or its "-wal", "-shm" or "-journal" file, by device
+// and inode (stat opens nothing) or, for a name not yet made, by folder and name.
+bool IsDatabaseFile(const QString& fileName);
+// Raises EZvError naming the file when IsDatabaseFile: no file command may read or write
+// the live database behind SQLite's back.
+void RefuseDatabaseFile(const QString& fileName);
 
 // Durability checks: every change shown to the user is committed before control returns
 // to the event loop. With checks on (debug builds, tests, ZVJ_CHECKS=1), a connection

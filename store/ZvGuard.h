@@ -13,13 +13,15 @@ namespace zv {
 // shows the program-wide error box and returns. The action ends there; the program goes on.
 // Every entry point also starts and ends with everything stored: no transaction may be open
 // when the user's input (or a timer, or a nested event loop) reaches the program.
+// An action may have run a modal dialog: at its end the database's locks are checked in
+// every build (see TADOConnection::secureLocks).
 template <class F> bool Guarded(F&& work)
 {
     CheckDurable("the start of an action");
+    bool done = false;
     try {
         std::forward<F>(work)();
-        CheckDurable("the end of an action");
-        return true;
+        done = true;
     } catch (const ESilentAbort&) {
     } catch (const EZvError& e) {
         ShowAppError(e.message());
@@ -27,7 +29,13 @@ template <class F> bool Guarded(F&& work)
         ShowAppError(QString::fromLocal8Bit(e.what()));
     }
     CheckDurable("the end of an action");
-    return false;
+    try {
+        CheckDatabaseLocks("the end of an action");
+    } catch (const EZvError& e) {
+        ShowAppError(e.message());
+        done = false;
+    }
+    return done;
 }
 
 } // namespace zv

@@ -51,7 +51,14 @@ int MessageSeam::show(const MessageRequest& request)
 {
     // A message box runs an event loop of its own: nothing may wait uncommitted behind it.
     CheckDurable("a message box");
-    return seam().call(request);
+    const int answer = seam().call(request);
+    // Error boxes are shown from catch handlers: no new error from here. Locks that cannot
+    // be secured are reported by the next write and at the end of the action.
+    try {
+        CheckDatabaseLocks("a message box");
+    } catch (const std::exception&) {
+    }
+    return answer;
 }
 
 void MessageSeam::setHandler(Handler handler)
@@ -94,7 +101,11 @@ FileDialogResult FileDialogSeam::run(QWidget* parent, const FileDialogRequest& r
 {
     FileDialogRequest r = request;
     r.parent = parent;
-    return seam().call(r);
+    const FileDialogResult result = seam().call(r);
+    // A file dialog lists the program folder: whatever read the files there, the database
+    // must still be locked.
+    CheckDatabaseLocks("a file dialog");
+    return result;
 }
 
 void FileDialogSeam::setHandler(Handler handler)
