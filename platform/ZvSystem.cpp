@@ -1,9 +1,10 @@
 #include "ZvSystem.h"
 
+#include "ZvFileDialog.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QSoundEffect>
 #include <QSystemTrayIcon>
@@ -11,28 +12,7 @@
 
 namespace zv {
 
-// ---- File dialogs -----------------------------------------------------------------------
-
 namespace {
-FileDialogResult realFileDialog(const FileDialogRequest& r)
-{
-    QFileDialog dialog(r.parent, r.caption, r.directory);
-    dialog.setAcceptMode(r.mode == FileDialogRequest::Mode::Save ? QFileDialog::AcceptSave
-                                                                 : QFileDialog::AcceptOpen);
-    dialog.setFileMode(r.mode == FileDialogRequest::Mode::Save ? QFileDialog::AnyFile
-                                                               : QFileDialog::ExistingFile);
-    const QStringList filters = r.filters.isEmpty() ? QStringList{r.filter} : r.filters;
-    dialog.setNameFilters(filters);
-    if (!r.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(r.defaultSuffix);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
-    dialog.setOption(QFileDialog::ReadOnly, false);
-    FileDialogResult result;
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        result.fileName = dialog.selectedFiles().first();
-        result.filterIndex = std::max<int>(0, int(filters.indexOf(dialog.selectedNameFilter())));
-    }
-    return result;
-}
 
 // ---- Sound --------------------------------------------------------------------------------
 
@@ -61,7 +41,7 @@ bool realSound(const QString& path)
 
 void InstallSystemHandlers()
 {
-    FileDialogSeam::seam().setHandler(realFileDialog);
+    FileDialogSeam::seam().setHandler(RunFileDialog);
     ClipboardSeam::reads().setHandler(
         [](const SeamQuery&) { return QGuiApplication::clipboard()->text(QClipboard::Clipboard); });
     ClipboardSeam::writes().setHandler([](const QString& text) {

@@ -1,6 +1,7 @@
 #include "ZvTreePrint.h"
 
 #include "ZvError.h"
+#include "ZvFileDialog.h"
 #include "ZvGuard.h"
 #include "ZvScopeExit.h"
 #include "ZvTree.h"
@@ -206,7 +207,11 @@ int TZvTree::printTo(QPagedPaintDevice* device)
 
 bool PrintTree(QWidget* parent, QPrinter& printer, TZvTree& tree)
 {
-    if (!PrintDialogSeam().call(PrintDialogRequest{parent, &printer})) return false;
+    const bool chosen = PrintDialogSeam().call(PrintDialogRequest{parent, &printer});
+    CheckDatabaseLocks("the print dialog");
+    if (!chosen) return false;
+    // Printing into the database file would overwrite it.
+    if (printer.outputFormat() == QPrinter::PdfFormat) RefuseDatabaseFile(printer.outputFileName());
     tree.printTo(&printer);
     if (printer.printerState() == QPrinter::Error) throw EZvError(TZvTree::tr("Printer error"));
     return true;
@@ -216,6 +221,7 @@ bool RunPrintDialog(const PrintDialogRequest& request)
 {
     if (!request.printer) return false;
     QPrintDialog dialog(request.printer, request.parent);
+    ShieldPrintDialog(dialog);
     return dialog.exec() == QDialog::Accepted;
 }
 
