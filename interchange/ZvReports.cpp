@@ -1,5 +1,6 @@
 #include "ZvReports.h"
 
+#include "ZvDb.h"
 #include "ZvExchange.h"
 #include "ZvScopeExit.h"
 #include "ZvSndMsg.h"
@@ -123,8 +124,8 @@ bool writeReport(const QString& fileName, const QByteArray& bytes)
     // flush is checked on its own: commit() does not see a failed flush of the buffer.
     QSaveFile file(fileName);
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit()) {
+    if (IsDatabaseFile(fileName) || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+        !file.flush() || !file.commit()) {
         MsgError(trc("File write failure!"));
         return false;
     }

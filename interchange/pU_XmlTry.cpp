@@ -1,5 +1,6 @@
 #include "pU_XmlTry.h"
 
+#include "ZvDb.h"
 #include "ZvError.h"
 #include "pU_Funcs.h"
 
@@ -180,6 +181,7 @@ void Txmltry::LoadFromBytes(const QByteArray& bytes, bool compressed)
 
 void Txmltry::LoadFromFile(const QString& fileName, bool compressed)
 {
+    RefuseDatabaseFile(fileName);
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw EZvError(trc("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
@@ -203,6 +205,7 @@ void Txmltry::SaveToFile(const QString& fileName, bool compressed)
 {
     const QByteArray xml = XmlText();
     const QByteArray bytes = compressed ? PackExchangeContainer(xml) : xml;
+    RefuseDatabaseFile(fileName);
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw EZvError(trc("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
