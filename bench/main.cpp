@@ -1,5 +1,5 @@
 // The benchmark program: generates large data and prints the figures of each area.
-//   zvbench [tree|interchange|tasks|memos|start|bomb|all] [options of that area]
+//   zvbench [tree|interchange|tasks|memos|start|bomb|locks|all] [options of that area]
 #include <QByteArray>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +10,7 @@ int benchTasks(int argc, char** argv);
 int benchMemos(int argc, char** argv);
 int benchStart(int argc, char** argv);
 int benchBomb(int argc, char** argv);
+int benchLocks(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -20,6 +21,7 @@ int main(int argc, char** argv)
     if (std::strcmp(area, "memos") == 0) return benchMemos(argc - 1, argv + 1);
     if (std::strcmp(area, "start") == 0) return benchStart(argc - 1, argv + 1);
     if (std::strcmp(area, "bomb") == 0) return benchBomb(argc - 1, argv + 1);
+    if (std::strcmp(area, "locks") == 0) return benchLocks(argc - 1, argv + 1);
     if (std::strcmp(area, "all") == 0) {
         int rc = benchTree(argc - 1, argv + 1);
         rc |= benchTasks(argc - 1, argv + 1);
@@ -27,6 +29,6 @@ int main(int argc, char** argv)
         rc |= benchInterchange(argc - 1, argv + 1);
         return rc;
     }
-    std::fprintf(stderr, "usage: zvbench [tree|interchange|tasks|memos|start|bomb|all]\n");
+    std::fprintf(stderr, "usage: zvbench [tree|interchange|tasks|memos|start|bomb|locks|all]\n");
     return 2;
 }

@@ -658,7 +658,7 @@ OPS = [("add", "tasks", 3.0), ("subadd", "tasks", 2.0), ("edit", "tasks", 2.0), 
        ("paste", "tasks", 1.5),
        ("add", "memos", 1.2), ("subadd", "memos", 0.8), ("edit", "memos", 0.8), ("delete", "memos", 0.6),
        ("move", "memos", 0.6), ("paste", "memos", 0.6),
-       ("import", None, 1.2), ("restore", None, 2.0), ("backup", None, 1.5)]
+       ("import", None, 1.2), ("restore", None, 2.0), ("backup", None, 1.5), ("browse", None, 1.5)]
 BULK = ("import", "restore")
 NAV_LIMIT = 30  # how far from either end of the tree the driver walks with arrow keys
 
@@ -1095,6 +1095,44 @@ class Trial:
         exp = Expectation("backup", shown=self.top_level())
         exp.backup = path
         return exp, lambda: choose_file("Save As", path, self.app)
+
+    def op_browse(self):
+        """A file dialog of the File menu shown on the program folder (its files listed, the
+        completer's too), then cancelled, or the database chosen (Import and Restore refuse
+        it), or a new file there chosen (Backup and Save All write it). The database keeps
+        its locks throughout: the checker's probes open and close the file, and what is
+        acknowledged later must still be seen."""
+        command = self.rng.choice(["import", "restore", "backup", "save all"])
+        title = "Open" if command in ("import", "restore") else "Save As"
+        self.file_menu({"import": "i", "restore": "r", "backup": "b", "save all": "s"}[command])
+        exp = Expectation("browse (%s)" % command, shown=self.top_level())
+        ending = self.rng.choice(["cancel", "choose"])
+        self.counter += 1
+        folder = self.home.rstrip("/") + "/"
+
+        def trigger():
+            ws = wait_window(title, True, 15, self.app)
+            if not ws:
+                raise HarnessError('no "%s" file dialog' % title)
+            run(["xdotool", "windowactivate", "--sync", ws[-1]], timeout=5 * SCALE)
+            keys("ctrl+a")
+            type_text(folder, 12)
+            keys("Return")  # into the folder: listed, with the completer's list of its files
+            time.sleep(0.8)
+            if ending == "cancel":
+                keys("Escape")
+                if not wait_window(title, False, 10, self.app):
+                    keys("Escape")
+                return
+            if command in ("import", "restore"):
+                choose_file(title, folder + "zvData.zvb", self.app)
+                answer_dialog("Error", ["Return"], self.app)
+            elif command == "backup":
+                exp.backup = folder + "browse%d.zvx" % self.counter
+                choose_file(title, exp.backup, self.app)
+            else:
+                choose_file(title, folder + "browse%d.txt" % self.counter, self.app)
+        return exp, trigger
 
     def pick_file(self, for_import):
         pool = [(p, items) for p, items in self.files]
