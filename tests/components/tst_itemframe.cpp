@@ -213,6 +213,12 @@ private slots:
         if (reload) {
             PostZvMessage(m_frame, WM_FRAME_INIT);
             settle();
+        } else {
+            // the tree takes the focus with its items loaded, as at the first show
+            tree()->clearFocus();
+            tree()->setFocus();
+            settle();
+            QCOMPARE(tree()->focusedNode(), node("A"));
         }
         QCOMPARE(QApplication::focusWidget(), tree());
         QCOMPARE(tree()->selectedCount(), 0);
