@@ -63,24 +63,21 @@ class TestMapi : public QObject
     QByteArray m_path;
 
     QString file(const QString& name) const { return m_dir.filePath(name); }
+    static bool writeScript(const QString& path, const char* text)
+    {
+        QFile script(path);
+        return script.open(QIODevice::WriteOnly) && script.write(text) > 0 && script.flush() &&
+               script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                     QFileDevice::ExeOwner);
+    }
 
 private slots:
     void initTestCase()
     {
         m_path = qgetenv("PATH");
         QVERIFY(QDir().mkpath(file("bin")));
-        QFile tool(file("bin/xdg-email"));
-        QVERIFY(tool.open(QIODevice::WriteOnly));
-        tool.write(kStandIn);
-        tool.close();
-        QVERIFY(
-            tool.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
-        QFile mailer(file("mailer"));
-        QVERIFY(mailer.open(QIODevice::WriteOnly));
-        mailer.write(kMailer);
-        mailer.close();
-        QVERIFY(
-            mailer.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        QVERIFY(writeScript(file("bin/xdg-email"), kStandIn));
+        QVERIFY(writeScript(file("mailer"), kMailer));
         qputenv("PATH", (file("bin") + ':').toUtf8() + m_path);
         qputenv("ZVJ_FAKE_MAIL_LOG", file("args.log").toUtf8());
         for (const char* name : {"Tasks.html", "Tasks two.zvx"})
