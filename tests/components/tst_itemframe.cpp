@@ -226,37 +226,6 @@ private slots:
         settle();
         QCOMPARE(tree()->selectedCount(), 1);
         QCOMPARE(tree()->firstSelected(), node(selected));
-        // from there on the keys are the tree's own
-        QTest::keyClick(tree(), Qt::Key_Up);
-        QCOMPARE(tree()->firstSelected(), node(selected == "A" ? "A" : "C"));
-    }
-
-    // Text from outside gets the line breaks typed text is stored with, whichever way it is
-    // pasted.
-    void pastedTextGetsStoredBreaks_data()
-    {
-        QTest::addColumn<bool>("tray");
-        QTest::addColumn<QString>("clipboard");
-        QTest::addColumn<QString>("stored");
-        QTest::newRow("Ctrl+V, LF only") << false << "a\nb\n\n"
-                                         << "a\r\nb";
-        QTest::newRow("the tray, lone CR (as Copy writes)") << true << "a\rb\r\nc"
-                                                            << "a\r\nb\r\nc";
-    }
-    void pastedTextGetsStoredBreaks()
-    {
-        QFETCH(bool, tray);
-        QFETCH(QString, clipboard);
-        QFETCH(QString, stored);
-        startWith(renumbered());
-        ClipboardSeam::setText(clipboard);
-        if (tray)
-            m_frame->PasteFromTray();
-        else
-            QTest::keyClick(tree(), Qt::Key_V, Qt::ControlModifier);
-        settle();
-        QCOMPARE(m_folder->scalar("select content from memos").toString(), stored);
-        QCOMPARE(content(tree()->firstNode()), stored);
     }
 
     void listViewSubNumber_data()
