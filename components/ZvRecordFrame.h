@@ -78,7 +78,8 @@ public:
     {
         CancelEditFirst();
         R r;
-        r.content = TrimRight(text);
+        // Text from outside (LF or lone CR breaks) is stored with the breaks typed text has.
+        r.content = TrimRight(CrLfLineBreaks(text));
         Gateway::id(r) = NewGuidText();
         r.pid = kRootId;
         r.createTime = Now();

@@ -43,10 +43,7 @@ private:
 // end a line just as CR LF does, so that every line of the report ends with CR LF.
 QStringList textLines(const QString& content)
 {
-    QString text = content;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text.split(QLatin1Char('\n'));
+    return LfLineBreaks(content).split(QLatin1Char('\n'));
 }
 
 QString htmlText(const QString& content)
@@ -180,8 +177,7 @@ bool emailSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<T>>& 
     const QString dataName = baseName + QStringLiteral(".zvx");
     const QString htmlFile = folder.absoluteFilePath(QStringLiteral("Temp/") + htmlName);
     const QString dataFile = folder.absoluteFilePath(QStringLiteral("Temp/") + dataName);
-    // A program folder whose Temp was removed gets it back rather than failing the mail.
-    folder.mkpath(QStringLiteral("Temp"));
+    // Temp comes with the program; one the user removed fails the writers, who say so.
     if (!writeHtml(htmlFile, items, version)) return false;
     if (!writeExchange(dataFile, items, version)) return false;
     try {

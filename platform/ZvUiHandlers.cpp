@@ -69,7 +69,7 @@ void InstallDesktopHandlers()
 {
     MessageSeam::setHandler(showBox);
     InstallSystemHandlers();
-    MailProcessSeam().setHandler(RunMailProcess);
+    MailProcessSeam().setHandler([](const MailProcessRequest& request) { return RunMailProcess(request); });
     PrintDialogSeam().setHandler(RunPrintDialog);
 }
 

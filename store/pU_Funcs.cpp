@@ -88,6 +88,19 @@ QString SingleLine(const QString& text)
     return s;
 }
 
+QString LfLineBreaks(const QString& text)
+{
+    QString s = text;
+    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return s;
+}
+
+QString CrLfLineBreaks(const QString& text)
+{
+    return LfLineBreaks(text).replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+}
+
 int CurrentUtcBias()
 {
     if (const auto bias = Clock::utcBiasOverride()) return *bias;

@@ -34,6 +34,10 @@ void ShowAppError(const QString& message);
 
 // Every line feed, then every carriage return, becomes one blank.
 QString SingleLine(const QString& text);
+// Line breaks in any of their forms (CR LF, LF, a lone CR) as LF only, the form of editors,
+// painters and the mail hand-off; and as CR LF, the form the items are stored in.
+QString LfLineBreaks(const QString& text);
+QString CrLfLineBreaks(const QString& text);
 
 // UTC minus local time, in minutes, for the zone in force now.
 int CurrentUtcBias();

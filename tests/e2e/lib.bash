@@ -153,7 +153,7 @@ tray_host_up() { alive "$E2E_TRAYER" && xdotool search --onlyvisible --class tra
 # e2e_make_home NAME: a program folder with a fresh database and the staged data files.
 e2e_make_home() {
     local home="$E2E_TMP/$1"
-    mkdir -p "$home"
+    mkdir -p "$home/Temp"
     "$ZVJ_MKDB" "$ZVJ_SCHEMA" "$home/zvData.zvb" >&2 || { echo "FAIL: zvmkdb" >&2; exit 1; }
     local stage
     stage=$(dirname "$E2E_EXE")

@@ -358,18 +358,24 @@ private slots:
         QTest::addColumn<bool>("memos");
         QTest::addColumn<bool>("empty");
         QTest::addColumn<uint>("mailAnswer");
-        QTest::newRow("tasks") << false << false << uint(mapi::SUCCESS_SUCCESS);
-        QTest::newRow("tasks, nothing selected") << false << true << uint(mapi::SUCCESS_SUCCESS);
-        QTest::newRow("memos, the user aborts") << true << false << uint(mapi::MAPI_USER_ABORT);
-        QTest::newRow("memos, nothing selected, mail failure") << true << true << uint(mapi::MAPI_E_FAILURE);
+        QTest::addColumn<bool>("temp"); // the program folder has its Temp folder
+        QTest::newRow("tasks") << false << false << uint(mapi::SUCCESS_SUCCESS) << true;
+        QTest::newRow("tasks, nothing selected") << false << true << uint(mapi::SUCCESS_SUCCESS) << true;
+        QTest::newRow("memos, the user aborts") << true << false << uint(mapi::MAPI_USER_ABORT) << true;
+        QTest::newRow("memos, nothing selected, mail failure")
+            << true << true << uint(mapi::MAPI_E_FAILURE) << true;
+        QTest::newRow("Temp removed: the writer's error, no mail")
+            << false << false << uint(mapi::SUCCESS_SUCCESS) << false;
     }
     void email()
     {
         QFETCH(bool, memos);
         QFETCH(bool, empty);
         QFETCH(uint, mailAnswer);
+        QFETCH(bool, temp);
         QTemporaryDir program;
         const QString folder = program.path() + '/';
+        if (temp) QVERIFY(QDir(folder).mkdir("Temp"));
         RecordingMapi mapi;
         mapi.answer = mailAnswer;
         TZvSendMessage mailer(nullptr, &mapi);
@@ -380,8 +386,15 @@ private slots:
             return memos ? EmailMemoSelection(mailer, notes, folder, kVersion)
                          : EmailTaskSelection(mailer, tasks, folder, kVersion);
         };
-        // a program folder without its Temp folder gets it back, and the mail goes
-        QVERIFY(!QDir(folder + "Temp").exists());
+        if (!temp) {
+            // the program does not make the folder: the user removed it and is told
+            MessageSeam::queueAnswer(IdOk);
+            QVERIFY(!send());
+            QCOMPARE(MessageSeam::texts(), QStringList{"File write failure!"});
+            QVERIFY(mapi.sent.isEmpty());
+            QVERIFY(!QDir(folder + "Temp").exists());
+            return;
+        }
         QVERIFY(send());
         QVERIFY(MessageSeam::texts().isEmpty());
         const QString base = folder + "Temp/" + (memos ? "Memos" : "Tasks");

@@ -87,7 +87,10 @@ void ResetSeams()
 
 TempProgramFolder::TempProgramFolder(bool withDatabase)
 {
-    if (withDatabase) MakeDatabase(dbPath());
+    if (withDatabase) {
+        MakeDatabase(dbPath());
+        QDir(path()).mkdir(QStringLiteral("Temp"));
+    }
     qputenv("ZVJ_HOME", path().toUtf8());
     // A transaction left open where control returns to the event loop fails the test.
     zv::SetDurabilityChecks(true);
