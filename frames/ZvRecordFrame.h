@@ -3,8 +3,10 @@
 #include "ZvGuard.h"
 #include "ZvItemFrame.h"
 #include "ZvRecords.h"
+#include "ZvReports.h"
 #include "ZvRowGateway.h"
 #include "ZvScopeExit.h"
+#include "ZvSndMsg.h"
 #include "ZvTree.h"
 #include "ZvTreePrint.h"
 #include "pU_Funcs.h"
@@ -12,9 +14,6 @@
 #include <vector>
 
 namespace zv {
-
-class TZvSendMessage;
-template <class T> struct TReportSource;
 
 // A node carries its record; the record itself is plain data of the store.
 template <class R> struct TZvRecordNode : TZvNodeData
@@ -58,9 +57,8 @@ public:
         return items;
     }
 
-    // Save, Save All, E-mail and Print of the selection. The writers are the exchange
-    // module's, found for the record type by overload (SaveReport, EmailSelection) in the
-    // frame's header, which includes them; this layer does not link them.
+    // Save, Save All, E-mail and Print of the selection, by the report module's writers
+    // for the record type.
     void SaveExecute(bool all) override
     {
         const TReportSource<R> source{[this] { return SelectionRecords(); }, [this] { SelectAllExecute(); },

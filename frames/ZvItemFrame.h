@@ -229,7 +229,7 @@ public:
     virtual void AddFromText(const QString& text) = 0;
 
 protected:
-    // ---- what the record frame supplies (components/ZvRecordFrame.h) ----
+    // ---- what the record frame supplies (frames/ZvRecordFrame.h) ----
     virtual TZvItemRef Item(TZvNode* node) const = 0;
     virtual int CountItems() = 0;
     virtual void LoadItems() = 0;
