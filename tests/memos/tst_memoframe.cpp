@@ -382,6 +382,101 @@ private slots:
         QVERIFY(!tree()->events.DragOver(node("C1")));
     }
 
+    // Every menu and tool bar of the frame, in order, with what is enabled: with a memo
+    // selected, with none, and while one is edited.
+    void menusAndBars_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("bar");
+        QTest::addColumn<QString>("items");
+        const QString add = "&Add Memo Enter|Add &Sub-Memo Ctrl+Enter";
+        const QString out = "E-mai&l Memo...|Sa&ve Memo...";
+        const QString wide = "View all sub-Memos in search result";
+        QTest::newRow("File") << "selected"
+                              << "File"
+                              << "Options|-|Backup|Restore|-|&Export...|Import|-|&Save All...|&Print...|-|"
+                                 "On top|-|Close";
+        QTest::newRow("Edit") << "selected"
+                              << "Edit"
+                              << "&Copy Ctrl+C|&Paste Ctrl+V|-|Select &All Ctrl+A|&Deselect";
+        QTest::newRow("View") << "selected"
+                              << "View"
+                              << "View &List|-|&Expand All|&Collapse All";
+        QTest::newRow("Memos") << "selected"
+                               << "Memos" << add + "|-|" + out + "|-|&Edit F2|&Delete|-|&Move to >";
+        QTest::newRow("Help") << "selected"
+                              << "Help"
+                              << "Contents|-|Contact|Suggest|-|Website|Update|-|About";
+        QTest::newRow("memo pop-up") << "selected"
+                                     << "PopupMenu_Memo"
+                                     << add + "|-|" + out +
+                                            "|-|&Edit F2|&Delete|-|&Copy Ctrl+C|&Paste Ctrl+V|-|" +
+                                            "&Move to >";
+        QTest::newRow("empty-space pop-up") << "selected"
+                                            << "PopupMenu_Null" << add + "|-|&Paste Ctrl+V";
+        QTest::newRow("top tool bar")
+            << "selected"
+            << "ToolBar_Top"
+            << add + "|&Edit F2|&Delete|-|Sort Direction|&Expand All|&Collapse All|-|" + "View &List";
+        QTest::newRow("bottom tool bar") << "selected"
+                                         << "ToolBar_Bottom" << wide + "|<search>|<button>";
+
+        QTest::newRow("Memos, nothing selected")
+            << "none"
+            << "Memos" << add + "|-|" + out + "|-|[&Edit F2]|[&Delete]|-|[&Move to >]";
+        QTest::newRow("top tool bar, nothing selected")
+            << "none"
+            << "ToolBar_Top"
+            << add + "|[&Edit F2]|[&Delete]|-|Sort Direction|&Expand All|&Collapse All|-|View &List";
+
+        QTest::newRow("File, editing") << "editing"
+                                       << "File"
+                                       << "Options|-|Backup|Restore|-|&Export...|Import|-|[&Save All...]|"
+                                          "[&Print...]|-|On top|-|Close";
+        QTest::newRow("Edit, editing") << "editing"
+                                       << "Edit"
+                                       << "[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[Select &All Ctrl+A]|[&Deselect]";
+        QTest::newRow("View, editing") << "editing"
+                                       << "View"
+                                       << "[View &List]|-|[&Expand All]|[&Collapse All]";
+        QTest::newRow("memo pop-up, editing") << "editing"
+                                              << "PopupMenu_Memo"
+                                              << "[&Add Memo Enter]|[Add &Sub-Memo Ctrl+Enter]|-|[E-mai&l "
+                                                 "Memo...]|[Sa&ve Memo...]|-|[&Edit F2]|"
+                                                 "[&Delete]|-|[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[&Move to >]";
+        QTest::newRow("top tool bar, editing")
+            << "editing"
+            << "ToolBar_Top"
+            << "[&Add Memo Enter]|[Add &Sub-Memo Ctrl+Enter]|[&Edit F2]|[&Delete]|-|[Sort Direction]|"
+               "[&Expand All]|[&Collapse All]|-|[View &List]";
+        QTest::newRow("bottom tool bar, editing") << "editing"
+                                                  << "ToolBar_Bottom" << wide + "|<search>|<button>";
+    }
+    void menusAndBars()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, bar);
+        QFETCH(QString, items);
+        memo("{A}", "root", "A");
+        memo("{B}", "root", "B");
+        memo("{C}", "root", "C");
+        memo("{C1}", "{C}", "C1");
+        start();
+        if (state != "none") select({"A"});
+        if (state == "editing") startEditing("A");
+        const QList<QMenu*> menus = m_frame->MainMenuMenus();
+        const QStringList titles{"File", "Edit", "View", "Memos", "Help"};
+        QCOMPARE(menus.size(), titles.size());
+        for (int i = 0; i < menus.size(); ++i)
+            QCOMPARE(QString(menus[i]->title()).remove('&'), titles[i]);
+        const std::map<QString, QWidget*> bars{{"PopupMenu_Memo", m_frame->PopupMenu_Memo},
+                                               {"PopupMenu_Null", m_frame->PopupMenu_Null},
+                                               {"ToolBar_Top", m_frame->ToolBar_Top},
+                                               {"ToolBar_Bottom", m_frame->ToolBar_Bottom}};
+        QWidget* shown = titles.contains(bar) ? menus[titles.indexOf(bar)] : bars.at(bar);
+        QCOMPARE(this->items(shown), items);
+    }
+
     void noQueryBeforeTheFirstInit() { checkNoQueryWhenBuilt(QStringLiteral("memos")); }
 
     void copyAndPaste()

@@ -10,9 +10,13 @@
 #include "ZvTestSupport.h"
 #include "ZvTree.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -171,6 +175,45 @@ protected:
         settle();
         m_frame->Edt_Search->setText(text);
         settle();
+    }
+
+    // A menu or a tool bar as its user reads it, item by item: "-" a separator, "title >" a
+    // submenu, a disabled item in brackets, a checked one after "(x)", a command without a
+    // caption by its hint, the widgets of a tool bar by their kind.
+    static QString items(QWidget* menuOrBar)
+    {
+        QStringList out;
+        auto* bar = qobject_cast<QToolBar*>(menuOrBar);
+        for (QAction* a : menuOrBar->actions()) {
+            QString item;
+            bool enabled = a->isEnabled();
+            QWidget* widget = bar ? bar->widgetForAction(a) : nullptr;
+            auto* button = qobject_cast<QToolButton*>(widget);
+            if (a->isSeparator())
+                item = QStringLiteral("-");
+            else if (qobject_cast<QComboBox*>(widget))
+                item = QStringLiteral("<range>");
+            else if (qobject_cast<QLineEdit*>(widget))
+                item = QStringLiteral("<search>");
+            else if (button && button->defaultAction() != a)
+                item = QStringLiteral("<button>");
+            else if (a->menu())
+                item = a->menu()->title() + QStringLiteral(" >");
+            else
+                item = (a->text().isEmpty() ? a->toolTip() : a->text()).simplified();
+            if (widget && !button) enabled = widget->isEnabled();
+            if (a->isCheckable() && a->isChecked()) item.prepend(QStringLiteral("(x)"));
+            out << (enabled ? item : QLatin1Char('[') + item + QLatin1Char(']'));
+        }
+        return out.join(QLatin1Char('|'));
+    }
+
+    // The edit of an existing item under way, as F2 starts it.
+    void startEditing(const QString& text)
+    {
+        tree()->setFocusedNode(node(text));
+        QTest::keyClick(tree(), Qt::Key_F2);
+        QVERIFY(waitEditor());
     }
 
     // Tests fail when an action that must run is disabled: trigger through here.

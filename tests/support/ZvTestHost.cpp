@@ -2,6 +2,7 @@
 
 #include "ZvTray.h"
 
+#include <QAction>
 #include <QPrinter>
 
 namespace zvtest {
@@ -13,6 +14,13 @@ TestFrameHost::TestFrameHost(TempProgramFolder& folder)
     m_tray = new zv::TZvTrayIcon(m_window.get());
     m_picture = QPixmap(8, 8);
     m_picture.fill(Qt::white);
+    const auto command = [this](const char* name) {
+        return new QAction(QString::fromLatin1(name), m_window.get());
+    };
+    m_shared = {command("Options"), command("Backup"),  command("Restore"),  command("Import"),
+                command("On top"),  command("Close"),   command("Contents"), command("Contact"),
+                command("Suggest"), command("Website"), command("Update"),   command("Resources"),
+                command("About")};
 }
 
 TestFrameHost::~TestFrameHost() = default;

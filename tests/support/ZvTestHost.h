@@ -39,7 +39,8 @@ public:
         publicCount = publicMemos;
     }
     void installMenus(zv::TZvFrame*) override { ++menuInstalls; }
-    zv::TZvSharedActions sharedActions() const override { return {}; }
+    // Plain commands named by their role: the frames' File and Help menus show them.
+    zv::TZvSharedActions sharedActions() const override { return m_shared; }
     QWidget* window() const override { return m_window.get(); }
     bool busy() const override { return isBusy; }
     QPrinter& printer() override;
@@ -58,6 +59,7 @@ private:
     zv::TZvTrayIcon* m_tray = nullptr;
     QPixmap m_picture;
     std::unique_ptr<QPrinter> m_printer;
+    zv::TZvSharedActions m_shared;
 };
 
 } // namespace zvtest

@@ -380,6 +380,119 @@ private slots:
         QCOMPARE(m_frame->Comb_ViewRange->accessibleName(), QStringLiteral("View Range"));
     }
 
+    // Every menu and tool bar of the frame, in order, with what is enabled and checked: with a
+    // task selected, with none, and while one is edited.
+    void menusAndBars_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("bar");
+        QTest::addColumn<QString>("items");
+        const QString add = "Add &Task Enter|&Add Sub-Task Ctrl+Enter";
+        const QString out = "E-mai&l Task...|Sa&ve Task...";
+        const QString dates = "Set D&ue Date...|&Set Reminder...|Set C&olor...";
+        QTest::newRow("File") << "selected"
+                              << "File"
+                              << "Options|-|Backup|Restore|-|&Export...|Import|-|&Save All...|&Print...|-|"
+                                 "On top|-|Close";
+        QTest::newRow("Edit") << "selected"
+                              << "Edit"
+                              << "&Copy Ctrl+C|&Paste Ctrl+V|-|&Select All Ctrl+A|&Deselect";
+        QTest::newRow("View") << "selected"
+                              << "View"
+                              << "View &List|View &Date|-|(x)&All Tasks|&Complete Tasks|&Incomplete Tasks|-|"
+                                 "&Expand All|&Collapse All";
+        QTest::newRow("Tasks") << "selected"
+                               << "Tasks"
+                               << add + "|-|" + out + "|-|&Edit F2|&Delete|-|Mark Complete|-|" + dates +
+                                      "|-|&Move to >";
+        QTest::newRow("Help") << "selected"
+                              << "Help"
+                              << "Contents|-|Contact|Suggest|-|Website|Update|Resources|-|About";
+        QTest::newRow("task pop-up") << "selected"
+                                     << "PopupMenu_Task"
+                                     << add + "|-|" + out +
+                                            "|-|&Edit F2|&Delete|-|&Copy Ctrl+C|&Paste Ctrl+V|-|" +
+                                            "Mark Complete|-|" + dates + "|-|&Move To >";
+        QTest::newRow("empty-space pop-up") << "selected"
+                                            << "PopupMenu_Null" << add + "|-|&Paste Ctrl+V";
+        QTest::newRow("top tool bar")
+            << "selected"
+            << "ToolBar_Top"
+            << add + "|&Edit F2|&Delete|-|Sort Direction|&Expand All|&Collapse All|-|" +
+                   "View &List|View &Date";
+        QTest::newRow("bottom tool bar") << "selected"
+                                         << "ToolBar_Bottom"
+                                         << "<range>|-|<search>|<button>";
+
+        QTest::newRow("Tasks, nothing selected")
+            << "none"
+            << "Tasks"
+            << add + "|-|" + out + "|-|[&Edit F2]|[&Delete]|-|[&Mark Complete]|-|[Set D&ue Date...]|" +
+                   "[&Set Reminder...]|[Set C&olor...]|-|[&Move to >]";
+        QTest::newRow("task pop-up, nothing selected")
+            << "none"
+            << "PopupMenu_Task"
+            << add + "|-|" + out +
+                   "|-|[&Edit F2]|[&Delete]|-|&Copy Ctrl+C|&Paste Ctrl+V|-|[&Mark Complete]|-|" +
+                   "[Set D&ue Date...]|[&Set Reminder...]|[Set C&olor...]|-|[&Move To >]";
+        QTest::newRow("top tool bar, nothing selected")
+            << "none"
+            << "ToolBar_Top"
+            << add +
+                   "|[&Edit F2]|[&Delete]|-|Sort Direction|&Expand All|&Collapse All|-|View &List|View &Date";
+
+        QTest::newRow("File, editing") << "editing"
+                                       << "File"
+                                       << "Options|-|Backup|Restore|-|&Export...|Import|-|[&Save All...]|"
+                                          "[&Print...]|-|On top|-|Close";
+        QTest::newRow("Edit, editing") << "editing"
+                                       << "Edit"
+                                       << "[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[&Select All Ctrl+A]|[&Deselect]";
+        QTest::newRow("View, editing") << "editing"
+                                       << "View"
+                                       << "[View &List]|[View &Date]|-|[(x)&All Tasks]|[&Complete Tasks]|"
+                                          "[&Incomplete Tasks]|-|[&Expand All]|[&Collapse All]";
+        QTest::newRow("Tasks, editing") << "editing"
+                                        << "Tasks"
+                                        << "[Add &Task Enter]|[&Add Sub-Task Ctrl+Enter]|-|[E-mai&l "
+                                           "Task...]|[Sa&ve Task...]|-|[&Edit F2]|"
+                                           "[&Delete]|-|[Mark Complete]|-|[Set D&ue Date...]|[&Set "
+                                           "Reminder...]|[Set C&olor...]|-|[&Move to >]";
+        QTest::newRow("empty-space pop-up, editing")
+            << "editing"
+            << "PopupMenu_Null"
+            << "[Add &Task Enter]|[&Add Sub-Task Ctrl+Enter]|-|[&Paste Ctrl+V]";
+        QTest::newRow("top tool bar, editing")
+            << "editing"
+            << "ToolBar_Top"
+            << "[Add &Task Enter]|[&Add Sub-Task Ctrl+Enter]|[&Edit F2]|[&Delete]|-|[Sort Direction]|"
+               "[&Expand All]|[&Collapse All]|-|[View &List]|[View &Date]";
+        QTest::newRow("bottom tool bar, editing") << "editing"
+                                                  << "ToolBar_Bottom"
+                                                  << "[<range>]|-|<search>|<button>";
+    }
+    void menusAndBars()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, bar);
+        QFETCH(QString, items);
+        moveFixture();
+        start();
+        if (state != "none") select({"A"});
+        if (state == "editing") startEditing("A");
+        const QList<QMenu*> menus = m_frame->MainMenuMenus();
+        const QStringList titles{"File", "Edit", "View", "Tasks", "Help"};
+        QCOMPARE(menus.size(), titles.size());
+        for (int i = 0; i < menus.size(); ++i)
+            QCOMPARE(QString(menus[i]->title()).remove('&'), titles[i]);
+        const std::map<QString, QWidget*> bars{{"PopupMenu_Task", m_frame->PopupMenu_Task},
+                                               {"PopupMenu_Null", m_frame->PopupMenu_Null},
+                                               {"ToolBar_Top", m_frame->ToolBar_Top},
+                                               {"ToolBar_Bottom", m_frame->ToolBar_Bottom}};
+        QWidget* shown = titles.contains(bar) ? menus[titles.indexOf(bar)] : bars.at(bar);
+        QCOMPARE(this->items(shown), items);
+    }
+
     void noQueryBeforeTheFirstInit() { checkNoQueryWhenBuilt(QStringLiteral("tasks")); }
 
     void copyAndPaste()
