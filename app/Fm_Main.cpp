@@ -297,12 +297,12 @@ void TmainFm::firstShow()
         layout->addWidget(frame);
     };
     // A kind without a factory leaves its tab empty and its tray commands disabled.
-    TaskFrame = FrameFactorySeam::make(FrameKind::Tasks, this, TabSheet_task);
+    TaskFrame = FrameFactorySeam::make(TZvFrameKind::Tasks, this, TabSheet_task);
     if (TaskFrame) {
         place(TabSheet_task, TaskFrame);
         postToFrame(TaskFrame, WM_FRAME_INIT);
     }
-    MemoFrame = FrameFactorySeam::make(FrameKind::Memos, this, TabSheet_memo);
+    MemoFrame = FrameFactorySeam::make(TZvFrameKind::Memos, this, TabSheet_memo);
     if (MemoFrame) {
         place(TabSheet_memo, MemoFrame);
         postToFrame(MemoFrame, WM_FRAME_INIT);

@@ -91,7 +91,7 @@ int benchMemos(int argc, char** argv)
 
     const double init = elapsedMs([&] {
         frame->InitFrame();
-        frame->tree()->sortTree(frame->sortAscending); // activation
+        frame->tree()->sortTree(frame->SortAscending()); // activation
         frame->tree()->repaint();
         QApplication::processEvents();
     });

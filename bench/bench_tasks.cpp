@@ -100,7 +100,7 @@ int benchTasks(int argc, char** argv)
 
     const double init = timeMs([&] {
         frame->InitFrame();
-        frame->tree()->sortTree(frame->sortAscending); // activation
+        frame->tree()->sortTree(frame->SortAscending()); // activation
         frame->tree()->repaint();
         QApplication::processEvents();
     });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ZvSeams.h"
+
 #include <QList>
 #include <QPixmap>
 #include <QWidget>
@@ -14,17 +16,11 @@ class TADOConnection;
 class TZvTrayIcon;
 class TZvFrame;
 
-// The help menu's items, from the shared-actions module; each frame lists the ones it shows.
-enum class TZvHelpItem
+// The two lists, each on its tab.
+enum class TZvFrameKind
 {
-    Contents,
-    Contact,
-    Suggestion,
-    Website,
-    Update,
-    Resources,
-    About,
-    Separator
+    Tasks,
+    Memos
 };
 
 // The commands of the shared-actions module and the main window that the frames put in
@@ -44,29 +40,6 @@ struct TZvSharedActions
     QAction* Update = nullptr;
     QAction* Resources = nullptr;
     QAction* About = nullptr;
-
-    QAction* help(TZvHelpItem item) const
-    {
-        switch (item) {
-        case TZvHelpItem::Contents:
-            return HelpContents;
-        case TZvHelpItem::Contact:
-            return Contact;
-        case TZvHelpItem::Suggestion:
-            return Suggestion;
-        case TZvHelpItem::Website:
-            return Website;
-        case TZvHelpItem::Update:
-            return Update;
-        case TZvHelpItem::Resources:
-            return Resources;
-        case TZvHelpItem::About:
-            return About;
-        case TZvHelpItem::Separator:
-            break;
-        }
-        return nullptr;
-    }
 };
 
 enum class HostPicture
@@ -109,7 +82,8 @@ class TZvFrame : public QWidget
 {
     Q_OBJECT
 public:
-    using QWidget::QWidget;
+    // Both lists are drawn in Tahoma, 13 pixels high.
+    explicit TZvFrame(QWidget* parent);
 
     // The menus the frame installs as the main window's menu bar when it is activated.
     virtual QList<QMenu*> MainMenuMenus() const = 0;
@@ -119,6 +93,28 @@ public:
     virtual void FinishEditing() = 0;
     // The tree has been loaded at least once (message 2024 has run to its end).
     virtual bool Loaded() const { return false; }
+};
+
+// ---- Frame factories ----------------------------------------------------------------
+// The frames come from their own units, above the main window's view of them; the main
+// window asks for them here.
+struct FrameRequest
+{
+    TZvFrameKind kind = TZvFrameKind::Tasks;
+    TZvFrameHost* host = nullptr;
+    QWidget* tab = nullptr;
+};
+
+class FrameFactorySeam
+{
+public:
+    using Seam = TZvSeam<FrameRequest, TZvFrame*>;
+    using Factory = TZvFrame* (*)(TZvFrameHost* host, QWidget* tab);
+    // The frame of that kind, or none (its tab stays empty) without a factory.
+    static TZvFrame* make(TZvFrameKind kind, TZvFrameHost* host, QWidget* tab);
+    // A null factory makes no frame of its kind.
+    static void setFactories(Factory tasks, Factory memos);
+    static Seam& seam();
 };
 
 } // namespace zv

@@ -1,22 +1,21 @@
 #pragma once
 
+#include "ZvCommands.h"
 #include "ZvDb.h"
 #include "ZvFrame.h"
-#include "ZvIcons.h"
+#include "ZvFrameKinds.h"
+#include "ZvSearchBox.h"
+#include "ZvTipPanel.h"
 #include "ZvTreeModel.h"
 
 #include <QSet>
 #include <QStringList>
 #include <QStringMatcher>
-#include <array>
-#include <functional>
 #include <memory>
 #include <vector>
 
 class QAction;
-class QFrame;
 class QLabel;
-class QLineEdit;
 class QMenu;
 class QTimer;
 class QToolBar;
@@ -27,7 +26,6 @@ namespace zv {
 class TZvNode;
 class TZvTree;
 class TZvStatusBar;
-class TZvItemFrame;
 class TIniFile;
 
 // The fields of a node record both frames have: the row's id, its parent id, its text
@@ -40,129 +38,72 @@ struct TZvItemRef
     bool* expandFlag = nullptr;
 };
 
-// The commands both lists have. The shared frame makes each with its common handler and
-// guard; the traits give each list's caption, hint and picture.
-enum class TZvCommand
-{
-    Add,
-    AddChild,
-    Edit,
-    Delete,
-    Sort,
-    ListView,
-    ExpandAll,
-    CollapseAll,
-    SelectAll,
-    Deselect,
-    Copy,
-    Paste,
-    Move,
-    Export,
-    Email,
-    Save,
-    SaveAll,
-    Print,
-    Count
-};
-
-struct TZvCommandText
-{
-    QString caption;
-    QString hint;   // none: no tool tip
-    int image = -1; // in the 16-pixel list; -1 none
-};
-
-// What differs between the task frame and the memo frame, given once by each. Nothing
-// here defaults to one frame's values: a frame that leaves a picture out shows none.
-struct TZvFrameTraits
-{
-    TZvFrameTraits(ImageList small, ImageList large) : images16(small), images22(large) {}
-
-    QString table;          // "tasks" / "memos": the help context of the tree
-    QString iniSection;     // "task" / "memo"
-    QString logName;        // "Tasks" / "Memos": the "log" keys "private..." and "public..."
-    QString treeHint;       // "Double click to add a Task!"
-    QString accessibleName; // the tree's name for screen readers: its tab's caption
-    QStringList tipTexts;   // by tip kind; 0 is empty
-    QList<int> tipIcons;    // by tip kind, entries of the 16-pixel list (-1 none)
-    int emptyTipKind = 0;   // the tip shown instead of none when no node is visible
-    int editTipKind = 0;    // shown while editing
-    int searchTipKind = 0;
-    bool tipBeforeRemove = false; // 2036: the tip is judged before (memos) or after the removal
-    QString subNumberSuffix;      // list view: "(n)" is followed by this ("" tasks, " " memos)
-    ImageList images16;
-    ImageList images22;
-    int searchIdleImage = -1;    // the search button in placeholder mode
-    int searchActiveImage = -1;  // ... and with the user's text
-    int sortAscendingImage = -1; // the sort button while ascending (a click sorts descending)
-    int sortDescendingImage = -1;
-    QString selectFirst; // Add Sub-Item on an empty tree: "Please select a task!"
-    QString deleteOne;   // "this task?"
-    QString deleteMany;  // "these tasks?"
-    QList<TZvHelpItem> helpItems;
-    std::array<TZvCommandText, std::size_t(TZvCommand::Count)> commands;
-    // Where the row count goes in the main window.
-    void (TZvFrameHost::*setCounts)(int privateCount, int publicCount) = nullptr;
-};
-
 // The machinery the two frames share: the tree and its gestures, the edit state machine
-// (editNode and the posted messages 2034, 2035, 2036), the tip panel, the search box with
-// its placeholder, list-view numbering and the hover delay, the sort rule, moving, copy and
-// paste. Each frame supplies its table, texts, records and extra commands.
+// (editNode and the posted messages 2034, 2035, 2036), list-view numbering and the hover
+// delay, the sort rule, moving, copy and paste. The search box, the tip panel and the
+// commands are parts of their own; each frame supplies its table, texts, records and the
+// commands of its own.
 class TZvItemFrame : public TZvFrame
 {
     Q_OBJECT
-public:
-    TZvItemFrame(TZvFrameHost* host, const TZvFrameTraits& traits, QWidget* parent);
-    ~TZvItemFrame() override;
+    // Declared first: what follows is made from them.
+    TZvFrameHost* const m_host;
+    const TZvFrameTraits m_traits;
+    const TZvCommandSet m_commands;
 
-    // ---- state shared by name between the frames ----
-    bool initialising = false;
-    bool focusedOnce = false;
-    int tipKind = 0;
-    TZvNode* editNode = nullptr;
-    TZvNode* hotNode = nullptr;
-    QString searchText;
-    bool searchActive = false;
-    bool sortAscending = true;
-    int mouseX = 0;
-    int mouseY = 0;
+public:
+    // `own`: the commands the frame declares for itself, beside the shared ones.
+    TZvItemFrame(TZvFrameHost* host, const TZvFrameTraits& traits, const std::vector<TZvCommandDecl>& own,
+                 QWidget* parent);
+    ~TZvItemFrame() override;
 
     TZvTree* tree() const { return m_tree; }
     TZvFrameHost* host() const { return m_host; }
     const TZvFrameTraits& traits() const { return m_traits; }
 
-    // ---- the commands both lists have, by the names both give them ----
-    QAction* Action_ViewAsc = nullptr;
-    QAction* Action_ViewList = nullptr;
-    QAction* Action_ExpandAll = nullptr;
-    QAction* Action_CollapseAll = nullptr;
-    QAction* Action_SelectAll = nullptr;
-    QAction* Action_Deselect = nullptr;
-    QAction* Action_Export = nullptr;
-    QAction* Action_Email = nullptr;
-    QAction* Action_Save = nullptr;
-    QAction* Action_SaveAll = nullptr;
-    QAction* Action_Print = nullptr;
-    QMenu* PopupMenu_Null = nullptr; // the tree's menu over empty space
-    QMenu* Menu_Moveto = nullptr;    // the "Move to" submenu of the node menu
+    // ---- the frame's state, written only by the frame ----
+    bool Initialising() const { return initialising; }
+    int TipKind() const { return tipKind; }
+    TZvNode* EditNode() const { return editNode; }
+    bool SearchActive() const { return Edt_Search->SearchActive(); }
+    bool SortAscending() const { return sortAscending; }
+    // An edit under way or an exchange operation holds the guarded commands off.
+    bool HeldOff() const { return editNode || Busy(); }
 
-    // ---- controls ----
-    QToolBar* ToolBar_Top = nullptr;
-    QFrame* Panel_tip = nullptr;
-    QLabel* Image_Tip = nullptr;
-    QLabel* label_tip = nullptr;
-    QToolBar* ToolBar_Bottom = nullptr;
-    QLineEdit* Edt_Search = nullptr;
-    QToolButton* Btn_Search = nullptr;
-    TZvStatusBar* ZvStatusBar1 = nullptr;
-    QLabel* StatusImage = nullptr;
-    QTimer* Timer_HotDelay = nullptr;
-    std::unique_ptr<TADOQuery> ADOQuery1;
-    std::unique_ptr<TADOQuery> ADOQuery2;
+    // ---- the commands both lists have, by the names both give them ----
+    QAction* const Action_ViewAsc = Command("Action_ViewAsc");
+    QAction* const Action_ViewList = Command("Action_ViewList");
+    QAction* const Action_ExpandAll = Command("Action_ExpandAll");
+    QAction* const Action_CollapseAll = Command("Action_CollapseAll");
+    QAction* const Action_SelectAll = Command("Action_SelectAll");
+    QAction* const Action_Deselect = Command("Action_Deselect");
+    QAction* const Action_Export = Command("Action_Export");
+    QAction* const Action_Email = Command("Action_Email");
+    QAction* const Action_Save = Command("Action_Save");
+    QAction* const Action_SaveAll = Command("Action_SaveAll");
+    QAction* const Action_Print = Command("Action_Print");
+    QMenu* const PopupMenu_Null = m_commands.Popup(TZvBar::NullPopup); // over empty space
+    QMenu* const Menu_Moveto = m_commands.Menu("Menu_Moveto");         // in the item pop-up
+
+    // ---- controls, in the order they are made ----
+    QToolBar* const ToolBar_Top;
+    QToolBar* const ToolBar_Bottom;
+
+private:
+    TZvTree* m_tree;
+
+public:
+    TZvTipPanel* const Panel_tip;
+    QLabel* const Image_Tip = Panel_tip->Image_Tip;
+    QLabel* const label_tip = Panel_tip->label_tip;
+    TZvSearchBox* const Edt_Search;
+    QToolButton* const Btn_Search = Edt_Search->Btn_Search;
+    TZvStatusBar* const ZvStatusBar1;
+    QLabel* const StatusImage;
+    QTimer* const Timer_HotDelay;
 
     // ---- TZvFrame ----
-    QList<QMenu*> MainMenuMenus() const override { return m_mainMenus; }
+    QList<QMenu*> MainMenuMenus() const override { return m_commands.MainMenus(); }
     void FinishEditing() override;
     void PasteFromTray() override; // the tray's Paste: as Ctrl+V
     bool Loaded() const override { return m_initDone; }
@@ -189,9 +130,11 @@ public:
     // Nodes in tree order that the selection would write out (reports, exchange files).
     std::vector<TZvNode*> SelectedInTreeOrder() const;
 
-    // ---- shared command bodies ----
+    // ---- the handlers of the shared commands ----
     virtual void Action_ExportExecute() = 0; // the selection into an exchange file
     virtual void SaveExecute(bool all) = 0;
+    void SaveExecute() { SaveExecute(false); }
+    void SaveAllExecute() { SaveExecute(true); }
     virtual void EmailExecute() = 0;
     virtual void PrintExecute() = 0;
     void AddItemExecute();  // Enter, 2034, double click on empty space, the "add" tip
@@ -204,7 +147,8 @@ public:
     void SelectAllExecute();
     void DeselectExecute();
     void CopyExecute();
-    void ExpandAllExecute(bool expand);
+    void ExpandAllExecute() { ExpandAll(true); }
+    void CollapseAllExecute() { ExpandAll(false); }
 
     // Moves the selection under target (nullptr: the top level), as a drop does (at the
     // end, in order) or as Move to does (each to the front).
@@ -266,54 +210,31 @@ protected:
     virtual int NodeImage(TZvNode*) const { return -1; }
 
     // ---- building blocks for the frames ----
-    enum class Guard
-    {
-        Idle, // refused while an edit is under way or an exchange operation runs
-        None
-    };
-    // An action with its caption, hint and picture (-1 none) whose command runs inside the
-    // program-wide error wrapper, refused as `guard` says.
-    QAction* MakeAction(const QString& caption, const QString& hint, int image, std::function<void()> run,
-                        Guard guard = Guard::Idle);
-    // The actions UpdateActions disables, enables when no edit is under way, and enables
-    // only with a selected node.
-    void SetActionSets(const QList<QAction*>& all, const QList<QAction*>& idle,
-                       const QList<QAction*>& selection, const QList<QMenu*>& moveMenus);
-    QMenu* FileMenu(QAction* exportAction, QAction* saveAll, QAction* print);
-    QMenu* EditMenu(QAction* copy, QAction* paste, QAction* selectAll, QAction* deselect);
-    QMenu* HelpMenu();
-    void BuildLayout(QWidget* rangeBox = nullptr, QAction* leadingSearchAction = nullptr);
-    void SetMainMenus(const QList<QMenu*>& menus) { m_mainMenus = menus; }
-    void SetPopupMenus(QMenu* onNode, QMenu* onEmptySpace)
-    {
-        m_nodeMenu = onNode;
-        m_nullMenu = onEmptySpace;
-    }
-    // The shared commands each list calls by a name of its own, in this order: Add, Add
-    // Sub-item, Edit, Delete, Move to, Copy, Paste.
-    std::tuple<QAction*, QAction*, QAction*, QAction*, QAction*, QAction*, QAction*> OwnNamedCommands() const;
-    void ActivateFrame();  // message 2025
-    void ResetSearchBox(); // placeholder text in gray, the search lifted
+    // The declared command of that name.
+    QAction* Command(const char* name) const { return m_commands.Action(name); }
+    QMenu* CommandMenu(const char* name) const { return m_commands.Menu(name); }
+    // The bottom tool bar (after its declared commands: the range box, if any, and the
+    // search box) and the frame's layout.
+    void BuildLayout(QWidget* rangeBox = nullptr);
+    void ActivateFrame(); // message 2025
     void ShowSortDirection();
     TZvNode* AppendNewNode(TZvNode* parent, std::unique_ptr<TZvNodeData> record);
     void PostStartEdit();
     void CancelEditFirst(); // before pasting: a running edit is cancelled
     void StoreExpandFlag(TZvNode* node, bool expanded);
     void PaintBackground(TZvNode* node, QPainter* painter, const QRect& rect, int ownColor) const;
-    void RebuildMoveMenus(const QList<QMenu*>& menus);
     bool Busy() const; // an exchange operation holds the frame's commands off
     bool ListViewOn() const;
-    QString Trimmed(const QString& text) const;
 
     void customEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
-    QStringMatcher m_searchMatcher; // the search text, case-sensitive
+    std::unique_ptr<TADOQuery> ADOQuery1;
+    std::unique_ptr<TADOQuery> ADOQuery2;
+    bool m_loading = false; // expanding while loading stores nothing and updates nothing
 
-    void makeCommands();
+private:
     void wireTree();
     void onEditing(TZvNode* node, int column, bool& allowed);
     void onEdited(TZvNode* node);
@@ -326,12 +247,10 @@ private:
     void tipClicked(int kind);
     bool onDragOver(TZvNode* node);
     void onRemoveNode(TZvNode* node);
-    void searchEnter();
-    void searchExit();
-    void searchChange(const QString& text);
-    void searchButton();
+    void searchChanged(const QString& text);
     void layoutSearchBar();
-    void relayoutTip();
+    void ExpandAll(bool expand);
+    void RebuildMoveMenus();
     void fillMoveMenu(QMenu* menu);
     static bool MayGoUnderAnItem(const TZvNode* node);
     // Up to two selected items that may go under an item: whatever the target, they tell
@@ -339,21 +258,21 @@ private:
     std::vector<TZvNode*> ItemMovers() const;
     bool MovesSomething(TZvNode* target, const std::vector<TZvNode*>& movers) const;
 
-    TZvFrameHost* m_host;
-    TZvFrameTraits m_traits;
-    TZvTree* m_tree = nullptr;
-    QList<QMenu*> m_mainMenus;
-    QList<QAction*> m_allActions, m_idleActions, m_selectionActions;
-    QList<QMenu*> m_moveMenus;
-    std::array<QAction*, std::size_t(TZvCommand::Count)> m_commands{};
-    QMenu* m_nodeMenu = nullptr;
-    QMenu* m_nullMenu = nullptr;
+    // ---- the frame's state, as the two lists name it ----
+    bool initialising = false;
+    bool focusedOnce = false;
+    int tipKind = 0;
+    TZvNode* editNode = nullptr;
+    TZvNode* hotNode = nullptr;
+    QString searchText;
+    bool sortAscending = true;
+    int mouseX = 0;
+    int mouseY = 0;
+
+    QStringMatcher m_searchMatcher; // the search text, case-sensitive
     QSet<TZvNode*> m_pendingRemoval;
     bool m_loadedOnce = false; // no query runs before the first 2024
     bool m_initDone = false;
-
-protected:
-    bool m_loading = false; // expanding while loading stores nothing and updates nothing
 };
 
 } // namespace zv

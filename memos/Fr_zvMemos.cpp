@@ -9,11 +9,30 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QMenu>
 #include <QToolBar>
 #include <QToolButton>
 
 namespace zv {
+
+namespace {
+
+// The memo frame's own command, beside the ones both lists have (frames/ZvFrameKinds.cpp).
+std::vector<TZvCommandDecl> memoCommands()
+{
+    return {
+        // The search stays usable during an edit, and so does its option: never disabled.
+        {.name = "Action_searchWide",
+         .hint = QT_TRANSLATE_NOOP("zv::TzvMemosFrame", "View all sub-Memos in search result"),
+         .image = MemoImage::SearchWide,
+         .run = Run(&TzvMemosFrame::Action_searchWideExecute),
+         .guard = TZvGuard::None,
+         .enabling = TZvEnabling::Always,
+         .kind = TZvCommandKind::Checkable,
+         .places = {{TZvBar::ToolBarBottom, 0, 0}}},
+    };
+}
+
+} // namespace
 
 TZvFrame* CreateMemosFrame(TZvFrameHost* host, QWidget* tab)
 {
@@ -21,76 +40,11 @@ TZvFrame* CreateMemosFrame(TZvFrameHost* host, QWidget* tab)
 }
 
 TzvMemosFrame::TzvMemosFrame(TZvFrameHost* host, QWidget* parent)
-    : TZvRecordFrame<TMemoInfo>(host, FrameTraits(TZvFrameKind::Memos), parent)
+    : TZvRecordFrame<TMemoInfo>(host, FrameTraits(TZvFrameKind::Memos), memoCommands(), parent)
 {
-    createActions();
-    createMenus();
-    BuildLayout(nullptr, Action_searchWide);
-
-    ResetSearchBox();
+    BuildLayout();
+    Edt_Search->Reset();
     UpdateActions();
-}
-
-void TzvMemosFrame::createActions()
-{
-    std::tie(Action_MemoAdd, Action_MemoAddChild, Action_MemoEdit, Action_MemoDelete, Action_Moveto,
-             Action_CopyMemo, Action_PasteMemo) = OwnNamedCommands();
-    // The search stays usable during an edit, and so does its option.
-    Action_searchWide = MakeAction(
-        QString(), tr("View all sub-Memos in search result"), 22, [this] { Action_searchWideExecute(); },
-        Guard::None);
-    Action_searchWide->setCheckable(true);
-}
-
-void TzvMemosFrame::createMenus()
-{
-    Menu_Moveto = new QMenu(tr("&Move to"), this);
-    MainMoveto = new QMenu(tr("&Move to"), this);
-
-    PopupMenu_Memo = new QMenu(this);
-    PopupMenu_Memo->addActions({Action_MemoAdd, Action_MemoAddChild});
-    PopupMenu_Memo->addSeparator();
-    PopupMenu_Memo->addActions({Action_Email, Action_Save});
-    PopupMenu_Memo->addSeparator();
-    PopupMenu_Memo->addActions({Action_MemoEdit, Action_MemoDelete});
-    PopupMenu_Memo->addSeparator();
-    PopupMenu_Memo->addActions({Action_CopyMemo, Action_PasteMemo});
-    PopupMenu_Memo->addSeparator();
-    PopupMenu_Memo->addMenu(Menu_Moveto);
-
-    PopupMenu_Null = new QMenu(this);
-    PopupMenu_Null->addActions({Action_MemoAdd, Action_MemoAddChild});
-    PopupMenu_Null->addSeparator();
-    PopupMenu_Null->addAction(Action_PasteMemo);
-    SetPopupMenus(PopupMenu_Memo, PopupMenu_Null);
-
-    auto* view = new QMenu(tr("&View"), this);
-    view->addAction(Action_ViewList);
-    view->addSeparator();
-    view->addActions({Action_ExpandAll, Action_CollapseAll});
-
-    auto* memos = new QMenu(tr("&Memos"), this);
-    memos->addActions({Action_MemoAdd, Action_MemoAddChild});
-    memos->addSeparator();
-    memos->addActions({Action_Email, Action_Save});
-    memos->addSeparator();
-    memos->addActions({Action_MemoEdit, Action_MemoDelete});
-    memos->addSeparator();
-    memos->addMenu(MainMoveto);
-
-    SetMainMenus({FileMenu(Action_Export, Action_SaveAll, Action_Print),
-                  EditMenu(Action_CopyMemo, Action_PasteMemo, Action_SelectAll, Action_Deselect), view, memos,
-                  HelpMenu()});
-
-    // Export and the wide search are never disabled.
-    SetActionSets({Action_MemoAdd, Action_MemoAddChild, Action_MemoEdit, Action_MemoDelete, Action_ViewAsc,
-                   Action_ViewList, Action_ExpandAll, Action_CollapseAll, Action_SaveAll, Action_Save,
-                   Action_Email, Action_Print, Action_Moveto, Action_SelectAll, Action_Deselect,
-                   Action_CopyMemo, Action_PasteMemo},
-                  {Action_MemoAdd, Action_MemoAddChild, Action_ViewAsc, Action_ViewList, Action_ExpandAll,
-                   Action_CollapseAll, Action_SaveAll, Action_Save, Action_Email, Action_Print,
-                   Action_SelectAll, Action_Deselect, Action_CopyMemo, Action_PasteMemo},
-                  {Action_MemoEdit, Action_MemoDelete, Action_Moveto}, {Menu_Moveto, MainMoveto});
 }
 
 void TzvMemosFrame::ReadViewSettings(TIniFile& ini)
@@ -105,7 +59,7 @@ bool TzvMemosFrame::WideSearch() const
 
 void TzvMemosFrame::Action_searchWideExecute()
 {
-    if (initialising) return;
+    if (Initialising()) return;
     FilterMemos();
     TIniFile(host()->confFile())
         .WriteBool(traits().iniSection, QStringLiteral("searchWideEn"), Action_searchWide->isChecked());
@@ -123,7 +77,7 @@ int TzvMemosFrame::SearchBoxWidth() const
 
 int TzvMemosFrame::NodeImage(TZvNode* node) const
 {
-    return node->level() == 0 ? 0 : 21;
+    return node->level() == 0 ? MemoImage::Memo : MemoImage::SubMemo;
 }
 
 void TzvMemosFrame::Action_ExportExecute()

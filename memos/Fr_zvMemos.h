@@ -5,8 +5,8 @@
 namespace zv {
 
 // The "Memos" tab: the memo tree. Everything it shares with the task frame lives in the
-// record frame; this holds the memos' own: their actions and menus, the wide search, the
-// pictures and the status line.
+// record frame; this holds the memos' own: the wide search, the pictures and the status
+// line.
 class TzvMemosFrame : public TZvRecordFrame<TMemoInfo>
 {
     Q_OBJECT
@@ -20,17 +20,17 @@ public:
     void AddMemoFromText(const QString& text) { AddFromText(text); }
 
     // ---- actions ----
-    QAction* Action_MemoAdd;
-    QAction* Action_MemoAddChild;
-    QAction* Action_MemoEdit;
-    QAction* Action_MemoDelete;
-    QAction* Action_Moveto;
-    QAction* Action_CopyMemo;
-    QAction* Action_PasteMemo;
-    QAction* Action_searchWide;
+    QAction* const Action_MemoAdd = Command("Action_MemoAdd");
+    QAction* const Action_MemoAddChild = Command("Action_MemoAddChild");
+    QAction* const Action_MemoEdit = Command("Action_MemoEdit");
+    QAction* const Action_MemoDelete = Command("Action_MemoDelete");
+    QAction* const Action_Moveto = Command("Action_Moveto");
+    QAction* const Action_CopyMemo = Command("Action_CopyMemo");
+    QAction* const Action_PasteMemo = Command("Action_PasteMemo");
+    QAction* const Action_searchWide = Command("Action_searchWide");
 
-    QMenu* PopupMenu_Memo;
-    QMenu* MainMoveto;
+    QMenu* const PopupMenu_Memo = CommandMenu("PopupMenu_Memo");
+    QMenu* const MainMoveto = CommandMenu("MainMoveto");
 
     // ---- handlers ----
     void Action_searchWideExecute();
@@ -42,11 +42,6 @@ protected:
     void ReadViewSettings(TIniFile& ini) override;
     bool WideSearch() const override;
     int NodeImage(TZvNode* node) const override;
-
-private:
-    void createActions();
-    void createMenus();
-    void wireMemoTree();
 };
 
 TZvFrame* CreateMemosFrame(TZvFrameHost* host, QWidget* tab);

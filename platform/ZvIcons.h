@@ -9,23 +9,8 @@ namespace zv {
 
 // The image lists of the forms. The task frame and the memo frame number their pictures
 // differently, so each has its own list; the 16- and 22-pixel list of a frame share one
-// numbering (a menu shows entry n at 16 pixels, the tool bar the same entry at 22).
-//
-// Task16 / Task22 (task frame):
-//   3 add sub-task, 4 edit, 5 delete, 8 view date, 9 sort ascending, 10 sort descending,
-//   11 view list, 13 expand all, 14 collapse all, 15 add task (also tip "add"),
-//   16 tip "finish edit", 18 help contents, 19 tip "search no result", 20 search (box idle),
-//   21 clear search (box active), 22 reminder armed, 23 due date passed,
-//   24 due date set and not passed, 28 save all, 29 print.
-// Memo16 / Memo22 (memo frame):
-//   0 top-level memo, 2 add sub-memo, 3 edit, 4 delete, 7 sort ascending, 8 sort descending,
-//   10 view list, 11 expand all, 12 collapse all, 13 add memo (also tip "add"),
-//   14 tip "finish edit", 15 save all, 16 print, 17 tip "search no result",
-//   18 search (box idle), 19 clear search (box active), 21 sub-memo, 22 wide search.
-// Main22 (main window and shared dialogs):
-//   0 the program's icon, 1 "To-Do List" tab, 2 "Memos" tab, 3 information (status-bar
-//   picture), 4 warning (dialog pictures), 18 help contents.
-// Tray16: 0 the tray icon.
+// numbering (a menu shows entry n at 16 pixels, the tool bar the same entry at 22). The
+// entries each list defines are named below, once; code names them, never their numbers.
 enum class ImageList
 {
     Task16,
@@ -35,6 +20,79 @@ enum class ImageList
     Main22,
     Tray16
 };
+
+// Task16 / Task22 (task frame).
+namespace TaskImage {
+enum : int
+{
+    AddChild = 3,
+    Edit = 4,
+    Delete = 5,
+    ViewDate = 8,
+    SortAscending = 9,
+    SortDescending = 10,
+    ViewList = 11,
+    ExpandAll = 13,
+    CollapseAll = 14,
+    Add = 15, // also the tip "add"
+    FinishEdit = 16,
+    Help = 18,
+    SearchNone = 19,
+    Search = 20,      // the search box idle
+    ClearSearch = 21, // the search box with the user's text
+    Reminder = 22,    // reminder armed
+    DuePassed = 23,
+    DueSet = 24, // due date set and not passed
+    SaveAll = 28,
+    Print = 29
+};
+} // namespace TaskImage
+
+// Memo16 / Memo22 (memo frame).
+namespace MemoImage {
+enum : int
+{
+    Memo = 0, // a top-level memo
+    AddChild = 2,
+    Edit = 3,
+    Delete = 4,
+    SortAscending = 7,
+    SortDescending = 8,
+    ViewList = 10,
+    ExpandAll = 11,
+    CollapseAll = 12,
+    Add = 13, // also the tip "add"
+    FinishEdit = 14,
+    SaveAll = 15,
+    Print = 16,
+    SearchNone = 17,
+    Search = 18,
+    ClearSearch = 19,
+    SubMemo = 21,
+    SearchWide = 22
+};
+} // namespace MemoImage
+
+// Main22 (main window and shared dialogs).
+namespace MainImage {
+enum : int
+{
+    App = 0, // the program's icon
+    TasksTab = 1,
+    MemosTab = 2,
+    Info = 3,    // the status-bar picture
+    Warning = 4, // dialog pictures
+    Help = 18
+};
+} // namespace MainImage
+
+// Tray16.
+namespace TrayImage {
+enum : int
+{
+    App = 0
+};
+} // namespace TrayImage
 
 // The picture of one entry: the desktop theme's icon when the theme has one of the entry's
 // freedesktop names, else our own bundled picture (16, 22, 32 and 48 pixels). An entry the

@@ -250,31 +250,6 @@ void TrayHostSeam::setAvailable(std::optional<bool> available)
         seam().setHandler(nullptr);
 }
 
-// ---- Frame factories ------------------------------------------------------------------
-
-FrameFactorySeam::Seam& FrameFactorySeam::seam()
-{
-    static Seam s([](const FrameRequest&) -> TZvFrame* { return nullptr; });
-    return s;
-}
-
-TZvFrame* FrameFactorySeam::make(FrameKind kind, TZvFrameHost* host, QWidget* tab)
-{
-    return seam().call(FrameRequest{kind, host, tab});
-}
-
-void FrameFactorySeam::setFactories(Factory tasks, Factory memos)
-{
-    if (!tasks && !memos) {
-        seam().setHandler(nullptr);
-        return;
-    }
-    seam().setHandler([tasks, memos](const FrameRequest& r) -> TZvFrame* {
-        const Factory factory = r.kind == FrameKind::Tasks ? tasks : memos;
-        return factory ? factory(r.host, r.tab) : nullptr;
-    });
-}
-
 // ---- Clock and zone -------------------------------------------------------------------
 
 namespace {

@@ -13,9 +13,6 @@ class QWidget;
 
 namespace zv {
 
-class TZvFrame;
-class TZvFrameHost;
-
 // ---- The one shape of every seam --------------------------------------------------------
 // A call that blocks or touches the system goes through a seam: the program installs the
 // real handler at start; a test queues answers (taken first, in order), installs a handler
@@ -240,33 +237,6 @@ public:
     static bool available();
     // Tests: a tray host there (true) or not (false); nullopt removes the handler.
     static void setAvailable(std::optional<bool> available);
-    static Seam& seam();
-};
-
-// ---- Frame factories ----------------------------------------------------------------
-// The frames come from their own units; the main window asks for them here.
-enum class FrameKind
-{
-    Tasks,
-    Memos
-};
-
-struct FrameRequest
-{
-    FrameKind kind = FrameKind::Tasks;
-    TZvFrameHost* host = nullptr;
-    QWidget* tab = nullptr;
-};
-
-class FrameFactorySeam
-{
-public:
-    using Seam = TZvSeam<FrameRequest, TZvFrame*>;
-    using Factory = TZvFrame* (*)(TZvFrameHost* host, QWidget* tab);
-    // The frame of that kind, or none (its tab stays empty) without a factory.
-    static TZvFrame* make(FrameKind kind, TZvFrameHost* host, QWidget* tab);
-    // A null factory makes no frame of its kind.
-    static void setFactories(Factory tasks, Factory memos);
     static Seam& seam();
 };
 

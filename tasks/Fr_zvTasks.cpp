@@ -20,7 +20,6 @@
 #include "pU_Funcs.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +40,63 @@ bool dueDayPassed(const TTaskInfo& r)
     return r.dueFlag && CalendarDay(r.dueTime) < CalendarDay(Now());
 }
 
+// The task frame's own commands, beside the ones both lists have (frames/ZvFrameKinds.cpp).
+std::vector<TZvCommandDecl> taskCommands()
+{
+    using B = TZvBar;
+    using F = TzvTasksFrame;
+    // The groups of the Tasks menu and the task pop-up: 4 completion, 5 the settings.
+    return {
+        {.name = "Action_TaskComplete",
+         .caption = QT_TRANSLATE_NOOP("zv::TzvTasksFrame", "&Mark Complete"),
+         .run = Run(&F::Action_TaskCompleteExecute),
+         .enabling = TZvEnabling::Selection,
+         .places = {{B::ItemsMenu, 4, 0}, {B::NodePopup, 4, 0}}},
+        {.name = "Action_TaskDueSet",
+         .caption = QT_TRANSLATE_NOOP("zv::TzvTasksFrame", "Set D&ue Date..."),
+         .run = Run(&F::Action_TaskDueSetExecute),
+         .enabling = TZvEnabling::Selection,
+         .places = {{B::ItemsMenu, 5, 0}, {B::NodePopup, 5, 0}}},
+        {.name = "Action_TaskReminderSet",
+         .caption = QT_TRANSLATE_NOOP("zv::TzvTasksFrame", "&Set Reminder..."),
+         .run = Run(&F::Action_TaskReminderSetExecute),
+         .enabling = TZvEnabling::Selection,
+         .places = {{B::ItemsMenu, 5, 1}, {B::NodePopup, 5, 1}}},
+        {.name = "Action_SetColor",
+         .caption = QT_TRANSLATE_NOOP("zv::TzvTasksFrame", "Set C&olor..."),
+         .run = Run(&F::Action_SetColorExecute),
+         .enabling = TZvEnabling::Selection,
+         .places = {{B::ItemsMenu, 5, 2}, {B::NodePopup, 5, 2}}},
+        // The view stays usable during an edit (but disabled).
+        {.name = "Action_ViewDate",
+         .caption = QT_TRANSLATE_NOOP("zv::TzvTasksFrame", "View &Date"),
+         .hint = QT_TRANSLATE_NOOP("zv::TzvTasksFrame", "View Date "),
+         .image = TaskImage::ViewDate,
+         .run = Run(&F::Action_ViewDateExecute),
+         .guard = TZvGuard::None,
+         .kind = TZvCommandKind::Checkable,
+         .places = {{B::ToolBarTop, 2, 1}, {B::ViewMenu, 0, 1}}},
+        {.name = "Menu_ViewAll",
+         .caption = QT_TRANSLATE_NOOP("zv::TzvTasksFrame", "&All Tasks"),
+         .run = Run(&F::Menu_ViewAllClick),
+         .guard = TZvGuard::None,
+         .kind = TZvCommandKind::Radio,
+         .places = {{B::ViewMenu, 1, 0}}},
+        {.name = "Menu_Complete",
+         .caption = QT_TRANSLATE_NOOP("zv::TzvTasksFrame", "&Complete Tasks"),
+         .run = Run(&F::Menu_CompleteClick),
+         .guard = TZvGuard::None,
+         .kind = TZvCommandKind::Radio,
+         .places = {{B::ViewMenu, 1, 1}}},
+        {.name = "Menu_Incomplete",
+         .caption = QT_TRANSLATE_NOOP("zv::TzvTasksFrame", "&Incomplete Tasks"),
+         .run = Run(&F::Menu_IncompleteClick),
+         .guard = TZvGuard::None,
+         .kind = TZvCommandKind::Radio,
+         .places = {{B::ViewMenu, 1, 2}}},
+    };
+}
+
 } // namespace
 
 TZvFrame* CreateTasksFrame(TZvFrameHost* host, QWidget* tab)
@@ -48,161 +104,28 @@ TZvFrame* CreateTasksFrame(TZvFrameHost* host, QWidget* tab)
     return new TzvTasksFrame(host, tab);
 }
 
-TtaskReminderDlg* TzvTasksFrame::ReminderOnScreen()
-{
-    return g_reminderOnScreen;
-}
-
 TzvTasksFrame::TzvTasksFrame(TZvFrameHost* host, QWidget* parent)
-    : TZvRecordFrame<TTaskInfo>(host, FrameTraits(TZvFrameKind::Tasks), parent)
+    : TZvRecordFrame<TTaskInfo>(host, FrameTraits(TZvFrameKind::Tasks), taskCommands(), parent),
+      Comb_ViewRange(new QComboBox(this)), Timer1(new QTimer(this))
 {
-    createActions();
-    createMenus();
-
-    Comb_ViewRange = new QComboBox(this);
     Comb_ViewRange->setFixedWidth(121);
     Comb_ViewRange->setToolTip(tr("View Range"));
     Comb_ViewRange->addItems({tr("View All Tasks"), tr("View Complete"), tr("View Incomplete")});
     connect(Comb_ViewRange, &QComboBox::currentIndexChanged, this,
             [this] { Guarded([this] { Comb_ViewRangeChange(); }); });
-
-    ToolBar_Top->addAction(Action_ViewDate);
     BuildLayout(Comb_ViewRange);
 
-    Timer1 = new QTimer(this);
     Timer1->setInterval(500);
     connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
 
-    wireTaskTree();
-    ResetSearchBox();
+    tree()->events.Checked = [this](TZvNode* n) { VtTasksChecked(n); };
+    Edt_Search->Reset();
     UpdateActions();
 }
 
 TzvTasksFrame::~TzvTasksFrame()
 {
     Timer1->stop();
-}
-
-void TzvTasksFrame::createActions()
-{
-    std::tie(Action_TaskAdd, Action_SubTaskAdd, Action_TaskEdit, Action_TaskDelete, Action_MoveTo,
-             Action_CopyTask, Action_PasteTask) = OwnNamedCommands();
-    const auto run = [this](void (TzvTasksFrame::*handler)()) {
-        return [this, handler] { (this->*handler)(); };
-    };
-    Action_TaskReminderSet =
-        MakeAction(tr("&Set Reminder..."), {}, -1, run(&TzvTasksFrame::Action_TaskReminderSetExecute));
-    Action_TaskDueSet =
-        MakeAction(tr("Set D&ue Date..."), {}, -1, run(&TzvTasksFrame::Action_TaskDueSetExecute));
-    Action_TaskComplete =
-        MakeAction(tr("&Mark Complete"), {}, -1, run(&TzvTasksFrame::Action_TaskCompleteExecute));
-    Action_ViewDate = MakeAction(tr("View &Date"), tr("View Date "), 8,
-                                 run(&TzvTasksFrame::Action_ViewDateExecute), Guard::None);
-    Action_ViewDate->setCheckable(true);
-    Action_SetColor = MakeAction(tr("Set C&olor..."), {}, -1, run(&TzvTasksFrame::Action_SetColorExecute));
-
-    m_rangeGroup = new QActionGroup(this);
-    m_rangeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    auto radio = [this](const char* caption, int index) {
-        auto* a = new QAction(tr(caption), this);
-        a->setCheckable(true);
-        m_rangeGroup->addAction(a);
-        connect(a, &QAction::triggered, this, [this, a, index] {
-            Guarded([this, a, index] {
-                if (a->isChecked()) selectRange(index);
-            });
-        });
-        return a;
-    };
-    Menu_ViewAll = radio("&All Tasks", 0);
-    Menu_Complete = radio("&Complete Tasks", 1);
-    Menu_Incomplete = radio("&Incomplete Tasks", 2);
-}
-
-void TzvTasksFrame::createMenus()
-{
-    Menu_Moveto = new QMenu(tr("&Move To"), this);
-    MainMoveTo = new QMenu(tr("&Move to"), this);
-    MainMoveTo->setToolTip(tr("Move tasks to other group"));
-
-    PopupMenu_Task = new QMenu(this);
-    for (QAction* a : {Action_TaskAdd, Action_SubTaskAdd})
-        PopupMenu_Task->addAction(a);
-    PopupMenu_Task->addSeparator();
-    PopupMenu_Task->addAction(Action_Email);
-    PopupMenu_Task->addAction(Action_Save);
-    PopupMenu_Task->addSeparator();
-    PopupMenu_Task->addAction(Action_TaskEdit);
-    PopupMenu_Task->addAction(Action_TaskDelete);
-    PopupMenu_Task->addSeparator();
-    PopupMenu_Task->addAction(Action_CopyTask);
-    PopupMenu_Task->addAction(Action_PasteTask);
-    PopupMenu_Task->addSeparator();
-    PopupMenu_Task->addAction(Action_TaskComplete);
-    PopupMenu_Task->addSeparator();
-    PopupMenu_Task->addAction(Action_TaskDueSet);
-    PopupMenu_Task->addAction(Action_TaskReminderSet);
-    PopupMenu_Task->addAction(Action_SetColor);
-    PopupMenu_Task->addSeparator();
-    PopupMenu_Task->addMenu(Menu_Moveto);
-
-    PopupMenu_Null = new QMenu(this);
-    PopupMenu_Null->addAction(Action_TaskAdd);
-    PopupMenu_Null->addAction(Action_SubTaskAdd);
-    PopupMenu_Null->addSeparator();
-    PopupMenu_Null->addAction(Action_PasteTask);
-    SetPopupMenus(PopupMenu_Task, PopupMenu_Null);
-
-    auto* view = new QMenu(tr("&View"), this);
-    view->addAction(Action_ViewList);
-    view->addAction(Action_ViewDate);
-    view->addSeparator();
-    view->addAction(Menu_ViewAll);
-    view->addAction(Menu_Complete);
-    view->addAction(Menu_Incomplete);
-    view->addSeparator();
-    view->addAction(Action_ExpandAll);
-    view->addAction(Action_CollapseAll);
-
-    auto* tasks = new QMenu(tr("&Tasks"), this);
-    tasks->addAction(Action_TaskAdd);
-    tasks->addAction(Action_SubTaskAdd);
-    tasks->addSeparator();
-    tasks->addAction(Action_Email);
-    tasks->addAction(Action_Save);
-    tasks->addSeparator();
-    tasks->addAction(Action_TaskEdit);
-    tasks->addAction(Action_TaskDelete);
-    tasks->addSeparator();
-    tasks->addAction(Action_TaskComplete);
-    tasks->addSeparator();
-    tasks->addAction(Action_TaskDueSet);
-    tasks->addAction(Action_TaskReminderSet);
-    tasks->addAction(Action_SetColor);
-    tasks->addSeparator();
-    tasks->addMenu(MainMoveTo);
-
-    SetMainMenus({FileMenu(Action_Export, Action_SaveAll, Action_Print),
-                  EditMenu(Action_CopyTask, Action_PasteTask, Action_SelectAll, Action_Deselect), view, tasks,
-                  HelpMenu()});
-
-    SetActionSets(
-        {Action_TaskAdd,         Action_SubTaskAdd,  Action_TaskEdit, Action_TaskDelete, Action_TaskComplete,
-         Action_TaskReminderSet, Action_TaskDueSet,  Action_ViewAsc,  Action_ViewDate,   Action_ViewList,
-         Action_ExpandAll,       Action_CollapseAll, Action_SaveAll,  Action_Save,       Action_Email,
-         Action_Print,           Action_SetColor,    Action_MoveTo,   Action_CopyTask,   Action_PasteTask,
-         Action_SelectAll,       Action_Deselect},
-        {Action_TaskAdd, Action_SubTaskAdd, Action_ViewAsc, Action_ViewDate, Action_ViewList,
-         Action_ExpandAll, Action_CollapseAll, Action_SaveAll, Action_Save, Action_Email, Action_Print,
-         Action_CopyTask, Action_PasteTask, Action_SelectAll, Action_Deselect},
-        {Action_SetColor, Action_TaskEdit, Action_TaskDelete, Action_TaskReminderSet, Action_TaskDueSet,
-         Action_TaskComplete, Action_MoveTo},
-        {Menu_Moveto, MainMoveTo});
-}
-
-void TzvTasksFrame::wireTaskTree()
-{
-    tree()->events.Checked = [this](TZvNode* n) { VtTasksChecked(n); };
 }
 
 int TzvTasksFrame::SearchBoxWidth() const
@@ -215,7 +138,7 @@ int TzvTasksFrame::SearchBoxWidth() const
 QString TzvTasksFrame::DisplayText(TZvNode* node) const
 {
     const TTaskInfo& r = *Info(node);
-    if (!Action_ViewDate->isChecked() || node == editNode) return r.content;
+    if (!Action_ViewDate->isChecked() || node == EditNode()) return r.content;
     if (r.checkFlag)
         return r.content + QStringLiteral(" -- ") + tr("Created: ") + DateText(r.createTime) +
                tr("  Completed: ") + DateText(r.checkTime);
@@ -229,13 +152,13 @@ void TzvTasksFrame::PaintNodeText(TZvNode* node, QFont& font, QColor& color) con
 {
     const TTaskInfo& r = *Info(node);
     if (!r.checkFlag && dueDayPassed(r)) font.setBold(true);
-    if (node == editNode) return;
+    if (node == EditNode()) return;
     if (r.checkFlag) {
         font.setItalic(true);
         if (tree()->isSelected(node)) return; // the selection colours apply
-        color = ZvSystemColor(int(0xFF000011));
+        color = ZvSystemColor(kZvColorGrayText);
     } else if (r.content.isEmpty()) {
-        color = ZvSystemColor(int(0xFF000011));
+        color = ZvSystemColor(kZvColorGrayText);
         font.setItalic(true);
     } else if (r.textColor != 0) {
         color = ZvSystemColor(r.textColor);
@@ -248,9 +171,9 @@ int TzvTasksFrame::NodeImage(TZvNode* node) const
     r.imageIndex = -1;
     if (!r.checkFlag) {
         if (r.alarmFlag)
-            r.imageIndex = 22;
+            r.imageIndex = TaskImage::Reminder;
         else if (r.dueFlag)
-            r.imageIndex = dueDayPassed(r) ? 23 : 24;
+            r.imageIndex = dueDayPassed(r) ? TaskImage::DuePassed : TaskImage::DueSet;
     }
     return r.imageIndex;
 }
@@ -319,12 +242,11 @@ void TzvTasksFrame::TextStored()
 
 void TzvTasksFrame::UpdateFrameActions(bool idle, TZvNode* first)
 {
+    // The View menu's choice follows the range box (no choice for a range out of bounds).
     const int range = Comb_ViewRange->currentIndex();
     QAction* radios[] = {Menu_ViewAll, Menu_Complete, Menu_Incomplete};
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
         radios[i]->setChecked(i == range);
-        radios[i]->setEnabled(idle);
-    }
     Comb_ViewRange->setEnabled(idle);
     if (first)
         Action_TaskComplete->setText(Info(first)->checkFlag ? tr("Unmark Complete") : tr("Mark Complete"));
@@ -342,12 +264,17 @@ bool TzvTasksFrame::Passes(TZvNode* node, bool searching) const
 
 void TzvTasksFrame::Comb_ViewRangeChange()
 {
-    if (initialising) return;
+    if (Initialising()) return;
     FilterTasks();
     UpdateActions();
     tree()->setFocus();
     TIniFile(host()->confFile())
         .WriteInteger(traits().iniSection, QStringLiteral("viewRange"), Comb_ViewRange->currentIndex());
+}
+
+void TzvTasksFrame::RangeClicked(QAction* item, int index)
+{
+    if (item->isChecked()) selectRange(index);
 }
 
 void TzvTasksFrame::selectRange(int index)
@@ -360,13 +287,11 @@ void TzvTasksFrame::selectRange(int index)
 
 void TzvTasksFrame::Action_ViewDateExecute()
 {
-    if (initialising) return;
+    if (Initialising()) return;
     tree()->invalidateAll();
     TIniFile(host()->confFile())
         .WriteBool(traits().iniSection, QStringLiteral("viewDateEn"), Action_ViewDate->isChecked());
 }
-
-// ---- entry and editing ----------------------------------------------------------------------
 
 // ---- completion, colours, due dates ------------------------------------------------------------
 

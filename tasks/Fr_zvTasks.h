@@ -2,7 +2,6 @@
 
 #include "ZvRecordFrame.h"
 
-class QActionGroup;
 class QComboBox;
 
 namespace zv {
@@ -20,26 +19,26 @@ public:
     ~TzvTasksFrame() override;
 
     // ---- actions ----
-    QAction* Action_TaskAdd;
-    QAction* Action_SubTaskAdd;
-    QAction* Action_TaskEdit;
-    QAction* Action_TaskDelete;
-    QAction* Action_TaskReminderSet;
-    QAction* Action_TaskDueSet;
-    QAction* Action_TaskComplete;
-    QAction* Action_ViewDate;
-    QAction* Action_MoveTo;
-    QAction* Action_CopyTask;
-    QAction* Action_PasteTask;
-    QAction* Action_SetColor;
+    QAction* const Action_TaskAdd = Command("Action_TaskAdd");
+    QAction* const Action_SubTaskAdd = Command("Action_SubTaskAdd");
+    QAction* const Action_TaskEdit = Command("Action_TaskEdit");
+    QAction* const Action_TaskDelete = Command("Action_TaskDelete");
+    QAction* const Action_TaskReminderSet = Command("Action_TaskReminderSet");
+    QAction* const Action_TaskDueSet = Command("Action_TaskDueSet");
+    QAction* const Action_TaskComplete = Command("Action_TaskComplete");
+    QAction* const Action_ViewDate = Command("Action_ViewDate");
+    QAction* const Action_MoveTo = Command("Action_MoveTo");
+    QAction* const Action_CopyTask = Command("Action_CopyTask");
+    QAction* const Action_PasteTask = Command("Action_PasteTask");
+    QAction* const Action_SetColor = Command("Action_SetColor");
 
-    QAction* Menu_ViewAll;
-    QAction* Menu_Complete;
-    QAction* Menu_Incomplete;
-    QMenu* PopupMenu_Task;
-    QMenu* MainMoveTo;
-    QComboBox* Comb_ViewRange;
-    QTimer* Timer1;
+    QAction* const Menu_ViewAll = Command("Menu_ViewAll");
+    QAction* const Menu_Complete = Command("Menu_Complete");
+    QAction* const Menu_Incomplete = Command("Menu_Incomplete");
+    QMenu* const PopupMenu_Task = CommandMenu("PopupMenu_Task");
+    QMenu* const MainMoveTo = CommandMenu("MainMoveTo");
+    QComboBox* const Comb_ViewRange;
+    QTimer* const Timer1;
 
     // ---- routines ----
     int CountTasks() { return CountItems(); }
@@ -56,12 +55,12 @@ public:
     void Action_TaskReminderSetExecute();
     void Action_ViewDateExecute();
     void Action_ExportExecute() override;
+    void Menu_ViewAllClick() { RangeClicked(Menu_ViewAll, 0); }
+    void Menu_CompleteClick() { RangeClicked(Menu_Complete, 1); }
+    void Menu_IncompleteClick() { RangeClicked(Menu_Incomplete, 2); }
     void Comb_ViewRangeChange();
     void VtTasksChecked(TZvNode* node);
     void Timer1Timer();
-
-    // The reminder dialog on screen (at most one in the whole program), or null.
-    static TtaskReminderDlg* ReminderOnScreen();
 
 protected:
     QString StatusText(TZvNode* node) const override { return StatusText(*Info(node)); }
@@ -81,14 +80,10 @@ protected:
     int NodeImage(TZvNode* node) const override;
 
 private:
-    void createActions();
-    void createMenus();
-    void wireTaskTree();
+    void RangeClicked(QAction* item, int index);
     void selectRange(int index);
     void storeOnEach(const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag, TDateTime TTaskInfo::*time,
                      bool flagValue, TDateTime timeValue, TTaskFields fields);
-
-    QActionGroup* m_rangeGroup = nullptr;
 };
 
 TZvFrame* CreateTasksFrame(TZvFrameHost* host, QWidget* tab);

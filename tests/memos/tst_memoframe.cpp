@@ -72,14 +72,14 @@ private slots:
         QFETCH(bool, stored);
         QFETCH(QString, content);
         start();
-        QCOMPARE(m_frame->tipKind, 2); // the empty list
+        QCOMPARE(m_frame->TipKind(), 2); // the empty list
         addByKeys(typed, zvtest::FinishBy(finish));
         QCOMPARE(m_folder->count("select count(*) from memos"), stored ? 1 : 0);
         QCOMPARE(tree()->totalCount(), stored ? 1 : 0);
-        QVERIFY(!m_frame->editNode);
+        QVERIFY(!m_frame->EditNode());
         if (!stored) {
             // The tip is judged while the unsaved node still exists, so none is shown.
-            QCOMPARE(m_frame->tipKind, 0);
+            QCOMPARE(m_frame->TipKind(), 0);
             return;
         }
         const QVariantList r =
@@ -92,7 +92,7 @@ private slots:
         QCOMPARE(r[3].toDouble(), days(kNow)); // assignTime is createTime
         QCOMPARE(r[4].toDouble(), days(kNow));
         QCOMPARE(r[5].toDouble(), days(kNow));
-        QCOMPARE(m_frame->tipKind, 0);
+        QCOMPARE(m_frame->TipKind(), 0);
     }
 
     void subMemoAndItsParent_data()
@@ -129,7 +129,7 @@ private slots:
         settle();
         QCOMPARE(MessageSeam::texts(), QStringList{"Please select a memo!"});
         QCOMPARE(MessageSeam::history().first().caption, QStringLiteral("Tip"));
-        QVERIFY(!m_frame->editNode);
+        QVERIFY(!m_frame->EditNode());
     }
 
     void editKeepsCreation()
@@ -218,7 +218,7 @@ private slots:
         if (wide) m_frame->Action_searchWide->trigger();
         search(text);
         QCOMPARE(this->shown(), shown);
-        QCOMPARE(m_frame->tipKind, shown.isEmpty() ? 3 : 0);
+        QCOMPARE(m_frame->TipKind(), shown.isEmpty() ? 3 : 0);
         if (shown.contains("eggs")) QVERIFY(tree()->isNodeExpanded(node("Shop")));
         QCOMPARE(TIniFile(m_folder->iniPath()).ReadBool("memo", "searchWideEn", false), wide);
         // cleared: everything back, and a parent expanded by the search stays expanded
@@ -226,7 +226,7 @@ private slots:
         settle();
         QCOMPARE(this->shown().size(), shown.contains("eggs") ? 5 : this->shown().size());
         if (shown.contains("eggs")) QVERIFY(tree()->isNodeExpanded(node("Shop")));
-        QVERIFY(!m_frame->searchActive);
+        QVERIFY(!m_frame->SearchActive());
     }
 
     void searchWorksDuringAnEdit()
@@ -506,7 +506,7 @@ private slots:
         ClipboardSeam::setText("from the tray");
         m_frame->PasteFromTray();
         settle();
-        QVERIFY(!m_frame->editNode);
+        QVERIFY(!m_frame->EditNode());
         QCOMPARE(layout(), QStringLiteral("from the tray"));
         QCOMPARE(m_folder->count("select count(*) from memos"), 1);
     }

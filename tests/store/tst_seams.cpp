@@ -54,7 +54,6 @@ std::vector<Probe> probes()
         probe("desktop", DesktopSeam::seam(), QUrl("https://example.org/"), true),
         probe("sound", SoundSeam::seam(), QStringLiteral("Alarm.wav"), true),
         probe("tray host", TrayHostSeam::seam(), SeamQuery{}, true),
-        probe("frame factory", FrameFactorySeam::seam(), FrameRequest{}, static_cast<TZvFrame*>(nullptr)),
         probe("clock", Clock::seam(), SeamQuery{}, QDateTime(QDate(2001, 2, 3), QTime(4, 5))),
         probe("mail program", MailProcessSeam(), MailProcessRequest{"xdg-email", {}},
               MailProcessResult{true, 0}),
@@ -232,7 +231,6 @@ private slots:
         SoundSeam::play(QStringLiteral("Alarm.wav"));
         QCOMPARE(SoundSeam::seam().history(), QStringList{"Alarm.wav"});
         QCOMPARE(TrayHostSeam::available(), false);
-        QCOMPARE(FrameFactorySeam::make(FrameKind::Memos, nullptr, nullptr), nullptr);
     }
 
     void strictMode_data()

@@ -178,7 +178,7 @@ private slots:
         m_frame->InitFrame();
         QVERIFY(m_frame->Action_ViewList->isChecked());
         QVERIFY(!m_frame->Action_ViewDate->isChecked());
-        QVERIFY(!m_frame->sortAscending);
+        QVERIFY(!m_frame->SortAscending());
         QCOMPARE(m_frame->Action_ViewAsc->toolTip(), QStringLiteral("Ascending Sort"));
         QCOMPARE(m_frame->Comb_ViewRange->currentIndex(), -1);
         QVERIFY(!m_frame->Menu_ViewAll->isChecked() && !m_frame->Menu_Complete->isChecked() &&
@@ -237,12 +237,12 @@ private slots:
         m_frame->Comb_ViewRange->setCurrentIndex(range);
         if (!search.isEmpty()) {
             QTest::mouseClick(m_frame->Edt_Search, Qt::LeftButton);
-            QVERIFY(m_frame->searchActive);
+            QVERIFY(m_frame->SearchActive());
             QTest::keyClicks(m_frame->Edt_Search, search);
         }
         settle();
         QCOMPARE(shown(), visible);
-        QCOMPARE(m_frame->tipKind, tip);
+        QCOMPARE(m_frame->TipKind(), tip);
         if (visible.contains("done milk") && search == "milk") QCOMPARE(col("expandFlag", "{P}").toInt(), 1);
         if (search.isEmpty()) return;
         // The tip of an empty result clears the search; so does a reload.
@@ -251,7 +251,7 @@ private slots:
         else
             m_frame->InitFrame();
         QCOMPARE(shown().size(), range == 0 ? 5 : 3);
-        QVERIFY(!m_frame->searchActive);
+        QVERIFY(!m_frame->SearchActive());
         QCOMPARE(m_frame->Edt_Search->text(), QStringLiteral("  Search..."));
     }
 

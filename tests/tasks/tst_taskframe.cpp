@@ -42,7 +42,7 @@ private slots:
         QFETCH(bool, stored);
         QFETCH(QString, content);
         start();
-        QCOMPARE(m_frame->tipKind, 1); // an empty table: "Click here to Add a new Item."
+        QCOMPARE(m_frame->TipKind(), 1); // an empty table: "Click here to Add a new Item."
 
         QWidget* vp = tree()->viewport();
         switch (add) {
@@ -68,15 +68,15 @@ private slots:
         }
         QPlainTextEdit* editor = waitEditor();
         QVERIFY(editor);
-        QCOMPARE(m_frame->tipKind, 2);
+        QCOMPARE(m_frame->TipKind(), 2);
         QVERIFY(!m_frame->Action_TaskAdd->isEnabled()); // every command waits for the edit
         type(editor, typed);
         this->finish(editor, Finish(finish), m_frame->label_tip);
 
-        QVERIFY(!m_frame->editNode);
+        QVERIFY(!m_frame->EditNode());
         QCOMPARE(m_folder->count("select count(*) from tasks"), stored ? 1 : 0);
         QCOMPARE(tree()->totalCount(), stored ? 1 : 0);
-        QCOMPARE(m_frame->tipKind, stored ? 0 : 1);
+        QCOMPARE(m_frame->TipKind(), stored ? 0 : 1);
         if (!stored) return;
         const QList<QVariantList> r = m_folder->rows("select tid, pid, content, checkFlag, textColor, "
                                                      "createTime, editTime, checkTime, alarmTime, expandFlag "
@@ -131,7 +131,7 @@ private slots:
         }
         QPlainTextEdit* editor = waitEditor();
         QVERIFY(editor);
-        QCOMPARE(m_frame->editNode, n);
+        QCOMPARE(m_frame->EditNode(), n);
         QCOMPARE(editor->toPlainText(), QStringLiteral("old"));
         Clock::setFixed(kNow.addSecs(60));
         QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
@@ -144,8 +144,8 @@ private slots:
         QCOMPARE(m_folder->count("select count(*) from tasks"), 1);
         QVERIFY(sameTime(col("editTime", "{T}"), keep ? dt(kNow.addSecs(60)) : dt(kNow.addDays(-2))));
         QVERIFY(sameTime(col("createTime", "{T}"), dt(kNow.addDays(-2))));
-        QCOMPARE(m_frame->tipKind, 0);
-        QVERIFY(!m_frame->editNode);
+        QCOMPARE(m_frame->TipKind(), 0);
+        QVERIFY(!m_frame->EditNode());
         QVERIFY(m_frame->Action_TaskAdd->isEnabled());
     }
 
@@ -189,7 +189,7 @@ private slots:
         settle();
         QCOMPARE(MessageSeam::texts(), QStringList{"Please select a task!"});
         QCOMPARE(tree()->totalCount(), 0);
-        QVERIFY(!m_frame->editNode);
+        QVERIFY(!m_frame->EditNode());
     }
 
     void addSwitchesCompleteView()
@@ -358,11 +358,11 @@ private slots:
                  qPrintable(MessageSeam::texts().join(QLatin1Char('|'))));
         QCOMPARE(MessageSeam::history().last().caption, QStringLiteral("Zorvik Jotboard"));
         QVERIFY(m_folder->connection().autocommit());
-        QVERIFY(!m_frame->editNode);
+        QVERIFY(!m_frame->EditNode());
         // the program goes on: the frame still takes commands
         QTest::keyClick(tree(), Qt::Key_Return);
         settle();
-        QVERIFY(m_frame->editNode != nullptr);
+        QVERIFY(m_frame->EditNode() != nullptr);
     }
 
     // Tab walks the tree, the range box and the search box and comes back.
@@ -525,7 +525,7 @@ private slots:
         ClipboardSeam::setText("pasted");
         m_frame->PasteFromTray();
         settle();
-        QVERIFY(!m_frame->editNode);
+        QVERIFY(!m_frame->EditNode());
         QCOMPARE(layout(), QStringLiteral("pasted"));
         QCOMPARE(m_folder->rows("select content, pid from tasks"),
                  (QList<QVariantList>{{QStringLiteral("pasted"), QStringLiteral("root")}}));
