@@ -3,7 +3,7 @@
 // open-file-description locks the program uses and with SQLite's classic POSIX locks.
 #include "ZvDb.h"
 #include "ZvDbLocks.h"
-#include "ZvRowGateway.h"
+#include "ZvRows.h"
 #include "ZvTestSupport.h"
 #include "pU_Funcs.h"
 

@@ -4,7 +4,7 @@
 #include "ZvItemFrame.h"
 #include "ZvRecords.h"
 #include "ZvReports.h"
-#include "ZvRowGateway.h"
+#include "ZvRows.h"
 #include "ZvScopeExit.h"
 #include "ZvSndMsg.h"
 #include "ZvTree.h"
@@ -27,7 +27,6 @@ template <class R> class TZvRecordFrame : public TZvItemFrame
 {
 public:
     using Rows = TZvRows<R>;
-    using Gateway = TZvRowGateway<R>;
     using TZvItemFrame::TZvItemFrame;
     // An edit under way is stored (Exit, session end) while the record part still exists.
     ~TZvRecordFrame() override
@@ -78,7 +77,7 @@ public:
         R r;
         // Text from outside (LF or lone CR breaks) is stored with the breaks typed text has.
         r.content = TrimRight(CrLfLineBreaks(text));
-        Gateway::id(r) = NewGuidText();
+        Rows::Id(r) = NewGuidText();
         r.pid = kRootId;
         r.createTime = Now();
         r.editTime = Now();
@@ -103,7 +102,7 @@ protected:
     TZvItemRef Item(TZvNode* node) const override
     {
         R* r = Info(node);
-        return {&Gateway::id(*r), &r->pid, &r->content, &r->expandFlag};
+        return {&Rows::Id(*r), &r->pid, &r->content, &r->expandFlag};
     }
 
     int CountItems() override { return Rows::Count(*ADOQuery1); }
@@ -124,7 +123,7 @@ protected:
         Rows::ForEachChild(*ADOQuery1, kRootId, true, [&](R&& top) {
             TZvNode* node = AppendRecord(nullptr, std::move(top));
             const R& r = *Info(node);
-            Rows::ForEachChild(*ADOQuery2, Gateway::id(r), false,
+            Rows::ForEachChild(*ADOQuery2, Rows::Id(r), false,
                                [&](R&& child) { AppendRecord(node, std::move(child)); });
             t->setExpanded(node, r.expandFlag);
         });
@@ -149,15 +148,15 @@ protected:
         TextStored();
     }
 
-    void DeleteRows(TZvNode* node) override { Rows::Delete(*ADOQuery1, Gateway::id(*Info(node))); }
+    void DeleteRows(TZvNode* node) override { Rows::Delete(*ADOQuery1, Rows::Id(*Info(node))); }
     void StoreExpanded(TZvNode* node, bool expanded) override
     {
-        Rows::SetExpanded(*ADOQuery1, Gateway::id(*Info(node)), expanded);
+        Rows::SetExpanded(*ADOQuery1, Rows::Id(*Info(node)), expanded);
     }
     void StorePid(TZvNode* node) override
     {
         const R& r = *Info(node);
-        Rows::SetPid(*ADOQuery1, Gateway::id(r), r.pid);
+        Rows::SetPid(*ADOQuery1, Rows::Id(r), r.pid);
     }
 
 private:

@@ -128,7 +128,7 @@ int TzvMemosFrame::NodeImage(TZvNode* node) const
 
 void TzvMemosFrame::Action_ExportExecute()
 {
-    ExportMemoSelection(host()->window(), SelectionRecords(), host()->appVersion());
+    ExportSelection(host()->window(), SelectionRecords(), host()->appVersion());
 }
 
 } // namespace zv

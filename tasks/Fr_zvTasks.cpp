@@ -271,7 +271,7 @@ void TzvTasksFrame::UpdateTrayHint()
     QString hint = tr("Incomplete Tasks:");
     // Only the first four are listed: no more are read.
     int number = 0;
-    for (const QString& content : TZvRowGateway<TTaskInfo>::firstIncomplete(*ADOQuery1, 4)) {
+    for (const QString& content : FirstIncompleteTasks(*ADOQuery1, 4)) {
         QString text = SingleLine(content);
         if (text.size() > host()->hintSize())
             text = text.left(std::max(0, host()->hintSize())) + QStringLiteral("...");
@@ -515,7 +515,7 @@ void TzvTasksFrame::Timer1Timer()
 
 void TzvTasksFrame::Action_ExportExecute()
 {
-    ExportTaskSelection(host()->window(), SelectionRecords(), host()->appVersion());
+    ExportSelection(host()->window(), SelectionRecords(), host()->appVersion());
 }
 
 } // namespace zv

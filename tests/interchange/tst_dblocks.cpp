@@ -7,7 +7,7 @@
 #include "ZvFileDialog.h"
 #include "ZvGuard.h"
 #include "ZvReports.h"
-#include "ZvRowGateway.h"
+#include "ZvRows.h"
 #include "ZvTestSupport.h"
 #include "ZvTree.h"
 #include "ZvTreePrint.h"
@@ -187,9 +187,9 @@ void TstDbLocks::fileDialogsKeepTheLocks()
     else if (command == QLatin1String("Backup"))
         io.BackupDatabase();
     else if (command == QLatin1String("Export"))
-        ExportTaskSelection(nullptr, oneTask(), kVersion);
+        ExportSelection(nullptr, oneTask(), kVersion);
     else if (command == QLatin1String("Save") || command == QLatin1String("Save All"))
-        SaveTaskReport(nullptr, command == QLatin1String("Save All"), oneTaskSource(), kVersion);
+        SaveReport(nullptr, command == QLatin1String("Save All"), oneTaskSource(), kVersion);
     else {
         QPrinter printer;
         printer.setOutputFileName(folder.path() + QStringLiteral("out.pdf"));
@@ -299,10 +299,10 @@ void TstDbLocks::theDatabaseIsNoFileOfACommand()
     else if (command == QLatin1String("Backup"))
         done = io.BackupDatabase();
     else if (command == QLatin1String("Export"))
-        done = ExportTaskSelection(nullptr, oneTask(), kVersion);
+        done = ExportSelection(nullptr, oneTask(), kVersion);
     else if (command == QLatin1String("Save"))
         // The report's own extension goes in place of the chosen one: name it exactly.
-        done = WriteTaskReport(ReportFormat::Text, target, false, oneTaskSource(), kVersion);
+        done = WriteReport(ReportFormat::Text, target, false, oneTaskSource(), kVersion);
     else {
         QPrinter printer;
         printer.setOutputFormat(QPrinter::PdfFormat);
