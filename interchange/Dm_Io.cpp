@@ -2,6 +2,7 @@
 
 #include "Dlg_ReplaceAsk.h"
 #include "ZvExchange.h"
+#include "ZvFileDialog.h"
 #include "ZvIoBusy.h"
 #include "ZvRows.h"
 #include "ZvSystem.h"

@@ -1,5 +1,6 @@
 #include "ZvExchange.h"
 
+#include "ZvFileDialog.h"
 #include "ZvRows.h"
 #include "ZvSeams.h"
 #include "pU_Funcs.h"

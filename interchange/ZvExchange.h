@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ZvDb.h"
+#include "ZvFileDialog.h"
 #include "ZvRecordKind.h"
 #include "ZvSystem.h"
 #include "pU_XmlTry.h"

@@ -2,6 +2,7 @@
 
 #include "ZvDb.h"
 #include "ZvExchange.h"
+#include "ZvFileDialog.h"
 #include "ZvScopeExit.h"
 #include "ZvSndMsg.h"
 #include "pU_Funcs.h"

@@ -205,6 +205,12 @@ int TZvTree::printTo(QPagedPaintDevice* device)
     return pages;
 }
 
+TZvSeam<PrintDialogRequest, bool>& PrintDialogSeam()
+{
+    static TZvSeam<PrintDialogRequest, bool> seam([](const PrintDialogRequest&) { return false; });
+    return seam;
+}
+
 bool PrintTree(QWidget* parent, QPrinter& printer, TZvTree& tree)
 {
     const bool chosen = PrintDialogSeam().call(PrintDialogRequest{parent, &printer});

@@ -15,6 +15,14 @@ namespace zv {
 
 class TZvTree;
 
+// The print dialog on the caller's printer; true when the user chose to print.
+struct PrintDialogRequest
+{
+    QWidget* parent = nullptr;
+    QPrinter* printer = nullptr;
+};
+TZvSeam<PrintDialogRequest, bool>& PrintDialogSeam();
+
 // One piece of a printed row: the part [from, from + height) of row `row` goes on page
 // `page` (0-based) with its top at `y`.
 struct TPrintSlice

@@ -89,45 +89,6 @@ void MessageSeam::reset()
     seam().reset();
 }
 
-// ---- File dialogs ---------------------------------------------------------------------
-
-FileDialogSeam::Seam& FileDialogSeam::seam()
-{
-    static Seam s([](const FileDialogRequest&) { return FileDialogResult{}; });
-    return s;
-}
-
-FileDialogResult FileDialogSeam::run(QWidget* parent, const FileDialogRequest& request)
-{
-    FileDialogRequest r = request;
-    r.parent = parent;
-    const FileDialogResult result = seam().call(r);
-    // A file dialog lists the program folder: whatever read the files there, the database
-    // must still be locked.
-    CheckDatabaseLocks("a file dialog");
-    return result;
-}
-
-void FileDialogSeam::setHandler(Handler handler)
-{
-    if (!handler) {
-        seam().setHandler(nullptr);
-        return;
-    }
-    seam().setHandler(
-        [handler = std::move(handler)](const FileDialogRequest& r) { return handler(r.parent, r); });
-}
-
-void FileDialogSeam::setNextFileName(const QString& fileName, int filterIndex)
-{
-    seam().queueAnswer(FileDialogResult{fileName, filterIndex});
-}
-
-void FileDialogSeam::reset()
-{
-    seam().reset();
-}
-
 // ---- Clipboard ------------------------------------------------------------------------
 
 namespace {
@@ -344,12 +305,6 @@ TZvSeam<MailProcessRequest, MailProcessResult>& MailProcessSeam()
     // Without the real handler nothing is started: the send ends as the silent abort.
     static TZvSeam<MailProcessRequest, MailProcessResult> seam(
         [](const MailProcessRequest&) { return MailProcessResult{}; });
-    return seam;
-}
-
-TZvSeam<PrintDialogRequest, bool>& PrintDialogSeam()
-{
-    static TZvSeam<PrintDialogRequest, bool> seam([](const PrintDialogRequest&) { return false; });
     return seam;
 }
 

@@ -2,6 +2,7 @@
 #include "Dlg_ReplaceAsk.h"
 #include "Dm_Io.h"
 #include "ZvExchange.h"
+#include "ZvFileDialog.h"
 #include "ZvIoBusy.h"
 #include "ZvSeams.h"
 #include "ZvSystem.h"

@@ -1,4 +1,5 @@
 // The four report writers byte for byte, Save and Save All, and the e-mail action.
+#include "ZvFileDialog.h"
 #include "ZvReports.h"
 #include "ZvSndMsg.h"
 #include "ZvTestSupport.h"

@@ -2,6 +2,7 @@
 
 #include "ZvDbCreate.h"
 #include "ZvError.h"
+#include "ZvFileDialog.h"
 #include "ZvSeams.h"
 
 #include <QApplication>
