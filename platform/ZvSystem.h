@@ -1,8 +1,7 @@
 #pragma once
 
-// The seams themselves (file dialogs, clipboard, desktop, sound, tray host) are declared
-// in ZvSeams.h with every other seam; this unit holds what the desktop really does behind
-// them.
+// The seams themselves are declared in ZvSeams.h (clipboard, desktop, sound, tray host) and
+// ZvFileDialog.h (file dialogs); this unit holds what the desktop really does behind them.
 #include "ZvSeams.h"
 
 namespace zv {
