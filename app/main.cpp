@@ -1,13 +1,13 @@
 // Zorvik Jotboard: program start.
-#include "Dm_Common.h"
-#include "Dm_Io.h"
-#include "Fm_Main.h"
-#include "ZvDb.h"
-#include "ZvFrameFactories.h"
-#include "ZvGuard.h"
-#include "ZvNotify.h"
-#include "ZvSingleInstance.h"
-#include "ZvUiHandlers.h"
+#include "app/Dm_Common.h"
+#include "app/Fm_Main.h"
+#include "app/ZvFrameFactories.h"
+#include "interchange/Dm_Io.h"
+#include "platform/ZvNotify.h"
+#include "platform/ZvSingleInstance.h"
+#include "platform/ZvUiHandlers.h"
+#include "store/ZvDb.h"
+#include "store/ZvGuard.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
-#include "ZvFormState.h"
+#include "components/ZvFormState.h"
 
-#include "ZvError.h"
-#include "ZvGuard.h"
-#include "ZvIniFile.h"
-#include "ZvSeams.h"
+#include "store/ZvError.h"
+#include "store/ZvGuard.h"
+#include "store/ZvIniFile.h"
+#include "store/ZvSeams.h"
 
 #include <QEvent>
 #include <QGuiApplication>

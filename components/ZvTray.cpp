@@ -1,7 +1,7 @@
-#include "ZvTray.h"
+#include "components/ZvTray.h"
 
-#include "ZvGuard.h"
-#include "ZvSeams.h"
+#include "store/ZvGuard.h"
+#include "store/ZvSeams.h"
 
 #include <QAction>
 #include <QApplication>

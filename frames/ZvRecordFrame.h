@@ -1,15 +1,15 @@
 #pragma once
 
-#include "ZvGuard.h"
-#include "ZvItemFrame.h"
-#include "ZvRecords.h"
-#include "ZvReports.h"
-#include "ZvRows.h"
-#include "ZvScopeExit.h"
-#include "ZvSndMsg.h"
-#include "ZvTree.h"
-#include "ZvTreePrint.h"
-#include "pU_Funcs.h"
+#include "frames/ZvItemFrame.h"
+#include "interchange/ZvRecords.h"
+#include "interchange/ZvReports.h"
+#include "interchange/ZvRows.h"
+#include "interchange/ZvSndMsg.h"
+#include "platform/ZvTree.h"
+#include "platform/ZvTreePrint.h"
+#include "store/ZvGuard.h"
+#include "store/ZvScopeExit.h"
+#include "store/pU_Funcs.h"
 
 #include <vector>
 

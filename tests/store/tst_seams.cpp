@@ -1,10 +1,10 @@
 // The seams as tests use them: one reset leaves nothing behind for the next test (answers,
 // handlers, history, a pinned clock, clipboard text), and a message box or file dialog
 // that nobody answers fails the test that reached it.
-#include "ZvFileDialog.h"
-#include "ZvSeams.h"
 #include "ZvTestSupport.h"
-#include "ZvTreePrint.h"
+#include "platform/ZvFileDialog.h"
+#include "platform/ZvTreePrint.h"
+#include "store/ZvSeams.h"
 
 #include <QApplication>
 #include <QProcess>
