@@ -9,6 +9,7 @@
 #include "ZvSystem.h"
 #include "ZvTray.h"
 #include "ZvTree.h"
+#include "ZvWindowFront.h"
 #include "pU_Funcs.h"
 
 #include <QAction>
@@ -639,6 +640,8 @@ QMenu* TZvItemFrame::FileMenu(QAction* exportAction, QAction* saveAll, QAction* 
     add(shared.StayOnTop);
     file->addSeparator();
     add(shared.UiClose);
+    // Wayland: a greyed "Stay on top" says why when the pointer rests on it.
+    if (OnWayland()) file->setToolTipsVisible(true);
     return file;
 }
 

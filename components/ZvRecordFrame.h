@@ -77,21 +77,26 @@ public:
     void AddFromText(const QString& text) override
     {
         CancelEditFirst();
-        R r;
-        r.content = TrimRight(text);
-        Gateway::id(r) = NewGuidText();
-        r.pid = kRootId;
-        r.createTime = Now();
-        r.editTime = Now();
-        // Stored before it is shown: a failed insert shows no item that is not kept.
+        StoreFromText(text);
+    }
+
+    QString AddTextFromOutside(const QString& text) override { return StoreFromText(text); }
+
+protected:
+    // One new top-level item of the text, stored before it is shown (a failed insert shows
+    // no item that is not kept); returns its id. An edit under way goes on.
+    QString StoreFromText(const QString& text)
+    {
+        R r = Rows::FromText(text);
         Rows::InsertFromText(*ADOQuery1, r);
+        const QString id = Gateway::id(r);
         TZvNode* n = AppendRecord(nullptr, std::move(r));
         tree()->invalidateNode(n);
         UpdateActions();
         PastedFromText();
+        return id;
     }
 
-protected:
     TZvNode* AppendRecord(TZvNode* parent, R&& record)
     {
         auto data = std::make_unique<TZvRecordNode<R>>();

@@ -123,6 +123,19 @@ public:
         if (!newId.isEmpty()) Gateway::id(r) = newId;
     }
 
+    // A new top-level item of a text from outside (the clipboard's, the command line's):
+    // trailing blanks and control characters cut, a new id, now as its times.
+    static R FromText(const QString& text)
+    {
+        R r;
+        r.content = TrimRight(text);
+        Gateway::id(r) = NewGuidText();
+        r.pid = kRootId;
+        r.createTime = Now();
+        r.editTime = Now();
+        return r;
+    }
+
     // A row made from pasted text: the record holds its id and times already.
     static void InsertFromText(TADOQuery& q, const R& r)
     {

@@ -250,6 +250,27 @@ void TrayHostSeam::setAvailable(std::optional<bool> available)
         seam().setHandler(nullptr);
 }
 
+// ---- StatusNotifierItem host ------------------------------------------------------------
+
+StatusNotifierHostSeam::Seam& StatusNotifierHostSeam::seam()
+{
+    static Seam s([](const SeamQuery&) { return false; });
+    return s;
+}
+
+bool StatusNotifierHostSeam::available()
+{
+    return seam().call({});
+}
+
+void StatusNotifierHostSeam::setAvailable(std::optional<bool> available)
+{
+    if (available)
+        seam().setHandler([there = *available](const SeamQuery&) { return there; });
+    else
+        seam().setHandler(nullptr);
+}
+
 // ---- Frame factories ------------------------------------------------------------------
 
 FrameFactorySeam::Seam& FrameFactorySeam::seam()
