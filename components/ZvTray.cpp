@@ -19,8 +19,18 @@
 
 namespace zv {
 
+namespace {
+// Qt's choice for the process, made with its first tray icon.
+std::optional<bool>& qtIconIsItem()
+{
+    static std::optional<bool> choice;
+    return choice;
+}
+} // namespace
+
 TZvTrayIcon::TZvTrayIcon(QWidget* owner) : QObject(owner), m_owner(owner)
 {
+    if (!qtIconIsItem()) qtIconIsItem() = QtChoosesStatusNotifier();
     m_tray = new QSystemTrayIcon(this);
     connect(m_tray, &QSystemTrayIcon::activated, this, &TZvTrayIcon::onActivated);
     connect(m_tray, &QSystemTrayIcon::messageClicked, this, [this] {
@@ -81,8 +91,7 @@ void TZvTrayIcon::updateOwnItem()
     }
     if (m_sni) return;
     // Qt's own icon is an item already (the host was there at the start): nothing to add.
-    if (m_tray->isVisible() && !m_qtIconIsItem) m_qtIconIsItem = QtTrayIconIsStatusNotifier();
-    if (m_tray->isVisible() && m_qtIconIsItem) return;
+    if (*qtIconIsItem() && m_tray->isVisible()) return;
     m_sni = new TZvStatusNotifierItem(this);
     connect(m_sni, &TZvStatusNotifierItem::activateRequested, this,
             [this] { onActivated(QSystemTrayIcon::Trigger); });
@@ -93,21 +102,25 @@ void TZvTrayIcon::updateOwnItem()
     m_sni->setMenu(m_popupMenu.data());
     // One icon: the item stands for Qt's (an XEmbed icon docked meanwhile goes).
     m_tray->hide();
-    m_qtIconIsItem = false;
     NotifyTray();
 }
 
 void TZvTrayIcon::recheckTray()
 {
+    const bool qtNow = systemTrayAvailable();
+    // Qt's icon first: when it is an item itself, no item of our own is needed.
+    if (m_inTray && qtNow && !m_sni && !m_tray->isVisible()) {
+        NotifyTray();
+        m_tray->show();
+    }
     updateOwnItem();
-    const bool now = systemTrayAvailable() || (m_sni && m_sni->registered());
+    const bool now = qtNow || (m_sni && m_sni->registered());
     if (now == m_trayAvailable) return;
     m_trayAvailable = now;
     if (m_inTray) {
         // Dock at the new host (or stop asking a host that has gone).
         NotifyTray();
         m_tray->setVisible(now && !m_sni);
-        if (!m_tray->isVisible()) m_qtIconIsItem = false;
     }
     if (!now && m_owner && m_hiddenToTray && !m_owner->isVisible()) {
         // The host went away with the window in it: give the window back on the task bar.
@@ -176,7 +189,6 @@ void TZvTrayIcon::RemoveFromTray()
 {
     if (!m_inTray) return;
     m_tray->hide();
-    m_qtIconIsItem = false;
     m_inTray = false;
     updateOwnItem();
 }

@@ -178,7 +178,6 @@ private:
     QIcon m_currentIcon;
     TZvStatusNotifierItem* m_sni = nullptr;
     qint64 m_sniIconKey = 0;
-    bool m_qtIconIsItem = false; // seen while Qt's icon was shown
     QMenu* m_defaultMenu = nullptr;
     bool m_resumeAnimate = false;
 };

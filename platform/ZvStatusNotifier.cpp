@@ -144,6 +144,11 @@ void RegisterStatusNotifierTypes()
         qDBusRegisterMetaType<DBusMenuEvent>();
         qDBusRegisterMetaType<DBusMenuEventList>();
         qDBusRegisterMetaType<QList<int>>();
+        // The adaptors name the lists by these names: moc looks them up as written.
+        qRegisterMetaType<SniPixmapList>("zv::SniPixmapList");
+        qRegisterMetaType<DBusMenuItemList>("zv::DBusMenuItemList");
+        qRegisterMetaType<DBusMenuItemKeysList>("zv::DBusMenuItemKeysList");
+        qRegisterMetaType<DBusMenuEventList>("zv::DBusMenuEventList");
         return true;
     }();
     Q_UNUSED(once)
@@ -604,16 +609,14 @@ void TZvSniHostWatch::refresh()
     emit availableChanged(now);
 }
 
-bool QtTrayIconIsStatusNotifier()
+bool QtChoosesStatusNotifier()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return false;
-    const QString prefix =
-        QStringLiteral("org.kde.StatusNotifierItem-%1-").arg(QCoreApplication::applicationPid());
-    const QStringList names = bus.interface()->registeredServiceNames().value();
-    for (const QString& name : names)
-        if (name.startsWith(prefix) && !name.mid(prefix.size()).startsWith(QLatin1String("zv"))) return true;
-    return false;
+    // Qt's own rule: a D-Bus tray on the xcb and wayland platforms when a watcher with a
+    // registered host is there the first time a tray icon is made.
+    const QString platform = QGuiApplication::platformName();
+    const bool dbusTrayPlatform =
+        platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+    return dbusTrayPlatform && StatusNotifierHostSeam::available();
 }
 
 void InstallStatusNotifierHandlers()

@@ -297,10 +297,9 @@ private:
 // The program's handler of StatusNotifierHostSeam (the watch above).
 void InstallStatusNotifierHandlers();
 
-// Whether Qt's own tray icon of this process is a StatusNotifierItem: Qt's item serves under
-// "org.kde.StatusNotifierItem-PID-N" on the session bus (this program's own under "-zvN").
-// Asked only while Qt's icon is shown.
-bool QtTrayIconIsStatusNotifier();
+// Whether Qt makes its tray icons StatusNotifierItems in this process. Qt decides when the
+// first tray icon is made, by the same question: ask it just before.
+bool QtChoosesStatusNotifier();
 
 } // namespace zv
 
