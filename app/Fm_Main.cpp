@@ -24,6 +24,8 @@
 #include <QDialog>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -493,6 +495,19 @@ void TmainFm::HandleInstanceRequest(const InstanceRequest& request, TZvInstanceR
         const QString text = CrLfLines(request.text);
         if (!request.hasText || TrimBoth(text).isEmpty()) return reply.fail(mtr("the text is empty"));
         addFromOutside(command == QLatin1String("add-task"), text, reply, 0);
+    } else if (command == QLatin1String("state")) {
+        // What the window shows, for scripts that cannot look at it (Wayland has no xdotool).
+        const QJsonObject state{
+            {QStringLiteral("platform"), QGuiApplication::platformName()},
+            {QStringLiteral("window"), !isVisible() ? QStringLiteral("hidden")
+                                       : isMinimized() ? QStringLiteral("minimized")
+                                                       : QStringLiteral("shown")},
+            {QStringLiteral("active"), isVisible() && isActiveWindow()},
+            {QStringLiteral("tray"), ZvTrayIcon1->trayAvailable()},
+            {QStringLiteral("stayOnTop"), commonDm && commonDm->Action_UiStayOnTop->isEnabled()},
+            {QStringLiteral("width"), normalGeometry().width()},
+            {QStringLiteral("height"), normalGeometry().height()}};
+        reply.succeed(QString(), QString::fromUtf8(QJsonDocument(state).toJson(QJsonDocument::Compact)));
     } else {
         reply.fail(mtr("unknown command '%1'").arg(command));
     }

@@ -112,7 +112,8 @@ public:
     // token it was given, if any).
     void BringForwardFromSecondStart(const QString& activationToken = QString());
     // A later process handed over a command: come forward (a start without options),
-    // --show, --new-task, --new-memo, --add-task, --add-memo. Answered through reply.
+    // --show, --new-task, --new-memo, --add-task, --add-memo, and "state" (what the window
+    // shows, as JSON, for test scripts). Answered through reply.
     void HandleInstanceRequest(const InstanceRequest& request, TZvInstanceReply reply);
     // How long a handed-over item may wait for its frame (loading, a backup, restore or
     // import running) before the later process is told.
