@@ -499,7 +499,7 @@ void TmainFm::HandleInstanceRequest(const InstanceRequest& request, TZvInstanceR
         // What the window shows, for scripts that cannot look at it (Wayland has no xdotool).
         const QJsonObject state{
             {QStringLiteral("platform"), QGuiApplication::platformName()},
-            {QStringLiteral("window"), !isVisible() ? QStringLiteral("hidden")
+            {QStringLiteral("window"), !isVisible()    ? QStringLiteral("hidden")
                                        : isMinimized() ? QStringLiteral("minimized")
                                                        : QStringLiteral("shown")},
             {QStringLiteral("active"), isVisible() && isActiveWindow()},

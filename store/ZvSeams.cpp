@@ -242,12 +242,20 @@ bool TrayHostSeam::available()
     return seam().call({});
 }
 
+namespace {
+// A seam that only says whether something is there: a fixed answer, or none (nullopt).
+void setPresence(TZvSeam<SeamQuery, bool>& seam, std::optional<bool> there)
+{
+    if (there)
+        seam.setHandler([answer = *there](const SeamQuery&) { return answer; });
+    else
+        seam.setHandler(nullptr);
+}
+} // namespace
+
 void TrayHostSeam::setAvailable(std::optional<bool> available)
 {
-    if (available)
-        seam().setHandler([there = *available](const SeamQuery&) { return there; });
-    else
-        seam().setHandler(nullptr);
+    setPresence(seam(), available);
 }
 
 // ---- StatusNotifierItem host ------------------------------------------------------------
@@ -265,10 +273,7 @@ bool StatusNotifierHostSeam::available()
 
 void StatusNotifierHostSeam::setAvailable(std::optional<bool> available)
 {
-    if (available)
-        seam().setHandler([there = *available](const SeamQuery&) { return there; });
-    else
-        seam().setHandler(nullptr);
+    setPresence(seam(), available);
 }
 
 // ---- Frame factories ------------------------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QRegularExpression>
@@ -79,6 +80,8 @@ private slots:
     void readOnlyDatabaseAsAnotherUser();
     void aStartThatHoldsTheLockIsWaitedFor();
     void handedToTheRunningInstance();
+    void windowCommandsStartTheProgram_data();
+    void windowCommandsStartTheProgram();
     void socketRefusesStrangers();
 
 private:
@@ -465,6 +468,51 @@ void TstCommandLine::handedToTheRunningInstance()
     // The tray's Add Task and Add Memo left new items in their editors: nothing stored for them.
     QCOMPARE(m_folder->count("select count(*) from tasks"), 1);
     QCOMPARE(m_folder->count("select count(*) from memos"), 1);
+}
+
+void TstCommandLine::windowCommandsStartTheProgram_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::newRow("show") << "--show";
+    QTest::newRow("new-task") << "--new-task";
+    QTest::newRow("new-memo") << "--new-memo";
+}
+
+// With none running, a window command starts the program, shown even when it would start
+// hidden in the tray.
+void TstCommandLine::windowCommandsStartTheProgram()
+{
+    QFETCH(QString, option);
+    if (!QFileInfo(kExe).isExecutable()) QSKIP("the staged program is not built");
+    m_folder = std::make_unique<zvtest::TempProgramFolder>();
+    QFile ini(m_folder->iniPath());
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[option]\r\nrunMinimizedEn=1\r\n");
+    ini.close();
+    m_instance = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZVJ_HOME"), home());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    m_instance->setProcessEnvironment(env);
+    m_instance->start(kExe, {option});
+    QVERIFY(m_instance->waitForStarted(5000));
+    // Its state, asked over its socket as the scripts do.
+    const auto state = [this]() -> QJsonObject {
+        QLocalSocket s;
+        s.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+        s.connectToServer(TSingleInstance::ServerName(kAppTitle, home()));
+        if (!s.waitForConnected(200)) return {};
+        s.write(InstanceWire::Encode({{"command", "state"}}));
+        QByteArray buffer;
+        QJsonObject answer;
+        for (int i = 0; i < 50 && InstanceWire::Decode(buffer, &answer) != InstanceWire::Parse::Frame; ++i)
+            if (s.waitForReadyRead(100)) buffer += s.readAll();
+        return QJsonDocument::fromJson(answer.value("message").toString().toUtf8()).object();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(state().value("window").toString(), QStringLiteral("shown"), 10000);
+    QTest::qWait(500); // where "Run program minimized" would have hidden it by now
+    QCOMPARE(state().value("window").toString(), QStringLiteral("shown"));
+    QCOMPARE(m_instance->state(), QProcess::Running);
 }
 
 void TstCommandLine::socketRefusesStrangers()
