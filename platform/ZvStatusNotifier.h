@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QIcon>
 #include <QList>
+#include <QMenu>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
@@ -17,7 +18,6 @@
 
 class QAction;
 class QDBusServiceWatcher;
-#include <QMenu>
 
 // The program's own StatusNotifierItem, for a watcher that appears after the start.
 //
