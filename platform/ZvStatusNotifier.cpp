@@ -211,10 +211,22 @@ TZvDBusMenuExporter::TZvDBusMenuExporter(QObject* parent) : QObject(parent) {}
 
 void TZvDBusMenuExporter::setMenu(QMenu* menu)
 {
-    if (m_menu == menu) return;
-    if (m_menu) m_menu->removeEventFilter(this);
+    QObject* old = m_menuObject.data();
+    if (menu ? old == static_cast<QObject*>(menu) : !old) return;
+    if (old) {
+        old->removeEventFilter(this);
+        disconnect(old, nullptr, this, nullptr);
+    }
     m_menu = menu;
-    if (menu) watch(menu);
+    m_menuObject = menu;
+    if (menu) {
+        watch(menu);
+        connect(menu, &QObject::destroyed, this, [this] {
+            m_menu = nullptr;
+            m_menuObject = nullptr;
+            changed();
+        });
+    }
     changed();
 }
 
@@ -267,7 +279,7 @@ int TZvDBusMenuExporter::idOf(QAction* action)
 
 QMenu* TZvDBusMenuExporter::menuOf(int id) const
 {
-    if (id == 0) return m_menu;
+    if (id == 0) return menu();
     const QPointer<QAction> action = m_actions.value(id);
     return action ? action->menu() : nullptr;
 }

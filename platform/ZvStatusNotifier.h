@@ -93,7 +93,7 @@ class TZvDBusMenuExporter : public QObject
 public:
     explicit TZvDBusMenuExporter(QObject* parent = nullptr);
     void setMenu(QMenu* menu);
-    QMenu* menu() const { return m_menu; }
+    QMenu* menu() const { return m_menuObject ? m_menu : nullptr; }
     uint revision() const { return m_revision; }
 
     DBusMenuLayout layout(int parentId, int depth, const QStringList& names);
@@ -117,7 +117,10 @@ private:
     void watch(QMenu* menu);
     void changed();
 
-    QPointer<QMenu> m_menu;
+    // The menu is reached through its QObject part only while it may be going: a QMenu
+    // being destroyed is no QMenu any more by the time its destroyed signal comes.
+    QPointer<QObject> m_menuObject;
+    QMenu* m_menu = nullptr;
     QHash<QAction*, int> m_ids;
     QHash<int, QPointer<QAction>> m_actions;
     int m_nextId = 1;
