@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ZvDateTime.h"
-#include "ZvDb.h"
-#include "ZvFrame.h"
+#include "frames/ZvFrame.h"
+#include "store/ZvDateTime.h"
+#include "store/ZvDb.h"
 
 #include <QMainWindow>
 #include <QPixmap>

@@ -1,11 +1,11 @@
-#include "ZvCommandLine.h"
+#include "app/ZvCommandLine.h"
 
-#include "ZvDb.h"
-#include "ZvError.h"
-#include "ZvRecords.h"
-#include "ZvRowGateway.h"
-#include "ZvSingleInstance.h"
-#include "pU_Funcs.h"
+#include "interchange/ZvRecords.h"
+#include "platform/ZvSingleInstance.h"
+#include "store/ZvDb.h"
+#include "store/ZvError.h"
+#include "store/ZvRowGateway.h"
+#include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
 #include <QStringDecoder>

@@ -1,10 +1,10 @@
-#include "ZvFormState.h"
+#include "components/ZvFormState.h"
 
-#include "ZvError.h"
-#include "ZvGuard.h"
-#include "ZvIniFile.h"
-#include "ZvSeams.h"
-#include "ZvWindowFront.h"
+#include "platform/ZvWindowFront.h"
+#include "store/ZvError.h"
+#include "store/ZvGuard.h"
+#include "store/ZvIniFile.h"
+#include "store/ZvSeams.h"
 
 #include <QEvent>
 #include <QGuiApplication>

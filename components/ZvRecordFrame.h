@@ -1,13 +1,13 @@
 #pragma once
 
-#include "ZvGuard.h"
-#include "ZvItemFrame.h"
-#include "ZvRecords.h"
-#include "ZvRowGateway.h"
-#include "ZvScopeExit.h"
-#include "ZvTree.h"
-#include "ZvTreePrint.h"
-#include "pU_Funcs.h"
+#include "frames/ZvItemFrame.h"
+#include "interchange/ZvRecords.h"
+#include "platform/ZvTree.h"
+#include "platform/ZvTreePrint.h"
+#include "store/ZvGuard.h"
+#include "store/ZvRowGateway.h"
+#include "store/ZvScopeExit.h"
+#include "store/pU_Funcs.h"
 
 #include <vector>
 

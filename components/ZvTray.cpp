@@ -1,9 +1,9 @@
-#include "ZvTray.h"
+#include "components/ZvTray.h"
 
-#include "ZvGuard.h"
-#include "ZvNotify.h"
-#include "ZvSeams.h"
-#include "ZvStatusNotifier.h"
+#include "platform/ZvNotify.h"
+#include "platform/ZvStatusNotifier.h"
+#include "store/ZvGuard.h"
+#include "store/ZvSeams.h"
 
 #include <QAction>
 #include <QApplication>

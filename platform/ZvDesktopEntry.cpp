@@ -1,7 +1,7 @@
-#include "ZvDesktopEntry.h"
+#include "platform/ZvDesktopEntry.h"
 
-#include "ZvAutostart.h"
-#include "pU_Funcs.h"
+#include "platform/ZvAutostart.h"
+#include "store/pU_Funcs.h"
 
 namespace zv::ZvDesktopEntry {
 

@@ -1,9 +1,9 @@
-#include "ZvNotify.h"
+#include "platform/ZvNotify.h"
 
-#include "ZvDesktopEntry.h"
-#include "ZvGuard.h"
-#include "ZvSingleInstance.h"
-#include "pU_Funcs.h"
+#include "platform/ZvDesktopEntry.h"
+#include "platform/ZvSingleInstance.h"
+#include "store/ZvGuard.h"
+#include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

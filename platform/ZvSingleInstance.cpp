@@ -1,4 +1,4 @@
-#include "ZvSingleInstance.h"
+#include "platform/ZvSingleInstance.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

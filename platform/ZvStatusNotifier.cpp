@@ -1,7 +1,7 @@
-#include "ZvStatusNotifier.h"
+#include "platform/ZvStatusNotifier.h"
 
-#include "ZvSeams.h"
-#include "ZvWindowFront.h"
+#include "platform/ZvWindowFront.h"
+#include "store/ZvSeams.h"
 
 #include <QAction>
 #include <QActionGroup>

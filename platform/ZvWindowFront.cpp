@@ -1,4 +1,4 @@
-#include "ZvWindowFront.h"
+#include "platform/ZvWindowFront.h"
 
 #include <QGuiApplication>
 #include <QWidget>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ZvDb.h"
-#include "ZvRecords.h"
-#include "pU_Funcs.h"
+#include "interchange/ZvRecords.h"
+#include "store/ZvDb.h"
+#include "store/pU_Funcs.h"
 
 #include <QString>
 #include <QStringList>

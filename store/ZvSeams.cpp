@@ -1,6 +1,6 @@
-#include "ZvSeams.h"
+#include "store/ZvSeams.h"
 
-#include "ZvDb.h"
+#include "store/ZvDb.h"
 
 #include <algorithm>
 #include <vector>

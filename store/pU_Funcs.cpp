@@ -1,4 +1,4 @@
-#include "pU_Funcs.h"
+#include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
 #include <QLocale>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ZvDateTime.h"
-#include "ZvDb.h"
-#include "ZvError.h"
-#include "ZvSeams.h"
+#include "store/ZvDateTime.h"
+#include "store/ZvDb.h"
+#include "store/ZvError.h"
+#include "store/ZvSeams.h"
 
 #include <QString>
 

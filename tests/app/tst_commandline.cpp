@@ -2,10 +2,10 @@
 // instance, checked with real processes of the staged program (offscreen) and plain SQL.
 // Also what the single-instance socket refuses: bytes of another protocol, and a request
 // from another user id (run as uid 65534 where the test runs as root).
-#include "ZvCommandLine.h"
-#include "ZvSingleInstance.h"
 #include "ZvTestSupport.h"
-#include "pU_Funcs.h"
+#include "app/ZvCommandLine.h"
+#include "platform/ZvSingleInstance.h"
+#include "store/pU_Funcs.h"
 
 #include <QElapsedTimer>
 #include <QFile>

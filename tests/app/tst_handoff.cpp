@@ -2,17 +2,17 @@
 // item stored at once as the tray's Paste stores it, shown in the tree and in the tray's
 // hint, with an edit under way left going and the window left as it was; a failed insert
 // told to the process that asked instead of in a box.
-#include "Dm_Common.h"
-#include "Dm_Io.h"
-#include "Fm_Main.h"
-#include "Fr_zvMemos.h"
-#include "Fr_zvTasks.h"
-#include "ZvFrameFactories.h"
-#include "ZvSeams.h"
-#include "ZvSingleInstance.h"
 #include "ZvTestSupport.h"
-#include "ZvTray.h"
-#include "ZvTree.h"
+#include "app/Dm_Common.h"
+#include "app/Fm_Main.h"
+#include "app/ZvFrameFactories.h"
+#include "components/ZvTray.h"
+#include "interchange/Dm_Io.h"
+#include "memos/Fr_zvMemos.h"
+#include "platform/ZvSingleInstance.h"
+#include "platform/ZvTree.h"
+#include "store/ZvSeams.h"
+#include "tasks/Fr_zvTasks.h"
 
 #include <QLocalSocket>
 #include <QtTest>

@@ -1,5 +1,5 @@
 // The frames of the single-instance socket: what a reader takes, waits for, and refuses.
-#include "ZvSingleInstance.h"
+#include "platform/ZvSingleInstance.h"
 
 #include <QtEndian>
 #include <QtTest>

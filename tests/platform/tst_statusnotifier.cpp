@@ -1,7 +1,7 @@
 // The program's own StatusNotifierItem, the parts a host reads without a bus: the menu as
 // com.canonical.dbusmenu lays it out (captions, states, separators, submenus), the events
 // that run its commands, the updates a host is told of, and the icon's pixel order.
-#include "ZvStatusNotifier.h"
+#include "platform/ZvStatusNotifier.h"
 
 #include <QAction>
 #include <QActionGroup>

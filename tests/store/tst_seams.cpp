@@ -1,8 +1,8 @@
 // The seams as tests use them: one reset leaves nothing behind for the next test (answers,
 // handlers, history, a pinned clock, clipboard text), and a message box or file dialog
 // that nobody answers fails the test that reached it.
-#include "ZvSeams.h"
 #include "ZvTestSupport.h"
+#include "store/ZvSeams.h"
 
 #include <QApplication>
 #include <QProcess>
