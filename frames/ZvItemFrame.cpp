@@ -6,6 +6,7 @@
 #include "platform/ZvColors.h"
 #include "platform/ZvSystem.h"
 #include "platform/ZvTree.h"
+#include "platform/ZvWindowFront.h"
 #include "store/ZvGuard.h"
 #include "store/ZvIniFile.h"
 #include "store/ZvScopeExit.h"
@@ -640,6 +641,8 @@ QMenu* TZvItemFrame::FileMenu(QAction* exportAction, QAction* saveAll, QAction* 
     add(shared.StayOnTop);
     file->addSeparator();
     add(shared.UiClose);
+    // Wayland: a greyed "Stay on top" says why when the pointer rests on it.
+    if (OnWayland()) file->setToolTipsVisible(true);
     return file;
 }
 

@@ -58,6 +58,11 @@ TDateTime Now();
 QString TrimRight(const QString& text);
 QString TrimBoth(const QString& text);
 
+// Text that comes from outside the window (the command line, standard input) with the line
+// breaks typed text gets: every CR LF, lone LF, lone CR and Unicode line or paragraph
+// separator becomes CR LF.
+QString CrLfLines(const QString& text);
+
 // Display texts: the short date; the short date, a blank and the long time (the time left
 // out at exactly midnight).
 QString DateText(TDateTime value);
