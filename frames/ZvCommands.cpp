@@ -1,8 +1,9 @@
-#include "ZvCommands.h"
+#include "frames/ZvCommands.h"
 
-#include "ZvFrameKinds.h"
-#include "ZvGuard.h"
-#include "ZvItemFrame.h"
+#include "frames/ZvFrameKinds.h"
+#include "frames/ZvItemFrame.h"
+#include "platform/ZvWindowFront.h"
+#include "store/ZvGuard.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -58,6 +59,8 @@ TZvCommandSet::TZvCommandSet(TZvItemFrame& frame, const TZvFrameTraits& traits,
     m_nullPopup = menu({}, QStringLiteral("PopupMenu_Null"));
     for (int i = 0; i < m_mainMenus.size(); ++i)
         fill(TZvBar(int(TZvBar::FileMenu) + i), m_mainMenus[i]);
+    // Wayland: a greyed "Stay on top" says why when the pointer rests on it.
+    if (OnWayland()) m_mainMenus.front()->setToolTipsVisible(true);
     fill(TZvBar::NodePopup, m_nodePopup);
     fill(TZvBar::NullPopup, m_nullPopup);
 }

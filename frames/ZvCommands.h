@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZvFrame.h"
+#include "frames/ZvFrame.h"
 
 #include <QList>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "ZvFrame.h"
+#include "frames/ZvFrame.h"
 
 namespace zv {
 

@@ -1,6 +1,6 @@
-#include "ZvFrameKinds.h"
+#include "frames/ZvFrameKinds.h"
 
-#include "ZvItemFrame.h"
+#include "frames/ZvItemFrame.h"
 
 #include <QCoreApplication>
 

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "ZvCommands.h"
-#include "ZvFrame.h"
-#include "ZvIcons.h"
-
+#include "frames/ZvCommands.h"
+#include "frames/ZvFrame.h"
+#include "platform/ZvIcons.h"
 #include <QStringList>
 #include <vector>
 

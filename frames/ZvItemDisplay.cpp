@@ -1,8 +1,8 @@
-#include "ZvItemFrame.h"
+#include "frames/ZvItemFrame.h"
 
-#include "ZvColors.h"
-#include "ZvTree.h"
-#include "pU_Funcs.h"
+#include "platform/ZvColors.h"
+#include "platform/ZvTree.h"
+#include "store/pU_Funcs.h"
 
 #include <QAction>
 #include <QPainter>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "ZvCommands.h"
-#include "ZvDb.h"
-#include "ZvFrame.h"
-#include "ZvFrameKinds.h"
-#include "ZvSearchBox.h"
-#include "ZvTipPanel.h"
-#include "ZvTreeModel.h"
+#include "frames/ZvCommands.h"
+#include "frames/ZvFrame.h"
+#include "frames/ZvFrameKinds.h"
+#include "frames/ZvSearchBox.h"
+#include "frames/ZvTipPanel.h"
+#include "platform/ZvTreeModel.h"
+#include "store/ZvDb.h"
 
 #include <QSet>
 #include <QStringList>

@@ -1,10 +1,10 @@
-#include "ZvItemFrame.h"
+#include "frames/ZvItemFrame.h"
 
-#include "ZvGuard.h"
-#include "ZvIniFile.h"
-#include "ZvSeams.h"
-#include "ZvTree.h"
-#include "pU_Funcs.h"
+#include "platform/ZvTree.h"
+#include "store/ZvGuard.h"
+#include "store/ZvIniFile.h"
+#include "store/ZvSeams.h"
+#include "store/pU_Funcs.h"
 
 #include <QAction>
 #include <QMenu>

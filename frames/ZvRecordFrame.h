@@ -1,15 +1,15 @@
 #pragma once
 
-#include "ZvGuard.h"
-#include "ZvItemFrame.h"
-#include "ZvRecords.h"
-#include "ZvReports.h"
-#include "ZvRowGateway.h"
-#include "ZvScopeExit.h"
-#include "ZvSndMsg.h"
-#include "ZvTree.h"
-#include "ZvTreePrint.h"
-#include "pU_Funcs.h"
+#include "frames/ZvItemFrame.h"
+#include "interchange/ZvRecords.h"
+#include "interchange/ZvReports.h"
+#include "interchange/ZvRows.h"
+#include "interchange/ZvSndMsg.h"
+#include "platform/ZvTree.h"
+#include "platform/ZvTreePrint.h"
+#include "store/ZvGuard.h"
+#include "store/ZvScopeExit.h"
+#include "store/pU_Funcs.h"
 
 #include <vector>
 
@@ -27,7 +27,6 @@ template <class R> class TZvRecordFrame : public TZvItemFrame
 {
 public:
     using Rows = TZvRows<R>;
-    using Gateway = TZvRowGateway<R>;
     using TZvItemFrame::TZvItemFrame;
     // An edit under way is stored (Exit, session end) while the record part still exists.
     ~TZvRecordFrame() override
@@ -75,22 +74,26 @@ public:
     void AddFromText(const QString& text) override
     {
         CancelEditFirst();
-        R r;
-        // Text from outside (LF or lone CR breaks) is stored with the breaks typed text has.
-        r.content = TrimRight(CrLfLineBreaks(text));
-        Gateway::id(r) = NewGuidText();
-        r.pid = kRootId;
-        r.createTime = Now();
-        r.editTime = Now();
-        // Stored before it is shown: a failed insert shows no item that is not kept.
+        StoreFromText(text);
+    }
+
+    QString AddTextFromOutside(const QString& text) override { return StoreFromText(text); }
+
+protected:
+    // One new top-level item of the text, stored before it is shown (a failed insert shows
+    // no item that is not kept); returns its id. An edit under way goes on.
+    QString StoreFromText(const QString& text)
+    {
+        R r = Rows::FromText(text);
         Rows::InsertFromText(*ADOQuery1, r);
+        const QString id = Rows::Id(r);
         TZvNode* n = AppendRecord(nullptr, std::move(r));
         tree()->invalidateNode(n);
         UpdateActions();
         PastedFromText();
+        return id;
     }
 
-protected:
     TZvNode* AppendRecord(TZvNode* parent, R&& record)
     {
         auto data = std::make_unique<TZvRecordNode<R>>();
@@ -103,7 +106,7 @@ protected:
     TZvItemRef Item(TZvNode* node) const override
     {
         R* r = Info(node);
-        return {&Gateway::id(*r), &r->pid, &r->content, &r->expandFlag};
+        return {&Rows::Id(*r), &r->pid, &r->content, &r->expandFlag};
     }
 
     int CountItems() override { return Rows::Count(*ADOQuery1); }
@@ -124,7 +127,7 @@ protected:
         Rows::ForEachChild(*ADOQuery1, kRootId, true, [&](R&& top) {
             TZvNode* node = AppendRecord(nullptr, std::move(top));
             const R& r = *Info(node);
-            Rows::ForEachChild(*ADOQuery2, Gateway::id(r), false,
+            Rows::ForEachChild(*ADOQuery2, Rows::Id(r), false,
                                [&](R&& child) { AppendRecord(node, std::move(child)); });
             t->setExpanded(node, r.expandFlag);
         });
@@ -149,15 +152,15 @@ protected:
         TextStored();
     }
 
-    void DeleteRows(TZvNode* node) override { Rows::Delete(*ADOQuery1, Gateway::id(*Info(node))); }
+    void DeleteRows(TZvNode* node) override { Rows::Delete(*ADOQuery1, Rows::Id(*Info(node))); }
     void StoreExpanded(TZvNode* node, bool expanded) override
     {
-        Rows::SetExpanded(*ADOQuery1, Gateway::id(*Info(node)), expanded);
+        Rows::SetExpanded(*ADOQuery1, Rows::Id(*Info(node)), expanded);
     }
     void StorePid(TZvNode* node) override
     {
         const R& r = *Info(node);
-        Rows::SetPid(*ADOQuery1, Gateway::id(r), r.pid);
+        Rows::SetPid(*ADOQuery1, Rows::Id(r), r.pid);
     }
 
 private:

@@ -1,7 +1,7 @@
-#include "ZvSearchBox.h"
+#include "frames/ZvSearchBox.h"
 
-#include "ZvColors.h"
-#include "pU_Funcs.h"
+#include "platform/ZvColors.h"
+#include "store/pU_Funcs.h"
 
 #include <QKeyEvent>
 #include <QToolButton>

@@ -1,6 +1,6 @@
-#include "ZvTipPanel.h"
+#include "frames/ZvTipPanel.h"
 
-#include "ZvColors.h"
+#include "platform/ZvColors.h"
 
 #include <QLabel>
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 // The frame factory seam lives with the frames, above the store: the test folder's reset
 // still leaves nothing of it behind, and each tab gets the frame of its own kind.
-#include "ZvFrame.h"
 #include "ZvTestSupport.h"
+#include "frames/ZvFrame.h"
 
 #include <QtTest>
 

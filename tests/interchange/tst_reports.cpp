@@ -1,8 +1,9 @@
 // The four report writers byte for byte, Save and Save All, and the e-mail action.
-#include "ZvReports.h"
-#include "ZvSndMsg.h"
 #include "ZvTestSupport.h"
-#include "pU_XmlTry.h"
+#include "interchange/ZvReports.h"
+#include "interchange/ZvSndMsg.h"
+#include "interchange/pU_XmlTry.h"
+#include "platform/ZvFileDialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -217,8 +218,8 @@ private slots:
         QFETCH(TaskItems, items);
         QFETCH(QByteArray, html);
         QFETCH(QByteArray, text);
-        QVERIFY(WriteTaskHtml(path("t.html"), items, kVersion));
-        QVERIFY(WriteTaskText(path("t.txt"), items, kVersion));
+        QVERIFY(WriteHtml<TTaskInfo>(path("t.html"), items, kVersion));
+        QVERIFY(WriteText<TTaskInfo>(path("t.txt"), items, kVersion));
         compareBytes(zvtest::fileBytes(path("t.html")), html);
         compareBytes(zvtest::fileBytes(path("t.txt")), text);
     }
@@ -250,8 +251,8 @@ private slots:
         QFETCH(MemoItems, items);
         QFETCH(QByteArray, html);
         QFETCH(QByteArray, text);
-        QVERIFY(WriteMemoHtml(path("m.html"), items, kVersion));
-        QVERIFY(WriteMemoText(path("m.txt"), items, kVersion));
+        QVERIFY(WriteHtml<TMemoInfo>(path("m.html"), items, kVersion));
+        QVERIFY(WriteText<TMemoInfo>(path("m.txt"), items, kVersion));
         compareBytes(zvtest::fileBytes(path("m.html")), html);
         compareBytes(zvtest::fileBytes(path("m.txt")), text);
     }
@@ -260,11 +261,11 @@ private slots:
     {
         MessageSeam::queueAnswer(IdOk);
         MessageSeam::queueAnswer(IdOk);
-        QVERIFY(!WriteMemoText(path("no/such/m.txt"), {}, kVersion));
+        QVERIFY(!WriteText<TMemoInfo>(path("no/such/m.txt"), {}, kVersion));
         zvtest::writeBytes(path("old.txt"), "earlier report");
         {
             zvtest::TFileSizeLimit full(64); // the disk fills up while writing
-            QVERIFY(!WriteTaskText(path("old.txt"), {sel(task(QString(500, 'x')), 1)}, kVersion));
+            QVERIFY(!WriteText<TTaskInfo>(path("old.txt"), {sel(task(QString(500, 'x')), 1)}, kVersion));
         }
         QCOMPARE(MessageSeam::texts(), (QStringList{"File write failure!", "File write failure!"}));
         QCOMPARE(zvtest::fileBytes(path("old.txt")), QByteArray("earlier report"));
@@ -340,7 +341,7 @@ private slots:
         FileDialogSeam::setNextFileName(typed.isEmpty() ? QString() : path(typed), filter);
         for (int answer : answers)
             MessageSeam::queueAnswer(answer);
-        QCOMPARE(SaveTaskReport(nullptr, all, source, kVersion), !written.isEmpty());
+        QCOMPARE(SaveReport<TTaskInfo>(nullptr, all, source, kVersion), !written.isEmpty());
         QCOMPARE(log, calls);
         QCOMPARE(MessageSeam::texts(), messages);
         if (written.isEmpty()) {
@@ -349,7 +350,7 @@ private slots:
         } else {
             QVERIFY(files().contains(written));
             QCOMPARE(zvtest::fileBytes(path(written)),
-                     filter == 1 ? TaskHtmlReport(items, kVersion) : TaskTextReport(items, kVersion));
+                     filter == 1 ? HtmlReport(items, kVersion) : TextReport<TTaskInfo>(items, kVersion));
         }
     }
 
@@ -383,8 +384,8 @@ private slots:
         const TaskItems tasks = empty ? TaskItems{} : TaskItems{sel(task("t"), 0, {task("t1")})};
         const MemoItems notes = empty ? MemoItems{} : MemoItems{sel(memo("m"), 1)};
         auto send = [&] {
-            return memos ? EmailMemoSelection(mailer, notes, folder, kVersion)
-                         : EmailTaskSelection(mailer, tasks, folder, kVersion);
+            return memos ? EmailSelection<TMemoInfo>(mailer, notes, folder, kVersion)
+                         : EmailSelection<TTaskInfo>(mailer, tasks, folder, kVersion);
         };
         if (!temp) {
             // the program does not make the folder: the user removed it and is told
@@ -399,7 +400,7 @@ private slots:
         QVERIFY(MessageSeam::texts().isEmpty());
         const QString base = folder + "Temp/" + (memos ? "Memos" : "Tasks");
         QCOMPARE(zvtest::fileBytes(base + ".html"),
-                 memos ? MemoHtmlReport(notes, kVersion) : TaskHtmlReport(tasks, kVersion));
+                 memos ? HtmlReport<TMemoInfo>(notes, kVersion) : HtmlReport<TTaskInfo>(tasks, kVersion));
         Txmltry xml;
         xml.LoadFromFile(base + ".zvx", true);
         QCOMPARE(xml.ChildCount(memos ? "zorvik,memos" : "zorvik,tasks"), empty ? 0 : memos ? 1 : 2);
