@@ -2,6 +2,7 @@
 
 #include "Dlg_ReplaceAsk.h"
 #include "ZvExchange.h"
+#include "ZvICalFile.h"
 #include "ZvIoBusy.h"
 #include "ZvRowGateway.h"
 #include "ZvSystem.h"
@@ -9,10 +10,12 @@
 #include "pU_XmlTry.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QHash>
 #include <QLabel>
 #include <QSet>
 #include <QVarLengthArray>
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -123,7 +126,35 @@ TKind taskKind()
             &writeValues<TTaskInfo>};
 }
 
+// A new row of an iCalendar import: its ids, then every value of the record.
+template <class R> void appendRow(TADOQuery& q, const QString& id, const QString& pid, const R& record)
+{
+    using G = TZvRowGateway<R>;
+    q.Append();
+    setText(q, G::idColumn(), id);
+    setText(q, "pid", pid);
+    G::writeValues(q, record);
+}
+
 } // namespace
+
+// What one iCalendar import has done so far.
+struct TZvICalImportState
+{
+    TZvICalTally tally;
+    std::vector<QUuid> ids;                     // each item's new id, made when first needed
+    std::vector<bool> stored;                   // posted (and committed, unless a commit failed)
+    std::vector<std::pair<int, bool>> waitedOn; // top-level items (and whether memos) whose
+                                                // sub-items came first in the file
+    bool cancelled = false;
+
+    QString idOf(int item)
+    {
+        QUuid& id = ids[size_t(item)];
+        if (id.isNull()) id = QUuid::createUuid();
+        return GuidText(id);
+    }
+};
 
 TIoDm::TIoDm(TADOConnection* connection, QWidget* window, QObject* parent)
     : QObject(parent), m_connection(connection), m_window(window),
@@ -407,6 +438,109 @@ bool TIoDm::importItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batc
         }
     }
     return true;
+}
+
+bool TIoDm::ImportICalendar()
+{
+    TIoBusyScope busy;
+    const FileDialogResult chosen = FileDialogSeam::run(m_window, OpenICalendarDialogRequest());
+    if (chosen.fileName.isEmpty()) return false;
+    return ImportICalendarFromFile(chosen.fileName);
+}
+
+bool TIoDm::ImportICalendarFromFile(const QString& fileName)
+{
+    TIoBusyScope busy;
+    TZvICalImportState state;
+    TZvWriteBatch batch(*m_connection, kBatchRows);
+    try {
+        QFile file;
+        OpenICalendarFile(file, fileName);
+        TZvICalContext context;
+        TZvICalFileReader reader(file, context);
+        TIoProgress progress(m_window, trc("Importing..."), reader.scanTicks());
+        // Cancelled while the file is looked through: nothing is stored.
+        if (!reader.scan([&progress] { return progress.step(); })) return true;
+        progress.setTotal(reader.scanTicks() + reader.itemCount());
+        state.tally.skipped = reader.skipped();
+        state.cancelled = !importICalItems(reader, progress, batch, state);
+        batch.commit();
+        if (state.cancelled) raiseOrphans(state, false);
+    } catch (const std::exception& e) {
+        // As Import: the unposted row is dropped, whole batches stay, committed before the box.
+        m_query->Cancel();
+        QString message = errorText(e);
+        try {
+            batch.commit();
+        } catch (const std::exception& failed) {
+            message = errorText(failed);
+        }
+        try {
+            raiseOrphans(state, true);
+        } catch (const std::exception& failed) {
+            message += QLatin1Char('\n') + errorText(failed);
+        }
+        MsgError(message);
+        return false;
+    }
+    MsgTip(state.cancelled ? trc("Cancelled. ") + state.tally.importedText() : state.tally.message());
+    return true;
+}
+
+bool TIoDm::importICalItems(TZvICalFileReader& reader, TIoProgress& progress, TZvWriteBatch& batch,
+                            TZvICalImportState& state)
+{
+    state.ids.assign(size_t(reader.itemCount()), QUuid());
+    state.stored.assign(size_t(reader.itemCount()), false);
+    // Every row is new: one empty result of each table takes all of them.
+    TADOQuery& tasks = *m_query;
+    TADOQuery memos(m_connection);
+    OpenQuery(tasks, QStringLiteral("select * from tasks where 0=1"));
+    OpenQuery(memos, QStringLiteral("select * from memos where 0=1"));
+    TZvICalFileReader::Item item;
+    while (reader.next(item)) {
+        if (!step(progress, batch)) return false;
+        const QString pid = item.parent < 0 ? kRootId : state.idOf(item.parent);
+        TADOQuery& q = item.memo ? memos : tasks;
+        if (item.memo)
+            appendRow(q, state.idOf(item.index), pid, item.memoRead.record);
+        else
+            appendRow(q, state.idOf(item.index), pid, item.task.record);
+        batch.begin();
+        q.Post();
+        batch.posted();
+        state.stored[size_t(item.index)] = true;
+        if (item.parent >= 0 && !state.stored[size_t(item.parent)])
+            state.waitedOn.emplace_back(item.parent, item.memo);
+        ++(item.memo ? state.tally.memos : state.tally.tasks);
+        state.tally.countLosses(item.memo, item.memo ? item.memoRead.losses : item.task.losses);
+    }
+    return true;
+}
+
+// A stopped import stores a prefix of the file: sub-items stored before their top-level
+// item would sit under a parent no row holds, out of every tree. They become top-level
+// items. After a failed commit even a posted parent may be gone, so each is checked.
+void TIoDm::raiseOrphans(const TZvICalImportState& state, bool failed)
+{
+    std::vector<std::pair<int, bool>> parents = state.waitedOn;
+    std::sort(parents.begin(), parents.end());
+    parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
+    TZvWriteBatch batch(*m_connection, kBatchRows);
+    for (const auto& [parent, memo] : parents) {
+        if (state.stored[size_t(parent)] && !failed) continue;
+        const QString& table = memo ? TZvRowGateway<TMemoInfo>::table() : TZvRowGateway<TTaskInfo>::table();
+        const QString& idColumn =
+            memo ? TZvRowGateway<TMemoInfo>::idColumn() : TZvRowGateway<TTaskInfo>::idColumn();
+        const QString id = QuoteId(GuidText(state.ids[size_t(parent)]));
+        batch.begin();
+        ExecQuery(*m_query,
+                  QStringLiteral("update %1 set pid=%2 where pid=%3 and not exists (select 1 from %1 "
+                                 "where %4=%3)")
+                      .arg(table, QuoteId(kRootId), id, idColumn));
+        batch.posted();
+    }
+    batch.commit();
 }
 
 // One more item. The progress dialog lets events through now and then (timers, the tray,

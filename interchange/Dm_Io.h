@@ -14,6 +14,8 @@ namespace zv {
 
 class Txmltry;
 class TIoProgress;
+class TZvICalFileReader;
+struct TZvICalImportState;
 
 // What the "Confirm Replace" question shows.
 struct TReplaceQuestion
@@ -60,6 +62,12 @@ public:
     bool RestoreFromFile(const QString& fileName);
     bool ImportFromFile(const QString& fileName);
 
+    // An iCalendar file imported as Import does: its VTODOs as tasks and its VJOURNALs as
+    // memos under new ids, each sub-item under its top-level item; a closing tip says what
+    // was imported and what was left out. Results as ImportDatabase.
+    bool ImportICalendar();
+    bool ImportICalendarFromFile(const QString& fileName);
+
 private:
     enum class Mode
     {
@@ -69,6 +77,9 @@ private:
     bool readFile(const QString& fileName, Mode mode);
     bool restoreItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batch);
     bool importItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batch);
+    bool importICalItems(TZvICalFileReader& reader, TIoProgress& progress, TZvWriteBatch& batch,
+                         TZvICalImportState& state);
+    void raiseOrphans(const TZvICalImportState& state, bool failed);
     static bool step(TIoProgress& progress, TZvWriteBatch& batch);
     static QString errorText(const std::exception& e);
     int ask(const TReplaceQuestion& question);

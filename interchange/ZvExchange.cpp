@@ -44,36 +44,56 @@ bool writeSelection(const QString& fileName, const std::vector<SelectedItem<T>>&
         Txmltry xml;
         StartExchangeDocument(xml, appVersion);
         const pugi::xml_node container = xml.FindNode(QString::fromLatin1(containerPath));
-        for (const SelectedItem<T>& item : items) {
-            append(container, item.record, kRootId, suffix);
-            if (item.level == 0) {
-                for (const T& child : item.children)
-                    append(container, child, child.pid, suffix);
-            }
-        }
+        ForEachWritten(items, [&](const T& record, bool topLevel) {
+            append(container, record, topLevel ? kRootId : record.pid, suffix);
+        });
         xml.SaveToFile(fileName, true);
         return true;
     } catch (const std::exception&) {
-        MsgError(trc("File Write Failure !"));
+        MsgError(ExchangeWriteFailureText());
         return false;
     }
 }
 
+QString nothingSelectedText(const TTaskInfo*)
+{
+    return trc("Please select a task!");
+}
+
+QString nothingSelectedText(const TMemoInfo*)
+{
+    return trc("Please select a memo!");
+}
+
+} // namespace
+
 template <class T>
-bool exportSelection(QWidget* parent, const std::vector<SelectedItem<T>>& items, const QString& appVersion,
-                     const QString& nothingText,
+bool ExportSelection(QWidget* parent, const std::vector<SelectedItem<T>>& items, const QString& appVersion,
+                     const FileDialogRequest& dialog,
                      bool (*writer)(const QString&, const std::vector<SelectedItem<T>>&, const QString&))
 {
     if (items.empty()) {
-        MsgWarning(nothingText);
+        MsgWarning(nothingSelectedText(static_cast<const T*>(nullptr)));
         return false;
     }
-    const FileDialogResult chosen = FileDialogSeam::run(parent, ExportDialogRequest());
+    const FileDialogResult chosen = FileDialogSeam::run(parent, dialog);
     if (chosen.fileName.isEmpty()) return false;
     return writer(chosen.fileName, items, appVersion);
 }
 
-} // namespace
+template bool ExportSelection<TTaskInfo>(QWidget*, const std::vector<SelectedItem<TTaskInfo>>&,
+                                         const QString&, const FileDialogRequest&,
+                                         bool (*)(const QString&, const std::vector<SelectedItem<TTaskInfo>>&,
+                                                  const QString&));
+template bool ExportSelection<TMemoInfo>(QWidget*, const std::vector<SelectedItem<TMemoInfo>>&,
+                                         const QString&, const FileDialogRequest&,
+                                         bool (*)(const QString&, const std::vector<SelectedItem<TMemoInfo>>&,
+                                                  const QString&));
+
+QString ExchangeWriteFailureText()
+{
+    return trc("File Write Failure !");
+}
 
 QString ExchangeTemplate()
 {
@@ -206,15 +226,13 @@ bool WriteMemoSelection(const QString& fileName, const std::vector<SelectedItem<
 bool ExportTaskSelection(QWidget* parent, const std::vector<SelectedItem<TTaskInfo>>& itemsInTreeOrder,
                          const QString& appVersion)
 {
-    return exportSelection<TTaskInfo>(parent, itemsInTreeOrder, appVersion, trc("Please select a task!"),
-                                      &WriteTaskSelection);
+    return ExportSelection(parent, itemsInTreeOrder, appVersion, ExportDialogRequest(), &WriteTaskSelection);
 }
 
 bool ExportMemoSelection(QWidget* parent, const std::vector<SelectedItem<TMemoInfo>>& itemsInTreeOrder,
                          const QString& appVersion)
 {
-    return exportSelection<TMemoInfo>(parent, itemsInTreeOrder, appVersion, trc("Please select a memo!"),
-                                      &WriteMemoSelection);
+    return ExportSelection(parent, itemsInTreeOrder, appVersion, ExportDialogRequest(), &WriteMemoSelection);
 }
 
 FileDialogRequest ExportDialogRequest()

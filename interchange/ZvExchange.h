@@ -67,6 +67,17 @@ bool ExportTaskSelection(QWidget* parent, const std::vector<SelectedItem<TTaskIn
 bool ExportMemoSelection(QWidget* parent, const std::vector<SelectedItem<TMemoInfo>>& itemsInTreeOrder,
                          const QString& appVersion);
 
+// The Export action's steps for any kind of file: a warning when nothing is selected
+// ("Please select a task!" / "Please select a memo!"), otherwise the save dialog `dialog`
+// and the writer on the chosen name. True when a file was written.
+template <class T>
+bool ExportSelection(QWidget* parent, const std::vector<SelectedItem<T>>& items, const QString& appVersion,
+                     const FileDialogRequest& dialog,
+                     bool (*writer)(const QString&, const std::vector<SelectedItem<T>>&, const QString&));
+
+// The box a selection writer shows when it cannot write its file.
+QString ExchangeWriteFailureText();
+
 // The file dialogs for exchange files (save: two blanks before the parenthesis).
 FileDialogRequest ExportDialogRequest();
 FileDialogRequest OpenExchangeDialogRequest();

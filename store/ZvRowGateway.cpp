@@ -115,6 +115,16 @@ void TZvRowGateway<TTaskInfo>::write(TADOQuery& q, const TTaskInfo& r, TTaskFiel
     }
 }
 
+void TZvRowGateway<TTaskInfo>::writeValues(TADOQuery& q, const TTaskInfo& r)
+{
+    field(q, "content").setAsString(r.content);
+    for (TTaskFields group :
+         {TTaskFields::Completion, TTaskFields::Due, TTaskFields::Alarm, TTaskFields::Colors})
+        write(q, r, group);
+    field(q, "createTime").setAsDateTime(r.createTime);
+    field(q, "editTime").setAsDateTime(r.editTime);
+}
+
 QStringList TZvRowGateway<TTaskInfo>::firstIncomplete(TADOQuery& q, int count)
 {
     // Read no more rows than are wanted; the limit is the query's own, so it is put back on
@@ -218,6 +228,14 @@ void TZvRowGateway<TMemoInfo>::writeCreated(TADOQuery& q, const TMemoInfo& r)
     field(q, "pid").setAsString(r.pid);
     field(q, "createTime").setAsDateTime(r.createTime);
     field(q, "assignTime").setAsDateTime(r.assignTime);
+}
+
+void TZvRowGateway<TMemoInfo>::writeValues(TADOQuery& q, const TMemoInfo& r)
+{
+    field(q, "content").setAsString(r.content);
+    field(q, "assignTime").setAsDateTime(r.assignTime);
+    field(q, "createTime").setAsDateTime(r.createTime);
+    field(q, "editTime").setAsDateTime(r.editTime);
 }
 
 // A memo made from text leaves assignTime unset (it reads back as 0).

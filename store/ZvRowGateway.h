@@ -47,6 +47,8 @@ template <> struct TZvRowGateway<TTaskInfo>
     static void writeFromText(TADOQuery& q, const TTaskInfo& r);
     // One group of the record's values into the row being edited.
     static void write(TADOQuery& q, const TTaskInfo& r, TTaskFields fields);
+    // Every value besides the ids and expandFlag, as an import stores a new row.
+    static void writeValues(TADOQuery& q, const TTaskInfo& r);
     // The text of the first `count` incomplete tasks in the order of their text (an unset
     // flag counts as incomplete).
     static QStringList firstIncomplete(TADOQuery& q, int count);
@@ -64,6 +66,7 @@ template <> struct TZvRowGateway<TMemoInfo>
     static void initCreated(TMemoInfo& r, TDateTime now);
     static void writeCreated(TADOQuery& q, const TMemoInfo& r);
     static void writeFromText(TADOQuery& q, const TMemoInfo& r);
+    static void writeValues(TADOQuery& q, const TMemoInfo& r);
     static const std::vector<TZvExchangeColumn>& exchangeColumns();
 };
 

@@ -1,0 +1,714 @@
+#include "ZvICalFile.h"
+
+#include "ZvDb.h"
+#include "ZvError.h"
+#include "ZvExchange.h"
+#include "pU_Funcs.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <algorithm>
+#include <exception>
+#include <tuple>
+
+namespace zv {
+
+namespace {
+
+QString trc(const char* text)
+{
+    return QCoreApplication::translate("ZvICalFile", text);
+}
+
+// ---- Writing ----------------------------------------------------------------------------
+
+template <class R>
+bool writeSelection(const QString& fileName, const std::vector<SelectedItem<R>>& items,
+                    const QString& appVersion)
+{
+    try {
+        RefuseDatabaseFile(fileName);
+        TZvICalContext context;
+        TZvICalComponent calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+        icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
+        const QByteArray product = QByteArrayLiteral("-//Zorvik//Jotboard ") + appVersion.toUtf8() + "//EN";
+        icalcomponent_add_property(calendar.get(), icalproperty_new_prodid(product.constData()));
+        // The calendar's own lines, the items, then its end: one item at a time in memory.
+        const QByteArray end = QByteArrayLiteral("END:VCALENDAR\r\n");
+        QByteArray out = ICalText(calendar.get());
+        out.chop(end.size());
+
+        QSaveFile file(fileName);
+        file.setDirectWriteFallback(true);
+        if (!file.open(QIODevice::WriteOnly)) return false;
+        bool written = true;
+        const auto flush = [&](qsizetype atLeast) {
+            if (out.size() < atLeast) return;
+            written = written && file.write(out) == out.size();
+            out.clear();
+        };
+        ForEachWritten(items, [&](const R& record, bool topLevel) {
+            if (topLevel && record.pid != kRootId) {
+                R alone = record;
+                alone.pid = kRootId;
+                out += ICalText(NewICalComponent(alone, context).get());
+            } else {
+                out += ICalText(NewICalComponent(record, context).get());
+            }
+            flush(1 << 20);
+        });
+        out += end;
+        flush(0);
+        return written && file.flush() && file.commit();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+template <class R>
+bool writeOrTell(const QString& fileName, const std::vector<SelectedItem<R>>& items,
+                 const QString& appVersion)
+{
+    if (writeSelection(fileName, items, appVersion)) return true;
+    MsgError(ExchangeWriteFailureText());
+    return false;
+}
+
+// ---- Reading: lines -----------------------------------------------------------------------
+
+// What a line of a calendar says about its place: its name in upper case, and for BEGIN
+// and END the name of the component.
+QByteArray nameOf(const QByteArray& line, qsizetype& valueAt)
+{
+    qsizetype i = 0;
+    while (i < line.size() && line[i] != ':' && line[i] != ';')
+        ++i;
+    valueAt = line.indexOf(':', i);
+    return line.left(i).trimmed().toUpper();
+}
+
+// The value of a property line (after the first colon outside a quoted parameter value),
+// with TEXT escapes undone so that a UID and a RELATED-TO naming it compare equal; and
+// whether a RELTYPE parameter names a relation other than PARENT.
+QByteArray valueOf(const QByteArray& line, bool* otherRelation = nullptr)
+{
+    if (otherRelation) *otherRelation = false;
+    QByteArray parameter;
+    bool quoted = false;
+    qsizetype start = line.size();
+    const auto endParameter = [&] {
+        const qsizetype equals = parameter.indexOf('=');
+        if (otherRelation && equals > 0 && parameter.left(equals).trimmed().toUpper() == "RELTYPE")
+            *otherRelation = parameter.mid(equals + 1).replace('"', "").trimmed().toUpper() != "PARENT";
+        parameter.clear();
+    };
+    bool inParameter = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char ch = line[i];
+        if (ch == '"') quoted = !quoted;
+        if (!quoted && (ch == ';' || ch == ':')) {
+            if (inParameter) endParameter();
+            inParameter = ch == ';';
+            if (ch == ':') {
+                start = i + 1;
+                break;
+            }
+            continue;
+        }
+        if (inParameter) parameter += ch;
+    }
+    QByteArray value;
+    value.reserve(line.size() - start);
+    for (qsizetype i = start; i < line.size(); ++i) {
+        char ch = line[i];
+        if (ch == '\\' && i + 1 < line.size()) {
+            ch = line[++i];
+            if (ch == 'n' || ch == 'N') ch = '\n';
+        }
+        value += ch;
+    }
+    return value;
+}
+
+QString tooLargeText()
+{
+    return trc("The file is larger than 256 MB, more than the program imports.");
+}
+
+QString notICalendarText()
+{
+    return trc("The file is not an iCalendar file.");
+}
+
+// One top-level entry of a calendar (a component directly inside VCALENDAR).
+struct TScanned
+{
+    QByteArray name;
+    QByteArray text; // its lines, when collected
+    QByteArray uid;
+    QByteArray parent;
+    qint64 bytes = 0;
+    bool collect = false;
+    bool hasUid = false;
+    bool hasParent = false;
+    bool occurrence = false; // RECURRENCE-ID: a changed occurrence of a repeating item
+    bool damaged = false;    // unterminated, ends crossed, or nested too deep
+    bool longLine = false;   // a line over the limit was left out
+
+    bool item() const { return name == "VTODO" || name == "VJOURNAL"; }
+    bool oversized() const { return bytes > TZvICalLimits::kItemBytes; }
+};
+
+std::optional<TZvICalSkip> skipOf(const TScanned& e)
+{
+    if (e.name == "VEVENT") return TZvICalSkip::Events;
+    if (e.name == "VFREEBUSY") return TZvICalSkip::FreeBusy;
+    if (!e.item()) return TZvICalSkip::OtherEntries;
+    if (e.damaged) return TZvICalSkip::Damaged;
+    if (e.oversized()) return TZvICalSkip::Oversized;
+    if (e.occurrence) return TZvICalSkip::Occurrences;
+    return std::nullopt;
+}
+
+} // namespace
+
+// ---- Reading: the scanner ----------------------------------------------------------------
+
+// Reads the device from its start in chunks, unfolds lines and hands out the top-level
+// entries one at a time; the text of an entry is gathered only when asked for.
+class TZvICalFileReader::TScanner
+{
+public:
+    explicit TScanner(QIODevice& device) : m_device(device) { m_buffer.resize(1 << 20); }
+
+    void restart(std::function<bool(const QByteArray&)> collect, std::function<bool()> tick)
+    {
+        if (!m_device.seek(0)) throw EZvError(trc("File read failure!"));
+        m_collect = std::move(collect);
+        m_tick = std::move(tick);
+        m_pos = m_length = 0;
+        m_total = 0;
+        m_eof = m_afterCr = m_havePending = m_stopped = m_started = false;
+        m_names.clear();
+        m_tooDeep = 0;
+        m_current = TScanned();
+    }
+    bool stopped() const { return m_stopped; }
+
+    bool next(TScanned& entry)
+    {
+        QByteArray line;
+        bool tooLong = false;
+        while (readLogical(line, tooLong)) {
+            if (m_stopped) return false;
+            const bool inItem = m_names.size() >= 2;
+            if (tooLong) {
+                if (!m_started) throw EZvError(notICalendarText());
+                if (inItem) m_current.longLine = true;
+                continue;
+            }
+            if (line.contains('\0')) line.replace(QByteArrayView("\0", 1), QByteArrayView());
+            if (line.isEmpty()) continue;
+            if (!m_started) start(line);
+            qsizetype valueAt = -1;
+            const QByteArray name = nameOf(line, valueAt);
+            if (name == "BEGIN") {
+                begin(line.mid(valueAt + 1).trimmed().toUpper(), line);
+            } else if (name == "END") {
+                if (end(line.mid(valueAt + 1).trimmed().toUpper(), line)) {
+                    entry = std::move(m_current);
+                    m_current = TScanned();
+                    return true;
+                }
+            } else if (inItem) {
+                property(name, line);
+            }
+        }
+        if (m_stopped) return false;
+        if (!m_started) throw EZvError(notICalendarText());
+        if (m_names.size() >= 2) {
+            // The file ends inside an entry.
+            m_names.clear();
+            m_current.damaged = true;
+            entry = std::move(m_current);
+            m_current = TScanned();
+            return true;
+        }
+        return false;
+    }
+
+private:
+    // The first line of the file, without a byte-order mark, must open a calendar.
+    void start(QByteArray& line)
+    {
+        m_started = true;
+        if (line.startsWith("\xEF\xBB\xBF")) line.remove(0, 3);
+        qsizetype valueAt = -1;
+        if (nameOf(line, valueAt) != "BEGIN" || valueAt < 0 ||
+            line.mid(valueAt + 1).trimmed().toUpper() != "VCALENDAR")
+            throw EZvError(notICalendarText());
+    }
+
+    void append(const QByteArray& line)
+    {
+        m_current.bytes += line.size() + 2;
+        if (!m_current.collect) return;
+        if (m_current.oversized()) {
+            m_current.text = QByteArray(); // and its memory
+            return;
+        }
+        m_current.text += line;
+        m_current.text += "\r\n";
+    }
+
+    void begin(const QByteArray& component, const QByteArray& line)
+    {
+        if (m_names.empty()) {
+            // Entries outside a calendar after the first one are read as if inside one.
+            m_names.push_back(QByteArrayLiteral("VCALENDAR"));
+            if (component == "VCALENDAR") return;
+        }
+        if (m_names.size() == 1) {
+            m_current = TScanned();
+            m_current.name = component;
+            m_current.collect = m_collect && m_collect(component);
+        } else if (m_tooDeep > 0 || int(m_names.size()) >= TZvICalLimits::kDepth) {
+            ++m_tooDeep;
+            m_current.damaged = true;
+            append(line);
+            return;
+        }
+        m_names.push_back(component);
+        append(line);
+    }
+
+    // True when it ends a top-level entry.
+    bool end(const QByteArray& component, const QByteArray& line)
+    {
+        if (m_tooDeep > 0) {
+            --m_tooDeep;
+            append(line);
+            return false;
+        }
+        qsizetype open = qsizetype(m_names.size()) - 1;
+        while (open >= 0 && m_names[size_t(open)] != component)
+            --open;
+        if (open < 0) {
+            // The end of nothing open.
+            if (m_names.size() >= 2) {
+                m_current.damaged = true;
+                append(line);
+            }
+            return false;
+        }
+        const bool wasInItem = m_names.size() >= 2;
+        if (open != qsizetype(m_names.size()) - 1 && wasInItem) m_current.damaged = true; // ends crossed
+        if (wasInItem && open >= 1) append(line);
+        m_names.resize(size_t(open));
+        return wasInItem && m_names.size() <= 1;
+    }
+
+    void property(const QByteArray& name, const QByteArray& line)
+    {
+        append(line);
+        if (m_names.size() != 2) return; // a line of an alarm or another inner part
+        if (name == "UID" && !m_current.hasUid) {
+            m_current.uid = valueOf(line);
+            m_current.hasUid = true;
+        } else if (name == "RELATED-TO" && !m_current.hasParent) {
+            bool other = false;
+            const QByteArray value = valueOf(line, &other);
+            if (!other && !value.isEmpty()) {
+                m_current.parent = value;
+                m_current.hasParent = true;
+            }
+        } else if (name == "RECURRENCE-ID") {
+            m_current.occurrence = true;
+        }
+    }
+
+    bool fill()
+    {
+        if (m_eof) return false;
+        const qint64 n = m_device.read(m_buffer.data(), m_buffer.size());
+        if (n < 0) throw EZvError(trc("File read failure!"));
+        if (n == 0) {
+            m_eof = true;
+            return false;
+        }
+        const qint64 before = m_total;
+        m_total += n;
+        if (m_total > TZvICalLimits::kFileBytes) throw EZvError(tooLargeText());
+        m_pos = 0;
+        m_length = qsizetype(n);
+        if (m_tick) {
+            for (qint64 k = before / kTickBytes; k < m_total / kTickBytes; ++k)
+                if (!m_tick()) m_stopped = true;
+        }
+        return true;
+    }
+
+    // One line as it is in the file, without its end (CR LF, LF or CR). A line over the
+    // limit keeps only its first character, with `tooLong` set.
+    bool readPhysical(QByteArray& line, bool& tooLong)
+    {
+        line.clear();
+        tooLong = false;
+        bool any = false;
+        for (;;) {
+            if (m_pos == m_length && !fill()) return any;
+            if (m_afterCr) {
+                m_afterCr = false;
+                if (m_buffer[m_pos] == '\n') {
+                    ++m_pos;
+                    continue;
+                }
+            }
+            any = true;
+            const char* begin = m_buffer.constData() + m_pos;
+            const char* stop = m_buffer.constData() + m_length;
+            const char* p = begin;
+            while (p < stop && *p != '\n' && *p != '\r')
+                ++p;
+            const qsizetype n = p - begin;
+            if (!tooLong) {
+                if (line.size() + n > TZvICalLimits::kLineBytes) {
+                    tooLong = true;
+                    if (line.isEmpty()) line.append(begin, 1);
+                    line.truncate(1);
+                } else {
+                    line.append(begin, n);
+                }
+            }
+            m_pos += n;
+            if (p < stop) {
+                m_afterCr = *p == '\r';
+                ++m_pos;
+                return true;
+            }
+        }
+    }
+
+    // One line with its continuations (lines that start with a blank or a tab) unfolded.
+    bool readLogical(QByteArray& line, bool& tooLong)
+    {
+        if (!m_havePending && !readPhysical(m_pending, m_pendingLong)) return false;
+        m_havePending = false;
+        std::swap(line, m_pending);
+        tooLong = m_pendingLong;
+        QByteArray& next = m_pending;
+        bool nextLong = false;
+        while (readPhysical(next, nextLong)) {
+            if (next.isEmpty() || (next[0] != ' ' && next[0] != '\t')) {
+                m_pendingLong = nextLong;
+                m_havePending = true;
+                return true;
+            }
+            if (nextLong) tooLong = true;
+            if (!tooLong && line.size() + next.size() - 1 > TZvICalLimits::kLineBytes) tooLong = true;
+            if (tooLong)
+                line.truncate(1);
+            else
+                line.append(next.constData() + 1, next.size() - 1);
+        }
+        return true;
+    }
+
+public:
+    static constexpr qint64 kTickBytes = 64 * 1024;
+
+private:
+    QIODevice& m_device;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    qsizetype m_length = 0;
+    qint64 m_total = 0;
+    bool m_eof = false;
+    bool m_afterCr = false;
+    QByteArray m_pending;
+    bool m_pendingLong = false;
+    bool m_havePending = false;
+    bool m_started = false;
+    bool m_stopped = false;
+    std::vector<QByteArray> m_names; // the open components, VCALENDAR first
+    int m_tooDeep = 0;               // open components beyond the limit
+    TScanned m_current;
+    std::function<bool(const QByteArray&)> m_collect;
+    std::function<bool()> m_tick;
+};
+
+// ---- Reading: the two passes ---------------------------------------------------------------
+
+struct TZvICalFileReader::TEntry
+{
+    quint64 uid = 0; // hashes: the scan keeps no text of an item
+    quint64 parentUid = 0;
+    int parent = -1;
+    bool memo = false;
+    bool hasUid = false;
+    bool hasParent = false;
+};
+
+TZvICalFileReader::TZvICalFileReader(QIODevice& device, TZvICalContext& context)
+    : m_device(device), m_context(context), m_scanner(std::make_unique<TScanner>(device)),
+      m_seed(QRandomGenerator::global()->generate64())
+{}
+
+TZvICalFileReader::~TZvICalFileReader() = default;
+
+int TZvICalFileReader::scanTicks() const
+{
+    return int(std::min<qint64>(m_device.size(), TZvICalLimits::kFileBytes) / TScanner::kTickBytes) + 1;
+}
+
+int TZvICalFileReader::itemCount() const
+{
+    return int(m_entries.size());
+}
+
+const std::array<qint64, kICalSkipKinds>& TZvICalFileReader::skipped() const
+{
+    return m_skipped;
+}
+
+bool TZvICalFileReader::scan(const std::function<bool()>& tick)
+{
+    m_entries.clear();
+    m_skipped.fill(0);
+    m_scanner->restart([](const QByteArray& name) { return name == "VTIMEZONE"; }, tick);
+    TScanned e;
+    while (m_scanner->next(e)) {
+        if (e.name == "VTIMEZONE") {
+            if (!e.damaged && !e.oversized() && !e.text.isEmpty())
+                m_context.addTimeZone(icalparser_parse_string(e.text.constData()));
+            continue;
+        }
+        if (const std::optional<TZvICalSkip> skip = skipOf(e)) {
+            ++m_skipped[size_t(*skip)];
+            continue;
+        }
+        if (int(m_entries.size()) >= TZvICalLimits::kItems)
+            throw EZvError(trc("The file holds more than 1,000,000 tasks and memos, more than the program "
+                               "imports at once."));
+        TEntry entry;
+        entry.memo = e.name == "VJOURNAL";
+        entry.hasUid = e.hasUid;
+        entry.uid = qHash(QByteArrayView(e.uid), size_t(m_seed));
+        entry.hasParent = e.hasParent;
+        entry.parentUid = qHash(QByteArrayView(e.parent), size_t(m_seed));
+        m_entries.push_back(entry);
+    }
+    if (m_scanner->stopped()) return false;
+    resolveFamilies();
+    m_scanner->restart([](const QByteArray& name) { return name == "VTODO" || name == "VJOURNAL"; }, {});
+    m_next = 0;
+    return true;
+}
+
+// Each item's top-level item: a parent's own parent is followed up to an item without one;
+// a parent missing from the file (or of the other kind) makes an item top level; a cycle
+// is broken at the first item met twice, which becomes top level.
+void TZvICalFileReader::resolveFamilies()
+{
+    const int n = int(m_entries.size());
+    std::vector<std::tuple<bool, quint64, int>> byUid;
+    for (int i = 0; i < n; ++i)
+        if (m_entries[size_t(i)].hasUid)
+            byUid.emplace_back(m_entries[size_t(i)].memo, m_entries[size_t(i)].uid, i);
+    std::sort(byUid.begin(), byUid.end());
+
+    std::vector<int> parentOf(size_t(n), -1);
+    for (int i = 0; i < n; ++i) {
+        const TEntry& e = m_entries[size_t(i)];
+        if (!e.hasParent) continue;
+        // The first item of that UID in the file.
+        const auto at =
+            std::lower_bound(byUid.begin(), byUid.end(), std::make_tuple(e.memo, e.parentUid, -1));
+        if (at != byUid.end() && std::get<0>(*at) == e.memo && std::get<1>(*at) == e.parentUid &&
+            std::get<2>(*at) != i)
+            parentOf[size_t(i)] = std::get<2>(*at);
+    }
+
+    constexpr int unknown = -2;
+    std::vector<int> top(size_t(n), unknown);
+    std::vector<int> seenIn(size_t(n), -1);
+    std::vector<int> path;
+    for (int i = 0; i < n; ++i) {
+        path.clear();
+        int j = i;
+        while (top[size_t(j)] == unknown && seenIn[size_t(j)] != i) {
+            seenIn[size_t(j)] = i;
+            path.push_back(j);
+            if (parentOf[size_t(j)] < 0) break;
+            j = parentOf[size_t(j)];
+        }
+        if (top[size_t(j)] == unknown) top[size_t(j)] = j; // no parent, or met twice: top level
+        for (auto it = path.rbegin(); it != path.rend(); ++it)
+            if (top[size_t(*it)] == unknown) top[size_t(*it)] = top[size_t(parentOf[size_t(*it)])];
+    }
+    for (int i = 0; i < n; ++i)
+        m_entries[size_t(i)].parent = top[size_t(i)] == i ? -1 : top[size_t(i)];
+}
+
+bool TZvICalFileReader::next(Item& item)
+{
+    const QString changed = trc("The file changed while it was being imported.");
+    TScanned e;
+    while (m_scanner->next(e)) {
+        if (skipOf(e)) continue;
+        if (m_next >= int(m_entries.size())) throw EZvError(changed);
+        const TEntry& entry = m_entries[size_t(m_next)];
+        if (entry.memo != (e.name == "VJOURNAL") || entry.hasUid != e.hasUid ||
+            entry.uid != qHash(QByteArrayView(e.uid), size_t(m_seed)))
+            throw EZvError(changed);
+
+        const icalcomponent_kind kind = entry.memo ? ICAL_VJOURNAL_COMPONENT : ICAL_VTODO_COMPONENT;
+        TZvICalComponent c(icalparser_parse_string(e.text.constData()));
+        quint32 extra = e.longLine ? quint32(LossOversized) : 0u;
+        if (!c || icalcomponent_isa(c.get()) != kind) {
+            // Whole to the line reader, yet not to the library: an item without values.
+            c.reset(icalcomponent_new(kind));
+            icalcomponent_add_property(c.get(), icalproperty_new_uid(e.uid.constData()));
+            extra |= LossUnreadable;
+        }
+        item.memo = entry.memo;
+        item.index = m_next;
+        item.parent = entry.parent;
+        if (entry.memo) {
+            item.memoRead = TZvICalMapping<TMemoInfo>::read(c.get(), m_context);
+            item.memoRead.losses |= extra;
+        } else {
+            item.task = TZvICalMapping<TTaskInfo>::read(c.get(), m_context);
+            item.task.losses |= extra;
+        }
+        ++m_next;
+        return true;
+    }
+    if (m_next != int(m_entries.size())) throw EZvError(changed);
+    return false;
+}
+
+void OpenICalendarFile(QFile& file, const QString& fileName)
+{
+    RefuseDatabaseFile(fileName);
+    const QFileInfo info(fileName);
+    // Only a plain file: a device or a pipe would never end.
+    if (!info.isFile()) throw EZvError(trc("File read failure!"));
+    if (info.size() > TZvICalLimits::kFileBytes) throw EZvError(tooLargeText());
+    file.setFileName(fileName);
+    if (!file.open(QIODevice::ReadOnly)) throw EZvError(trc("File read failure!"));
+}
+
+// ---- Tally ------------------------------------------------------------------------------
+
+void TZvICalTally::countLosses(bool memo, quint32 losses)
+{
+    std::array<int, kICalLossKinds>& counts = memo ? memoLosses : taskLosses;
+    for (int k = 0; k < kICalLossKinds; ++k)
+        if (losses & (1u << k)) ++counts[size_t(k)];
+}
+
+namespace {
+
+QString countText(qint64 n, const char* one, const char* many)
+{
+    return n == 1 ? trc(one) : trc(many).arg(n);
+}
+
+} // namespace
+
+QString TZvICalTally::importedText() const
+{
+    return trc("Imported %1 and %2.")
+        .arg(countText(tasks, "1 task", "%1 tasks"), countText(memos, "1 memo", "%1 memos"));
+}
+
+QString TZvICalTally::message() const
+{
+    const auto count = countText;
+    const auto items = [&](qint64 taskCount, qint64 memoCount) {
+        QStringList parts;
+        if (taskCount) parts << count(taskCount, "1 task", "%1 tasks");
+        if (memoCount) parts << count(memoCount, "1 memo", "%1 memos");
+        return parts.join(trc(" and "));
+    };
+    const QString text = importedText();
+
+    static const char* const skipNames[kICalSkipKinds][2] = {
+        {"1 event", "%1 events"},
+        {"1 free/busy entry", "%1 free/busy entries"},
+        {"1 other entry", "%1 other entries"},
+        {"1 changed occurrence of a repeating item", "%1 changed occurrences of repeating items"},
+        {"1 damaged item", "%1 damaged items"},
+        {"1 item over 16 MB", "%1 items over 16 MB"},
+    };
+    static const char* const lossNames[kICalLossKinds] = {
+        "repeat rule",       "categories",    "priority",          "attachments",      "start date",
+        "further reminders", "other details", "unreadable values", "values over 1 MB",
+    };
+    QStringList notImported;
+    for (int k = 0; k < kICalSkipKinds; ++k)
+        if (skipped[size_t(k)]) notImported << count(skipped[size_t(k)], skipNames[k][0], skipNames[k][1]);
+    QStringList parts;
+    if (!notImported.isEmpty()) parts << trc("not imported: %1").arg(notImported.join(QStringLiteral(", ")));
+    for (int k = 0; k < kICalLossKinds; ++k)
+        if (taskLosses[size_t(k)] || memoLosses[size_t(k)])
+            parts << trc("kept without %1: %2")
+                         .arg(trc(lossNames[k]), items(taskLosses[size_t(k)], memoLosses[size_t(k)]));
+    if (parts.isEmpty()) return text;
+    QString rest = parts.join(QStringLiteral("; "));
+    rest[0] = rest[0].toUpper();
+    return text + QLatin1Char(' ') + rest + QLatin1Char('.');
+}
+
+// ---- Export -----------------------------------------------------------------------------
+
+bool WriteTaskSelectionICalendar(const QString& fileName, const std::vector<SelectedItem<TTaskInfo>>& items,
+                                 const QString& appVersion)
+{
+    return writeOrTell(fileName, items, appVersion);
+}
+
+bool WriteMemoSelectionICalendar(const QString& fileName, const std::vector<SelectedItem<TMemoInfo>>& items,
+                                 const QString& appVersion)
+{
+    return writeOrTell(fileName, items, appVersion);
+}
+
+bool ExportTaskSelectionICalendar(QWidget* parent, const std::vector<SelectedItem<TTaskInfo>>& items,
+                                  const QString& appVersion)
+{
+    return ExportSelection(parent, items, appVersion, SaveICalendarDialogRequest(),
+                           &WriteTaskSelectionICalendar);
+}
+
+bool ExportMemoSelectionICalendar(QWidget* parent, const std::vector<SelectedItem<TMemoInfo>>& items,
+                                  const QString& appVersion)
+{
+    return ExportSelection(parent, items, appVersion, SaveICalendarDialogRequest(),
+                           &WriteMemoSelectionICalendar);
+}
+
+FileDialogRequest SaveICalendarDialogRequest()
+{
+    FileDialogRequest request;
+    request.mode = FileDialogRequest::Mode::Save;
+    request.filter = trc("iCalendar file (*.ics)");
+    request.defaultSuffix = QStringLiteral("ics");
+    request.confirmOverwrite = true;
+    return request;
+}
+
+FileDialogRequest OpenICalendarDialogRequest()
+{
+    FileDialogRequest request = SaveICalendarDialogRequest();
+    request.mode = FileDialogRequest::Mode::Open;
+    request.confirmOverwrite = false;
+    return request;
+}
+
+} // namespace zv
