@@ -451,13 +451,24 @@ bool TIoDm::ImportICalendar()
 bool TIoDm::ImportICalendarFromFile(const QString& fileName)
 {
     TIoBusyScope busy;
+    QFile file;
+    try {
+        OpenICalendarFile(file, fileName);
+    } catch (const std::exception& e) {
+        MsgError(errorText(e));
+        return false;
+    }
+    return ImportICalendarFrom(file);
+}
+
+bool TIoDm::ImportICalendarFrom(QIODevice& device)
+{
+    TIoBusyScope busy;
     TZvICalImportState state;
     TZvWriteBatch batch(*m_connection, kBatchRows);
     try {
-        QFile file;
-        OpenICalendarFile(file, fileName);
         TZvICalContext context;
-        TZvICalFileReader reader(file, context);
+        TZvICalFileReader reader(device, context);
         TIoProgress progress(m_window, trc("Importing..."), reader.scanTicks());
         // Cancelled while the file is looked through: nothing is stored.
         if (!reader.scan([&progress] { return progress.step(); })) return true;

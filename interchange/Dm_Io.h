@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class QIODevice;
 class QWidget;
 
 namespace zv {
@@ -67,6 +68,8 @@ public:
     // was imported and what was left out. Results as ImportDatabase.
     bool ImportICalendar();
     bool ImportICalendarFromFile(const QString& fileName);
+    // The same on calendar data already open (read twice, from its start).
+    bool ImportICalendarFrom(QIODevice& device);
 
 private:
     enum class Mode

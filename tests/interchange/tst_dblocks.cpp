@@ -6,6 +6,7 @@
 #include "ZvExchange.h"
 #include "ZvFileDialog.h"
 #include "ZvGuard.h"
+#include "ZvICalFile.h"
 #include "ZvReports.h"
 #include "ZvRowGateway.h"
 #include "ZvTestSupport.h"
@@ -271,6 +272,9 @@ void TstDbLocks::theDatabaseIsNoFileOfACommand_data()
         QTest::addRow("Restore %s", suffix) << "Restore" << suffix << "File read failure!";
         QTest::addRow("Backup %s", suffix) << "Backup" << suffix << "File write failure!";
         QTest::addRow("Export %s", suffix) << "Export" << suffix << "File Write Failure !";
+        QTest::addRow("Import iCalendar %s", suffix)
+            << "ImportICalendar" << suffix << "the program's own database";
+        QTest::addRow("Export iCalendar %s", suffix) << "ExportICalendar" << suffix << "File Write Failure !";
         QTest::addRow("Save (text) %s", suffix) << "Save" << suffix << "File write failure!";
         QTest::addRow("Print to file %s", suffix) << "Print" << suffix << "the program's own database";
     }
@@ -300,6 +304,10 @@ void TstDbLocks::theDatabaseIsNoFileOfACommand()
         done = io.BackupDatabase();
     else if (command == QLatin1String("Export"))
         done = ExportTaskSelection(nullptr, oneTask(), kVersion);
+    else if (command == QLatin1String("ImportICalendar"))
+        done = io.ImportICalendar();
+    else if (command == QLatin1String("ExportICalendar"))
+        done = ExportTaskSelectionICalendar(nullptr, oneTask(), kVersion);
     else if (command == QLatin1String("Save"))
         // The report's own extension goes in place of the chosen one: name it exactly.
         done = WriteTaskReport(ReportFormat::Text, target, false, oneTaskSource(), kVersion);
