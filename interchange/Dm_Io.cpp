@@ -503,14 +503,19 @@ bool TIoDm::importICalItems(TZvICalFileReader& reader, TIoProgress& progress, TZ
 {
     state.ids.assign(size_t(reader.itemCount()), QUuid());
     state.stored.assign(size_t(reader.itemCount()), false);
-    // Every row is new: one empty result of each table takes all of them.
+    // Every row is new: an empty result of each table takes them. A result keeps the rows
+    // appended to it, so it is opened afresh now and then: memory stays flat however large
+    // the file.
     TADOQuery& tasks = *m_query;
     TADOQuery memos(m_connection);
-    OpenQuery(tasks, QStringLiteral("select * from tasks where 0=1"));
-    OpenQuery(memos, QStringLiteral("select * from memos where 0=1"));
+    int appended = 0;
     TZvICalFileReader::Item item;
     while (reader.next(item)) {
         if (!step(progress, batch)) return false;
+        if (appended++ % kBatchRows == 0) {
+            OpenQuery(tasks, QStringLiteral("select * from tasks where 0=1"));
+            OpenQuery(memos, QStringLiteral("select * from memos where 0=1"));
+        }
         const QString pid = item.parent < 0 ? kRootId : state.idOf(item.parent);
         TADOQuery& q = item.memo ? memos : tasks;
         if (item.memo)
