@@ -1,8 +1,18 @@
 #pragma once
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <cstdio>
 #include <ctime>
+#include <memory>
+
+// The application an area needs when it runs on its own (none when "all" made one).
+inline std::unique_ptr<QApplication> BenchApplication(int& argc, char** argv)
+{
+    if (QCoreApplication::instance()) return nullptr;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QApplication>(argc, argv);
+}
 
 // Wall-clock time is what the targets mean; the CPU time beside it tells a slow run on a
 // busy machine from a slow program.

@@ -91,11 +91,7 @@ qint64 peakKiB(bool reset = false)
 
 int benchICalendar(int argc, char** argv)
 {
-    std::unique_ptr<QApplication> ownApp;
-    if (!QCoreApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        ownApp = std::make_unique<QApplication>(argc, argv);
-    }
+    const std::unique_ptr<QApplication> ownApp = BenchApplication(argc, argv);
     const int count = 50000;
     int failures = 0;
     const auto answerBoxes = [] {

@@ -50,11 +50,7 @@ void report(const char* name, const TStopwatch::Lap& lap, double limitSeconds, b
 
 int benchInterchange(int argc, char** argv)
 {
-    std::unique_ptr<QApplication> ownApp;
-    if (!QCoreApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        ownApp = std::make_unique<QApplication>(argc, argv);
-    }
+    const std::unique_ptr<QApplication> ownApp = BenchApplication(argc, argv);
     const int perTable = 50000;
     int failures = 0;
 

@@ -178,12 +178,17 @@ int TIoDm::ask(const TReplaceQuestion& question)
     return TIoBusyNotifier::cancelRequested() ? int(IdAbort) : answer;
 }
 
-bool TIoDm::BackupDatabase()
+bool TIoDm::onChosenFile(const FileDialogRequest& dialog, bool (TIoDm::*operation)(const QString&))
 {
     TIoBusyScope busy;
-    const FileDialogResult chosen = FileDialogSeam::run(m_window, ExportDialogRequest());
+    const FileDialogResult chosen = FileDialogSeam::run(m_window, dialog);
     if (chosen.fileName.isEmpty()) return false;
-    return BackupToFile(chosen.fileName);
+    return (this->*operation)(chosen.fileName);
+}
+
+bool TIoDm::BackupDatabase()
+{
+    return onChosenFile(ExportDialogRequest(), &TIoDm::BackupToFile);
 }
 
 bool TIoDm::BackupToFile(const QString& fileName)
@@ -256,18 +261,12 @@ bool TIoDm::BackupToFile(const QString& fileName)
 
 bool TIoDm::RestoreDatabase()
 {
-    TIoBusyScope busy;
-    const FileDialogResult chosen = FileDialogSeam::run(m_window, OpenExchangeDialogRequest());
-    if (chosen.fileName.isEmpty()) return false;
-    return RestoreFromFile(chosen.fileName);
+    return onChosenFile(OpenExchangeDialogRequest(), &TIoDm::RestoreFromFile);
 }
 
 bool TIoDm::ImportDatabase()
 {
-    TIoBusyScope busy;
-    const FileDialogResult chosen = FileDialogSeam::run(m_window, OpenExchangeDialogRequest());
-    if (chosen.fileName.isEmpty()) return false;
-    return ImportFromFile(chosen.fileName);
+    return onChosenFile(OpenExchangeDialogRequest(), &TIoDm::ImportFromFile);
 }
 
 bool TIoDm::RestoreFromFile(const QString& fileName)
@@ -319,18 +318,23 @@ bool TIoDm::readFile(const QString& fileName, Mode mode)
             importItems(xml, progress, batch);
         batch.commit();
     } catch (const std::exception& e) {
-        // The unposted row is dropped; rows posted before stay, committed before the box.
-        m_query->Cancel();
-        QString message = errorText(e);
-        try {
-            batch.commit();
-        } catch (const std::exception& failed) {
-            message = errorText(failed); // what was posted is lost: that is what the user must know
-        }
-        MsgError(message);
+        MsgError(stopAfter(e, batch));
         return false;
     }
     return true;
+}
+
+QString TIoDm::stopAfter(const std::exception& e, TZvWriteBatch& batch)
+{
+    // The unposted row is dropped; rows posted before stay, committed before the box.
+    m_query->Cancel();
+    QString message = errorText(e);
+    try {
+        batch.commit();
+    } catch (const std::exception& failed) {
+        message = errorText(failed); // what was posted is lost: that is what the user must know
+    }
+    return message;
 }
 
 QString TIoDm::errorText(const std::exception& e)
@@ -442,10 +446,7 @@ bool TIoDm::importItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batc
 
 bool TIoDm::ImportICalendar()
 {
-    TIoBusyScope busy;
-    const FileDialogResult chosen = FileDialogSeam::run(m_window, OpenICalendarDialogRequest());
-    if (chosen.fileName.isEmpty()) return false;
-    return ImportICalendarFromFile(chosen.fileName);
+    return onChosenFile(OpenICalendarDialogRequest(), &TIoDm::ImportICalendarFromFile);
 }
 
 bool TIoDm::ImportICalendarFromFile(const QString& fileName)
@@ -478,14 +479,7 @@ bool TIoDm::ImportICalendarFrom(QIODevice& device)
         batch.commit();
         if (state.cancelled) raiseOrphans(state, false);
     } catch (const std::exception& e) {
-        // As Import: the unposted row is dropped, whole batches stay, committed before the box.
-        m_query->Cancel();
-        QString message = errorText(e);
-        try {
-            batch.commit();
-        } catch (const std::exception& failed) {
-            message = errorText(failed);
-        }
+        QString message = stopAfter(e, batch);
         try {
             raiseOrphans(state, true);
         } catch (const std::exception& failed) {

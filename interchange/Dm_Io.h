@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ZvDb.h"
+#include "ZvSeams.h"
 
 #include <QObject>
 #include <QString>
@@ -77,7 +78,12 @@ private:
         Restore,
         Import
     };
+    // The file dialog, then the operation on the chosen file.
+    bool onChosenFile(const FileDialogRequest& dialog, bool (TIoDm::*operation)(const QString&));
     bool readFile(const QString& fileName, Mode mode);
+    // After an error ended a reading operation: the message to show, once what was posted
+    // is stored (or the commit's own message when that failed too).
+    QString stopAfter(const std::exception& e, TZvWriteBatch& batch);
     bool restoreItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batch);
     bool importItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batch);
     bool importICalItems(TZvICalFileReader& reader, TIoProgress& progress, TZvWriteBatch& batch,

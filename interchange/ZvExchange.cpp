@@ -235,24 +235,27 @@ bool ExportMemoSelection(QWidget* parent, const std::vector<SelectedItem<TMemoIn
     return ExportSelection(parent, itemsInTreeOrder, appVersion, ExportDialogRequest(), &WriteMemoSelection);
 }
 
-FileDialogRequest ExportDialogRequest()
+FileDialogRequest OneFilterDialogRequest(FileDialogRequest::Mode mode, const QString& filter,
+                                         const QString& suffix)
 {
     FileDialogRequest request;
-    request.mode = FileDialogRequest::Mode::Save;
-    request.filter = trc("Zorvik Database,  (*.zvx)");
-    request.defaultSuffix = QStringLiteral("zvx");
-    request.confirmOverwrite = true;
+    request.mode = mode;
+    request.filter = filter;
+    request.defaultSuffix = suffix;
+    request.confirmOverwrite = mode == FileDialogRequest::Mode::Save;
     return request;
+}
+
+FileDialogRequest ExportDialogRequest()
+{
+    return OneFilterDialogRequest(FileDialogRequest::Mode::Save, trc("Zorvik Database,  (*.zvx)"),
+                                  QStringLiteral("zvx"));
 }
 
 FileDialogRequest OpenExchangeDialogRequest()
 {
-    FileDialogRequest request;
-    request.mode = FileDialogRequest::Mode::Open;
-    request.filter = trc("Zorvik Database, (*.zvx)");
-    request.defaultSuffix = QStringLiteral("zvx");
-    request.confirmOverwrite = false;
-    return request;
+    return OneFilterDialogRequest(FileDialogRequest::Mode::Open, trc("Zorvik Database, (*.zvx)"),
+                                  QStringLiteral("zvx"));
 }
 
 } // namespace zv

@@ -78,6 +78,10 @@ bool ExportSelection(QWidget* parent, const std::vector<SelectedItem<T>>& items,
 // The box a selection writer shows when it cannot write its file.
 QString ExchangeWriteFailureText();
 
+// A file dialog of one filter: an open dialog, or a save dialog that asks before replacing.
+FileDialogRequest OneFilterDialogRequest(FileDialogRequest::Mode mode, const QString& filter,
+                                         const QString& suffix);
+
 // The file dialogs for exchange files (save: two blanks before the parenthesis).
 FileDialogRequest ExportDialogRequest();
 FileDialogRequest OpenExchangeDialogRequest();

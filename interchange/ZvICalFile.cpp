@@ -82,13 +82,30 @@ bool writeOrTell(const QString& fileName, const std::vector<SelectedItem<R>>& it
 
 // What a line of a calendar says about its place: its name in upper case, and for BEGIN
 // and END the name of the component.
+// (Read as the library reads them: a name as it stands, a value without blanks around it.)
 QByteArray nameOf(const QByteArray& line, qsizetype& valueAt)
 {
     qsizetype i = 0;
     while (i < line.size() && line[i] != ':' && line[i] != ';')
         ++i;
     valueAt = line.indexOf(':', i);
-    return line.left(i).trimmed().toUpper();
+    return line.left(i).toUpper();
+}
+
+QByteArray withoutOuterBlanks(const QByteArray& text)
+{
+    qsizetype from = 0, to = text.size();
+    while (from < to && (text[from] == ' ' || text[from] == '\t'))
+        ++from;
+    while (to > from && (text[to - 1] == ' ' || text[to - 1] == '\t'))
+        --to;
+    return text.mid(from, to - from);
+}
+
+// The component a BEGIN or END line names.
+QByteArray componentOf(const QByteArray& line, qsizetype valueAt)
+{
+    return withoutOuterBlanks(line.mid(valueAt + 1)).toUpper();
 }
 
 // The value of a property line (after the first colon outside a quoted parameter value),
@@ -121,12 +138,13 @@ QByteArray valueOf(const QByteArray& line, bool* otherRelation = nullptr)
         }
         if (inParameter) parameter += ch;
     }
+    const QByteArray raw = withoutOuterBlanks(line.mid(start));
     QByteArray value;
-    value.reserve(line.size() - start);
-    for (qsizetype i = start; i < line.size(); ++i) {
-        char ch = line[i];
-        if (ch == '\\' && i + 1 < line.size()) {
-            ch = line[++i];
+    value.reserve(raw.size());
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        char ch = raw[i];
+        if (ch == '\\' && i + 1 < raw.size()) {
+            ch = raw[++i];
             if (ch == 'n' || ch == 'N') ch = '\n';
         }
         value += ch;
@@ -183,7 +201,11 @@ std::optional<TZvICalSkip> skipOf(const TScanned& e)
 class TZvICalFileReader::TScanner
 {
 public:
-    explicit TScanner(QIODevice& device) : m_device(device) { m_buffer.resize(1 << 20); }
+    explicit TScanner(QIODevice& device) : m_device(device)
+    {
+        // Chunks of 1 MiB, or the whole of a smaller file.
+        m_buffer.resize(qsizetype(std::clamp<qint64>(device.size() + 1, 4096, 1 << 20)));
+    }
 
     void restart(std::function<bool(const QByteArray&)> collect, std::function<bool()> tick)
     {
@@ -217,9 +239,9 @@ public:
             qsizetype valueAt = -1;
             const QByteArray name = nameOf(line, valueAt);
             if (name == "BEGIN") {
-                begin(line.mid(valueAt + 1).trimmed().toUpper(), line);
+                begin(componentOf(line, valueAt), line);
             } else if (name == "END") {
-                if (end(line.mid(valueAt + 1).trimmed().toUpper(), line)) {
+                if (end(componentOf(line, valueAt), line)) {
                     entry = std::move(m_current);
                     m_current = TScanned();
                     return true;
@@ -248,8 +270,7 @@ private:
         m_started = true;
         if (line.startsWith("\xEF\xBB\xBF")) line.remove(0, 3);
         qsizetype valueAt = -1;
-        if (nameOf(line, valueAt) != "BEGIN" || valueAt < 0 ||
-            line.mid(valueAt + 1).trimmed().toUpper() != "VCALENDAR")
+        if (nameOf(line, valueAt) != "BEGIN" || valueAt < 0 || componentOf(line, valueAt) != "VCALENDAR")
             throw EZvError(notICalendarText());
     }
 
@@ -695,20 +716,14 @@ bool ExportMemoSelectionICalendar(QWidget* parent, const std::vector<SelectedIte
 
 FileDialogRequest SaveICalendarDialogRequest()
 {
-    FileDialogRequest request;
-    request.mode = FileDialogRequest::Mode::Save;
-    request.filter = trc("iCalendar file (*.ics)");
-    request.defaultSuffix = QStringLiteral("ics");
-    request.confirmOverwrite = true;
-    return request;
+    return OneFilterDialogRequest(FileDialogRequest::Mode::Save, trc("iCalendar file (*.ics)"),
+                                  QStringLiteral("ics"));
 }
 
 FileDialogRequest OpenICalendarDialogRequest()
 {
-    FileDialogRequest request = SaveICalendarDialogRequest();
-    request.mode = FileDialogRequest::Mode::Open;
-    request.confirmOverwrite = false;
-    return request;
+    return OneFilterDialogRequest(FileDialogRequest::Mode::Open, trc("iCalendar file (*.ics)"),
+                                  QStringLiteral("ics"));
 }
 
 } // namespace zv

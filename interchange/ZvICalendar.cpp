@@ -1,7 +1,9 @@
 #include "ZvICalendar.h"
 
 #include "ZvSeams.h"
+#include "pU_Funcs.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <algorithm>
 #include <cmath>
@@ -16,7 +18,7 @@ namespace {
 constexpr qint64 kSecondsPerDay = 86400;
 constexpr qint64 kUnixEpochJulianDay = 2440588;
 constexpr double kUnixEpochDays = 25569.0; // 1970-01-01 counted from 1899-12-30
-// A change of the zone rules far outside the years 0001-9999 asks nothing of the zone data.
+// Instants far outside the years 0001-9999: no arithmetic on them can overflow.
 constexpr qint64 kFarPast = -62200000000LL;
 constexpr qint64 kFarFuture = 253500000000LL;
 
@@ -113,7 +115,8 @@ QTimeZone systemZoneNamed(const QByteArray& tzid)
 }
 
 // Rules the library expands year by year without a bound are refused: a yearly rule that
-// picks one day a year is what time zones use.
+// picks one day a year is what time zones use. It expands every year from a part's start,
+// so a part starts in the Gregorian calendar (1583) or later.
 bool tameTimeZone(icalcomponent* vtimezone)
 {
     const auto listLength = [](const short* list, int size) {
@@ -126,6 +129,8 @@ bool tameTimeZone(icalcomponent* vtimezone)
     for (icalcomponent* part = icalcomponent_get_first_component(vtimezone, ICAL_ANY_COMPONENT); part;
          part = icalcomponent_get_next_component(vtimezone, ICAL_ANY_COMPONENT)) {
         if (++parts > 200) return false;
+        icalproperty* start = icalcomponent_get_first_property(part, ICAL_DTSTART_PROPERTY);
+        if (!start || icalproperty_get_dtstart(start).year < 1583) return false;
         for (icalproperty* p = icalcomponent_get_first_property(part, ICAL_ANY_PROPERTY); p;
              p = icalcomponent_get_next_property(part, ICAL_ANY_PROPERTY)) {
             if (icalproperty_isa(p) == ICAL_RDATE_PROPERTY && ++dates > 2000) return false;
@@ -149,27 +154,58 @@ bool tameTimeZone(icalcomponent* vtimezone)
 
 // ---- Component helpers ------------------------------------------------------------------
 
+// iCalendar text carries no control characters but the tab and the line feed (a CR, which
+// the library drops, becomes a line feed), and the library drops some of the others and
+// keeps the rest: none goes in, none comes out, so text reads back as it was written.
+QString icalText(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.removeIf([](QChar ch) {
+        const char16_t u = ch.unicode();
+        return (u < 0x20 && u != u'\t' && u != u'\n') || u == 0x7F;
+    });
+    return text;
+}
+
+// Blanks at the start and the end of a value do not survive the library's parser: a value
+// is written and read without them, so that it reads back as it was written.
+QString withoutOuterBlanks(const QString& text)
+{
+    const auto blank = [](QChar ch) { return ch == QLatin1Char(' ') || ch == QLatin1Char('\t'); };
+    qsizetype from = 0, to = text.size();
+    while (from < to && blank(text[from]))
+        ++from;
+    while (to > from && blank(text[to - 1]))
+        --to;
+    return text.mid(from, to - from);
+}
+
 QString textOf(const char* s)
 {
-    return s ? QString::fromUtf8(s) : QString();
+    return s ? withoutOuterBlanks(icalText(QString::fromUtf8(s))) : QString();
+}
+
+// The parts of a component of one kind, collected first: the library walks them with one
+// iterator per component, which a removal or a nested walk would disturb.
+template <class T, class Kind>
+std::vector<T*> partsOf(icalcomponent* c, Kind kind, T* (*first)(icalcomponent*, Kind),
+                        T* (*next)(icalcomponent*, Kind))
+{
+    std::vector<T*> found;
+    for (T* part = first(c, kind); part; part = next(c, kind))
+        found.push_back(part);
+    return found;
 }
 
 std::vector<icalproperty*> propertiesOf(icalcomponent* c, icalproperty_kind kind)
 {
-    std::vector<icalproperty*> found;
-    for (icalproperty* p = icalcomponent_get_first_property(c, kind); p;
-         p = icalcomponent_get_next_property(c, kind))
-        found.push_back(p);
-    return found;
+    return partsOf(c, kind, icalcomponent_get_first_property, icalcomponent_get_next_property);
 }
 
 std::vector<icalcomponent*> componentsOf(icalcomponent* c, icalcomponent_kind kind)
 {
-    std::vector<icalcomponent*> found;
-    for (icalcomponent* sub = icalcomponent_get_first_component(c, kind); sub;
-         sub = icalcomponent_get_next_component(c, kind))
-        found.push_back(sub);
-    return found;
+    return partsOf(c, kind, icalcomponent_get_first_component, icalcomponent_get_next_component);
 }
 
 icalproperty* firstOf(icalcomponent* c, icalproperty_kind kind)
@@ -226,27 +262,22 @@ const char* const kBackgroundColor = "X-ZORVIK-BACKGROUNDCOLOR";
 
 // ---- Text ----------------------------------------------------------------------------
 
-// The store's lines end in CR LF, iCalendar's in LF; a lone CR, which iCalendar text
-// cannot carry, counts as a line break.
-QString icalLines(const QString& content)
-{
-    QString text = content;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
-
+// The store's lines end in CR LF, iCalendar's in LF.
 QString storeLines(const QString& text)
 {
-    QString content = icalLines(text);
+    QString content = icalText(text);
     content.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return content;
 }
 
-QString firstLine(const QString& content)
+// A content as the file carries it: its first line the summary, the rest the description,
+// each without outer blanks.
+std::pair<QString, QString> summaryAndDescription(const QString& content)
 {
-    const QString text = icalLines(content);
-    return text.left(text.indexOf(QLatin1Char('\n')));
+    const QString text = icalText(content);
+    const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
+    return {withoutOuterBlanks(text.left(lineEnd)),
+            lineEnd < 0 ? QString() : withoutOuterBlanks(text.mid(lineEnd + 1))};
 }
 
 // ---- The properties both kinds share -------------------------------------------------------
@@ -256,7 +287,8 @@ QString firstLine(const QString& content)
 void putText(icalcomponent* c, icalproperty_kind kind, const QString& text)
 {
     icalproperty* p = firstOf(c, kind);
-    if (text.isEmpty()) {
+    const QString clean = withoutOuterBlanks(icalText(text));
+    if (clean.isEmpty()) {
         if (p) removeProperty(c, p);
         return;
     }
@@ -264,7 +296,7 @@ void putText(icalcomponent* c, icalproperty_kind kind, const QString& text)
         p = icalproperty_new(kind);
         icalcomponent_add_property(c, p);
     }
-    icalproperty_set_value(p, icalvalue_new_text(text.toUtf8().constData()));
+    icalproperty_set_value(p, icalvalue_new_text(clean.toUtf8().constData()));
 }
 
 void putUtc(icalcomponent* c, icalproperty_kind kind, std::optional<qint64> utcSeconds)
@@ -281,47 +313,40 @@ void updateCommon(icalcomponent* c, const QString& id, const R& r, const TZvICal
     std::vector<icalproperty*> parents;
     for (icalproperty* p : propertiesOf(c, ICAL_RELATEDTO_PROPERTY))
         if (isParentLink(p)) parents.push_back(p);
-    if (r.pid.isEmpty() || r.pid == QLatin1String("root")) {
+    if (r.pid.isEmpty() || r.pid == kRootId) {
         // Every parent link goes: a later one would otherwise read as the parent.
         for (icalproperty* p : parents)
             removeProperty(c, p);
     } else if (!parents.empty()) {
-        icalproperty_set_relatedto(parents.front(), r.pid.toUtf8().constData());
+        icalproperty_set_relatedto(parents.front(), icalText(r.pid).toUtf8().constData());
     } else {
-        icalproperty* link = icalproperty_new_relatedto(r.pid.toUtf8().constData());
+        icalproperty* link = icalproperty_new_relatedto(icalText(r.pid).toUtf8().constData());
         icalproperty_add_parameter(link, icalparameter_new_reltype(ICAL_RELTYPE_PARENT));
         icalcomponent_add_property(c, link);
     }
 
     // The first line is the summary, the rest the first DESCRIPTION (none when empty).
-    const QString text = icalLines(r.content);
-    const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
-    putText(c, ICAL_SUMMARY_PROPERTY, text.left(lineEnd));
-    putText(c, ICAL_DESCRIPTION_PROPERTY, lineEnd < 0 ? QString() : text.mid(lineEnd + 1));
+    const auto [summary, description] = summaryAndDescription(r.content);
+    putText(c, ICAL_SUMMARY_PROPERTY, summary);
+    putText(c, ICAL_DESCRIPTION_PROPERTY, description);
 
     putUtc(c, ICAL_CREATED_PROPERTY, context.utcOf(r.createTime));
     putUtc(c, ICAL_LASTMODIFIED_PROPERTY, context.utcOf(r.editTime));
     putUtc(c, ICAL_DTSTAMP_PROPERTY, context.now());
 }
 
-struct TCommon
+// The id (`id`: tid or mid), parent, text and the two times both kinds share.
+template <class R> TZvICalRead<R> readCommon(icalcomponent* c, const TZvICalContext& context, QString R::*id)
 {
-    QString id;
-    QString pid;
-    QString content;
-    TDateTime createTime = 0;
-    TDateTime editTime = 0;
-};
-
-TCommon readCommon(icalcomponent* c, const TZvICalContext& context, quint32& losses)
-{
-    TCommon r;
-    r.id = textOf(icalcomponent_get_uid(c));
-    r.pid = QStringLiteral("root");
+    TZvICalRead<R> out;
+    R& r = out.record;
+    quint32& losses = out.losses;
+    r.*id = textOf(icalcomponent_get_uid(c));
+    r.pid = kRootId;
     for (icalproperty* p : propertiesOf(c, ICAL_RELATEDTO_PROPERTY)) {
-        if (!isParentLink(p)) continue;
-        const QString parent = textOf(icalproperty_get_relatedto(p));
-        if (!parent.isEmpty()) r.pid = parent;
+        const QString parent = isParentLink(p) ? textOf(icalproperty_get_relatedto(p)) : QString();
+        if (parent.isEmpty()) continue;
+        r.pid = parent;
         break;
     }
     QString text;
@@ -331,7 +356,9 @@ TCommon readCommon(icalcomponent* c, const TZvICalContext& context, quint32& los
         const QString rest = textOf(icalproperty_get_description(description));
         if (!rest.isEmpty()) text += QLatin1Char('\n') + rest;
     }
-    r.content = storeLines(text);
+    // Taken as it would be written again: a summary holding a line break splits elsewhere.
+    const auto [summary, description] = summaryAndDescription(text);
+    r.content = storeLines(description.isEmpty() ? summary : summary + QLatin1Char('\n') + description);
 
     // Unreadable values count; a missing one is no loss.
     const auto time = [&](icalproperty_kind kind) -> std::optional<TDateTime> {
@@ -346,7 +373,7 @@ TCommon readCommon(icalcomponent* c, const TZvICalContext& context, quint32& los
     const std::optional<TDateTime> modified = time(ICAL_LASTMODIFIED_PROPERTY);
     r.createTime = created ? *created : stamp.value_or(0);
     r.editTime = modified.value_or(r.createTime);
-    return r;
+    return out;
 }
 
 // What the record cannot keep: `alarm` is the alarm it read (if any), `startUsed` whether
@@ -426,21 +453,41 @@ quint32 lossesOf(icalcomponent* c, bool task, icalcomponent* alarm, bool startUs
 TZvZoneRules::TZvZoneRules(const QTimeZone& zone) : m_zone(zone.isValid() ? zone : QTimeZone::utc())
 {
     const QDateTime from(QDate(1800, 1, 1), QTime(0, 0), QTimeZone::utc());
-    const QDateTime to(QDate(2200, 1, 1), QTime(0, 0), QTimeZone::utc());
+    const QDateTime to(QDate(2400, 1, 1), QTime(0, 0), QTimeZone::utc());
     m_from = from.toSecsSinceEpoch();
     m_to = to.toSecsSinceEpoch();
     m_offsetBefore = m_zone.offsetFromUtc(from);
-    if (m_zone.hasTransitions()) {
-        for (const QTimeZone::OffsetData& change : m_zone.transitions(from, to))
-            m_changes.emplace_back(change.atUtc.toSecsSinceEpoch(), change.offsetFromUtc);
+    if (!m_zone.hasTransitions()) return;
+    // One change after the other: the list of all changes in a range ends with the zone
+    // data's explicit ones (2037), the next change is found by the zone's rule too.
+    for (QDateTime at = from;;) {
+        QTimeZone::OffsetData change = m_zone.nextTransition(at);
+        // Asked at the very moment of the last explicit change, Qt 6.4 finds none after it.
+        if (!change.atUtc.isValid()) change = m_zone.nextTransition(at.addSecs(1));
+        if (!change.atUtc.isValid() || change.atUtc <= at || change.atUtc >= to) break;
+        m_changes.emplace_back(change.atUtc.toSecsSinceEpoch(), change.offsetFromUtc);
+        at = change.atUtc;
     }
+}
+
+std::shared_ptr<const TZvZoneRules> TZvZoneRules::of(const QTimeZone& zone)
+{
+    static QHash<QByteArray, std::shared_ptr<const TZvZoneRules>> made;
+    const QByteArray id = zone.isValid() ? zone.id() : QByteArray("UTC");
+    std::shared_ptr<const TZvZoneRules>& rules = made[id];
+    if (!rules) rules = std::make_shared<const TZvZoneRules>(zone);
+    return rules;
 }
 
 int TZvZoneRules::offsetAt(qint64 utcSeconds) const
 {
-    if (utcSeconds < m_from || utcSeconds >= m_to) {
-        const qint64 bounded = std::clamp(utcSeconds, kFarPast, kFarFuture);
-        return m_zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(bounded, QTimeZone::utc()));
+    // Before 1800 no zone changed its clocks twice a year: its first offset. After the table,
+    // the rules of the same moment a whole number of 400-year cycles (of the calendar, and so
+    // of every yearly rule) earlier.
+    if (utcSeconds < m_from) return m_offsetBefore;
+    if (utcSeconds >= m_to) {
+        constexpr qint64 cycle = 146097 * kSecondsPerDay;
+        utcSeconds -= (utcSeconds - m_to) / cycle * cycle + cycle;
     }
     const auto next = std::upper_bound(m_changes.begin(), m_changes.end(), utcSeconds,
                                        [](qint64 t, const std::pair<qint64, int>& c) { return t < c.first; });
@@ -490,7 +537,8 @@ TZvICalContext::TZvICalContext()
     : TZvICalContext(QTimeZone::systemTimeZone(), Clock::now().toUTC().toSecsSinceEpoch())
 {}
 
-TZvICalContext::TZvICalContext(const QTimeZone& local, qint64 nowUtc) : m_local(local), m_now(nowUtc)
+TZvICalContext::TZvICalContext(const QTimeZone& local, qint64 nowUtc)
+    : m_local(TZvZoneRules::of(local)), m_now(nowUtc)
 {
     InitICalLibrary();
 }
@@ -526,7 +574,7 @@ const TZvZoneRules* TZvICalContext::systemZone(const QByteArray& tzid) const
         // A file naming hundreds of zones gets the first ones; the rest read as floating.
         if (m_systemZones.size() >= 64) return nullptr;
         const QTimeZone zone = systemZoneNamed(tzid);
-        it = m_systemZones.insert(tzid, zone.isValid() ? std::make_shared<TZvZoneRules>(zone) : nullptr);
+        it = m_systemZones.insert(tzid, zone.isValid() ? TZvZoneRules::of(zone) : nullptr);
     }
     return it.value().get();
 }
@@ -535,7 +583,7 @@ std::optional<qint64> TZvICalContext::utcOf(TDateTime value) const
 {
     const std::optional<qint64> wall = WallSecondsOf(value);
     if (!wall) return std::nullopt;
-    const qint64 instant = m_local.instantOf(*wall);
+    const qint64 instant = m_local->instantOf(*wall);
     if (!inStoreRange(instant)) return std::nullopt;
     return instant;
 }
@@ -582,13 +630,13 @@ std::optional<TZvICalContext::Instant> TZvICalContext::instantOf(icalproperty* p
 std::optional<TDateTime> TZvICalContext::localOf(const Instant& instant) const
 {
     if (instant.seconds < kFarPast || instant.seconds > kFarFuture) return std::nullopt;
-    return DateTimeOfWallSeconds(instant.floating ? instant.seconds : m_local.wallTimeOf(instant.seconds));
+    return DateTimeOfWallSeconds(instant.floating ? instant.seconds : m_local->wallTimeOf(instant.seconds));
 }
 
 qint64 TZvICalContext::utcSecondsOf(const Instant& instant) const
 {
     if (!instant.floating) return instant.seconds;
-    return m_local.instantOf(std::clamp(instant.seconds, kFarPast, kFarFuture));
+    return m_local->instantOf(std::clamp(instant.seconds, kFarPast, kFarFuture));
 }
 
 std::optional<TDateTime> TZvICalContext::localOf(icalproperty* property) const
@@ -644,8 +692,10 @@ void TZvICalMapping<TTaskInfo>::update(icalcomponent* c, const TTaskInfo& r, con
             icalcomponent_add_component(c, alarm);
         }
         putUtc(alarm, ICAL_TRIGGER_PROPERTY, trigger);
-        putProperty(alarm, ICAL_DESCRIPTION_PROPERTY,
-                    icalproperty_new_description(firstLine(r.content).toUtf8().constData()));
+        // A reminder that shows a text must have one.
+        const QString summary = summaryAndDescription(r.content).first;
+        putText(alarm, ICAL_DESCRIPTION_PROPERTY,
+                summary.isEmpty() ? QCoreApplication::translate("ZvICalendar", "Reminder") : summary);
         if (r.alarmFlag) {
             removeAll(alarm, ICAL_ACKNOWLEDGED_PROPERTY);
         } else {
@@ -670,14 +720,8 @@ void TZvICalMapping<TTaskInfo>::update(icalcomponent* c, const TTaskInfo& r, con
 
 TZvICalRead<TTaskInfo> TZvICalMapping<TTaskInfo>::read(icalcomponent* c, const TZvICalContext& context)
 {
-    TZvICalRead<TTaskInfo> out;
+    TZvICalRead<TTaskInfo> out = readCommon(c, context, &TTaskInfo::tid);
     TTaskInfo& r = out.record;
-    const TCommon common = readCommon(c, context, out.losses);
-    r.tid = common.id;
-    r.pid = common.pid;
-    r.content = common.content;
-    r.createTime = common.createTime;
-    r.editTime = common.editTime;
     using Instant = TZvICalContext::Instant;
     const auto instant = [&](icalproperty* p) -> std::optional<Instant> {
         if (!p) return std::nullopt;
@@ -784,14 +828,8 @@ void TZvICalMapping<TMemoInfo>::update(icalcomponent* c, const TMemoInfo& r, con
 
 TZvICalRead<TMemoInfo> TZvICalMapping<TMemoInfo>::read(icalcomponent* c, const TZvICalContext& context)
 {
-    TZvICalRead<TMemoInfo> out;
+    TZvICalRead<TMemoInfo> out = readCommon(c, context, &TMemoInfo::mid);
     TMemoInfo& r = out.record;
-    const TCommon common = readCommon(c, context, out.losses);
-    r.mid = common.id;
-    r.pid = common.pid;
-    r.content = common.content;
-    r.createTime = common.createTime;
-    r.editTime = common.editTime;
     if (icalproperty* start = firstOf(c, ICAL_DTSTART_PROPERTY)) {
         const std::optional<TDateTime> t = context.localOf(start);
         if (t)

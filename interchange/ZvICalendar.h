@@ -28,6 +28,8 @@ class TZvZoneRules
 {
 public:
     explicit TZvZoneRules(const QTimeZone& zone);
+    // The rules of a zone, made once per zone and process.
+    static std::shared_ptr<const TZvZoneRules> of(const QTimeZone& zone);
     // Seconds since 1970-01-01 00:00 UTC, and the same count on the zone's wall clock.
     qint64 instantOf(qint64 wallSeconds) const;
     qint64 wallTimeOf(qint64 utcSeconds) const;
@@ -36,7 +38,7 @@ private:
     int offsetAt(qint64 utcSeconds) const;
 
     QTimeZone m_zone;
-    // The zone's changes between 1800 and 2200, looked up instead of asking the zone data
+    // The zone's changes between 1800 and 2400, looked up instead of asking the zone data
     // for every time of a file (tens of thousands of times).
     std::vector<std::pair<qint64, int>> m_changes; // UTC second of a change, offset from then on
     int m_offsetBefore = 0;
@@ -61,7 +63,7 @@ public:
     TZvICalContext(const TZvICalContext&) = delete;
     TZvICalContext& operator=(const TZvICalContext&) = delete;
 
-    const TZvZoneRules& local() const { return m_local; }
+    const TZvZoneRules& local() const { return *m_local; }
     qint64 now() const { return m_now; }
 
     // A VTIMEZONE of the file (the context takes it). The first one of a TZID counts; one
@@ -90,10 +92,10 @@ public:
 private:
     const TZvZoneRules* systemZone(const QByteArray& tzid) const;
 
-    TZvZoneRules m_local;
+    std::shared_ptr<const TZvZoneRules> m_local;
     qint64 m_now;
     QHash<QByteArray, icaltimezone*> m_fileZones;
-    mutable QHash<QByteArray, std::shared_ptr<TZvZoneRules>> m_systemZones;
+    mutable QHash<QByteArray, std::shared_ptr<const TZvZoneRules>> m_systemZones;
 };
 
 // ---- What a record cannot keep ----------------------------------------------------------
