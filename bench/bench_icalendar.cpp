@@ -1,13 +1,13 @@
 // iCalendar figures: Export iCalendar of 50,000 tasks (10,000 top-level tasks with four
 // sub-tasks each), the import of that 50,000-item file into an empty database, and the peak
 // memory of importing a file of 100 MB.
-#include "Dm_Io.h"
 #include "ZvBenchTiming.h"
-#include "ZvICalFile.h"
-#include "ZvRowGateway.h"
-#include "ZvSeams.h"
 #include "ZvTestSupport.h"
-#include "pU_Funcs.h"
+#include "interchange/Dm_Io.h"
+#include "interchange/ZvICalFile.h"
+#include "interchange/ZvRows.h"
+#include "store/ZvSeams.h"
+#include "store/pU_Funcs.h"
 
 #include <QApplication>
 #include <QFile>
@@ -30,7 +30,7 @@ std::vector<zv::SelectedItem<zv::TTaskInfo>> everyTask(zvtest::TempProgramFolder
     zv::OpenQuery(q, QStringLiteral("select * from tasks"));
     for (q.First(); !q.Eof(); q.Next()) {
         zv::TTaskInfo r;
-        zv::TZvRowGateway<zv::TTaskInfo>::read(q, r, true);
+        zv::TZvRows<zv::TTaskInfo>::Read(q, r, true);
         if (r.pid == zv::kRootId) {
             topLevel.insert(r.tid, items.size());
             items.push_back({r, 0, {}});
@@ -105,7 +105,7 @@ int benchICalendar(int argc, char** argv)
     const QString file = source.path() + QStringLiteral("bench.ics");
     TStopwatch timer;
     timer.restart();
-    const bool exported = zv::WriteTaskSelectionICalendar(file, selection, QStringLiteral("bench"));
+    const bool exported = zv::WriteICalendarSelection(file, selection, QStringLiteral("bench"));
     ReportLap("icalendar", "export 50,000", timer.lap(), 3.0, exported, failures);
     std::printf("icalendar file size              %7lld KiB\n",
                 static_cast<long long>(QFileInfo(file).size() / 1024));

@@ -1,13 +1,14 @@
-#include "Dm_Io.h"
+#include "interchange/Dm_Io.h"
 
-#include "Dlg_ReplaceAsk.h"
-#include "ZvExchange.h"
-#include "ZvICalFile.h"
-#include "ZvIoBusy.h"
-#include "ZvRowGateway.h"
-#include "ZvSystem.h"
-#include "pU_Funcs.h"
-#include "pU_XmlTry.h"
+#include "interchange/Dlg_ReplaceAsk.h"
+#include "interchange/ZvExchange.h"
+#include "interchange/ZvICalFile.h"
+#include "interchange/ZvIoBusy.h"
+#include "interchange/ZvRows.h"
+#include "interchange/pU_XmlTry.h"
+#include "platform/ZvFileDialog.h"
+#include "platform/ZvSystem.h"
+#include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <variant>
 
 namespace zv {
 
@@ -68,72 +70,45 @@ void setTime(TADOQuery& q, const char* column, const QString& text)
     q.FieldByName(QString::fromLatin1(column)).setAsDateTime(ParseIsoDateTime(text));
 }
 
-void setText(TADOQuery& q, const char* column, const QString& text)
-{
-    q.FieldByName(QString::fromLatin1(column)).setAsString(text);
-}
-
 void setText(TADOQuery& q, const QString& column, const QString& text)
 {
     q.FieldByName(column).setAsString(text);
 }
 
-// Everything after the ids, in the file's order, as the table's gateway lists it.
+// Everything after the ids, in the file's order, as the record kind lists it.
 template <class R> void writeValues(TADOQuery& q, TItemAttrs& item)
 {
-    for (const TZvExchangeColumn& c : TZvRowGateway<R>::exchangeColumns()) {
-        const QString value = item.get(c.attribute);
-        if (c.time)
-            setTime(q, c.column, value);
+    for (const TZvField<R>& f : TZvRecordKind<R>::fields()) {
+        if (!f.attribute || f.member == TZvMember<R>(TZvRecordKind<R>::id) ||
+            f.member == TZvMember<R>(&R::pid))
+            continue;
+        const QString value = item.get(f.attribute);
+        if (std::holds_alternative<TDateTime R::*>(f.member))
+            setTime(q, f.column, value);
         else
-            setText(q, c.column, std::strcmp(c.column, "content") == 0 ? StoredContent(value) : value);
+            setText(q, QString::fromLatin1(f.column), f.lines ? StoredContent(value) : value);
     }
 }
 
-// What differs between the memo pass and the task pass.
-struct TKind
+template <class R> const char* attributeOf(TZvMember<R> member)
 {
-    QString table;
-    QString idColumn;
-    const char* idAttr;
-    QString containerPath;
-    QString itemPath;
-    QString word; // in the question's caption
-    void (*writeValues)(TADOQuery&, TItemAttrs&);
-};
-
-TKind memoKind()
-{
-    using G = TZvRowGateway<TMemoInfo>;
-    return {G::table(),
-            G::idColumn(),
-            "mid",
-            QStringLiteral("zorvik,memos"),
-            QStringLiteral("zorvik,memos,memo#"),
-            trc("memo"),
-            &writeValues<TMemoInfo>};
+    return FieldOf<R>(member).attribute;
 }
 
-TKind taskKind()
+// The memo pass, then the task pass: `each` is called with a record of each kind.
+template <class F> bool forEachKind(F&& each)
 {
-    using G = TZvRowGateway<TTaskInfo>;
-    return {G::table(),
-            G::idColumn(),
-            "tid",
-            QStringLiteral("zorvik,tasks"),
-            QStringLiteral("zorvik,tasks,task#"),
-            trc("task"),
-            &writeValues<TTaskInfo>};
+    return each(TMemoInfo{}) && each(TTaskInfo{});
 }
 
-// A new row of an iCalendar import: its ids, then every value of the record.
-template <class R> void appendRow(TADOQuery& q, const QString& id, const QString& pid, const R& record)
+// The rows under `parentId` become top-level items when no row of that id is stored.
+template <class R> void raiseChildren(TADOQuery& q, const QString& parentId)
 {
-    using G = TZvRowGateway<R>;
-    q.Append();
-    setText(q, G::idColumn(), id);
-    setText(q, "pid", pid);
-    G::writeValues(q, record);
+    using Rows = TZvRows<R>;
+    ExecQuery(
+        q,
+        QStringLiteral("update %1 set %2=%3 where %2=%4 and not exists (select 1 from %1 where %5=%4)")
+            .arg(Rows::Table(), ColumnOf<R>(&R::pid), QuoteId(kRootId), QuoteId(parentId), Rows::IdColumn()));
 }
 
 } // namespace
@@ -201,53 +176,19 @@ bool TIoDm::BackupToFile(const QString& fileName)
     StartExchangeDocument(xml, m_appVersion);
 
     // Reading the tables is not guarded here: its errors reach the program-wide box.
-    OpenQuery(q, QStringLiteral("select count(*) as cnt from tasks"));
-    const int taskCount = q.FieldByName(QStringLiteral("cnt")).AsInteger();
-    OpenQuery(q, QStringLiteral("select * from memos"));
-    TIoProgress progress(m_window, trc("Writing the backup..."), q.RecordCount() + taskCount);
-
-    {
-        const pugi::xml_node memos = xml.FindNode(QStringLiteral("zorvik,memos"));
+    const int total = TZvRows<TMemoInfo>::Count(q) + TZvRows<TTaskInfo>::Count(q);
+    TIoProgress progress(m_window, trc("Writing the backup..."), total);
+    const bool done = forEachKind([&](auto record) {
+        using R = decltype(record);
+        TZvRows<R>::OpenAll(q);
+        const pugi::xml_node container = xml.FindNode(ExchangeContainerPath<R>());
         for (q.First(); !q.Eof(); q.Next()) {
             if (!progress.step()) return false;
-            TMemoInfo memo;
-            TZvRowGateway<TMemoInfo>::read(q, memo, true);
-            AppendMemoElement(memos, memo, memo.pid, suffix);
+            AppendRowElement<R>(container, q, suffix);
         }
-    }
-
-    OpenQuery(q, QStringLiteral("select * from tasks"));
-    {
-        pugi::xml_node tasks = xml.FindNode(QStringLiteral("zorvik,tasks"));
-        // The ids, then the table's exchange values in file order: flags and colours straight
-        // from the columns' text, times as time text.
-        std::vector<const char*> textColumns{"tid", "pid"}, textAttrs{"tid", "pid"}, timeColumns, timeAttrs;
-        for (const TZvExchangeColumn& c : TZvRowGateway<TTaskInfo>::exchangeColumns()) {
-            (c.time ? timeColumns : textColumns).push_back(c.column);
-            (c.time ? timeAttrs : textAttrs).push_back(c.attribute);
-        }
-        std::vector<TField> texts;
-        std::vector<TField> times;
-        for (const char* c : textColumns)
-            texts.push_back(q.FieldByName(QString::fromLatin1(c)));
-        for (const char* c : timeColumns)
-            times.push_back(q.FieldByName(QString::fromLatin1(c)));
-        for (q.First(); !q.Eof(); q.Next()) {
-            if (!progress.step()) return false;
-            pugi::xml_node node = tasks.append_child("task");
-            // Straight from the columns' text: a null flag or colour becomes the empty text.
-            for (size_t i = 0; i < texts.size(); ++i) {
-                QString value = texts[i].AsString();
-                if (i == 2) value = ExchangeContentText(value);
-                const QByteArray utf8 = value.toUtf8();
-                node.append_attribute(textAttrs[i]).set_value(utf8.constData(), size_t(utf8.size()));
-            }
-            for (size_t i = 0; i < times.size(); ++i) {
-                const QByteArray utf8 = ExchangeTimeText(times[i].AsDateTime(), suffix).toUtf8();
-                node.append_attribute(timeAttrs[i]).set_value(utf8.constData(), size_t(utf8.size()));
-            }
-        }
-    }
+        return true;
+    });
+    if (!done) return false;
     q.Close();
 
     try {
@@ -308,8 +249,8 @@ bool TIoDm::readFile(const QString& fileName, Mode mode)
     try {
         const QString app = xml.ReadAttr(QStringLiteral("zorvik"), QStringLiteral("app"));
         if (app != kExchangeApp) throw EZvError(trc("Data mismatch: ") + app + kExchangeApp);
-        const int total =
-            xml.ChildCount(QStringLiteral("zorvik,memos")) + xml.ChildCount(QStringLiteral("zorvik,tasks"));
+        const int total = xml.ChildCount(ExchangeContainerPath<TMemoInfo>()) +
+                          xml.ChildCount(ExchangeContainerPath<TTaskInfo>());
         TIoProgress progress(
             m_window, mode == Mode::Restore ? trc("Restoring the database...") : trc("Importing..."), total);
         if (mode == Mode::Restore)
@@ -351,30 +292,31 @@ bool TIoDm::restoreItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& bat
         batch.commit();
         progress.suspend();
     };
-    for (const TKind& kind : {memoKind(), taskKind()}) {
-        const QString& table = kind.table;
-        const QString lookup = QStringLiteral("select * from %1 where %2=").arg(table, kind.idColumn);
-        const QString empty = QStringLiteral("select * from %1 where 0=1").arg(table);
-        const int n = xml.ChildCount(kind.containerPath);
+    return forEachKind([&](auto record) {
+        using R = decltype(record);
+        using Rows = TZvRows<R>;
+        const QString itemPath = ExchangeItemPath<R>();
+        const int n = xml.ChildCount(ExchangeContainerPath<R>());
         for (int i = 0; i < n; ++i) {
             if (!step(progress, batch)) return false;
-            TItemAttrs item(xml, kind.itemPath + QString::number(i), beforeBox);
-            const QString id = item.get(kind.idAttr);
-            OpenQuery(q, lookup + QuoteId(id));
+            TItemAttrs item(xml, itemPath + QString::number(i), beforeBox);
+            const QString id = item.get(attributeOf<R>(TZvRecordKind<R>::id));
+            Rows::OpenRow(q, id);
             if (q.Eof()) {
                 // Not in the database: added whatever the answer.
-                OpenQuery(q, empty);
+                Rows::OpenEmpty(q);
                 q.Append();
             } else {
                 if (answer != IdYesToAll) {
                     TReplaceQuestion question;
-                    question.caption = trc("Would you like to replace the existing ") + kind.word;
-                    question.oldTitle = SingleLine(q.FieldByName(QStringLiteral("content")).AsString());
+                    question.caption =
+                        trc("Would you like to replace the existing ") + KindText(TZvRecordKind<R>::word);
+                    question.oldTitle = SingleLine(q.FieldByName(ColumnOf<R>(&R::content)).AsString());
                     question.oldTime = trc("modified: ") +
-                                       DateTimeText(q.FieldByName(QStringLiteral("editTime")).AsDateTime());
-                    question.newTitle = SingleLine(item.get("content"));
-                    question.newTime =
-                        trc("modified: ") + DateTimeText(ParseIsoDateTime(item.get("edit-time")));
+                                       DateTimeText(q.FieldByName(ColumnOf<R>(&R::editTime)).AsDateTime());
+                    question.newTitle = SingleLine(item.get(attributeOf<R>(&R::content)));
+                    question.newTime = trc("modified: ") +
+                                       DateTimeText(ParseIsoDateTime(item.get(attributeOf<R>(&R::editTime))));
                     beforeBox();
                     answer = ask(question);
                     if (answer == IdAbort) return false;
@@ -383,15 +325,15 @@ bool TIoDm::restoreItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& bat
                 }
                 q.Edit();
             }
-            setText(q, kind.idColumn, id);
-            setText(q, "pid", item.get("pid"));
-            kind.writeValues(q, item);
+            setText(q, Rows::IdColumn(), id);
+            setText(q, ColumnOf<R>(&R::pid), item.get(attributeOf<R>(&R::pid)));
+            writeValues<R>(q, item);
             batch.begin();
             q.Post();
             batch.posted();
         }
-    }
-    return true;
+        return true;
+    });
 }
 
 bool TIoDm::importItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batch)
@@ -401,15 +343,18 @@ bool TIoDm::importItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batc
         batch.commit();
         progress.suspend();
     };
-    for (const TKind& kind : {memoKind(), taskKind()}) {
-        const QString empty = QStringLiteral("select * from %1 where 0=1").arg(kind.table);
+    return forEachKind([&](auto record) {
+        using R = decltype(record);
+        using Rows = TZvRows<R>;
+        const char* idAttr = attributeOf<R>(TZvRecordKind<R>::id);
+        const char* pidAttr = attributeOf<R>(&R::pid);
 
         // A sub-item whose parent is nowhere in the file would be stored under a parent no
         // row holds, out of every tree: it becomes a top-level item instead.
         QSet<QString> idsInFile;
-        const pugi::xml_node container = xml.FindNode(kind.containerPath);
+        const pugi::xml_node container = xml.FindNode(ExchangeContainerPath<R>());
         for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
-            if (const pugi::xml_attribute id = child.attribute(kind.idAttr))
+            if (const pugi::xml_attribute id = child.attribute(idAttr))
                 idsInFile.insert(QString::fromUtf8(id.value()));
         }
 
@@ -421,27 +366,29 @@ bool TIoDm::importItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batc
         };
 
         // Every row is new: one empty result takes all of them.
-        OpenQuery(q, empty);
-        const int n = xml.ChildCount(kind.containerPath);
+        Rows::OpenEmpty(q);
+        const QString pidColumn = ColumnOf<R>(&R::pid);
+        const QString itemPath = ExchangeItemPath<R>();
+        const int n = xml.ChildCount(ExchangeContainerPath<R>());
         for (int i = 0; i < n; ++i) {
             if (!step(progress, batch)) return false;
-            TItemAttrs item(xml, kind.itemPath + QString::number(i), beforeBox);
+            TItemAttrs item(xml, itemPath + QString::number(i), beforeBox);
             q.Append();
-            const QString pid = item.get("pid");
+            const QString pid = item.get(pidAttr);
             if (pid == kRootId || !idsInFile.contains(pid)) {
-                setText(q, "pid", kRootId);
-                setText(q, kind.idColumn, newIdFor(item.get(kind.idAttr)));
+                setText(q, pidColumn, kRootId);
+                setText(q, Rows::IdColumn(), newIdFor(item.get(idAttr)));
             } else {
-                setText(q, "pid", newIdFor(pid));
-                setText(q, kind.idColumn, NewGuidText());
+                setText(q, pidColumn, newIdFor(pid));
+                setText(q, Rows::IdColumn(), NewGuidText());
             }
-            kind.writeValues(q, item);
+            writeValues<R>(q, item);
             batch.begin();
             q.Post();
             batch.posted();
         }
-    }
-    return true;
+        return true;
+    });
 }
 
 bool TIoDm::ImportICalendar()
@@ -507,23 +454,26 @@ bool TIoDm::importICalItems(TZvICalFileReader& reader, TIoProgress& progress, TZ
     while (reader.next(item)) {
         if (!step(progress, batch)) return false;
         if (appended++ % kBatchRows == 0) {
-            OpenQuery(tasks, QStringLiteral("select * from tasks where 0=1"));
-            OpenQuery(memos, QStringLiteral("select * from memos where 0=1"));
+            TZvRows<TTaskInfo>::OpenEmpty(tasks);
+            TZvRows<TMemoInfo>::OpenEmpty(memos);
         }
         const QString pid = item.parent < 0 ? kRootId : state.idOf(item.parent);
-        TADOQuery& q = item.memo ? memos : tasks;
-        if (item.memo)
-            appendRow(q, state.idOf(item.index), pid, item.memoRead.record);
-        else
-            appendRow(q, state.idOf(item.index), pid, item.task.record);
-        batch.begin();
-        q.Post();
-        batch.posted();
+        std::visit(
+            [&](auto& read) {
+                using R = decltype(read.record);
+                TADOQuery& q = item.memo() ? memos : tasks;
+                TZvRows<R>::Id(read.record) = state.idOf(item.index);
+                read.record.pid = pid;
+                TZvRows<R>::Append(q, read.record);
+                batch.begin();
+                q.Post();
+                batch.posted();
+                state.tally.count<R>(read.losses);
+            },
+            item.read);
         state.stored[size_t(item.index)] = true;
         if (item.parent >= 0 && !state.stored[size_t(item.parent)])
-            state.waitedOn.emplace_back(item.parent, item.memo);
-        ++(item.memo ? state.tally.memos : state.tally.tasks);
-        state.tally.countLosses(item.memo, item.memo ? item.memoRead.losses : item.task.losses);
+            state.waitedOn.emplace_back(item.parent, item.memo());
     }
     return true;
 }
@@ -539,15 +489,12 @@ void TIoDm::raiseOrphans(const TZvICalImportState& state, bool failed)
     TZvWriteBatch batch(*m_connection, kBatchRows);
     for (const auto& [parent, memo] : parents) {
         if (state.stored[size_t(parent)] && !failed) continue;
-        const QString& table = memo ? TZvRowGateway<TMemoInfo>::table() : TZvRowGateway<TTaskInfo>::table();
-        const QString& idColumn =
-            memo ? TZvRowGateway<TMemoInfo>::idColumn() : TZvRowGateway<TTaskInfo>::idColumn();
-        const QString id = QuoteId(GuidText(state.ids[size_t(parent)]));
+        const QString id = GuidText(state.ids[size_t(parent)]);
         batch.begin();
-        ExecQuery(*m_query,
-                  QStringLiteral("update %1 set pid=%2 where pid=%3 and not exists (select 1 from %1 "
-                                 "where %4=%3)")
-                      .arg(table, QuoteId(kRootId), id, idColumn));
+        if (memo)
+            raiseChildren<TMemoInfo>(*m_query, id);
+        else
+            raiseChildren<TTaskInfo>(*m_query, id);
         batch.posted();
     }
     batch.commit();

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ZvDb.h"
-#include "ZvSeams.h"
+#include "platform/ZvFileDialog.h"
+#include "store/ZvDb.h"
 
 #include <QObject>
 #include <QString>

@@ -1,13 +1,16 @@
-#include "ZvExchange.h"
+#include "interchange/ZvExchange.h"
 
-#include "ZvSeams.h"
-#include "pU_Funcs.h"
+#include "interchange/ZvRows.h"
+#include "platform/ZvFileDialog.h"
+#include "store/ZvSeams.h"
+#include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
 #include <QDate>
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <variant>
 
 namespace zv {
 
@@ -34,66 +37,7 @@ const char* flagText(bool value)
     return value ? "True" : "False";
 }
 
-template <class T, class Append>
-bool writeSelection(const QString& fileName, const std::vector<SelectedItem<T>>& items,
-                    const QString& appVersion, const char* containerPath, Append append)
-{
-    try {
-        TZoneOffsetPin zone;
-        const QString suffix = ExchangeZoneSuffix();
-        Txmltry xml;
-        StartExchangeDocument(xml, appVersion);
-        const pugi::xml_node container = xml.FindNode(QString::fromLatin1(containerPath));
-        ForEachWritten(items, [&](const T& record, bool topLevel) {
-            append(container, record, topLevel ? kRootId : record.pid, suffix);
-        });
-        xml.SaveToFile(fileName, true);
-        return true;
-    } catch (const std::exception&) {
-        MsgError(ExchangeWriteFailureText());
-        return false;
-    }
-}
-
-QString nothingSelectedText(const TTaskInfo*)
-{
-    return trc("Please select a task!");
-}
-
-QString nothingSelectedText(const TMemoInfo*)
-{
-    return trc("Please select a memo!");
-}
-
 } // namespace
-
-template <class T>
-bool ExportSelection(QWidget* parent, const std::vector<SelectedItem<T>>& items, const QString& appVersion,
-                     const FileDialogRequest& dialog,
-                     bool (*writer)(const QString&, const std::vector<SelectedItem<T>>&, const QString&))
-{
-    if (items.empty()) {
-        MsgWarning(nothingSelectedText(static_cast<const T*>(nullptr)));
-        return false;
-    }
-    const FileDialogResult chosen = FileDialogSeam::run(parent, dialog);
-    if (chosen.fileName.isEmpty()) return false;
-    return writer(chosen.fileName, items, appVersion);
-}
-
-template bool ExportSelection<TTaskInfo>(QWidget*, const std::vector<SelectedItem<TTaskInfo>>&,
-                                         const QString&, const FileDialogRequest&,
-                                         bool (*)(const QString&, const std::vector<SelectedItem<TTaskInfo>>&,
-                                                  const QString&));
-template bool ExportSelection<TMemoInfo>(QWidget*, const std::vector<SelectedItem<TMemoInfo>>&,
-                                         const QString&, const FileDialogRequest&,
-                                         bool (*)(const QString&, const std::vector<SelectedItem<TMemoInfo>>&,
-                                                  const QString&));
-
-QString ExchangeWriteFailureText()
-{
-    return trc("File Write Failure !");
-}
 
 QString ExchangeTemplate()
 {
@@ -180,59 +124,95 @@ TZoneOffsetPin::~TZoneOffsetPin()
     if (m_pinned) Clock::setUtcBiasOverride(std::nullopt);
 }
 
-void AppendTaskElement(pugi::xml_node tasks, const TTaskInfo& task, const QString& pid,
-                       const QString& zoneSuffix)
+template <class R>
+void AppendElement(pugi::xml_node container, const R& record, const QString& pid, const QString& zoneSuffix)
 {
-    pugi::xml_node node = tasks.append_child("task");
-    setAttr(node, "tid", task.tid);
-    setAttr(node, "pid", pid);
-    setAttr(node, "content", ExchangeContentText(task.content));
-    setAttr(node, "check-flag", flagText(task.checkFlag));
-    setAttr(node, "alarm-flag", flagText(task.alarmFlag));
-    setAttr(node, "due-flag", flagText(task.dueFlag));
-    setAttr(node, "text-color", QString::number(task.textColor));
-    setAttr(node, "background-color", QString::number(task.backgroundColor));
-    setAttr(node, "create-time", ExchangeTimeText(task.createTime, zoneSuffix));
-    setAttr(node, "edit-time", ExchangeTimeText(task.editTime, zoneSuffix));
-    setAttr(node, "check-time", ExchangeTimeText(task.checkTime, zoneSuffix));
-    setAttr(node, "alarm-time", ExchangeTimeText(task.alarmTime, zoneSuffix));
-    setAttr(node, "due-time", ExchangeTimeText(task.dueTime, zoneSuffix));
+    pugi::xml_node node = container.append_child(TZvRecordKind<R>::element);
+    for (const TZvField<R>& f : TZvRecordKind<R>::fields()) {
+        if (!f.attribute) continue;
+        std::visit(
+            [&](auto m) {
+                using V = std::remove_cv_t<std::remove_reference_t<decltype(record.*m)>>;
+                if constexpr (std::is_same_v<V, QString>)
+                    setAttr(node, f.attribute,
+                            f.member == TZvMember<R>(&R::pid) ? pid
+                            : f.lines                         ? ExchangeContentText(record.*m)
+                                                              : record.*m);
+                else if constexpr (std::is_same_v<V, bool>)
+                    setAttr(node, f.attribute, flagText(record.*m));
+                else if constexpr (std::is_same_v<V, int>)
+                    setAttr(node, f.attribute, QString::number(record.*m));
+                else
+                    setAttr(node, f.attribute, ExchangeTimeText(record.*m, zoneSuffix));
+            },
+            f.member);
+    }
 }
 
-void AppendMemoElement(pugi::xml_node memos, const TMemoInfo& memo, const QString& pid,
-                       const QString& zoneSuffix)
+template <class R> void AppendRowElement(pugi::xml_node container, TADOQuery& q, const QString& zoneSuffix)
 {
-    pugi::xml_node node = memos.append_child("memo");
-    setAttr(node, "mid", memo.mid);
-    setAttr(node, "pid", pid);
-    setAttr(node, "content", ExchangeContentText(memo.content));
-    setAttr(node, "assign-time", ExchangeTimeText(memo.assignTime, zoneSuffix));
-    setAttr(node, "create-time", ExchangeTimeText(memo.createTime, zoneSuffix));
-    setAttr(node, "edit-time", ExchangeTimeText(memo.editTime, zoneSuffix));
+    // Straight from the columns' text: a null flag or colour becomes the empty text.
+    static TZvColumnSet<R> columns;
+    pugi::xml_node node = container.append_child(TZvRecordKind<R>::element);
+    const auto& fields = TZvRecordKind<R>::fields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const TZvField<R>& f = fields[i];
+        if (!f.attribute) continue;
+        const TField field = columns(q, i);
+        if (std::holds_alternative<TDateTime R::*>(f.member))
+            setAttr(node, f.attribute, ExchangeTimeText(field.AsDateTime(), zoneSuffix));
+        else
+            setAttr(node, f.attribute, f.lines ? ExchangeContentText(field.AsString()) : field.AsString());
+    }
 }
 
-bool WriteTaskSelection(const QString& fileName, const std::vector<SelectedItem<TTaskInfo>>& itemsInTreeOrder,
-                        const QString& appVersion)
+template <class R>
+bool WriteSelection(const QString& fileName, const std::vector<SelectedItem<R>>& items,
+                    const QString& appVersion)
 {
-    return writeSelection(fileName, itemsInTreeOrder, appVersion, "zorvik,tasks", AppendTaskElement);
+    try {
+        TZoneOffsetPin zone;
+        const QString suffix = ExchangeZoneSuffix();
+        Txmltry xml;
+        StartExchangeDocument(xml, appVersion);
+        const pugi::xml_node container = xml.FindNode(ExchangeContainerPath<R>());
+        ForEachWritten(items, [&](const R& record, bool topLevel) {
+            AppendElement(container, record, topLevel ? kRootId : record.pid, suffix);
+        });
+        xml.SaveToFile(fileName, true);
+        return true;
+    } catch (const std::exception&) {
+        MsgError(ExchangeWriteFailureText());
+        return false;
+    }
 }
 
-bool WriteMemoSelection(const QString& fileName, const std::vector<SelectedItem<TMemoInfo>>& itemsInTreeOrder,
-                        const QString& appVersion)
+template <class R>
+bool ExportSelection(QWidget* parent, const std::vector<SelectedItem<R>>& items, const QString& appVersion,
+                     const FileDialogRequest& dialog, TZvSelectionWriter<R> writer)
 {
-    return writeSelection(fileName, itemsInTreeOrder, appVersion, "zorvik,memos", AppendMemoElement);
+    if (items.empty()) {
+        MsgWarning(KindText(TZvRecordKind<R>::selectOne));
+        return false;
+    }
+    const FileDialogResult chosen = FileDialogSeam::run(parent, dialog);
+    if (chosen.fileName.isEmpty()) return false;
+    return writer(chosen.fileName, items, appVersion);
 }
 
-bool ExportTaskSelection(QWidget* parent, const std::vector<SelectedItem<TTaskInfo>>& itemsInTreeOrder,
-                         const QString& appVersion)
-{
-    return ExportSelection(parent, itemsInTreeOrder, appVersion, ExportDialogRequest(), &WriteTaskSelection);
-}
+#define ZV_EXCHANGE_FOR(R)                                                                                   \
+    template void AppendElement<R>(pugi::xml_node, const R&, const QString&, const QString&);                \
+    template void AppendRowElement<R>(pugi::xml_node, TADOQuery&, const QString&);                           \
+    template bool WriteSelection<R>(const QString&, const std::vector<SelectedItem<R>>&, const QString&);    \
+    template bool ExportSelection<R>(QWidget*, const std::vector<SelectedItem<R>>&, const QString&,          \
+                                     const FileDialogRequest&, TZvSelectionWriter<R>);
+ZV_EXCHANGE_FOR(TTaskInfo)
+ZV_EXCHANGE_FOR(TMemoInfo)
+#undef ZV_EXCHANGE_FOR
 
-bool ExportMemoSelection(QWidget* parent, const std::vector<SelectedItem<TMemoInfo>>& itemsInTreeOrder,
-                         const QString& appVersion)
+QString ExchangeWriteFailureText()
 {
-    return ExportSelection(parent, itemsInTreeOrder, appVersion, ExportDialogRequest(), &WriteMemoSelection);
+    return trc("File Write Failure !");
 }
 
 FileDialogRequest OneFilterDialogRequest(FileDialogRequest::Mode mode, const QString& filter,

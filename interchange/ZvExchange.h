@@ -1,8 +1,10 @@
 #pragma once
 
-#include "ZvRecords.h"
-#include "ZvSystem.h"
-#include "pU_XmlTry.h"
+#include "interchange/ZvRecordKind.h"
+#include "interchange/pU_XmlTry.h"
+#include "platform/ZvFileDialog.h"
+#include "platform/ZvSystem.h"
+#include "store/ZvDb.h"
 
 #include <QString>
 #include <vector>
@@ -46,34 +48,32 @@ private:
     bool m_pinned = false;
 };
 
-// Appends one element with its attributes in file order, every value from the record.
-void AppendTaskElement(pugi::xml_node tasks, const TTaskInfo& task, const QString& pid,
-                       const QString& zoneSuffix);
-void AppendMemoElement(pugi::xml_node memos, const TMemoInfo& memo, const QString& pid,
-                       const QString& zoneSuffix);
+// The path of a kind's container in the exchange document ("zorvik,tasks"), and of its
+// items ("zorvik,tasks,task#", an index to follow).
+template <class R> QString ExchangeContainerPath()
+{
+    return QStringLiteral("zorvik,") + QLatin1String(TZvRecordKind<R>::table);
+}
+template <class R> QString ExchangeItemPath()
+{
+    return ExchangeContainerPath<R>() + QLatin1Char(',') + QLatin1String(TZvRecordKind<R>::element) +
+           QLatin1Char('#');
+}
 
-// Selection writers: the selected items in tree order; a selected sub-item is written with
-// pid "root", a selected top-level item is followed by all its children. On failure:
+// Appends one element with its attributes in file order, every value from the record, with
+// `pid` for its pid.
+template <class R>
+void AppendElement(pugi::xml_node container, const R& record, const QString& pid, const QString& zoneSuffix);
+// The same from the current row of a "select *" result (the backup): every value straight
+// from the column's text, so a null flag or colour is written as the empty text.
+template <class R> void AppendRowElement(pugi::xml_node container, TADOQuery& q, const QString& zoneSuffix);
+
+// The selection writer: the selected items in tree order; a selected sub-item is written
+// with pid "root", a selected top-level item is followed by all its children. On failure:
 // "File Write Failure !" and false.
-bool WriteTaskSelection(const QString& fileName, const std::vector<SelectedItem<TTaskInfo>>& itemsInTreeOrder,
-                        const QString& appVersion);
-bool WriteMemoSelection(const QString& fileName, const std::vector<SelectedItem<TMemoInfo>>& itemsInTreeOrder,
-                        const QString& appVersion);
-
-// The Export action after the frame's editing guard: a warning when nothing is selected,
-// otherwise the save dialog and the selection writer. True when a file was written.
-bool ExportTaskSelection(QWidget* parent, const std::vector<SelectedItem<TTaskInfo>>& itemsInTreeOrder,
-                         const QString& appVersion);
-bool ExportMemoSelection(QWidget* parent, const std::vector<SelectedItem<TMemoInfo>>& itemsInTreeOrder,
-                         const QString& appVersion);
-
-// The Export action's steps for any kind of file: a warning when nothing is selected
-// ("Please select a task!" / "Please select a memo!"), otherwise the save dialog `dialog`
-// and the writer on the chosen name. True when a file was written.
-template <class T>
-bool ExportSelection(QWidget* parent, const std::vector<SelectedItem<T>>& items, const QString& appVersion,
-                     const FileDialogRequest& dialog,
-                     bool (*writer)(const QString&, const std::vector<SelectedItem<T>>&, const QString&));
+template <class R>
+bool WriteSelection(const QString& fileName, const std::vector<SelectedItem<R>>& itemsInTreeOrder,
+                    const QString& appVersion);
 
 // The box a selection writer shows when it cannot write its file.
 QString ExchangeWriteFailureText();
@@ -85,5 +85,20 @@ FileDialogRequest OneFilterDialogRequest(FileDialogRequest::Mode mode, const QSt
 // The file dialogs for exchange files (save: two blanks before the parenthesis).
 FileDialogRequest ExportDialogRequest();
 FileDialogRequest OpenExchangeDialogRequest();
+
+// A writer of a selection into a file of its format (WriteSelection, the iCalendar one).
+template <class R>
+using TZvSelectionWriter = bool (*)(const QString& fileName,
+                                    const std::vector<SelectedItem<R>>& itemsInTreeOrder,
+                                    const QString& appVersion);
+
+// The Export action after the frame's editing guard: a warning when nothing is selected
+// ("Please select a task!" / "Please select a memo!"), otherwise the save dialog and the
+// selection writer; by default the exchange file's, another format names its own. True
+// when a file was written.
+template <class R>
+bool ExportSelection(QWidget* parent, const std::vector<SelectedItem<R>>& itemsInTreeOrder,
+                     const QString& appVersion, const FileDialogRequest& dialog = ExportDialogRequest(),
+                     TZvSelectionWriter<R> writer = &WriteSelection<R>);
 
 } // namespace zv

@@ -1,9 +1,9 @@
-#include "ZvICalFile.h"
+#include "interchange/ZvICalFile.h"
 
-#include "ZvDb.h"
-#include "ZvError.h"
-#include "ZvExchange.h"
-#include "pU_Funcs.h"
+#include "interchange/ZvExchange.h"
+#include "store/ZvDb.h"
+#include "store/ZvError.h"
+#include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -27,8 +27,8 @@ QString trc(const char* text)
 // ---- Writing ----------------------------------------------------------------------------
 
 template <class R>
-bool writeSelection(const QString& fileName, const std::vector<SelectedItem<R>>& items,
-                    const QString& appVersion)
+bool writeCalendar(const QString& fileName, const std::vector<SelectedItem<R>>& items,
+                   const QString& appVersion)
 {
     try {
         RefuseDatabaseFile(fileName);
@@ -67,15 +67,6 @@ bool writeSelection(const QString& fileName, const std::vector<SelectedItem<R>>&
     } catch (const std::exception&) {
         return false;
     }
-}
-
-template <class R>
-bool writeOrTell(const QString& fileName, const std::vector<SelectedItem<R>>& items,
-                 const QString& appVersion)
-{
-    if (writeSelection(fileName, items, appVersion)) return true;
-    MsgError(ExchangeWriteFailureText());
-    return false;
 }
 
 // ---- Reading: lines -----------------------------------------------------------------------
@@ -162,6 +153,18 @@ QString notICalendarText()
     return trc("The file is not an iCalendar file.");
 }
 
+// The component of a record kind, as a calendar's line names it.
+template <class R> bool isKind(const QByteArray& name)
+{
+    return name == TZvRecordKind<R>::icalComponent;
+}
+
+// A task or a memo.
+bool isItem(const QByteArray& name)
+{
+    return isKind<TTaskInfo>(name) || isKind<TMemoInfo>(name);
+}
+
 // One top-level entry of a calendar (a component directly inside VCALENDAR).
 struct TScanned
 {
@@ -177,7 +180,7 @@ struct TScanned
     bool damaged = false;    // unterminated, ends crossed, or nested too deep
     bool longLine = false;   // a line over the limit was left out
 
-    bool item() const { return name == "VTODO" || name == "VJOURNAL"; }
+    bool item() const { return isItem(name); }
     bool oversized() const { return bytes > TZvICalLimits::kItemBytes; }
 };
 
@@ -516,7 +519,7 @@ bool TZvICalFileReader::scan(const std::function<bool()>& tick)
             throw EZvError(trc("The file holds more than 1,000,000 tasks and memos, more than the program "
                                "imports at once."));
         TEntry entry;
-        entry.memo = e.name == "VJOURNAL";
+        entry.memo = isKind<TMemoInfo>(e.name);
         entry.hasUid = e.hasUid;
         entry.uid = qHash(QByteArrayView(e.uid), size_t(m_seed));
         entry.hasParent = e.hasParent;
@@ -525,7 +528,7 @@ bool TZvICalFileReader::scan(const std::function<bool()>& tick)
     }
     if (m_scanner->stopped()) return false;
     resolveFamilies();
-    m_scanner->restart([](const QByteArray& name) { return name == "VTODO" || name == "VJOURNAL"; }, {});
+    m_scanner->restart(isItem, {});
     m_next = 0;
     return true;
 }
@@ -575,6 +578,22 @@ void TZvICalFileReader::resolveFamilies()
         m_entries[size_t(i)].parent = top[size_t(i)] == i ? -1 : top[size_t(i)];
 }
 
+// One item of kind R: its text through the library, then the mapping.
+template <class R>
+void TZvICalFileReader::readItem(const QByteArray& text, const QByteArray& uid, quint32 losses, Item& item)
+{
+    TZvICalComponent c(icalparser_parse_string(text.constData()));
+    if (!c || icalcomponent_isa(c.get()) != ICalKindOf<R>()) {
+        // Whole to the line reader, yet not to the library: an item without values.
+        c.reset(icalcomponent_new(ICalKindOf<R>()));
+        icalcomponent_add_property(c.get(), icalproperty_new_uid(uid.constData()));
+        losses |= LossUnreadable;
+    }
+    TZvICalRead<R> read = ReadICalComponent<R>(c.get(), m_context);
+    read.losses |= losses;
+    item.read = std::move(read);
+}
+
 bool TZvICalFileReader::next(Item& item)
 {
     const QString changed = trc("The file changed while it was being imported.");
@@ -583,29 +602,17 @@ bool TZvICalFileReader::next(Item& item)
         if (skipOf(e)) continue;
         if (m_next >= int(m_entries.size())) throw EZvError(changed);
         const TEntry& entry = m_entries[size_t(m_next)];
-        if (entry.memo != (e.name == "VJOURNAL") || entry.hasUid != e.hasUid ||
+        if (entry.memo != isKind<TMemoInfo>(e.name) || entry.hasUid != e.hasUid ||
             entry.uid != qHash(QByteArrayView(e.uid), size_t(m_seed)))
             throw EZvError(changed);
 
-        const icalcomponent_kind kind = entry.memo ? ICAL_VJOURNAL_COMPONENT : ICAL_VTODO_COMPONENT;
-        TZvICalComponent c(icalparser_parse_string(e.text.constData()));
-        quint32 extra = e.longLine ? quint32(LossOversized) : 0u;
-        if (!c || icalcomponent_isa(c.get()) != kind) {
-            // Whole to the line reader, yet not to the library: an item without values.
-            c.reset(icalcomponent_new(kind));
-            icalcomponent_add_property(c.get(), icalproperty_new_uid(e.uid.constData()));
-            extra |= LossUnreadable;
-        }
-        item.memo = entry.memo;
         item.index = m_next;
         item.parent = entry.parent;
-        if (entry.memo) {
-            item.memoRead = TZvICalMapping<TMemoInfo>::read(c.get(), m_context);
-            item.memoRead.losses |= extra;
-        } else {
-            item.task = TZvICalMapping<TTaskInfo>::read(c.get(), m_context);
-            item.task.losses |= extra;
-        }
+        const quint32 losses = e.longLine ? quint32(LossOversized) : 0u;
+        if (entry.memo)
+            readItem<TMemoInfo>(e.text, e.uid, losses, item);
+        else
+            readItem<TTaskInfo>(e.text, e.uid, losses, item);
         ++m_next;
         return true;
     }
@@ -626,12 +633,17 @@ void OpenICalendarFile(QFile& file, const QString& fileName)
 
 // ---- Tally ------------------------------------------------------------------------------
 
-void TZvICalTally::countLosses(bool memo, quint32 losses)
+template <class R> void TZvICalTally::count(quint32 losses)
 {
+    constexpr bool memo = std::is_same_v<R, TMemoInfo>;
+    ++(memo ? memos : tasks);
     std::array<int, kICalLossKinds>& counts = memo ? memoLosses : taskLosses;
     for (int k = 0; k < kICalLossKinds; ++k)
         if (losses & (1u << k)) ++counts[size_t(k)];
 }
+
+template void TZvICalTally::count<TTaskInfo>(quint32);
+template void TZvICalTally::count<TMemoInfo>(quint32);
 
 namespace {
 
@@ -640,12 +652,17 @@ QString countText(qint64 n, const char* one, const char* many)
     return n == 1 ? trc(one) : trc(many).arg(n);
 }
 
+// "1 task", "3 memos".
+template <class R> QString itemsText(qint64 n)
+{
+    return n == 1 ? KindText(TZvRecordKind<R>::oneItem) : KindText(TZvRecordKind<R>::items).arg(n);
+}
+
 } // namespace
 
 QString TZvICalTally::importedText() const
 {
-    return trc("Imported %1 and %2.")
-        .arg(countText(tasks, "1 task", "%1 tasks"), countText(memos, "1 memo", "%1 memos"));
+    return trc("Imported %1 and %2.").arg(itemsText<TTaskInfo>(tasks), itemsText<TMemoInfo>(memos));
 }
 
 QString TZvICalTally::message() const
@@ -653,8 +670,8 @@ QString TZvICalTally::message() const
     const auto count = countText;
     const auto items = [&](qint64 taskCount, qint64 memoCount) {
         QStringList parts;
-        if (taskCount) parts << count(taskCount, "1 task", "%1 tasks");
-        if (memoCount) parts << count(memoCount, "1 memo", "%1 memos");
+        if (taskCount) parts << itemsText<TTaskInfo>(taskCount);
+        if (memoCount) parts << itemsText<TMemoInfo>(memoCount);
         return parts.join(trc(" and "));
     };
     const QString text = importedText();
@@ -688,31 +705,30 @@ QString TZvICalTally::message() const
 
 // ---- Export -----------------------------------------------------------------------------
 
-bool WriteTaskSelectionICalendar(const QString& fileName, const std::vector<SelectedItem<TTaskInfo>>& items,
-                                 const QString& appVersion)
+template <class R>
+bool WriteICalendarSelection(const QString& fileName, const std::vector<SelectedItem<R>>& items,
+                             const QString& appVersion)
 {
-    return writeOrTell(fileName, items, appVersion);
+    if (writeCalendar(fileName, items, appVersion)) return true;
+    MsgError(ExchangeWriteFailureText());
+    return false;
 }
 
-bool WriteMemoSelectionICalendar(const QString& fileName, const std::vector<SelectedItem<TMemoInfo>>& items,
-                                 const QString& appVersion)
-{
-    return writeOrTell(fileName, items, appVersion);
-}
-
-bool ExportTaskSelectionICalendar(QWidget* parent, const std::vector<SelectedItem<TTaskInfo>>& items,
-                                  const QString& appVersion)
+template <class R>
+bool ExportICalendarSelection(QWidget* parent, const std::vector<SelectedItem<R>>& items,
+                              const QString& appVersion)
 {
     return ExportSelection(parent, items, appVersion, SaveICalendarDialogRequest(),
-                           &WriteTaskSelectionICalendar);
+                           &WriteICalendarSelection<R>);
 }
 
-bool ExportMemoSelectionICalendar(QWidget* parent, const std::vector<SelectedItem<TMemoInfo>>& items,
-                                  const QString& appVersion)
-{
-    return ExportSelection(parent, items, appVersion, SaveICalendarDialogRequest(),
-                           &WriteMemoSelectionICalendar);
-}
+#define ZV_ICALFILE_FOR(R)                                                                                   \
+    template bool WriteICalendarSelection<R>(const QString&, const std::vector<SelectedItem<R>>&,            \
+                                             const QString&);                                                \
+    template bool ExportICalendarSelection<R>(QWidget*, const std::vector<SelectedItem<R>>&, const QString&);
+ZV_ICALFILE_FOR(TTaskInfo)
+ZV_ICALFILE_FOR(TMemoInfo)
+#undef ZV_ICALFILE_FOR
 
 FileDialogRequest SaveICalendarDialogRequest()
 {

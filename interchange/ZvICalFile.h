@@ -4,15 +4,16 @@
 // that import goes through. The reader takes a file of any size up to its limit with little
 // memory: it reads the file twice, line by line, and parses one item at a time.
 
-#include "ZvError.h"
-#include "ZvICalendar.h"
-#include "ZvSeams.h"
+#include "interchange/ZvICalendar.h"
+#include "platform/ZvFileDialog.h"
+#include "store/ZvError.h"
 
 #include <QByteArray>
 #include <QString>
 #include <array>
 #include <functional>
 #include <memory>
+#include <variant>
 #include <vector>
 
 class QFile;
@@ -25,17 +26,16 @@ namespace zv {
 
 // A calendar of the selection: a selected top-level item followed by all its children, a
 // selected sub-item alone as a top-level item. On failure "File Write Failure !" and false.
-bool WriteTaskSelectionICalendar(const QString& fileName, const std::vector<SelectedItem<TTaskInfo>>& items,
-                                 const QString& appVersion);
-bool WriteMemoSelectionICalendar(const QString& fileName, const std::vector<SelectedItem<TMemoInfo>>& items,
-                                 const QString& appVersion);
+template <class R>
+bool WriteICalendarSelection(const QString& fileName, const std::vector<SelectedItem<R>>& itemsInTreeOrder,
+                             const QString& appVersion);
 
-// The Export iCalendar action after the frame's guards, as Export: a warning when nothing
-// is selected, otherwise the save dialog and the writer. True when a file was written.
-bool ExportTaskSelectionICalendar(QWidget* parent, const std::vector<SelectedItem<TTaskInfo>>& items,
-                                  const QString& appVersion);
-bool ExportMemoSelectionICalendar(QWidget* parent, const std::vector<SelectedItem<TMemoInfo>>& items,
-                                  const QString& appVersion);
+// The Export iCalendar action after the frame's guards, as Export (ExportSelection<R>): a
+// warning when nothing is selected, otherwise the save dialog and the writer. True when a
+// file was written.
+template <class R>
+bool ExportICalendarSelection(QWidget* parent, const std::vector<SelectedItem<R>>& itemsInTreeOrder,
+                              const QString& appVersion);
 
 FileDialogRequest SaveICalendarDialogRequest();
 FileDialogRequest OpenICalendarDialogRequest();
@@ -73,7 +73,8 @@ struct TZvICalTally
     std::array<int, kICalLossKinds> taskLosses{}; // items per kind of loss
     std::array<int, kICalLossKinds> memoLosses{};
 
-    void countLosses(bool memo, quint32 losses);
+    // One more item of kind R stored, and what it was stored without.
+    template <class R> void count(quint32 losses);
     // "Imported 3 tasks and 1 memo."
     QString importedText() const;
     // The same followed by what was left out, e.g. " Not imported: 3 events; kept without
@@ -108,11 +109,11 @@ public:
 
     struct Item
     {
-        bool memo = false;
         int index = 0;   // in file order, among the items
         int parent = -1; // the index of its top-level item; -1: it is one
-        TZvICalRead<TTaskInfo> task;
-        TZvICalRead<TMemoInfo> memoRead;
+        // The item as its kind reads it: a VTODO as a task, a VJOURNAL as a memo.
+        std::variant<TZvICalRead<TTaskInfo>, TZvICalRead<TMemoInfo>> read;
+        bool memo() const { return std::holds_alternative<TZvICalRead<TMemoInfo>>(read); }
     };
     // The second pass: the next item, false after the last. Raises EZvError when the file
     // changed since the scan.
@@ -122,6 +123,8 @@ private:
     class TScanner;
     struct TEntry;
     void resolveFamilies();
+    template <class R>
+    void readItem(const QByteArray& text, const QByteArray& uid, quint32 losses, Item& item);
 
     QIODevice& m_device;
     TZvICalContext& m_context;

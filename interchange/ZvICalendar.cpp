@@ -1,7 +1,7 @@
-#include "ZvICalendar.h"
+#include "interchange/ZvICalendar.h"
 
-#include "ZvSeams.h"
-#include "pU_Funcs.h"
+#include "store/ZvSeams.h"
+#include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -305,10 +305,9 @@ void putUtc(icalcomponent* c, icalproperty_kind kind, std::optional<qint64> utcS
 }
 
 // UID, the parent link, the text, CREATED, LAST-MODIFIED and DTSTAMP.
-template <class R>
-void updateCommon(icalcomponent* c, const QString& id, const R& r, const TZvICalContext& context)
+template <class R> void updateCommon(icalcomponent* c, const R& r, const TZvICalContext& context)
 {
-    putText(c, ICAL_UID_PROPERTY, id);
+    putText(c, ICAL_UID_PROPERTY, r.*TZvRecordKind<R>::id);
 
     std::vector<icalproperty*> parents;
     for (icalproperty* p : propertiesOf(c, ICAL_RELATEDTO_PROPERTY))
@@ -335,13 +334,13 @@ void updateCommon(icalcomponent* c, const QString& id, const R& r, const TZvICal
     putUtc(c, ICAL_DTSTAMP_PROPERTY, context.now());
 }
 
-// The id (`id`: tid or mid), parent, text and the two times both kinds share.
-template <class R> TZvICalRead<R> readCommon(icalcomponent* c, const TZvICalContext& context, QString R::*id)
+// The id (tid or mid), parent, text and the two times both kinds share.
+template <class R> TZvICalRead<R> readCommon(icalcomponent* c, const TZvICalContext& context)
 {
     TZvICalRead<R> out;
     R& r = out.record;
     quint32& losses = out.losses;
-    r.*id = textOf(icalcomponent_get_uid(c));
+    r.*TZvRecordKind<R>::id = textOf(icalcomponent_get_uid(c));
     r.pid = kRootId;
     for (icalproperty* p : propertiesOf(c, ICAL_RELATEDTO_PROPERTY)) {
         const QString parent = isParentLink(p) ? textOf(icalproperty_get_relatedto(p)) : QString();
@@ -376,9 +375,10 @@ template <class R> TZvICalRead<R> readCommon(icalcomponent* c, const TZvICalCont
     return out;
 }
 
-// What the record cannot keep: `alarm` is the alarm it read (if any), `startUsed` whether
-// DTSTART served a task as the base of its due time or alarm.
-quint32 lossesOf(icalcomponent* c, bool task, icalcomponent* alarm, bool startUsed)
+// What the record cannot keep: `alarm` is the alarm it read (if any), `statusOwned` whether
+// its kind reads STATUS, `startUsed` whether DTSTART served it (a memo's own start, a task's
+// base of its due time or alarm).
+quint32 lossesOf(icalcomponent* c, icalcomponent* alarm, bool statusOwned, bool startUsed)
 {
     quint32 losses = 0;
     int descriptions = 0;
@@ -401,7 +401,7 @@ quint32 lossesOf(icalcomponent* c, bool task, icalcomponent* alarm, bool startUs
             if (++descriptions > 1) losses |= LossOtherDetails;
             break;
         case ICAL_STATUS_PROPERTY:
-            if (task) {
+            if (statusOwned) {
                 const icalproperty_status s = icalproperty_get_status(p);
                 if (s != ICAL_STATUS_COMPLETED && s != ICAL_STATUS_NEEDSACTION) losses |= LossOtherDetails;
             }
@@ -412,7 +412,7 @@ quint32 lossesOf(icalcomponent* c, bool task, icalcomponent* alarm, bool startUs
             break;
         }
         case ICAL_DTSTART_PROPERTY:
-            if (task && !startUsed) losses |= LossStartDate;
+            if (!startUsed) losses |= LossStartDate;
             break;
         case ICAL_RRULE_PROPERTY:
         case ICAL_RDATE_PROPERTY:
@@ -647,10 +647,8 @@ std::optional<TDateTime> TZvICalContext::localOf(icalproperty* property) const
 
 // ---- Tasks ------------------------------------------------------------------------------
 
-void TZvICalMapping<TTaskInfo>::update(icalcomponent* c, const TTaskInfo& r, const TZvICalContext& context)
+void TZvRecordKind<TTaskInfo>::icalUpdate(icalcomponent* c, const TTaskInfo& r, const TZvICalContext& context)
 {
-    updateCommon(c, r.tid, r, context);
-
     if (r.checkFlag) {
         putProperty(c, ICAL_STATUS_PROPERTY, icalproperty_new_status(ICAL_STATUS_COMPLETED));
         putUtc(c, ICAL_COMPLETED_PROPERTY, context.utcOf(r.checkTime));
@@ -718,9 +716,9 @@ void TZvICalMapping<TTaskInfo>::update(icalcomponent* c, const TTaskInfo& r, con
     putColor(kBackgroundColor, r.backgroundColor);
 }
 
-TZvICalRead<TTaskInfo> TZvICalMapping<TTaskInfo>::read(icalcomponent* c, const TZvICalContext& context)
+void TZvRecordKind<TTaskInfo>::icalRead(icalcomponent* c, const TZvICalContext& context,
+                                        TZvICalRead<TTaskInfo>& out)
 {
-    TZvICalRead<TTaskInfo> out = readCommon(c, context, &TTaskInfo::tid);
     TTaskInfo& r = out.record;
     using Instant = TZvICalContext::Instant;
     const auto instant = [&](icalproperty* p) -> std::optional<Instant> {
@@ -814,21 +812,19 @@ TZvICalRead<TTaskInfo> TZvICalMapping<TTaskInfo>::read(icalcomponent* c, const T
     r.textColor = color(kTextColor);
     r.backgroundColor = color(kBackgroundColor);
 
-    out.losses |= lossesOf(c, true, alarm, startUsed);
-    return out;
+    out.losses |= lossesOf(c, alarm, true, startUsed);
 }
 
 // ---- Memos ------------------------------------------------------------------------------
 
-void TZvICalMapping<TMemoInfo>::update(icalcomponent* c, const TMemoInfo& r, const TZvICalContext& context)
+void TZvRecordKind<TMemoInfo>::icalUpdate(icalcomponent* c, const TMemoInfo& r, const TZvICalContext& context)
 {
-    updateCommon(c, r.mid, r, context);
     putUtc(c, ICAL_DTSTART_PROPERTY, r.assignTime != 0 ? context.utcOf(r.assignTime) : std::nullopt);
 }
 
-TZvICalRead<TMemoInfo> TZvICalMapping<TMemoInfo>::read(icalcomponent* c, const TZvICalContext& context)
+void TZvRecordKind<TMemoInfo>::icalRead(icalcomponent* c, const TZvICalContext& context,
+                                        TZvICalRead<TMemoInfo>& out)
 {
-    TZvICalRead<TMemoInfo> out = readCommon(c, context, &TMemoInfo::mid);
     TMemoInfo& r = out.record;
     if (icalproperty* start = firstOf(c, ICAL_DTSTART_PROPERTY)) {
         const std::optional<TDateTime> t = context.localOf(start);
@@ -837,7 +833,27 @@ TZvICalRead<TMemoInfo> TZvICalMapping<TMemoInfo>::read(icalcomponent* c, const T
         else
             out.losses |= LossUnreadable;
     }
-    out.losses |= lossesOf(c, false, nullptr, true);
+    out.losses |= lossesOf(c, nullptr, false, true);
+}
+
+// ---- Both kinds -------------------------------------------------------------------------
+
+template <class R> icalcomponent_kind ICalKindOf()
+{
+    static const icalcomponent_kind kind = icalcomponent_string_to_kind(TZvRecordKind<R>::icalComponent);
+    return kind;
+}
+
+template <class R> void UpdateICalComponent(icalcomponent* c, const R& r, const TZvICalContext& context)
+{
+    updateCommon(c, r, context);
+    TZvRecordKind<R>::icalUpdate(c, r, context);
+}
+
+template <class R> TZvICalRead<R> ReadICalComponent(icalcomponent* c, const TZvICalContext& context)
+{
+    TZvICalRead<R> out = readCommon<R>(c, context);
+    TZvRecordKind<R>::icalRead(c, context, out);
     return out;
 }
 
@@ -857,17 +873,23 @@ QByteArray ICalComponentText(const R& r, const TZvICalContext& context, const QB
     InitICalLibrary();
     TZvICalComponent root(existing.isEmpty() ? nullptr : icalparser_parse_string(existing.constData()));
     icalcomponent* target = nullptr;
-    if (root && icalcomponent_isa(root.get()) == TZvICalMapping<R>::kind)
+    if (root && icalcomponent_isa(root.get()) == ICalKindOf<R>())
         target = root.get();
     else if (root && icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT)
-        target = icalcomponent_get_first_component(root.get(), TZvICalMapping<R>::kind);
+        target = icalcomponent_get_first_component(root.get(), ICalKindOf<R>());
     if (!target) return ICalText(NewICalComponent(r, context).get());
-    TZvICalMapping<R>::update(target, r, context);
+    UpdateICalComponent(target, r, context);
     return ICalText(root.get()); // in the shape it came: a calendar stays a calendar
 }
 
-template QByteArray ICalComponentText<TTaskInfo>(const TTaskInfo&, const TZvICalContext&, const QByteArray&);
-template QByteArray ICalComponentText<TMemoInfo>(const TMemoInfo&, const TZvICalContext&, const QByteArray&);
+#define ZV_ICALENDAR_FOR(R)                                                                                  \
+    template icalcomponent_kind ICalKindOf<R>();                                                             \
+    template void UpdateICalComponent<R>(icalcomponent*, const R&, const TZvICalContext&);                   \
+    template TZvICalRead<R> ReadICalComponent<R>(icalcomponent*, const TZvICalContext&);                     \
+    template QByteArray ICalComponentText<R>(const R&, const TZvICalContext&, const QByteArray&);
+ZV_ICALENDAR_FOR(TTaskInfo)
+ZV_ICALENDAR_FOR(TMemoInfo)
+#undef ZV_ICALENDAR_FOR
 
 void InitICalLibrary()
 {

@@ -1,11 +1,12 @@
 #pragma once
 
 // Tasks and memos in iCalendar (RFC 5545): a task is a VTODO, a memo a VJOURNAL. The
-// mapping of each record type is one unit (TZvICalMapping<R>): it writes the properties the
-// record owns into a component, keeping every other property, and reads a component back
-// into a record, saying what the record cannot keep.
+// mapping is generic over the record kind: what both kinds map is written once here, what
+// differs (the component, the values only a task has) is a member of each TZvRecordKind<R>.
+// It writes the properties the record owns into a component, keeping every other property,
+// and reads a component back into a record, saying what the record cannot keep.
 
-#include "ZvRecords.h"
+#include "interchange/ZvRecordKind.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -121,7 +122,7 @@ template <class R> struct TZvICalRead
     quint32 losses = 0;
 };
 
-// ---- The mapping, one unit per record type ----------------------------------------------
+// ---- The mapping, generic over the record kind ------------------------------------------
 
 struct TZvICalFree
 {
@@ -129,33 +130,24 @@ struct TZvICalFree
 };
 using TZvICalComponent = std::unique_ptr<icalcomponent, TZvICalFree>;
 
-template <class R> struct TZvICalMapping;
+// The component of a record kind (TZvRecordKind<R>::icalComponent): VTODO, VJOURNAL.
+template <class R> icalcomponent_kind ICalKindOf();
 
-// TTaskInfo <-> VTODO. Owned: UID, the first parent RELATED-TO, SUMMARY and DESCRIPTION,
-// STATUS, COMPLETED, PERCENT-COMPLETE, DUE (and a DURATION standing for it), the first
-// DISPLAY alarm, the two X-ZORVIK colours, CREATED, LAST-MODIFIED, DTSTAMP.
-template <> struct TZvICalMapping<TTaskInfo>
-{
-    static constexpr icalcomponent_kind kind = ICAL_VTODO_COMPONENT;
-    // The record's values into `c`; every property it does not own stays as it is.
-    static void update(icalcomponent* c, const TTaskInfo& r, const TZvICalContext& context);
-    static TZvICalRead<TTaskInfo> read(icalcomponent* c, const TZvICalContext& context);
-};
-
-// TMemoInfo <-> VJOURNAL. Owned: UID, the first parent RELATED-TO, SUMMARY and the first
-// DESCRIPTION, DTSTART (assignTime), CREATED, LAST-MODIFIED, DTSTAMP.
-template <> struct TZvICalMapping<TMemoInfo>
-{
-    static constexpr icalcomponent_kind kind = ICAL_VJOURNAL_COMPONENT;
-    static void update(icalcomponent* c, const TMemoInfo& r, const TZvICalContext& context);
-    static TZvICalRead<TMemoInfo> read(icalcomponent* c, const TZvICalContext& context);
-};
+// The record's values into `c`, a component of its kind; every property it does not own
+// stays as it is. Both kinds own UID, the first parent RELATED-TO, SUMMARY and the first
+// DESCRIPTION, CREATED, LAST-MODIFIED and DTSTAMP; what else a kind owns, its
+// TZvRecordKind<R>::icalUpdate says (a task: STATUS, COMPLETED, PERCENT-COMPLETE, DUE and a
+// DURATION standing for it, the first DISPLAY alarm, the two X-ZORVIK colours; a memo:
+// DTSTART).
+template <class R> void UpdateICalComponent(icalcomponent* c, const R& r, const TZvICalContext& context);
+// A component of the kind back into a record, with what the record cannot keep.
+template <class R> TZvICalRead<R> ReadICalComponent(icalcomponent* c, const TZvICalContext& context);
 
 // A new component of the record's kind: the update of an empty one.
 template <class R> TZvICalComponent NewICalComponent(const R& r, const TZvICalContext& context)
 {
-    TZvICalComponent c(icalcomponent_new(TZvICalMapping<R>::kind));
-    TZvICalMapping<R>::update(c.get(), r, context);
+    TZvICalComponent c(icalcomponent_new(ICalKindOf<R>()));
+    UpdateICalComponent(c.get(), r, context);
     return c;
 }
 

@@ -1,10 +1,11 @@
-#include "ZvReports.h"
+#include "interchange/ZvReports.h"
 
-#include "ZvDb.h"
-#include "ZvExchange.h"
-#include "ZvScopeExit.h"
-#include "ZvSndMsg.h"
-#include "pU_Funcs.h"
+#include "interchange/ZvExchange.h"
+#include "interchange/ZvSndMsg.h"
+#include "platform/ZvFileDialog.h"
+#include "store/ZvDb.h"
+#include "store/ZvScopeExit.h"
+#include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -43,10 +44,7 @@ private:
 // end a line just as CR LF does, so that every line of the report ends with CR LF.
 QStringList textLines(const QString& content)
 {
-    QString text = content;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text.split(QLatin1Char('\n'));
+    return LfLineBreaks(content).split(QLatin1Char('\n'));
 }
 
 QString htmlText(const QString& content)
@@ -132,73 +130,6 @@ bool writeReport(const QString& fileName, const QByteArray& bytes)
     return true;
 }
 
-template <class T>
-bool writeReportFrame(const QString& fileName, bool all, const TReportSource<T>& source,
-                      const std::function<bool(const QString&, const std::vector<SelectedItem<T>>&)>& writer)
-{
-    if (all && source.selectAllVisible) source.selectAllVisible();
-    const auto deselect = ScopeExit([&] {
-        if (all && source.deselectAll) source.deselectAll();
-    });
-    std::vector<SelectedItem<T>> items;
-    try {
-        if (source.selection) items = source.selection();
-    } catch (const std::exception&) {
-        MsgError(trc("File write failure!"));
-        return false;
-    }
-    return writer(fileName, items);
-}
-
-template <class T>
-bool saveReport(QWidget* parent, bool all, const TReportSource<T>& source,
-                const std::function<bool(ReportFormat, const QString&, bool, const TReportSource<T>&)>& write)
-{
-    const FileDialogResult chosen = FileDialogSeam::run(parent, SaveReportDialogRequest());
-    if (chosen.fileName.isEmpty()) return false;
-    const ReportFormat format = ReportFormatOfFilter(chosen.filterIndex);
-    const QString fileName = ReportFileName(chosen.fileName, format);
-    // The dialog asked about the name typed; a different file of the final name would
-    // otherwise be replaced without a word.
-    if (fileName != chosen.fileName && QFileInfo::exists(fileName) &&
-        MsgAsk(trc("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(fileName).fileName())) !=
-            IdOk)
-        return false;
-    return write(format, fileName, all, source);
-}
-
-template <class T>
-bool emailSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<T>>& items,
-                    const QString& programFolder, const QString& version, const QString& baseName,
-                    const QString& subject,
-                    bool (*writeHtml)(const QString&, const std::vector<SelectedItem<T>>&, const QString&),
-                    bool (*writeExchange)(const QString&, const std::vector<SelectedItem<T>>&,
-                                          const QString&))
-{
-    const QDir folder(programFolder);
-    const QString htmlName = baseName + QStringLiteral(".html");
-    const QString dataName = baseName + QStringLiteral(".zvx");
-    const QString htmlFile = folder.absoluteFilePath(QStringLiteral("Temp/") + htmlName);
-    const QString dataFile = folder.absoluteFilePath(QStringLiteral("Temp/") + dataName);
-    // A program folder whose Temp was removed gets it back rather than failing the mail.
-    folder.mkpath(QStringLiteral("Temp"));
-    if (!writeHtml(htmlFile, items, version)) return false;
-    if (!writeExchange(dataFile, items, version)) return false;
-    try {
-        mailer.Reset();
-        mailer.Subject = subject;
-        mailer.MessageText << htmlName + QStringLiteral(": ") +
-                                  trc("HTML file, you can open it with website browser.")
-                           << dataName + QStringLiteral(": ") +
-                                  trc("Zorvik data file, you can import it into Zorvik software directly.");
-        mailer.Attachments << htmlFile << dataFile;
-        mailer.Send();
-    } catch (...) {
-        // The mail step's errors, the user's abort among them, are not shown.
-    }
-    return true;
-}
-
 } // namespace
 
 QString ReportLinkAddress()
@@ -206,7 +137,8 @@ QString ReportLinkAddress()
     return kMakerMainPage + QStringLiteral("?s-f");
 }
 
-QByteArray TaskHtmlReport(const std::vector<SelectedItem<TTaskInfo>>& items, const QString& version)
+QByteArray TZvRecordKind<TTaskInfo>::htmlReport(const std::vector<SelectedItem<TTaskInfo>>& items,
+                                                const QString& version)
 {
     const QString head = QString::fromLatin1(kHead);
     Lines out;
@@ -259,7 +191,8 @@ QByteArray TaskHtmlReport(const std::vector<SelectedItem<TTaskInfo>>& items, con
     return out.bytes();
 }
 
-QByteArray TaskTextReport(const std::vector<SelectedItem<TTaskInfo>>& items, const QString& version)
+QByteArray TZvRecordKind<TTaskInfo>::textReport(const std::vector<SelectedItem<TTaskInfo>>& items,
+                                                const QString& version)
 {
     Lines out;
     out << QStringLiteral("To-Do List") << kHyphens << QString();
@@ -276,7 +209,8 @@ QByteArray TaskTextReport(const std::vector<SelectedItem<TTaskInfo>>& items, con
     return out.bytes();
 }
 
-QByteArray MemoHtmlReport(const std::vector<SelectedItem<TMemoInfo>>& items, const QString& version)
+QByteArray TZvRecordKind<TMemoInfo>::htmlReport(const std::vector<SelectedItem<TMemoInfo>>& items,
+                                                const QString& version)
 {
     Lines out;
     out << QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body>")
@@ -309,7 +243,8 @@ QByteArray MemoHtmlReport(const std::vector<SelectedItem<TMemoInfo>>& items, con
     return out.bytes();
 }
 
-QByteArray MemoTextReport(const std::vector<SelectedItem<TMemoInfo>>& items, const QString& version)
+QByteArray TZvRecordKind<TMemoInfo>::textReport(const std::vector<SelectedItem<TMemoInfo>>& items,
+                                                const QString& version)
 {
     Lines out;
     out << QStringLiteral("Memos") << kHyphens << QString();
@@ -323,30 +258,6 @@ QByteArray MemoTextReport(const std::vector<SelectedItem<TMemoInfo>>& items, con
     countEntries(items, n, m);
     textFooter(out, QStringLiteral(" Memos %1, Sub-Memos %2 - %3").arg(n).arg(m).arg(reportTime()), version);
     return out.bytes();
-}
-
-bool WriteTaskHtml(const QString& fileName, const std::vector<SelectedItem<TTaskInfo>>& items,
-                   const QString& version)
-{
-    return writeReport(fileName, TaskHtmlReport(items, version));
-}
-
-bool WriteTaskText(const QString& fileName, const std::vector<SelectedItem<TTaskInfo>>& items,
-                   const QString& version)
-{
-    return writeReport(fileName, TaskTextReport(items, version));
-}
-
-bool WriteMemoHtml(const QString& fileName, const std::vector<SelectedItem<TMemoInfo>>& items,
-                   const QString& version)
-{
-    return writeReport(fileName, MemoHtmlReport(items, version));
-}
-
-bool WriteMemoText(const QString& fileName, const std::vector<SelectedItem<TMemoInfo>>& items,
-                   const QString& version)
-{
-    return writeReport(fileName, MemoTextReport(items, version));
 }
 
 FileDialogRequest SaveReportDialogRequest()
@@ -374,52 +285,91 @@ QString ReportFileName(const QString& chosen, ReportFormat format)
     return chosen + extension;
 }
 
-bool WriteTaskReport(ReportFormat format, const QString& fileName, bool all,
-                     const TReportSource<TTaskInfo>& source, const QString& version)
+template <class R>
+bool WriteHtml(const QString& fileName, const std::vector<SelectedItem<R>>& items, const QString& version)
 {
-    return writeReportFrame<TTaskInfo>(fileName, all, source, [&](const QString& name, const auto& items) {
-        return format == ReportFormat::Html ? WriteTaskHtml(name, items, version)
-                                            : WriteTaskText(name, items, version);
+    return writeReport(fileName, HtmlReport(items, version));
+}
+
+template <class R>
+bool WriteText(const QString& fileName, const std::vector<SelectedItem<R>>& items, const QString& version)
+{
+    return writeReport(fileName, TextReport(items, version));
+}
+
+template <class R>
+bool WriteReport(ReportFormat format, const QString& fileName, bool all, const TReportSource<R>& source,
+                 const QString& version)
+{
+    if (all && source.selectAllVisible) source.selectAllVisible();
+    const auto deselect = ScopeExit([&] {
+        if (all && source.deselectAll) source.deselectAll();
     });
+    std::vector<SelectedItem<R>> items;
+    try {
+        if (source.selection) items = source.selection();
+    } catch (const std::exception&) {
+        MsgError(trc("File write failure!"));
+        return false;
+    }
+    return format == ReportFormat::Html ? WriteHtml(fileName, items, version)
+                                        : WriteText(fileName, items, version);
 }
 
-bool WriteMemoReport(ReportFormat format, const QString& fileName, bool all,
-                     const TReportSource<TMemoInfo>& source, const QString& version)
+template <class R>
+bool SaveReport(QWidget* parent, bool all, const TReportSource<R>& source, const QString& version)
 {
-    return writeReportFrame<TMemoInfo>(fileName, all, source, [&](const QString& name, const auto& items) {
-        return format == ReportFormat::Html ? WriteMemoHtml(name, items, version)
-                                            : WriteMemoText(name, items, version);
-    });
+    const FileDialogResult chosen = FileDialogSeam::run(parent, SaveReportDialogRequest());
+    if (chosen.fileName.isEmpty()) return false;
+    const ReportFormat format = ReportFormatOfFilter(chosen.filterIndex);
+    const QString fileName = ReportFileName(chosen.fileName, format);
+    // The dialog asked about the name typed; a different file of the final name would
+    // otherwise be replaced without a word.
+    if (fileName != chosen.fileName && QFileInfo::exists(fileName) &&
+        MsgAsk(trc("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(fileName).fileName())) !=
+            IdOk)
+        return false;
+    return WriteReport(format, fileName, all, source, version);
 }
 
-bool SaveTaskReport(QWidget* parent, bool all, const TReportSource<TTaskInfo>& source, const QString& version)
+template <class R>
+bool EmailSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<R>>& items,
+                    const QString& programFolder, const QString& version)
 {
-    return saveReport<TTaskInfo>(parent, all, source,
-                                 [&](ReportFormat f, const QString& name, bool a, const auto& s) {
-                                     return WriteTaskReport(f, name, a, s, version);
-                                 });
+    const QDir folder(programFolder);
+    const QString baseName = QString::fromLatin1(TZvRecordKind<R>::fileBase);
+    const QString htmlName = baseName + QStringLiteral(".html");
+    const QString dataName = baseName + QStringLiteral(".zvx");
+    const QString htmlFile = folder.absoluteFilePath(QStringLiteral("Temp/") + htmlName);
+    const QString dataFile = folder.absoluteFilePath(QStringLiteral("Temp/") + dataName);
+    // Temp comes with the program; one the user removed fails the writers, who say so.
+    if (!WriteHtml(htmlFile, items, version)) return false;
+    if (!WriteSelection(dataFile, items, version)) return false;
+    try {
+        mailer.Reset();
+        mailer.Subject = KindText(TZvRecordKind<R>::mailSubject);
+        mailer.MessageText << htmlName + QStringLiteral(": ") +
+                                  trc("HTML file, you can open it with website browser.")
+                           << dataName + QStringLiteral(": ") +
+                                  trc("Zorvik data file, you can import it into Zorvik software directly.");
+        mailer.Attachments << htmlFile << dataFile;
+        mailer.Send();
+    } catch (...) {
+        // The mail step's errors, the user's abort among them, are not shown.
+    }
+    return true;
 }
 
-bool SaveMemoReport(QWidget* parent, bool all, const TReportSource<TMemoInfo>& source, const QString& version)
-{
-    return saveReport<TMemoInfo>(parent, all, source,
-                                 [&](ReportFormat f, const QString& name, bool a, const auto& s) {
-                                     return WriteMemoReport(f, name, a, s, version);
-                                 });
-}
-
-bool EmailTaskSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<TTaskInfo>>& items,
-                        const QString& programFolder, const QString& version)
-{
-    return emailSelection<TTaskInfo>(mailer, items, programFolder, version, QStringLiteral("Tasks"),
-                                     trc("To-Do List"), &WriteTaskHtml, &WriteTaskSelection);
-}
-
-bool EmailMemoSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<TMemoInfo>>& items,
-                        const QString& programFolder, const QString& version)
-{
-    return emailSelection<TMemoInfo>(mailer, items, programFolder, version, QStringLiteral("Memos"),
-                                     trc("Memos"), &WriteMemoHtml, &WriteMemoSelection);
-}
+#define ZV_REPORTS_FOR(R)                                                                                    \
+    template bool WriteHtml<R>(const QString&, const std::vector<SelectedItem<R>>&, const QString&);         \
+    template bool WriteText<R>(const QString&, const std::vector<SelectedItem<R>>&, const QString&);         \
+    template bool WriteReport<R>(ReportFormat, const QString&, bool, const TReportSource<R>&,                \
+                                 const QString&);                                                            \
+    template bool SaveReport<R>(QWidget*, bool, const TReportSource<R>&, const QString&);                    \
+    template bool EmailSelection<R>(TZvSendMessage&, const std::vector<SelectedItem<R>>&, const QString&,    \
+                                    const QString&);
+ZV_REPORTS_FOR(TTaskInfo)
+ZV_REPORTS_FOR(TMemoInfo)
+#undef ZV_REPORTS_FOR
 
 } // namespace zv

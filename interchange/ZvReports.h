@@ -7,8 +7,9 @@
 // The input is the selection in tree order (SelectedItem: a selected top-level item carries
 // all its children, hidden ones included; a selected sub-item is written alone).
 
-#include "ZvRecords.h"
-#include "ZvSystem.h"
+#include "interchange/ZvRecordKind.h"
+#include "platform/ZvFileDialog.h"
+#include "platform/ZvSystem.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,23 +25,24 @@ class TZvSendMessage;
 // The report's link: the maker's main page, with "?s-f" in the address it points to.
 QString ReportLinkAddress();
 
-// ---- The four reports ---------------------------------------------------------------
-// The report time is the Clock seam's now; version is the program's file version.
-QByteArray TaskHtmlReport(const std::vector<SelectedItem<TTaskInfo>>& items, const QString& version);
-QByteArray TaskTextReport(const std::vector<SelectedItem<TTaskInfo>>& items, const QString& version);
-QByteArray MemoHtmlReport(const std::vector<SelectedItem<TMemoInfo>>& items, const QString& version);
-QByteArray MemoTextReport(const std::vector<SelectedItem<TMemoInfo>>& items, const QString& version);
+// ---- The reports -------------------------------------------------------------------
+// Each record kind's own (TZvRecordKind<R>::htmlReport, textReport). The report time is the
+// Clock seam's now; version is the program's file version.
+template <class R> QByteArray HtmlReport(const std::vector<SelectedItem<R>>& items, const QString& version)
+{
+    return TZvRecordKind<R>::htmlReport(items, version);
+}
+template <class R> QByteArray TextReport(const std::vector<SelectedItem<R>>& items, const QString& version)
+{
+    return TZvRecordKind<R>::textReport(items, version);
+}
 
 // Each writes its report to fileName; on failure "File write failure!" (MsgError) and false.
 // A file already there is replaced only by a complete report.
-bool WriteTaskHtml(const QString& fileName, const std::vector<SelectedItem<TTaskInfo>>& items,
-                   const QString& version);
-bool WriteTaskText(const QString& fileName, const std::vector<SelectedItem<TTaskInfo>>& items,
-                   const QString& version);
-bool WriteMemoHtml(const QString& fileName, const std::vector<SelectedItem<TMemoInfo>>& items,
-                   const QString& version);
-bool WriteMemoText(const QString& fileName, const std::vector<SelectedItem<TMemoInfo>>& items,
-                   const QString& version);
+template <class R>
+bool WriteHtml(const QString& fileName, const std::vector<SelectedItem<R>>& items, const QString& version);
+template <class R>
+bool WriteText(const QString& fileName, const std::vector<SelectedItem<R>>& items, const QString& version);
 
 // ---- Save and Save All --------------------------------------------------------------
 enum class ReportFormat
@@ -68,19 +70,16 @@ template <class T> struct TReportSource
 
 // The writers' common frame: with all, select every visible node first and deselect
 // afterwards, also when writing failed.
-bool WriteTaskReport(ReportFormat format, const QString& fileName, bool all,
-                     const TReportSource<TTaskInfo>& source, const QString& version);
-bool WriteMemoReport(ReportFormat format, const QString& fileName, bool all,
-                     const TReportSource<TMemoInfo>& source, const QString& version);
+template <class R>
+bool WriteReport(ReportFormat format, const QString& fileName, bool all, const TReportSource<R>& source,
+                 const QString& version);
 
 // SaveReport(all) after the frame's editing guard: the save dialog, then the writer of the
 // chosen filter under the name the extension rule gives. When that name is not the one the
 // dialog confirmed and a file of that name exists, the user is asked before it is replaced.
 // True when a report was written.
-bool SaveTaskReport(QWidget* parent, bool all, const TReportSource<TTaskInfo>& source,
-                    const QString& version);
-bool SaveMemoReport(QWidget* parent, bool all, const TReportSource<TMemoInfo>& source,
-                    const QString& version);
+template <class R>
+bool SaveReport(QWidget* parent, bool all, const TReportSource<R>& source, const QString& version);
 
 // ---- E-mail -------------------------------------------------------------------------
 // The E-mail action after the frame's editing guard: the HTML report and the exchange file
@@ -88,31 +87,8 @@ bool SaveMemoReport(QWidget* parent, bool all, const TReportSource<TMemoInfo>& s
 // "Temp/Memos.*"), then a new message with both attached, HTML first. False when a file
 // could not be written (its error box was shown; no mail). Errors of the mail step are
 // caught and not shown.
-bool EmailTaskSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<TTaskInfo>>& items,
-                        const QString& programFolder, const QString& version);
-bool EmailMemoSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<TMemoInfo>>& items,
-                        const QString& programFolder, const QString& version);
-
-// ---- The same by record type, for the frames' shared commands --------------------------
-inline bool SaveReport(QWidget* parent, bool all, const TReportSource<TTaskInfo>& source,
-                       const QString& version)
-{
-    return SaveTaskReport(parent, all, source, version);
-}
-inline bool SaveReport(QWidget* parent, bool all, const TReportSource<TMemoInfo>& source,
-                       const QString& version)
-{
-    return SaveMemoReport(parent, all, source, version);
-}
-inline bool EmailSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<TTaskInfo>>& items,
-                           const QString& programFolder, const QString& version)
-{
-    return EmailTaskSelection(mailer, items, programFolder, version);
-}
-inline bool EmailSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<TMemoInfo>>& items,
-                           const QString& programFolder, const QString& version)
-{
-    return EmailMemoSelection(mailer, items, programFolder, version);
-}
+template <class R>
+bool EmailSelection(TZvSendMessage& mailer, const std::vector<SelectedItem<R>>& items,
+                    const QString& programFolder, const QString& version);
 
 } // namespace zv

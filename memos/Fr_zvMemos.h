@@ -1,10 +1,6 @@
 #pragma once
 
-#include "ZvRecordFrame.h"
-// The writers the record frame's Save, E-mail and Print reach by overload for this
-// frame's records: seen wherever the frame's virtual table may be made.
-#include "ZvReports.h"
-#include "ZvSndMsg.h"
+#include "frames/ZvRecordFrame.h"
 
 namespace zv {
 

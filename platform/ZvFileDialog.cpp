@@ -1,4 +1,6 @@
-#include "ZvFileDialog.h"
+#include "platform/ZvFileDialog.h"
+
+#include "store/ZvDb.h"
 
 #include <QAbstractFileIconProvider>
 #include <QFileDialog>
@@ -45,6 +47,43 @@ TNameIconProvider& nameIconProvider()
 }
 
 } // namespace
+
+FileDialogSeam::Seam& FileDialogSeam::seam()
+{
+    static Seam s([](const FileDialogRequest&) { return FileDialogResult{}; });
+    return s;
+}
+
+FileDialogResult FileDialogSeam::run(QWidget* parent, const FileDialogRequest& request)
+{
+    FileDialogRequest r = request;
+    r.parent = parent;
+    const FileDialogResult result = seam().call(r);
+    // A file dialog lists the program folder: whatever read the files there, the database
+    // must still be locked.
+    CheckDatabaseLocks("a file dialog");
+    return result;
+}
+
+void FileDialogSeam::setHandler(Handler handler)
+{
+    if (!handler) {
+        seam().setHandler(nullptr);
+        return;
+    }
+    seam().setHandler(
+        [handler = std::move(handler)](const FileDialogRequest& r) { return handler(r.parent, r); });
+}
+
+void FileDialogSeam::setNextFileName(const QString& fileName, int filterIndex)
+{
+    seam().queueAnswer(FileDialogResult{fileName, filterIndex});
+}
+
+void FileDialogSeam::reset()
+{
+    seam().reset();
+}
 
 void ShieldFileDialog(QFileDialog& dialog)
 {

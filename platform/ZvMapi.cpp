@@ -1,10 +1,15 @@
-#include "ZvMapi.h"
+#include "platform/ZvMapi.h"
+
+#include "store/pU_Funcs.h"
 
 #include <QCursor>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QTimer>
+
+#include <memory>
 
 namespace zv {
 
@@ -22,6 +27,14 @@ QString addressOf(const MapiRecipDesc& recip)
 {
     const QString& address = recip.lpszAddress.isEmpty() ? recip.lpszName : recip.lpszAddress;
     return address.startsWith(kSmtpPrefix, Qt::CaseInsensitive) ? address.mid(kSmtpPrefix.size()) : address;
+}
+
+// Hand-offs that outlasted their wait. Never freed: at exit a mail program still open
+// stays open with its message.
+std::set<QProcess*>& stillRunning()
+{
+    static auto* processes = new std::set<QProcess*>;
+    return *processes;
 }
 
 } // namespace
@@ -95,7 +108,8 @@ MailProcessRequest TZvMapi::XdgEmailRequest(const MapiMessage& message)
     a << QStringLiteral("--utf8");
     // xdg-email refuses an option without text: an empty subject or body is left out.
     if (!message.lpszSubject.isEmpty()) a << QStringLiteral("--subject") << message.lpszSubject;
-    if (!message.lpszNoteText.isEmpty()) a << QStringLiteral("--body") << message.lpszNoteText;
+    // xdg-email writes every LF as CR LF itself: a CR of ours would arrive doubled.
+    if (!message.lpszNoteText.isEmpty()) a << QStringLiteral("--body") << LfLineBreaks(message.lpszNoteText);
     for (const MapiRecipDesc& r : message.lpRecips)
         if (r.ulRecipClass == MAPI_CC) a << QStringLiteral("--cc") << addressOf(r);
     for (const MapiRecipDesc& r : message.lpRecips)
@@ -130,38 +144,62 @@ ULONG TZvMapi::ResultOfRun(const MailProcessResult& run)
     }
 }
 
-MailProcessResult RunMailProcess(const MailProcessRequest& request)
+MailProcessResult RunMailProcess(const MailProcessRequest& request, int waitMs)
 {
     MailProcessResult result;
-    QProcess process;
-    process.setProgram(request.program);
-    process.setArguments(request.arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    auto* process = new QProcess;
+    process->setProgram(request.program);
+    process->setArguments(request.arguments);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QEventLoop loop;
     bool ended = false;
-    QObject::connect(&process, &QProcess::finished, &loop, [&] {
+    QObject::connect(process, &QProcess::finished, &loop, [&] {
         ended = true;
         loop.quit();
     });
-    QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
+    QObject::connect(process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
             ended = true;
             loop.quit();
         }
     });
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
     const bool gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
     if (gui) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    process.start();
+    process->start();
     // The windows keep painting and the timers keep running; the user's input waits
-    // until the mail program is done, as behind a modal dialog.
-    if (!ended) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // until the hand-off is done, as behind a modal dialog.
+    if (!ended) {
+        limit.start(waitMs);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
     if (gui) QGuiApplication::restoreOverrideCursor();
-    if (process.error() == QProcess::FailedToStart) return result;
+    if (!ended) {
+        // Some mail programs keep xdg-email waiting until the user quits them: by now the
+        // message is theirs. The process is left to end in its own time and collected
+        // then; destroying it now would kill the mail program.
+        stillRunning().insert(process);
+        QObject::connect(process, &QProcess::finished, process, [process] {
+            stillRunning().erase(process);
+            process->deleteLater();
+        });
+        result.started = true;
+        return result;
+    }
+    const std::unique_ptr<QProcess> done(process);
+    if (process->error() == QProcess::FailedToStart) return result;
     result.started = true;
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.exitCode = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
     return result;
+}
+
+int MailProcessesStillRunning()
+{
+    return int(stillRunning().size());
 }
 
 } // namespace zv

@@ -5,7 +5,7 @@
 // mail component above it is written as for Simple MAPI; below, one send becomes one run
 // of xdg-email, which opens the user's mail program with a new message for review.
 
-#include "ZvSeams.h"
+#include "store/ZvSeams.h"
 
 #include <QString>
 #include <QStringList>
@@ -109,8 +109,15 @@ private:
     LHANDLE m_lastSession = 0;
 };
 
+// How long a send waits for the hand-off to end.
+constexpr int kMailHandOffWaitMs = 5000;
+
 // The real handler of MailProcessSeam: runs the program and waits for its end with the busy
-// cursor; the windows keep painting and timers keep running, the user's input waits.
-MailProcessResult RunMailProcess(const MailProcessRequest& request);
+// cursor; the windows keep painting and timers keep running, the user's input waits. A
+// hand-off still running after waitMs has given the mail program its message: it counts as
+// done (exit status 0) and is collected when it ends.
+MailProcessResult RunMailProcess(const MailProcessRequest& request, int waitMs = kMailHandOffWaitMs);
+// Hand-offs that outlasted their wait and have not ended yet.
+int MailProcessesStillRunning();
 
 } // namespace zv

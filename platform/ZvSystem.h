@@ -1,9 +1,8 @@
 #pragma once
 
-// The seams themselves (file dialogs, clipboard, desktop, sound, tray host) are declared
-// in ZvSeams.h with every other seam; this unit holds what the desktop really does behind
-// them.
-#include "ZvSeams.h"
+// The seams themselves are declared in ZvSeams.h (clipboard, desktop, sound, tray host) and
+// ZvFileDialog.h (file dialogs); this unit holds what the desktop really does behind them.
+#include "store/ZvSeams.h"
 
 namespace zv {
 

@@ -1,6 +1,7 @@
-#include "ZvTree.h"
+#include "platform/ZvTree.h"
 
-#include "ZvGuard.h"
+#include "store/ZvGuard.h"
+#include "store/pU_Funcs.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -15,25 +16,23 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <utility>
 
 namespace zv {
 
 namespace {
 
 // The stored text uses CR LF; the editor and the painter use LF.
-QString toLf(QString s)
+QString toLf(const QString& s)
 {
-    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return s;
+    return LfLineBreaks(s);
 }
 
 QString toCrLf(QString s)
 {
     s.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     s.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    s.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return s;
+    return CrLfLineBreaks(s);
 }
 
 constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
@@ -175,7 +174,11 @@ TZvTree::TZvTree(QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     connect(this, &QTreeView::expanded, this, [this](const QModelIndex& i) { onViewExpanded(i, true); });
     connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& i) { onViewExpanded(i, false); });
-    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] { m_relayouting = true; });
+    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] {
+        m_relayouting = true;
+        m_selCacheValid = false;
+        m_selectedBeforeLayout = selectedCount();
+    });
     connect(header(), &QHeaderView::sectionResized, this, [this](int, int oldSize, int newSize) {
         if (oldSize != newSize) bumpHeights();
     });
@@ -315,6 +318,10 @@ void TZvTree::afterRelayout()
     for (TZvNode* n : m_model->newlyPublished())
         if (n->m_expanded) QTreeView::setExpanded(m_model->indexOf(n), true);
     m_syncingExpansion = false;
+    // Rows that went away (hidden by a filter, removed) left the selection without a word
+    // from the view: a change of the selection as a whole.
+    const int before = std::exchange(m_selectedBeforeLayout, 0);
+    if (before > 0 && selectedCount() < before && events.Change) Guarded([&] { events.Change(nullptr); });
 }
 
 // ---- walking --------------------------------------------------------------------------
@@ -605,9 +612,10 @@ void TZvTree::selectionChanged(const QItemSelection& selected, const QItemSelect
     }
     if (!events.Change) return;
     // A change of one node names it, also when that node was only unselected (another may
-    // stay selected); a change of the selection as a whole names none.
+    // stay selected); a change of the selection as a whole, or one that leaves nothing
+    // selected (a click on empty space), names none.
     TZvNode* node = nullptr;
-    if (m_wholeSelectionChange)
+    if (m_wholeSelectionChange || !selectionModel()->hasSelection())
         node = nullptr;
     else if (selected.size() == 1 && selected.first().height() == 1)
         node = nodeOf(selected.first().topLeft());
@@ -637,7 +645,7 @@ bool TZvTree::startEdit(TZvNode* node)
     const QModelIndex idx = m_model->indexOf(node);
     if (!idx.isValid()) return false;
     m_editNode = node;
-    m_editStart = toCrLf(toLf(nodeText(node)));
+    m_editStart = toCrLf(nodeText(node));
     node->m_height = -1; // measured at editing height
     selectionModel()->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
     scheduleDelayedItemsLayout();
@@ -1001,9 +1009,46 @@ void TZvTree::keyPressEvent(QKeyEvent* event)
             event->accept();
             return;
         }
+        if (mods == Qt::NoModifier && selectFirstKeyTarget(key)) {
+            event->accept();
+            return;
+        }
         QTreeView::keyPressEvent(event);
         if (!(event->modifiers() & Qt::ShiftModifier)) m_anchor = currentIndex();
     });
+}
+
+bool TZvTree::selectFirstKeyTarget(int key)
+{
+    if (key != Qt::Key_Down && key != Qt::Key_Up && key != Qt::Key_Home && key != Qt::Key_End) return false;
+    if (selectionModel()->hasSelection() || (currentIndex().isValid() && !m_currentUnchosen)) return false;
+    // Nothing chosen yet: the view would step on from the row it made current by itself.
+    QModelIndex to = m_model->index(0, 0);
+    if (key == Qt::Key_End) {
+        to = m_model->index(m_model->rowCount() - 1, 0);
+        const int children = m_model->rowCount(to);
+        if (children > 0 && isExpanded(to)) to = m_model->index(children - 1, 0, to);
+    }
+    if (!to.isValid()) return false;
+    selectionModel()->setCurrentIndex(to, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_anchor = to;
+    scrollTo(to);
+    return true;
+}
+
+void TZvTree::focusInEvent(QFocusEvent* event)
+{
+    const bool hadCurrent = currentIndex().isValid();
+    QTreeView::focusInEvent(event);
+    // The view gives a tree that takes the focus its first row as the current one, with
+    // nothing selected: the user has chosen nothing yet.
+    if (!hadCurrent && currentIndex().isValid()) m_currentUnchosen = true;
+}
+
+void TZvTree::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTreeView::currentChanged(current, previous);
+    m_currentUnchosen = false;
 }
 
 void TZvTree::mousePressEvent(QMouseEvent* event)

@@ -31,7 +31,7 @@
 //   own handling by returning true. Tree keys: F2, Space (check box), Ctrl+A, arrows.
 // - The selection holds siblings only: the newest clicked node's siblings survive.
 
-#include "ZvTreeModel.h"
+#include "platform/ZvTreeModel.h"
 
 #include <QIcon>
 #include <QPersistentModelIndex>
@@ -217,6 +217,8 @@ protected:
     void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -248,6 +250,9 @@ private:
     void setHot(TZvNode* node);
     void pruneToSiblings();
     void toggleCheck(TZvNode* node);
+    // Down, Up and Home select the first shown row, End the last, while nothing is selected
+    // and no row has been chosen as the current one; false: the key is the view's.
+    bool selectFirstKeyTarget(int key);
     void bumpHeights();
     int lineHeight() const;
     static bool orderLess(const TZvNode* a, const TZvNode* b);
@@ -265,6 +270,8 @@ private:
     bool m_pruning = false;
     bool m_wholeSelectionChange = false; // clear or select all: the change names no node
     bool m_relayouting = false;
+    int m_selectedBeforeLayout = 0; // selected nodes when the last relayout began
+    bool m_currentUnchosen = false; // the current row is the view's own pick at focus-in
     QPersistentModelIndex m_anchor;
     TZvNode* m_pressNode = nullptr;
     bool m_pressWasFocused = false;

@@ -4,7 +4,7 @@
 // the printer (so a PDF keeps real text), scaled from screen to printer by the ratio of
 // the font heights, over as many pages as needed. There is no header to print.
 
-#include "ZvSeams.h"
+#include "store/ZvSeams.h"
 
 #include <vector>
 
@@ -14,6 +14,14 @@ class QWidget;
 namespace zv {
 
 class TZvTree;
+
+// The print dialog on the caller's printer; true when the user chose to print.
+struct PrintDialogRequest
+{
+    QWidget* parent = nullptr;
+    QPrinter* printer = nullptr;
+};
+TZvSeam<PrintDialogRequest, bool>& PrintDialogSeam();
 
 // One piece of a printed row: the part [from, from + height) of row `row` goes on page
 // `page` (0-based) with its top at `y`.

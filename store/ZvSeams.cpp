@@ -1,6 +1,6 @@
-#include "ZvSeams.h"
+#include "store/ZvSeams.h"
 
-#include "ZvDb.h"
+#include "store/ZvDb.h"
 
 #include <algorithm>
 #include <vector>
@@ -85,45 +85,6 @@ QStringList MessageSeam::texts()
 }
 
 void MessageSeam::reset()
-{
-    seam().reset();
-}
-
-// ---- File dialogs ---------------------------------------------------------------------
-
-FileDialogSeam::Seam& FileDialogSeam::seam()
-{
-    static Seam s([](const FileDialogRequest&) { return FileDialogResult{}; });
-    return s;
-}
-
-FileDialogResult FileDialogSeam::run(QWidget* parent, const FileDialogRequest& request)
-{
-    FileDialogRequest r = request;
-    r.parent = parent;
-    const FileDialogResult result = seam().call(r);
-    // A file dialog lists the program folder: whatever read the files there, the database
-    // must still be locked.
-    CheckDatabaseLocks("a file dialog");
-    return result;
-}
-
-void FileDialogSeam::setHandler(Handler handler)
-{
-    if (!handler) {
-        seam().setHandler(nullptr);
-        return;
-    }
-    seam().setHandler(
-        [handler = std::move(handler)](const FileDialogRequest& r) { return handler(r.parent, r); });
-}
-
-void FileDialogSeam::setNextFileName(const QString& fileName, int filterIndex)
-{
-    seam().queueAnswer(FileDialogResult{fileName, filterIndex});
-}
-
-void FileDialogSeam::reset()
 {
     seam().reset();
 }
@@ -242,12 +203,38 @@ bool TrayHostSeam::available()
     return seam().call({});
 }
 
+namespace {
+// A seam that only says whether something is there: a fixed answer, or none (nullopt).
+void setPresence(TZvSeam<SeamQuery, bool>& seam, std::optional<bool> there)
+{
+    if (there)
+        seam.setHandler([answer = *there](const SeamQuery&) { return answer; });
+    else
+        seam.setHandler(nullptr);
+}
+} // namespace
+
 void TrayHostSeam::setAvailable(std::optional<bool> available)
 {
-    if (available)
-        seam().setHandler([there = *available](const SeamQuery&) { return there; });
-    else
-        seam().setHandler(nullptr);
+    setPresence(seam(), available);
+}
+
+// ---- StatusNotifierItem host ------------------------------------------------------------
+
+StatusNotifierHostSeam::Seam& StatusNotifierHostSeam::seam()
+{
+    static Seam s([](const SeamQuery&) { return false; });
+    return s;
+}
+
+bool StatusNotifierHostSeam::available()
+{
+    return seam().call({});
+}
+
+void StatusNotifierHostSeam::setAvailable(std::optional<bool> available)
+{
+    setPresence(seam(), available);
 }
 
 // ---- Frame factories ------------------------------------------------------------------
@@ -344,12 +331,6 @@ TZvSeam<MailProcessRequest, MailProcessResult>& MailProcessSeam()
     // Without the real handler nothing is started: the send ends as the silent abort.
     static TZvSeam<MailProcessRequest, MailProcessResult> seam(
         [](const MailProcessRequest&) { return MailProcessResult{}; });
-    return seam;
-}
-
-TZvSeam<PrintDialogRequest, bool>& PrintDialogSeam()
-{
-    static TZvSeam<PrintDialogRequest, bool> seam([](const PrintDialogRequest&) { return false; });
     return seam;
 }
 

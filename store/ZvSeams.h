@@ -8,7 +8,6 @@
 #include <functional>
 #include <optional>
 
-class QPrinter;
 class QWidget;
 
 namespace zv {
@@ -148,46 +147,6 @@ public:
     static Seam& seam();
 };
 
-// ---- File dialogs -------------------------------------------------------------------
-// A dialog object in the program (so the default suffix and the overwrite question hold).
-struct FileDialogRequest
-{
-    enum class Mode
-    {
-        Open,
-        Save
-    } mode = Mode::Open;
-    QString caption;
-    QString filter;        // Qt filter text, e.g. "Zorvik Database (*.zvx)"
-    QStringList filters;   // several filters; the chosen one's index is returned
-    QString defaultSuffix; // without the dot
-    bool confirmOverwrite = true;
-    QString directory;
-    QWidget* parent = nullptr; // filled in by run()
-};
-
-struct FileDialogResult
-{
-    QString fileName;    // empty when cancelled
-    int filterIndex = 0; // 0-based index into filters (or 0)
-};
-
-class FileDialogSeam
-{
-public:
-    using Seam = TZvSeam<FileDialogRequest, FileDialogResult>;
-    using Handler = std::function<FileDialogResult(QWidget* parent, const FileDialogRequest&)>;
-
-    // Without an answer or a handler the dialog is cancelled (the program installs the
-    // real one; after zvtest::ResetSeams the test fails).
-    static FileDialogResult run(QWidget* parent, const FileDialogRequest& request);
-    static void setHandler(Handler handler);
-    // Tests: the next dialog answers with this name (empty = cancel) and filter.
-    static void setNextFileName(const QString& fileName, int filterIndex = 0);
-    static void reset();
-    static Seam& seam();
-};
-
 // ---- Clipboard (plain text) ---------------------------------------------------------
 // Without a handler the text stays in memory, inside this process: the program installs
 // the desktop's clipboard.
@@ -239,6 +198,21 @@ public:
     // Whether a notification area runs; without a handler, none does.
     static bool available();
     // Tests: a tray host there (true) or not (false); nullopt removes the handler.
+    static void setAvailable(std::optional<bool> available);
+    static Seam& seam();
+};
+
+// ---- StatusNotifierItem host -------------------------------------------------------
+// Whether an org.kde.StatusNotifierWatcher with a registered host is on the session bus: a
+// tray that takes the program's own StatusNotifierItem when Qt's icon is not one (Qt
+// chooses once per process). Without a handler there is none, so tests never put an item
+// on the desktop of the user who runs them.
+class StatusNotifierHostSeam
+{
+public:
+    using Seam = TZvSeam<SeamQuery, bool>;
+    static bool available();
+    // Tests: a host there (true) or not (false); nullopt removes the handler.
     static void setAvailable(std::optional<bool> available);
     static Seam& seam();
 };
@@ -302,13 +276,5 @@ struct MailProcessResult
     int exitCode = 0;
 };
 TZvSeam<MailProcessRequest, MailProcessResult>& MailProcessSeam();
-
-// The print dialog on the caller's printer; true when the user chose to print.
-struct PrintDialogRequest
-{
-    QWidget* parent = nullptr;
-    QPrinter* printer = nullptr;
-};
-TZvSeam<PrintDialogRequest, bool>& PrintDialogSeam();
 
 } // namespace zv

@@ -1,23 +1,23 @@
-#include "Fr_zvTasks.h"
+#include "tasks/Fr_zvTasks.h"
 
-#include "Dlg_ColorSet.h"
-#include "Dlg_DueSet.h"
-#include "Dlg_ReminderSet.h"
-#include "Dlg_taskReminder.h"
-#include "ZvColors.h"
-#include "ZvExchange.h"
-#include "ZvFrameKinds.h"
-#include "ZvGuard.h"
-#include "ZvIniFile.h"
-#include "ZvMessages.h"
-#include "ZvNotify.h"
-#include "ZvScopeExit.h"
-#include "ZvStatusBar.h"
-#include "ZvSystem.h"
-#include "ZvTray.h"
-#include "ZvTree.h"
-#include "ZvWindowFront.h"
-#include "pU_Funcs.h"
+#include "components/ZvStatusBar.h"
+#include "components/ZvTray.h"
+#include "frames/ZvFrameKinds.h"
+#include "frames/ZvMessages.h"
+#include "interchange/ZvExchange.h"
+#include "platform/ZvColors.h"
+#include "platform/ZvNotify.h"
+#include "platform/ZvSystem.h"
+#include "platform/ZvTree.h"
+#include "platform/ZvWindowFront.h"
+#include "store/ZvGuard.h"
+#include "store/ZvIniFile.h"
+#include "store/ZvScopeExit.h"
+#include "store/pU_Funcs.h"
+#include "tasks/Dlg_ColorSet.h"
+#include "tasks/Dlg_DueSet.h"
+#include "tasks/Dlg_ReminderSet.h"
+#include "tasks/Dlg_taskReminder.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -271,7 +271,7 @@ void TzvTasksFrame::UpdateTrayHint()
     QString hint = tr("Incomplete Tasks:");
     // Only the first four are listed: no more are read.
     int number = 0;
-    for (const QString& content : TZvRowGateway<TTaskInfo>::firstIncomplete(*ADOQuery1, 4)) {
+    for (const QString& content : FirstIncompleteTasks(*ADOQuery1, 4)) {
         QString text = SingleLine(content);
         if (text.size() > host()->hintSize())
             text = text.left(std::max(0, host()->hintSize())) + QStringLiteral("...");
@@ -515,7 +515,7 @@ void TzvTasksFrame::Timer1Timer()
 
 void TzvTasksFrame::Action_ExportExecute()
 {
-    ExportTaskSelection(host()->window(), SelectionRecords(), host()->appVersion());
+    ExportSelection(host()->window(), SelectionRecords(), host()->appVersion());
 }
 
 } // namespace zv

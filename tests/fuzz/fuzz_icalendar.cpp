@@ -3,8 +3,8 @@
 // bytes: nothing crashes or leaks; each item's parent is a top-level item of the same kind;
 // an item written and read again keeps every value the record holds (in UTC, where no wall
 // time is skipped, so times come back to the second). A broken rule aborts.
-#include "ZvICalFile.h"
-#include "ZvICalendar.h"
+#include "interchange/ZvICalFile.h"
+#include "interchange/ZvICalendar.h"
 
 #include <QBuffer>
 #include <cstddef>
@@ -59,9 +59,9 @@ template <class R> void writtenAndReadAgain(const R& record, const zv::TZvICalCo
 {
     const QByteArray text = zv::ICalComponentText(record, context);
     zv::TZvICalComponent again(icalparser_parse_string(text.constData()));
-    if (!again || icalcomponent_isa(again.get()) != zv::TZvICalMapping<R>::kind)
+    if (!again || icalcomponent_isa(again.get()) != zv::ICalKindOf<R>())
         broken("a written item does not parse", QString::fromUtf8(text));
-    const zv::TZvICalRead<R> back = zv::TZvICalMapping<R>::read(again.get(), context);
+    const zv::TZvICalRead<R> back = zv::ReadICalComponent<R>(again.get(), context);
     if (describe(back.record) != describe(record))
         broken("an item written and read again differs", describe(record), describe(back.record));
     if (back.losses != 0) broken("a written item loses something on reading", QString::fromUtf8(text));
@@ -82,12 +82,9 @@ void readAll(QByteArray& bytes, const QTimeZone& zone, bool roundTrip)
         while (reader.next(item)) {
             if (item.index != n++) broken("items out of order");
             parents[size_t(item.index)] = item.parent;
-            memo[size_t(item.index)] = item.memo;
+            memo[size_t(item.index)] = item.memo();
             if (!roundTrip) continue;
-            if (item.memo)
-                writtenAndReadAgain(item.memoRead.record, context);
-            else
-                writtenAndReadAgain(item.task.record, context);
+            std::visit([&](const auto& read) { writtenAndReadAgain(read.record, context); }, item.read);
         }
         if (n != reader.itemCount()) broken("fewer items than the scan found");
         for (size_t i = 0; i < parents.size(); ++i) {

@@ -2,15 +2,15 @@
 // writers (the backup and both selection writers) over a database with the awkward values
 // a user can make, and hostile files built from them. Usage: zvfuzz_corpus <folder>; it
 // fills <folder>/file (whole exchange files) and <folder>/xml (the documents inside).
-#include "Dm_Io.h"
-#include "ZvDateTime.h"
-#include "ZvDb.h"
-#include "ZvDbCreate.h"
-#include "ZvExchange.h"
-#include "ZvICalFile.h"
-#include "ZvSeams.h"
-#include "pU_Funcs.h"
-#include "pU_XmlTry.h"
+#include "interchange/Dm_Io.h"
+#include "interchange/ZvExchange.h"
+#include "interchange/ZvICalFile.h"
+#include "interchange/pU_XmlTry.h"
+#include "store/ZvDateTime.h"
+#include "store/ZvDb.h"
+#include "store/ZvDbCreate.h"
+#include "store/ZvSeams.h"
+#include "store/pU_Funcs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -207,7 +207,7 @@ int main(int argc, char** argv)
         tasks[0].children = {sub};
         tasks[1].record = sub; // a selected sub-task travels alone, as top-level
         tasks[1].level = 1;
-        if (!zv::WriteTaskSelection(tmp + QStringLiteral("tasks.zvx"), tasks, QStringLiteral("1.0.0.1")))
+        if (!zv::WriteSelection(tmp + QStringLiteral("tasks.zvx"), tasks, QStringLiteral("1.0.0.1")))
             fail(QStringLiteral("task export"));
         const QByteArray file = readAll(tmp + QStringLiteral("tasks.zvx"));
         emitFile(QStringLiteral("export-tasks"), file);
@@ -224,7 +224,7 @@ int main(int argc, char** argv)
         std::vector<zv::SelectedItem<zv::TMemoInfo>> memos(1);
         memos[0].record = memo;
         memos[0].children = {subMemo, subMemo};
-        if (!zv::WriteMemoSelection(tmp + QStringLiteral("memos.zvx"), memos, QStringLiteral("1.0.0.1")))
+        if (!zv::WriteSelection(tmp + QStringLiteral("memos.zvx"), memos, QStringLiteral("1.0.0.1")))
             fail(QStringLiteral("memo export"));
         const QByteArray memoFile = readAll(tmp + QStringLiteral("memos.zvx"));
         emitFile(QStringLiteral("export-memos"), memoFile);
@@ -238,10 +238,10 @@ int main(int argc, char** argv)
         tasks[0].children.back().backgroundColor = 0x00FFEEDD;
         tasks[0].children.back().content = QString::fromUtf8("Ümlaut; comma, backslash \\ and a long line ") +
                                            QString(100, QLatin1Char('x'));
-        if (!zv::WriteTaskSelectionICalendar(g_out + QStringLiteral("/ics/export-tasks.ics"), tasks,
-                                             QStringLiteral("1.0.0.1")) ||
-            !zv::WriteMemoSelectionICalendar(g_out + QStringLiteral("/ics/export-memos.ics"), memos,
-                                             QStringLiteral("1.0.0.1")))
+        if (!zv::WriteICalendarSelection(g_out + QStringLiteral("/ics/export-tasks.ics"), tasks,
+                                         QStringLiteral("1.0.0.1")) ||
+            !zv::WriteICalendarSelection(g_out + QStringLiteral("/ics/export-memos.ics"), memos,
+                                         QStringLiteral("1.0.0.1")))
             fail(QStringLiteral("calendar export"));
     }
 

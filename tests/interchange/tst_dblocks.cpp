@@ -1,17 +1,17 @@
 // The database keeps its locks through every file dialog of the program, and no file
 // command reads or writes the database behind SQLite's back. What a lost lock costs is only
 // seen from another process (locks are per process), so the checks run the sqlite3 program.
-#include "Dm_Io.h"
-#include "ZvDbLocks.h"
-#include "ZvExchange.h"
-#include "ZvFileDialog.h"
-#include "ZvGuard.h"
-#include "ZvICalFile.h"
-#include "ZvReports.h"
-#include "ZvRowGateway.h"
 #include "ZvTestSupport.h"
-#include "ZvTree.h"
-#include "ZvTreePrint.h"
+#include "interchange/Dm_Io.h"
+#include "interchange/ZvExchange.h"
+#include "interchange/ZvICalFile.h"
+#include "interchange/ZvReports.h"
+#include "interchange/ZvRows.h"
+#include "platform/ZvFileDialog.h"
+#include "platform/ZvTree.h"
+#include "platform/ZvTreePrint.h"
+#include "store/ZvDbLocks.h"
+#include "store/ZvGuard.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -188,9 +188,9 @@ void TstDbLocks::fileDialogsKeepTheLocks()
     else if (command == QLatin1String("Backup"))
         io.BackupDatabase();
     else if (command == QLatin1String("Export"))
-        ExportTaskSelection(nullptr, oneTask(), kVersion);
+        ExportSelection(nullptr, oneTask(), kVersion);
     else if (command == QLatin1String("Save") || command == QLatin1String("Save All"))
-        SaveTaskReport(nullptr, command == QLatin1String("Save All"), oneTaskSource(), kVersion);
+        SaveReport(nullptr, command == QLatin1String("Save All"), oneTaskSource(), kVersion);
     else {
         QPrinter printer;
         printer.setOutputFileName(folder.path() + QStringLiteral("out.pdf"));
@@ -303,14 +303,14 @@ void TstDbLocks::theDatabaseIsNoFileOfACommand()
     else if (command == QLatin1String("Backup"))
         done = io.BackupDatabase();
     else if (command == QLatin1String("Export"))
-        done = ExportTaskSelection(nullptr, oneTask(), kVersion);
+        done = ExportSelection(nullptr, oneTask(), kVersion);
     else if (command == QLatin1String("ImportICalendar"))
         done = io.ImportICalendar();
     else if (command == QLatin1String("ExportICalendar"))
-        done = ExportTaskSelectionICalendar(nullptr, oneTask(), kVersion);
+        done = ExportICalendarSelection(nullptr, oneTask(), kVersion);
     else if (command == QLatin1String("Save"))
         // The report's own extension goes in place of the chosen one: name it exactly.
-        done = WriteTaskReport(ReportFormat::Text, target, false, oneTaskSource(), kVersion);
+        done = WriteReport(ReportFormat::Text, target, false, oneTaskSource(), kVersion);
     else {
         QPrinter printer;
         printer.setOutputFormat(QPrinter::PdfFormat);

@@ -1,13 +1,14 @@
 // Writing and reading the exchange file: selection writers, backup, restore and import.
-#include "Dlg_ReplaceAsk.h"
-#include "Dm_Io.h"
-#include "ZvExchange.h"
-#include "ZvIoBusy.h"
-#include "ZvSeams.h"
-#include "ZvSystem.h"
 #include "ZvTestSupport.h"
-#include "pU_Funcs.h"
-#include "pU_XmlTry.h"
+#include "interchange/Dlg_ReplaceAsk.h"
+#include "interchange/Dm_Io.h"
+#include "interchange/ZvExchange.h"
+#include "interchange/ZvIoBusy.h"
+#include "interchange/pU_XmlTry.h"
+#include "platform/ZvFileDialog.h"
+#include "platform/ZvSystem.h"
+#include "store/ZvSeams.h"
+#include "store/pU_Funcs.h"
 
 #include <QApplication>
 #include <QFile>
@@ -197,7 +198,7 @@ private slots:
         sub.record = task(QStringLiteral("{SUB}"), QStringLiteral("{OTHERPARENT}"), QStringLiteral("lone"));
         sub.level = 1;
         sub.children = {task(QStringLiteral("{NOT-WRITTEN}"), QStringLiteral("{SUB}"), QString())};
-        QVERIFY(WriteTaskSelection(name, {top, sub}, QStringLiteral("1.0.0.1")));
+        QVERIFY(WriteSelection<TTaskInfo>(name, {top, sub}, QStringLiteral("1.0.0.1")));
         QVERIFY(MessageSeam::texts().isEmpty());
 
         Txmltry xml;
@@ -241,7 +242,7 @@ private slots:
             child.pid = kM1;
             top.children.push_back(child);
         }
-        QVERIFY(WriteMemoSelection(name, {top}, QStringLiteral("v")));
+        QVERIFY(WriteSelection<TMemoInfo>(name, {top}, QStringLiteral("v")));
         Txmltry xml;
         xml.LoadFromFile(name, true);
         const pugi::xml_node memos = xml.FindNode(QStringLiteral("zorvik,memos"));
@@ -257,8 +258,8 @@ private slots:
         pin();
         MessageSeam::queueAnswer(IdOk);
         MessageSeam::queueAnswer(IdOk);
-        QVERIFY(!ExportTaskSelection(nullptr, {}, QStringLiteral("v")));
-        QVERIFY(!ExportMemoSelection(nullptr, {}, QStringLiteral("v")));
+        QVERIFY(!ExportSelection<TTaskInfo>(nullptr, {}, QStringLiteral("v")));
+        QVERIFY(!ExportSelection<TMemoInfo>(nullptr, {}, QStringLiteral("v")));
         QCOMPARE(MessageSeam::texts(), QStringList({"Please select a task!", "Please select a memo!"}));
         QCOMPARE(MessageSeam::history().first().caption, QStringLiteral("Warning"));
 
@@ -269,7 +270,7 @@ private slots:
         });
         SelectedItem<TTaskInfo> item;
         item.record = task(kT1, kRootId, QStringLiteral("x"));
-        QVERIFY(ExportTaskSelection(nullptr, {item}, QStringLiteral("v")));
+        QVERIFY(ExportSelection<TTaskInfo>(nullptr, {item}, QStringLiteral("v")));
         QCOMPARE(seen.mode, FileDialogRequest::Mode::Save);
         QCOMPARE(seen.filter, QStringLiteral("Zorvik Database,  (*.zvx)"));
         QCOMPARE(seen.defaultSuffix, QStringLiteral("zvx"));
@@ -277,11 +278,13 @@ private slots:
         QVERIFY(QFile::exists(folder.path() + QStringLiteral("e.zvx")));
 
         FileDialogSeam::setHandler([](QWidget*, const FileDialogRequest&) { return FileDialogResult{}; });
-        QVERIFY(!ExportTaskSelection(nullptr, {item}, QStringLiteral("v"))); // cancelled: nothing shown
+        QVERIFY(
+            !ExportSelection<TTaskInfo>(nullptr, {item}, QStringLiteral("v"))); // cancelled: nothing shown
         QCOMPARE(MessageSeam::texts().size(), 2);
 
         MessageSeam::queueAnswer(IdOk);
-        QVERIFY(!WriteTaskSelection(QStringLiteral("/nonexistent/dir/e.zvx"), {item}, QStringLiteral("v")));
+        QVERIFY(!WriteSelection<TTaskInfo>(QStringLiteral("/nonexistent/dir/e.zvx"), {item},
+                                           QStringLiteral("v")));
         QCOMPARE(MessageSeam::texts().last(), QStringLiteral("File Write Failure !"));
     }
 
@@ -586,7 +589,8 @@ private slots:
         if (operation == QLatin1String("export")) {
             SelectedItem<TTaskInfo> item;
             item.record = task(kT1, kRootId, QStringLiteral("old"));
-            ok = WriteTaskSelection(folder.path() + QStringLiteral("e.zvx"), {item}, QStringLiteral("1"));
+            ok = WriteSelection<TTaskInfo>(folder.path() + QStringLiteral("e.zvx"), {item},
+                                           QStringLiteral("1"));
         }
         if (operation == QLatin1String("import")) ok = io.ImportFromFile(name);
         if (operation == QLatin1String("restore")) ok = io.RestoreFromFile(name);
@@ -862,7 +866,7 @@ private slots:
         SelectedItem<TTaskInfo> sub;
         sub.record = task(kT2, kT1, QStringLiteral("line1\r\nline2"));
         sub.level = 1;
-        QVERIFY(WriteTaskSelection(name, {sub}, QStringLiteral("v")));
+        QVERIFY(WriteSelection<TTaskInfo>(name, {sub}, QStringLiteral("v")));
         TIoDm io(&folder.connection());
         QVERIFY(io.ImportFromFile(name));
         QCOMPARE(folder.scalar(QStringLiteral("select pid from tasks")).toString(), kRootId);

@@ -1,8 +1,8 @@
 // The iCalendar mapping of tasks and memos, its times, and the file reader: round trips,
 // files in other programs' shapes, the two-level rule on the way in, hostile files.
-#include "ZvICalFile.h"
-#include "ZvICalendar.h"
 #include "ZvTestSupport.h"
+#include "interchange/ZvICalFile.h"
+#include "interchange/ZvICalendar.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -79,10 +79,10 @@ TZvICalRead<R> throughText(const R& r, const TZvICalContext& context, const QByt
     const QByteArray text = ICalComponentText(r, context, old);
     TZvICalComponent c(icalparser_parse_string(text.constData()));
     if (icalcomponent_isa(c.get()) == ICAL_VCALENDAR_COMPONENT) {
-        icalcomponent* inner = icalcomponent_get_first_component(c.get(), TZvICalMapping<R>::kind);
-        return TZvICalMapping<R>::read(inner, context);
+        icalcomponent* inner = icalcomponent_get_first_component(c.get(), ICalKindOf<R>());
+        return ReadICalComponent<R>(inner, context);
     }
-    return TZvICalMapping<R>::read(c.get(), context);
+    return ReadICalComponent<R>(c.get(), context);
 }
 
 TTaskInfo task(const QString& content)
@@ -105,12 +105,15 @@ QStringList readAll(QIODevice& device, const QTimeZone& zone = kBerlin, QString*
     if (!reader.scan()) return {QStringLiteral("stopped")};
     TZvICalFileReader::Item item;
     while (reader.next(item)) {
-        lines << QStringLiteral("%1%2^%3 %4 [%5]")
-                     .arg(item.memo ? QLatin1Char('M') : QLatin1Char('T'))
-                     .arg(item.index)
-                     .arg(item.parent)
-                     .arg(item.memo ? fields(item.memoRead.record) : fields(item.task.record),
-                          lossText(item.memo ? item.memoRead.losses : item.task.losses));
+        std::visit(
+            [&](const auto& read) {
+                lines << QStringLiteral("%1%2^%3 %4 [%5]")
+                             .arg(item.memo() ? QLatin1Char('M') : QLatin1Char('T'))
+                             .arg(item.index)
+                             .arg(item.parent)
+                             .arg(fields(read.record), lossText(read.losses));
+            },
+            item.read);
     }
     if (skipped) {
         QStringList counts;
@@ -303,7 +306,9 @@ private slots:
     {
         QTest::addColumn<QString>("content");
         QTest::addColumn<QString>("back");
-        QTest::newRow("control characters") << "a\bb\x11" "c\x7f" "d\te"
+        QTest::newRow("control characters") << "a\bb\x11"
+                                               "c\x7f"
+                                               "d\te"
                                             << "abcd\te";
         QTest::newRow("a CR on its own") << "one\rtwo"
                                          << "one\r\ntwo";

@@ -1,10 +1,10 @@
 // Import of iCalendar files into the database and Export of the selection as a calendar:
 // the tree on the way in, the closing message, durability under Cancel and a failed write.
-#include "Dm_Io.h"
-#include "ZvICalFile.h"
-#include "ZvIoBusy.h"
 #include "ZvTestSupport.h"
-#include "pU_Funcs.h"
+#include "interchange/Dm_Io.h"
+#include "interchange/ZvICalFile.h"
+#include "interchange/ZvIoBusy.h"
+#include "store/pU_Funcs.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -249,7 +249,7 @@ private slots:
             task(QStringLiteral("{S}"), QStringLiteral("{ELSEWHERE}"), QStringLiteral("lone sub-item"));
         lone.level = 1;
         const QString name = folder.path() + QStringLiteral("out.ics");
-        QVERIFY(WriteTaskSelectionICalendar(name, {top, lone}, QStringLiteral("1.0.0.1")));
+        QVERIFY(WriteICalendarSelection<TTaskInfo>(name, {top, lone}, QStringLiteral("1.0.0.1")));
         const QByteArray text = zvtest::fileBytes(name);
         QVERIFY(text.startsWith("BEGIN:VCALENDAR\r\n") && text.endsWith("END:VCALENDAR\r\n"));
         QVERIFY(text.contains("PRODID:-//Zorvik//Jotboard 1.0.0.1//EN"));
@@ -297,7 +297,7 @@ private slots:
         sub.pid = QStringLiteral("{M}");
         sub.content = QStringLiteral("sub memo");
         memo.children = {sub};
-        QVERIFY(WriteMemoSelectionICalendar(name, {memo}, QStringLiteral("1")));
+        QVERIFY(WriteICalendarSelection<TMemoInfo>(name, {memo}, QStringLiteral("1")));
         QCOMPARE(zvtest::fileBytes(name).count("BEGIN:VJOURNAL"), 2);
         QCOMPARE(zvtest::fileBytes(name).count("RELATED-TO;RELTYPE=PARENT:{M}"), 1);
     }
@@ -340,8 +340,8 @@ private slots:
             memoItems.resize(1);
             memoItems[0].record.mid = QStringLiteral("{M}");
         }
-        const bool written = memos ? ExportMemoSelectionICalendar(nullptr, memoItems, QStringLiteral("1"))
-                                   : ExportTaskSelectionICalendar(nullptr, tasks, QStringLiteral("1"));
+        const bool written = memos ? ExportICalendarSelection(nullptr, memoItems, QStringLiteral("1"))
+                                   : ExportICalendarSelection(nullptr, tasks, QStringLiteral("1"));
         QCOMPARE(written, file == QLatin1String("ok.ics"));
         QCOMPARE(MessageSeam::texts(), box.isEmpty() ? QStringList() : QStringList{box});
         if (!box.isEmpty())

@@ -1,8 +1,9 @@
 // The four report writers byte for byte, Save and Save All, and the e-mail action.
-#include "ZvReports.h"
-#include "ZvSndMsg.h"
 #include "ZvTestSupport.h"
-#include "pU_XmlTry.h"
+#include "interchange/ZvReports.h"
+#include "interchange/ZvSndMsg.h"
+#include "interchange/pU_XmlTry.h"
+#include "platform/ZvFileDialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -217,8 +218,8 @@ private slots:
         QFETCH(TaskItems, items);
         QFETCH(QByteArray, html);
         QFETCH(QByteArray, text);
-        QVERIFY(WriteTaskHtml(path("t.html"), items, kVersion));
-        QVERIFY(WriteTaskText(path("t.txt"), items, kVersion));
+        QVERIFY(WriteHtml<TTaskInfo>(path("t.html"), items, kVersion));
+        QVERIFY(WriteText<TTaskInfo>(path("t.txt"), items, kVersion));
         compareBytes(zvtest::fileBytes(path("t.html")), html);
         compareBytes(zvtest::fileBytes(path("t.txt")), text);
     }
@@ -250,8 +251,8 @@ private slots:
         QFETCH(MemoItems, items);
         QFETCH(QByteArray, html);
         QFETCH(QByteArray, text);
-        QVERIFY(WriteMemoHtml(path("m.html"), items, kVersion));
-        QVERIFY(WriteMemoText(path("m.txt"), items, kVersion));
+        QVERIFY(WriteHtml<TMemoInfo>(path("m.html"), items, kVersion));
+        QVERIFY(WriteText<TMemoInfo>(path("m.txt"), items, kVersion));
         compareBytes(zvtest::fileBytes(path("m.html")), html);
         compareBytes(zvtest::fileBytes(path("m.txt")), text);
     }
@@ -260,11 +261,11 @@ private slots:
     {
         MessageSeam::queueAnswer(IdOk);
         MessageSeam::queueAnswer(IdOk);
-        QVERIFY(!WriteMemoText(path("no/such/m.txt"), {}, kVersion));
+        QVERIFY(!WriteText<TMemoInfo>(path("no/such/m.txt"), {}, kVersion));
         zvtest::writeBytes(path("old.txt"), "earlier report");
         {
             zvtest::TFileSizeLimit full(64); // the disk fills up while writing
-            QVERIFY(!WriteTaskText(path("old.txt"), {sel(task(QString(500, 'x')), 1)}, kVersion));
+            QVERIFY(!WriteText<TTaskInfo>(path("old.txt"), {sel(task(QString(500, 'x')), 1)}, kVersion));
         }
         QCOMPARE(MessageSeam::texts(), (QStringList{"File write failure!", "File write failure!"}));
         QCOMPARE(zvtest::fileBytes(path("old.txt")), QByteArray("earlier report"));
@@ -340,7 +341,7 @@ private slots:
         FileDialogSeam::setNextFileName(typed.isEmpty() ? QString() : path(typed), filter);
         for (int answer : answers)
             MessageSeam::queueAnswer(answer);
-        QCOMPARE(SaveTaskReport(nullptr, all, source, kVersion), !written.isEmpty());
+        QCOMPARE(SaveReport<TTaskInfo>(nullptr, all, source, kVersion), !written.isEmpty());
         QCOMPARE(log, calls);
         QCOMPARE(MessageSeam::texts(), messages);
         if (written.isEmpty()) {
@@ -349,7 +350,7 @@ private slots:
         } else {
             QVERIFY(files().contains(written));
             QCOMPARE(zvtest::fileBytes(path(written)),
-                     filter == 1 ? TaskHtmlReport(items, kVersion) : TaskTextReport(items, kVersion));
+                     filter == 1 ? HtmlReport(items, kVersion) : TextReport<TTaskInfo>(items, kVersion));
         }
     }
 
@@ -358,18 +359,24 @@ private slots:
         QTest::addColumn<bool>("memos");
         QTest::addColumn<bool>("empty");
         QTest::addColumn<uint>("mailAnswer");
-        QTest::newRow("tasks") << false << false << uint(mapi::SUCCESS_SUCCESS);
-        QTest::newRow("tasks, nothing selected") << false << true << uint(mapi::SUCCESS_SUCCESS);
-        QTest::newRow("memos, the user aborts") << true << false << uint(mapi::MAPI_USER_ABORT);
-        QTest::newRow("memos, nothing selected, mail failure") << true << true << uint(mapi::MAPI_E_FAILURE);
+        QTest::addColumn<bool>("temp"); // the program folder has its Temp folder
+        QTest::newRow("tasks") << false << false << uint(mapi::SUCCESS_SUCCESS) << true;
+        QTest::newRow("tasks, nothing selected") << false << true << uint(mapi::SUCCESS_SUCCESS) << true;
+        QTest::newRow("memos, the user aborts") << true << false << uint(mapi::MAPI_USER_ABORT) << true;
+        QTest::newRow("memos, nothing selected, mail failure")
+            << true << true << uint(mapi::MAPI_E_FAILURE) << true;
+        QTest::newRow("Temp removed: the writer's error, no mail")
+            << false << false << uint(mapi::SUCCESS_SUCCESS) << false;
     }
     void email()
     {
         QFETCH(bool, memos);
         QFETCH(bool, empty);
         QFETCH(uint, mailAnswer);
+        QFETCH(bool, temp);
         QTemporaryDir program;
         const QString folder = program.path() + '/';
+        if (temp) QVERIFY(QDir(folder).mkdir("Temp"));
         RecordingMapi mapi;
         mapi.answer = mailAnswer;
         TZvSendMessage mailer(nullptr, &mapi);
@@ -377,16 +384,23 @@ private slots:
         const TaskItems tasks = empty ? TaskItems{} : TaskItems{sel(task("t"), 0, {task("t1")})};
         const MemoItems notes = empty ? MemoItems{} : MemoItems{sel(memo("m"), 1)};
         auto send = [&] {
-            return memos ? EmailMemoSelection(mailer, notes, folder, kVersion)
-                         : EmailTaskSelection(mailer, tasks, folder, kVersion);
+            return memos ? EmailSelection<TMemoInfo>(mailer, notes, folder, kVersion)
+                         : EmailSelection<TTaskInfo>(mailer, tasks, folder, kVersion);
         };
-        // a program folder without its Temp folder gets it back, and the mail goes
-        QVERIFY(!QDir(folder + "Temp").exists());
+        if (!temp) {
+            // the program does not make the folder: the user removed it and is told
+            MessageSeam::queueAnswer(IdOk);
+            QVERIFY(!send());
+            QCOMPARE(MessageSeam::texts(), QStringList{"File write failure!"});
+            QVERIFY(mapi.sent.isEmpty());
+            QVERIFY(!QDir(folder + "Temp").exists());
+            return;
+        }
         QVERIFY(send());
         QVERIFY(MessageSeam::texts().isEmpty());
         const QString base = folder + "Temp/" + (memos ? "Memos" : "Tasks");
         QCOMPARE(zvtest::fileBytes(base + ".html"),
-                 memos ? MemoHtmlReport(notes, kVersion) : TaskHtmlReport(tasks, kVersion));
+                 memos ? HtmlReport<TMemoInfo>(notes, kVersion) : HtmlReport<TTaskInfo>(tasks, kVersion));
         Txmltry xml;
         xml.LoadFromFile(base + ".zvx", true);
         QCOMPARE(xml.ChildCount(memos ? "zorvik,memos" : "zorvik,tasks"), empty ? 0 : memos ? 1 : 2);

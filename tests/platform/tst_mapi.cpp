@@ -1,11 +1,13 @@
 // The Simple-MAPI-shaped layer over xdg-email: its arguments, sessions and result codes,
 // with real runs of a stand-in mail tool placed first on PATH.
-#include "ZvMapi.h"
 #include "ZvTestSupport.h"
+#include "platform/ZvMapi.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -29,6 +31,12 @@ const char* const kStandIn = "#!/bin/sh\n"
                              "sleep 0.3\n"
                              "exit \"${ZVJ_FAKE_MAIL_STATUS:-0}\"\n";
 
+// A mail program as xdg-email finds it through MAILER: records the mailto text it is given
+// and stays open for ZVJ_MAILER_STAYS seconds, as one does until the user quits it.
+const char* const kMailer = "#!/bin/sh\n"
+                            "printf '%s' \"$1\" > \"$ZVJ_MAILER_LOG\"\n"
+                            "sleep \"${ZVJ_MAILER_STAYS:-0}\"\n";
+
 } // namespace
 
 class TestMapi : public QObject
@@ -39,18 +47,21 @@ class TestMapi : public QObject
     QByteArray m_path;
 
     QString file(const QString& name) const { return m_dir.filePath(name); }
+    static bool writeScript(const QString& path, const char* text)
+    {
+        QFile script(path);
+        return script.open(QIODevice::WriteOnly) && script.write(text) > 0 && script.flush() &&
+               script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                     QFileDevice::ExeOwner);
+    }
 
 private slots:
     void initTestCase()
     {
         m_path = qgetenv("PATH");
         QVERIFY(QDir().mkpath(file("bin")));
-        QFile tool(file("bin/xdg-email"));
-        QVERIFY(tool.open(QIODevice::WriteOnly));
-        tool.write(kStandIn);
-        tool.close();
-        QVERIFY(
-            tool.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        QVERIFY(writeScript(file("bin/xdg-email"), kStandIn));
+        QVERIFY(writeScript(file("mailer"), kMailer));
         qputenv("PATH", (file("bin") + ':').toUtf8() + m_path);
         qputenv("ZVJ_FAKE_MAIL_LOG", file("args.log").toUtf8());
         for (const char* name : {"Tasks.html", "Tasks two.zvx"})
@@ -59,7 +70,7 @@ private slots:
     void init()
     {
         zvtest::ResetSeams();
-        MailProcessSeam().setHandler(RunMailProcess);
+        MailProcessSeam().setHandler([](const MailProcessRequest& r) { return RunMailProcess(r); });
     }
     void cleanupTestCase()
     {
@@ -192,9 +203,49 @@ private slots:
                  (QList<QByteArray>{"--utf8", "--subject",
                                     "Gr\xc3\xbc\xc3\x9f"
                                     "e",
-                                    "--body", "Tasks.html: a\r\nTasks.zvx: b\r\n", "--attach",
+                                    "--body", "Tasks.html: a\nTasks.zvx: b\n", "--attach",
                                     file("Tasks.html").toUtf8(), "--attach", file("Tasks two.zvx").toUtf8(),
                                     "ann@x.org", ""}));
+    }
+
+    // The real xdg-email, and a mail program found through MAILER. The body's CR LF breaks
+    // reach the compose window as CR LF, never doubled; a mail program that stays open
+    // (xdg-email waits for it) has the message: the send ends after the wait, and the
+    // hand-off is collected once it ends.
+    void handOffThroughXdgEmail_data()
+    {
+        QTest::addColumn<int>("stays"); // seconds the mail program stays open
+        QTest::addColumn<int>("waitMs");
+        QTest::newRow("the mail program returns at once") << 0 << kMailHandOffWaitMs;
+        QTest::newRow("the mail program stays open past the wait") << 3 << 1000;
+    }
+    void handOffThroughXdgEmail()
+    {
+        QFETCH(int, stays);
+        QFETCH(int, waitMs);
+        if (QStandardPaths::findExecutable("xdg-email", {"/usr/bin"}).isEmpty()) QSKIP("no xdg-email");
+        qputenv("PATH", m_path); // the real one
+        qputenv("MAILER", file("mailer").toUtf8());
+        qputenv("ZVJ_MAILER_LOG", file("mailto.log").toUtf8());
+        qputenv("ZVJ_MAILER_STAYS", QByteArray::number(stays));
+        MailProcessSeam().setHandler(
+            [waitMs](const MailProcessRequest& r) { return RunMailProcess(r, waitMs); });
+        MapiMessage m;
+        m.lpszSubject = "S";
+        m.lpszNoteText = "line 1\r\nline 2\r\n";
+        QElapsedTimer clock;
+        clock.start();
+        const ULONG got = TZvMapi().MAPISendMail(0, nullptr, m, MAPI_DIALOG | MAPI_LOGON_UI);
+        const qint64 took = clock.elapsed();
+        qputenv("PATH", (file("bin") + ':').toUtf8() + m_path);
+        qunsetenv("MAILER");
+        QCOMPARE(got, SUCCESS_SUCCESS);
+        QCOMPARE(MailProcessesStillRunning(), stays > 0 ? 1 : 0);
+        if (stays > 0) QVERIFY2(took < stays * 1000, qPrintable(QString::number(took)));
+        // collected: its end was reaped, and the object goes with it
+        QVERIFY(QTest::qWaitFor([] { return MailProcessesStillRunning() == 0; }, stays * 1000 + 5000));
+        QCOMPARE(zvtest::fileBytes(file("mailto.log")),
+                 QByteArray("mailto:?subject=S&body=line%201%0D%0Aline%202"));
     }
 };
 

@@ -1,10 +1,9 @@
 // The connection/query layer over the database file: opening (and refusing to open),
 // both tables, unset values, field conversions, editing exactly the opened row, ids and
 // item text that hold quotes, and no statement left open after a call returns.
-#include "ZvDbCreate.h"
-#include "ZvRowGateway.h"
 #include "ZvTestSupport.h"
-#include "pU_Funcs.h"
+#include "store/ZvDbCreate.h"
+#include "store/pU_Funcs.h"
 
 #include <QDir>
 #include <QFile>
@@ -159,36 +158,6 @@ private slots:
     // The gateways find their columns once per column list: a query whose list changed
     // since the last row read (another table, another order, fewer columns) must not be
     // read through the positions of the last list.
-    void gatewayFollowsTheColumnList()
-    {
-        TempProgramFolder home;
-        TADOQuery q(&home.connection());
-        appendRow(q, "tasks", {"tid", "{T}", "pid", kRootId, "content", "task", "textColor", "7"});
-        appendRow(q, "memos", {"mid", "{M}", "pid", kRootId, "content", "memo"});
-        const auto task = [&q](const QString& sql) {
-            OpenQuery(q, sql);
-            TTaskInfo r;
-            TZvRowGateway<TTaskInfo>::read(q, r, true);
-            return r;
-        };
-        QCOMPARE(task("select * from tasks").content, QString("task"));
-        OpenQuery(q, "select * from memos");
-        TMemoInfo m;
-        TZvRowGateway<TMemoInfo>::read(q, m, true);
-        QCOMPARE(m.mid, QString("{M}"));
-        QCOMPARE(m.content, QString("memo"));
-        const TTaskInfo reversed =
-            task("select dueTime, alarmTime, checkTime, editTime, createTime, backgroundColor, textColor, "
-                 "expandFlag, alarmFlag, dueFlag, checkFlag, content, pid, tid from tasks");
-        QCOMPARE(reversed.tid, QString("{T}"));
-        QCOMPARE(reversed.pid, kRootId);
-        QCOMPARE(reversed.content, QString("task"));
-        QCOMPARE(reversed.textColor, 7);
-        QCOMPARE(raiseText([&] { task("select tid, content from tasks"); }),
-                 QString("Field 'pid' not found"));
-        QCOMPARE(task("select * from tasks").textColor, 7);
-    }
-
     // Text written into a boolean or integer field is converted; bad text is refused.
     void textIntoTypedField_data()
     {

@@ -1,8 +1,9 @@
 #include "ZvTestSupport.h"
 
-#include "ZvDbCreate.h"
-#include "ZvError.h"
-#include "ZvSeams.h"
+#include "platform/ZvFileDialog.h"
+#include "store/ZvDbCreate.h"
+#include "store/ZvError.h"
+#include "store/ZvSeams.h"
 
 #include <QApplication>
 #include <QDir>
@@ -87,7 +88,10 @@ void ResetSeams()
 
 TempProgramFolder::TempProgramFolder(bool withDatabase)
 {
-    if (withDatabase) MakeDatabase(dbPath());
+    if (withDatabase) {
+        MakeDatabase(dbPath());
+        QDir(path()).mkdir(QStringLiteral("Temp"));
+    }
     qputenv("ZVJ_HOME", path().toUtf8());
     // A transaction left open where control returns to the event loop fails the test.
     zv::SetDurabilityChecks(true);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZvDb.h"
+#include "store/ZvDb.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -19,8 +19,9 @@ namespace zvtest {
 // fallback instead: OK or Yes.
 void ResetSeams();
 
-// A program folder of its own for one test: a fresh database made from the schema,
-// ZVJ_HOME pointing at it, every seam reset (ResetSeams).
+// A program folder of its own for one test: a fresh database made from the schema and the
+// Temp folder, as the install makes them; ZVJ_HOME pointing at it, every seam reset
+// (ResetSeams).
 class TempProgramFolder
 {
 public:

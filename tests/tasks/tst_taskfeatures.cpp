@@ -280,27 +280,35 @@ private slots:
 
     // ---- moving and the clipboard -------------------------------------------------------------
 
+    // Every other task is listed; one that would take none of the selected tasks (a task
+    // with sub-tasks never goes under another) is disabled, "[so]".
     void moveMenu_data()
     {
-        QTest::addColumn<QString>("first");
+        QTest::addColumn<QStringList>("selected");
         QTest::addColumn<QStringList>("items");
-        QTest::newRow("top-level task") << "A" << QStringList{"B", "C", "D"};
-        QTest::newRow("sub-task") << "B1" << QStringList{"Root", "-", "A", "C", "D"};
+        QTest::newRow("top-level task") << QStringList{"A"} << QStringList{"B", "C", "D"};
+        QTest::newRow("sub-task") << QStringList{"B1"} << QStringList{"Root", "-", "A", "C", "D"};
+        QTest::newRow("a task with sub-tasks alone: nothing moves")
+            << QStringList{"B"} << QStringList{"[A]", "[C]", "[D]"};
+        QTest::newRow("with one that moves: not under itself")
+            << QStringList{"B", "C"} << QStringList{"A", "[C]", "D"};
     }
 
     void moveMenu()
     {
-        QFETCH(QString, first);
+        QFETCH(QStringList, selected);
         QFETCH(QStringList, items);
         moveFixture();
         start();
-        select({first});
+        select(selected);
         for (QMenu* menu : {m_frame->Menu_Moveto, m_frame->MainMoveTo}) {
-            QVERIFY(menu->isEnabled());
+            QCOMPARE(menu->isEnabled(), !items.filter(QRegularExpression("^[^[]")).isEmpty());
             emit menu->aboutToShow();
             QStringList captions;
             for (QAction* a : menu->actions())
-                captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
+                captions << (a->isSeparator() ? QStringLiteral("-")
+                             : a->isEnabled() ? a->text()
+                                              : QStringLiteral("[%1]").arg(a->text()));
             QCOMPARE(captions, items);
         }
     }

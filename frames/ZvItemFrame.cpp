@@ -1,15 +1,16 @@
-#include "ZvItemFrame.h"
+#include "frames/ZvItemFrame.h"
 
-#include "ZvColors.h"
-#include "ZvGuard.h"
-#include "ZvIniFile.h"
-#include "ZvMessages.h"
-#include "ZvScopeExit.h"
-#include "ZvStatusBar.h"
-#include "ZvSystem.h"
-#include "ZvTray.h"
-#include "ZvTree.h"
-#include "pU_Funcs.h"
+#include "components/ZvStatusBar.h"
+#include "components/ZvTray.h"
+#include "frames/ZvMessages.h"
+#include "platform/ZvColors.h"
+#include "platform/ZvSystem.h"
+#include "platform/ZvTree.h"
+#include "platform/ZvWindowFront.h"
+#include "store/ZvGuard.h"
+#include "store/ZvIniFile.h"
+#include "store/ZvScopeExit.h"
+#include "store/pU_Funcs.h"
 
 #include <QAction>
 #include <QFrame>
@@ -24,6 +25,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace zv {
 
@@ -563,8 +566,7 @@ QAction* TZvItemFrame::MakeAction(const QString& caption, const QString& hint, i
     if (run)
         connect(a, &QAction::triggered, this, [this, run = std::move(run), guard] {
             Guarded([&] {
-                if (guard != Guard::None && Busy()) return;
-                if (guard == Guard::Idle && editNode) return;
+                if (guard == Guard::Idle && (Busy() || editNode)) return;
                 run();
             });
         });
@@ -601,9 +603,9 @@ void TZvItemFrame::makeCommands()
     Action_ViewList->setCheckable(true);
     Action_ExpandAll = make(C::ExpandAll, [this] { ExpandAllExecute(true); });
     Action_CollapseAll = make(C::CollapseAll, [this] { ExpandAllExecute(false); });
-    // Export only waits for an exchange operation, never for an edit.
-    Action_Export = make(
-        C::Export, [this] { Action_ExportExecute(); }, Guard::NotBusy);
+    // Export stays enabled during an edit, yet refuses to run: its dialog would take the
+    // focus from the editor and so store the half-typed text.
+    Action_Export = make(C::Export, [this] { Action_ExportExecute(); });
     Action_Email = make(C::Email, [this] { EmailExecute(); });
     Action_Save = make(C::Save, [this] { SaveExecute(false); });
     Action_SaveAll = make(C::SaveAll, [this] { SaveExecute(true); });
@@ -639,6 +641,8 @@ QMenu* TZvItemFrame::FileMenu(QAction* exportAction, QAction* saveAll, QAction* 
     add(shared.StayOnTop);
     file->addSeparator();
     add(shared.UiClose);
+    // Wayland: a greyed "Stay on top" says why when the pointer rests on it.
+    if (OnWayland()) file->setToolTipsVisible(true);
     return file;
 }
 
@@ -1075,10 +1079,30 @@ void TZvItemFrame::StoreExpandFlag(TZvNode* node, bool expanded)
 bool TZvItemFrame::CanMoveUnder(TZvNode* node, TZvNode* target) const
 {
     if (!target) return true;
-    // Under itself it would vanish, and an item with sub-items under another item would
-    // make a third level that the next start does not load.
-    if (node == target || node->childCount() > 0) return false;
-    return true;
+    // Under itself it would vanish.
+    return node != target && MayGoUnderAnItem(node);
+}
+
+bool TZvItemFrame::MayGoUnderAnItem(const TZvNode* node)
+{
+    // An item with sub-items under another item would make a third level that the next
+    // start does not load.
+    return node->childCount() == 0;
+}
+
+std::vector<TZvNode*> TZvItemFrame::ItemMovers() const
+{
+    std::vector<TZvNode*> movers;
+    for (TZvNode* s = m_tree->firstSelected(); s && movers.size() < 2; s = m_tree->nextSelected(s))
+        if (MayGoUnderAnItem(s)) movers.push_back(s);
+    return movers;
+}
+
+bool TZvItemFrame::MovesSomething(TZvNode* target, const std::vector<TZvNode*>& movers) const
+{
+    // To the top level every selected item goes: the caller has one.
+    if (!target) return true;
+    return std::any_of(movers.begin(), movers.end(), [&](TZvNode* s) { return CanMoveUnder(s, target); });
 }
 
 bool TZvItemFrame::onDragOver(TZvNode* node)
@@ -1138,11 +1162,13 @@ void TZvItemFrame::RebuildMoveMenus(const QList<QMenu*>& menus)
     }
     TZvNode* first = m_tree->firstSelected();
     if (!first || editNode) return;
-    bool hasItems = first->level() > 0;
-    for (TZvNode* p = m_tree->firstTopLevel(); p && !hasItems; p = m_tree->nextSibling(p))
-        hasItems = p != first;
+    // Enabled when one of its entries would move something ("Root" always does).
+    bool moves = first->level() > 0;
+    const std::vector<TZvNode*> movers = moves ? std::vector<TZvNode*>() : ItemMovers();
+    for (TZvNode* p = m_tree->firstTopLevel(); p && !moves && !movers.empty(); p = m_tree->nextSibling(p))
+        moves = p != first && MovesSomething(p, movers);
     for (QMenu* m : menus)
-        m->setEnabled(hasItems);
+        m->setEnabled(moves);
 }
 
 QList<TZvItemFrame::MoveTarget> TZvItemFrame::MoveTargets() const
@@ -1150,12 +1176,13 @@ QList<TZvItemFrame::MoveTarget> TZvItemFrame::MoveTargets() const
     QList<MoveTarget> targets;
     TZvNode* first = m_tree->firstSelected();
     if (!first) return targets;
-    if (first->level() > 0) targets.append({ftr("Root"), nullptr, false});
+    const std::vector<TZvNode*> movers = ItemMovers();
+    if (first->level() > 0) targets.append({ftr("Root"), nullptr, false, true});
     for (TZvNode* p = m_tree->firstTopLevel(); p; p = m_tree->nextSibling(p)) {
         if (p == first || p == first->parent()) continue;
-        targets.append({*Item(p).content, p, false});
+        targets.append({*Item(p).content, p, false, MovesSomething(p, movers)});
     }
-    if (first->level() > 0) targets.insert(1, {QStringLiteral("-"), nullptr, true});
+    if (first->level() > 0) targets.insert(1, {QStringLiteral("-"), nullptr, true, false});
     return targets;
 }
 
@@ -1171,6 +1198,7 @@ void TZvItemFrame::fillMoveMenu(QMenu* menu)
         QString caption = SingleLine(t.caption);
         caption.replace(QLatin1Char('&'), QLatin1String("&&"));
         QAction* a = menu->addAction(caption);
+        a->setEnabled(t.enabled);
         TZvNode* target = t.node;
         connect(a, &QAction::triggered, this, [this, target] {
             Guarded([this, target] {

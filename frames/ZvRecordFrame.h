@@ -1,20 +1,19 @@
 #pragma once
 
-#include "ZvGuard.h"
-#include "ZvItemFrame.h"
-#include "ZvRecords.h"
-#include "ZvRowGateway.h"
-#include "ZvScopeExit.h"
-#include "ZvTree.h"
-#include "ZvTreePrint.h"
-#include "pU_Funcs.h"
+#include "frames/ZvItemFrame.h"
+#include "interchange/ZvRecords.h"
+#include "interchange/ZvReports.h"
+#include "interchange/ZvRows.h"
+#include "interchange/ZvSndMsg.h"
+#include "platform/ZvTree.h"
+#include "platform/ZvTreePrint.h"
+#include "store/ZvGuard.h"
+#include "store/ZvScopeExit.h"
+#include "store/pU_Funcs.h"
 
 #include <vector>
 
 namespace zv {
-
-class TZvSendMessage;
-template <class T> struct TReportSource;
 
 // A node carries its record; the record itself is plain data of the store.
 template <class R> struct TZvRecordNode : TZvNodeData
@@ -28,7 +27,6 @@ template <class R> class TZvRecordFrame : public TZvItemFrame
 {
 public:
     using Rows = TZvRows<R>;
-    using Gateway = TZvRowGateway<R>;
     using TZvItemFrame::TZvItemFrame;
     // An edit under way is stored (Exit, session end) while the record part still exists.
     ~TZvRecordFrame() override
@@ -58,9 +56,8 @@ public:
         return items;
     }
 
-    // Save, Save All, E-mail and Print of the selection. The writers are the exchange
-    // module's, found for the record type by overload (SaveReport, EmailSelection) in the
-    // frame's header, which includes them; this layer does not link them.
+    // Save, Save All, E-mail and Print of the selection, by the report module's writers
+    // for the record type.
     void SaveExecute(bool all) override
     {
         const TReportSource<R> source{[this] { return SelectionRecords(); }, [this] { SelectAllExecute(); },
@@ -77,21 +74,26 @@ public:
     void AddFromText(const QString& text) override
     {
         CancelEditFirst();
-        R r;
-        r.content = TrimRight(text);
-        Gateway::id(r) = NewGuidText();
-        r.pid = kRootId;
-        r.createTime = Now();
-        r.editTime = Now();
-        // Stored before it is shown: a failed insert shows no item that is not kept.
+        StoreFromText(text);
+    }
+
+    QString AddTextFromOutside(const QString& text) override { return StoreFromText(text); }
+
+protected:
+    // One new top-level item of the text, stored before it is shown (a failed insert shows
+    // no item that is not kept); returns its id. An edit under way goes on.
+    QString StoreFromText(const QString& text)
+    {
+        R r = Rows::FromText(text);
         Rows::InsertFromText(*ADOQuery1, r);
+        const QString id = Rows::Id(r);
         TZvNode* n = AppendRecord(nullptr, std::move(r));
         tree()->invalidateNode(n);
         UpdateActions();
         PastedFromText();
+        return id;
     }
 
-protected:
     TZvNode* AppendRecord(TZvNode* parent, R&& record)
     {
         auto data = std::make_unique<TZvRecordNode<R>>();
@@ -104,7 +106,7 @@ protected:
     TZvItemRef Item(TZvNode* node) const override
     {
         R* r = Info(node);
-        return {&Gateway::id(*r), &r->pid, &r->content, &r->expandFlag};
+        return {&Rows::Id(*r), &r->pid, &r->content, &r->expandFlag};
     }
 
     int CountItems() override { return Rows::Count(*ADOQuery1); }
@@ -125,7 +127,7 @@ protected:
         Rows::ForEachChild(*ADOQuery1, kRootId, true, [&](R&& top) {
             TZvNode* node = AppendRecord(nullptr, std::move(top));
             const R& r = *Info(node);
-            Rows::ForEachChild(*ADOQuery2, Gateway::id(r), false,
+            Rows::ForEachChild(*ADOQuery2, Rows::Id(r), false,
                                [&](R&& child) { AppendRecord(node, std::move(child)); });
             t->setExpanded(node, r.expandFlag);
         });
@@ -150,15 +152,15 @@ protected:
         TextStored();
     }
 
-    void DeleteRows(TZvNode* node) override { Rows::Delete(*ADOQuery1, Gateway::id(*Info(node))); }
+    void DeleteRows(TZvNode* node) override { Rows::Delete(*ADOQuery1, Rows::Id(*Info(node))); }
     void StoreExpanded(TZvNode* node, bool expanded) override
     {
-        Rows::SetExpanded(*ADOQuery1, Gateway::id(*Info(node)), expanded);
+        Rows::SetExpanded(*ADOQuery1, Rows::Id(*Info(node)), expanded);
     }
     void StorePid(TZvNode* node) override
     {
         const R& r = *Info(node);
-        Rows::SetPid(*ADOQuery1, Gateway::id(r), r.pid);
+        Rows::SetPid(*ADOQuery1, Rows::Id(r), r.pid);
     }
 
 private:

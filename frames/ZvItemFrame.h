@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ZvDb.h"
-#include "ZvFrame.h"
-#include "ZvIcons.h"
-#include "ZvTreeModel.h"
+#include "frames/ZvFrame.h"
+#include "platform/ZvIcons.h"
+#include "platform/ZvTreeModel.h"
+#include "store/ZvDb.h"
 
 #include <QSet>
 #include <QStringList>
@@ -213,12 +213,14 @@ public:
     // never under another item.
     bool CanMoveUnder(TZvNode* node, TZvNode* target) const;
     // The items of the Move to menus for the first selected node, in order ("Root" and a
-    // separator first for a sub-item); a node of nullptr stands for the top level.
+    // separator first for a sub-item); a node of nullptr stands for the top level. An item
+    // that would move none of the selected items is disabled.
     struct MoveTarget
     {
         QString caption;
         TZvNode* node = nullptr;
         bool separator = false;
+        bool enabled = true;
     };
     QList<MoveTarget> MoveTargets() const;
 
@@ -227,7 +229,7 @@ public:
     virtual void AddFromText(const QString& text) = 0;
 
 protected:
-    // ---- what the record frame supplies (components/ZvRecordFrame.h) ----
+    // ---- what the record frame supplies (frames/ZvRecordFrame.h) ----
     virtual TZvItemRef Item(TZvNode* node) const = 0;
     virtual int CountItems() = 0;
     virtual void LoadItems() = 0;
@@ -266,8 +268,7 @@ protected:
     // ---- building blocks for the frames ----
     enum class Guard
     {
-        Idle,    // refused while an edit is under way or an exchange operation runs
-        NotBusy, // refused while an exchange operation runs
+        Idle, // refused while an edit is under way or an exchange operation runs
         None
     };
     // An action with its caption, hint and picture (-1 none) whose command runs inside the
@@ -332,6 +333,11 @@ private:
     void layoutSearchBar();
     void relayoutTip();
     void fillMoveMenu(QMenu* menu);
+    static bool MayGoUnderAnItem(const TZvNode* node);
+    // Up to two selected items that may go under an item: whatever the target, they tell
+    // whether a move there moves something (one of them is not the target).
+    std::vector<TZvNode*> ItemMovers() const;
+    bool MovesSomething(TZvNode* target, const std::vector<TZvNode*>& movers) const;
 
     TZvFrameHost* m_host;
     TZvFrameTraits m_traits;
