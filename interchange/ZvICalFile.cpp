@@ -730,16 +730,23 @@ ZV_ICALFILE_FOR(TTaskInfo)
 ZV_ICALFILE_FOR(TMemoInfo)
 #undef ZV_ICALFILE_FOR
 
+namespace {
+
+FileDialogRequest iCalendarDialogRequest(FileDialogRequest::Mode mode)
+{
+    return OneFilterDialogRequest(mode, trc("iCalendar file (*.ics)"), QStringLiteral("ics"));
+}
+
+} // namespace
+
 FileDialogRequest SaveICalendarDialogRequest()
 {
-    return OneFilterDialogRequest(FileDialogRequest::Mode::Save, trc("iCalendar file (*.ics)"),
-                                  QStringLiteral("ics"));
+    return iCalendarDialogRequest(FileDialogRequest::Mode::Save);
 }
 
 FileDialogRequest OpenICalendarDialogRequest()
 {
-    return OneFilterDialogRequest(FileDialogRequest::Mode::Open, trc("iCalendar file (*.ics)"),
-                                  QStringLiteral("ics"));
+    return iCalendarDialogRequest(FileDialogRequest::Mode::Open);
 }
 
 } // namespace zv
