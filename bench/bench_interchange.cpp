@@ -1,5 +1,6 @@
 // Exchange-file figures at 100,000 rows (50,000 tasks, 50,000 memos): backup, import into
 // an empty database, restore with All over the database the backup came from.
+#include "ZvBenchTiming.h"
 #include "ZvTestSupport.h"
 #include "interchange/Dm_Io.h"
 #include "store/ZvSeams.h"
@@ -12,11 +13,10 @@
 #include <ctime>
 #include <memory>
 
-namespace {
-
-void fill(const zvtest::TempProgramFolder& folder, int perTable)
+// One top-level item with four sub-items, over and over, in both tables.
+void fillItems(const zvtest::TempProgramFolder& folder, int perTable)
 {
-    // One top-level item with four sub-items, over and over; texts of one to three lines.
+    // Texts of one to three lines.
     const QString id = QStringLiteral("printf('{%08X-0000-0000-0000-%012X}', i/5, i)");
     const QString parent =
         QStringLiteral("CASE WHEN i%5=0 THEN 'root' ELSE printf('{%08X-0000-0000-0000-%012X}', "
@@ -39,48 +39,23 @@ void fill(const zvtest::TempProgramFolder& folder, int perTable)
             .arg(id, parent, text));
 }
 
-// Wall-clock time is what the targets mean; the CPU time beside it tells a slow run on a
-// busy machine from a slow program.
-struct TStopwatch
-{
-    struct Lap
-    {
-        qint64 wallMs;
-        qint64 cpuMs;
-    };
-    QElapsedTimer wall;
-    std::clock_t cpu = 0;
-    void restart()
-    {
-        wall.restart();
-        cpu = std::clock();
-    }
-    Lap lap() const { return {wall.elapsed(), qint64((std::clock() - cpu) * 1000 / CLOCKS_PER_SEC)}; }
-};
+namespace {
 
 void report(const char* name, const TStopwatch::Lap& lap, double limitSeconds, bool ok, int& failures)
 {
-    const bool inTime = lap.wallMs <= qint64(limitSeconds * 1000);
-    const char* verdict = !ok ? "FAILED" : inTime ? "ok" : "TOO SLOW";
-    std::printf("interchange %-18s %7lld ms, cpu %7lld ms (target <= %.1f s) %s\n", name,
-                static_cast<long long>(lap.wallMs), static_cast<long long>(lap.cpuMs), limitSeconds, verdict);
-    if (!ok || !inTime) ++failures;
+    ReportLap("interchange", name, lap, limitSeconds, ok, failures);
 }
 
 } // namespace
 
 int benchInterchange(int argc, char** argv)
 {
-    std::unique_ptr<QApplication> ownApp;
-    if (!QCoreApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        ownApp = std::make_unique<QApplication>(argc, argv);
-    }
+    const std::unique_ptr<QApplication> ownApp = BenchApplication(argc, argv);
     const int perTable = 50000;
     int failures = 0;
 
     zvtest::TempProgramFolder source;
-    fill(source, perTable);
+    fillItems(source, perTable);
     const QString file = source.path() + QStringLiteral("bench.zvx");
     zv::TIoDm io(&source.connection());
     io.setAppVersion(QStringLiteral("bench"));

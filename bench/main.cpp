@@ -1,5 +1,5 @@
 // The benchmark program: generates large data and prints the figures of each area.
-//   zvbench [tree|interchange|tasks|memos|start|bomb|locks|all] [options of that area]
+//   zvbench [tree|interchange|icalendar|tasks|memos|start|bomb|locks|all] [options of that area]
 #include <QByteArray>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +11,7 @@ int benchMemos(int argc, char** argv);
 int benchStart(int argc, char** argv);
 int benchBomb(int argc, char** argv);
 int benchLocks(int argc, char** argv);
+int benchICalendar(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -22,13 +23,15 @@ int main(int argc, char** argv)
     if (std::strcmp(area, "start") == 0) return benchStart(argc - 1, argv + 1);
     if (std::strcmp(area, "bomb") == 0) return benchBomb(argc - 1, argv + 1);
     if (std::strcmp(area, "locks") == 0) return benchLocks(argc - 1, argv + 1);
+    if (std::strcmp(area, "icalendar") == 0) return benchICalendar(argc - 1, argv + 1);
     if (std::strcmp(area, "all") == 0) {
         int rc = benchTree(argc - 1, argv + 1);
         rc |= benchTasks(argc - 1, argv + 1);
         rc |= benchMemos(argc - 1, argv + 1);
         rc |= benchInterchange(argc - 1, argv + 1);
+        rc |= benchICalendar(argc - 1, argv + 1);
         return rc;
     }
-    std::fprintf(stderr, "usage: zvbench [tree|interchange|tasks|memos|start|bomb|locks|all]\n");
+    std::fprintf(stderr, "usage: zvbench [tree|interchange|icalendar|tasks|memos|start|bomb|locks|all]\n");
     return 2;
 }

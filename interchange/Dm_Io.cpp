@@ -2,6 +2,7 @@
 
 #include "interchange/Dlg_ReplaceAsk.h"
 #include "interchange/ZvExchange.h"
+#include "interchange/ZvICalFile.h"
 #include "interchange/ZvIoBusy.h"
 #include "interchange/ZvRows.h"
 #include "interchange/pU_XmlTry.h"
@@ -10,10 +11,12 @@
 #include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QHash>
 #include <QLabel>
 #include <QSet>
 #include <QVarLengthArray>
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -98,7 +101,35 @@ template <class F> bool forEachKind(F&& each)
     return each(TMemoInfo{}) && each(TTaskInfo{});
 }
 
+// The rows under `parentId` become top-level items when no row of that id is stored.
+template <class R> void raiseChildren(TADOQuery& q, const QString& parentId)
+{
+    using Rows = TZvRows<R>;
+    ExecQuery(
+        q,
+        QStringLiteral("update %1 set %2=%3 where %2=%4 and not exists (select 1 from %1 where %5=%4)")
+            .arg(Rows::Table(), ColumnOf<R>(&R::pid), QuoteId(kRootId), QuoteId(parentId), Rows::IdColumn()));
+}
+
 } // namespace
+
+// What one iCalendar import has done so far.
+struct TZvICalImportState
+{
+    TZvICalTally tally;
+    std::vector<QUuid> ids;                     // each item's new id, made when first needed
+    std::vector<bool> stored;                   // posted (and committed, unless a commit failed)
+    std::vector<std::pair<int, bool>> waitedOn; // top-level items (and whether memos) whose
+                                                // sub-items came first in the file
+    bool cancelled = false;
+
+    QString idOf(int item)
+    {
+        QUuid& id = ids[size_t(item)];
+        if (id.isNull()) id = QUuid::createUuid();
+        return GuidText(id);
+    }
+};
 
 TIoDm::TIoDm(TADOConnection* connection, QWidget* window, QObject* parent)
     : QObject(parent), m_connection(connection), m_window(window),
@@ -122,12 +153,17 @@ int TIoDm::ask(const TReplaceQuestion& question)
     return TIoBusyNotifier::cancelRequested() ? int(IdAbort) : answer;
 }
 
-bool TIoDm::BackupDatabase()
+bool TIoDm::onChosenFile(const FileDialogRequest& dialog, bool (TIoDm::*operation)(const QString&))
 {
     TIoBusyScope busy;
-    const FileDialogResult chosen = FileDialogSeam::run(m_window, ExportDialogRequest());
+    const FileDialogResult chosen = FileDialogSeam::run(m_window, dialog);
     if (chosen.fileName.isEmpty()) return false;
-    return BackupToFile(chosen.fileName);
+    return (this->*operation)(chosen.fileName);
+}
+
+bool TIoDm::BackupDatabase()
+{
+    return onChosenFile(ExportDialogRequest(), &TIoDm::BackupToFile);
 }
 
 bool TIoDm::BackupToFile(const QString& fileName)
@@ -166,18 +202,12 @@ bool TIoDm::BackupToFile(const QString& fileName)
 
 bool TIoDm::RestoreDatabase()
 {
-    TIoBusyScope busy;
-    const FileDialogResult chosen = FileDialogSeam::run(m_window, OpenExchangeDialogRequest());
-    if (chosen.fileName.isEmpty()) return false;
-    return RestoreFromFile(chosen.fileName);
+    return onChosenFile(OpenExchangeDialogRequest(), &TIoDm::RestoreFromFile);
 }
 
 bool TIoDm::ImportDatabase()
 {
-    TIoBusyScope busy;
-    const FileDialogResult chosen = FileDialogSeam::run(m_window, OpenExchangeDialogRequest());
-    if (chosen.fileName.isEmpty()) return false;
-    return ImportFromFile(chosen.fileName);
+    return onChosenFile(OpenExchangeDialogRequest(), &TIoDm::ImportFromFile);
 }
 
 bool TIoDm::RestoreFromFile(const QString& fileName)
@@ -229,18 +259,23 @@ bool TIoDm::readFile(const QString& fileName, Mode mode)
             importItems(xml, progress, batch);
         batch.commit();
     } catch (const std::exception& e) {
-        // The unposted row is dropped; rows posted before stay, committed before the box.
-        m_query->Cancel();
-        QString message = errorText(e);
-        try {
-            batch.commit();
-        } catch (const std::exception& failed) {
-            message = errorText(failed); // what was posted is lost: that is what the user must know
-        }
-        MsgError(message);
+        MsgError(stopAfter(e, batch));
         return false;
     }
     return true;
+}
+
+QString TIoDm::stopAfter(const std::exception& e, TZvWriteBatch& batch)
+{
+    // The unposted row is dropped; rows posted before stay, committed before the box.
+    m_query->Cancel();
+    QString message = errorText(e);
+    try {
+        batch.commit();
+    } catch (const std::exception& failed) {
+        message = errorText(failed); // what was posted is lost: that is what the user must know
+    }
+    return message;
 }
 
 QString TIoDm::errorText(const std::exception& e)
@@ -354,6 +389,115 @@ bool TIoDm::importItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batc
         }
         return true;
     });
+}
+
+bool TIoDm::ImportICalendar()
+{
+    return onChosenFile(OpenICalendarDialogRequest(), &TIoDm::ImportICalendarFromFile);
+}
+
+bool TIoDm::ImportICalendarFromFile(const QString& fileName)
+{
+    TIoBusyScope busy;
+    QFile file;
+    try {
+        OpenICalendarFile(file, fileName);
+    } catch (const std::exception& e) {
+        MsgError(errorText(e));
+        return false;
+    }
+    return ImportICalendarFrom(file);
+}
+
+bool TIoDm::ImportICalendarFrom(QIODevice& device)
+{
+    TIoBusyScope busy;
+    TZvICalImportState state;
+    TZvWriteBatch batch(*m_connection, kBatchRows);
+    try {
+        TZvICalContext context;
+        TZvICalFileReader reader(device, context);
+        TIoProgress progress(m_window, trc("Importing..."), reader.scanTicks());
+        // Cancelled while the file is looked through: nothing is stored.
+        if (!reader.scan([&progress] { return progress.step(); })) return true;
+        progress.setTotal(reader.scanTicks() + reader.itemCount());
+        state.tally.skipped = reader.skipped();
+        state.cancelled = !importICalItems(reader, progress, batch, state);
+        batch.commit();
+        if (state.cancelled) raiseOrphans(state, false);
+    } catch (const std::exception& e) {
+        QString message = stopAfter(e, batch);
+        try {
+            raiseOrphans(state, true);
+        } catch (const std::exception& failed) {
+            message += QLatin1Char('\n') + errorText(failed);
+        }
+        MsgError(message);
+        return false;
+    }
+    MsgTip(state.cancelled ? trc("Cancelled. ") + state.tally.importedText() : state.tally.message());
+    return true;
+}
+
+bool TIoDm::importICalItems(TZvICalFileReader& reader, TIoProgress& progress, TZvWriteBatch& batch,
+                            TZvICalImportState& state)
+{
+    state.ids.assign(size_t(reader.itemCount()), QUuid());
+    state.stored.assign(size_t(reader.itemCount()), false);
+    // Every row is new: an empty result of each table takes them. A result keeps the rows
+    // appended to it, so it is opened afresh now and then: memory stays flat however large
+    // the file.
+    TADOQuery& tasks = *m_query;
+    TADOQuery memos(m_connection);
+    int appended = 0;
+    TZvICalFileReader::Item item;
+    while (reader.next(item)) {
+        if (!step(progress, batch)) return false;
+        if (appended++ % kBatchRows == 0) {
+            TZvRows<TTaskInfo>::OpenEmpty(tasks);
+            TZvRows<TMemoInfo>::OpenEmpty(memos);
+        }
+        const QString pid = item.parent < 0 ? kRootId : state.idOf(item.parent);
+        std::visit(
+            [&](auto& read) {
+                using R = decltype(read.record);
+                TADOQuery& q = item.memo() ? memos : tasks;
+                TZvRows<R>::Id(read.record) = state.idOf(item.index);
+                read.record.pid = pid;
+                TZvRows<R>::Append(q, read.record);
+                batch.begin();
+                q.Post();
+                batch.posted();
+                state.tally.count<R>(read.losses);
+            },
+            item.read);
+        state.stored[size_t(item.index)] = true;
+        if (item.parent >= 0 && !state.stored[size_t(item.parent)])
+            state.waitedOn.emplace_back(item.parent, item.memo());
+    }
+    return true;
+}
+
+// A stopped import stores a prefix of the file: sub-items stored before their top-level
+// item would sit under a parent no row holds, out of every tree. They become top-level
+// items. After a failed commit even a posted parent may be gone, so each is checked.
+void TIoDm::raiseOrphans(const TZvICalImportState& state, bool failed)
+{
+    std::vector<std::pair<int, bool>> parents = state.waitedOn;
+    std::sort(parents.begin(), parents.end());
+    parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
+    TZvWriteBatch batch(*m_connection, kBatchRows);
+    for (const auto& [parent, memo] : parents) {
+        if (state.stored[size_t(parent)] && !failed) continue;
+        const QString id = GuidText(state.ids[size_t(parent)]);
+        batch.begin();
+        if (memo)
+            raiseChildren<TMemoInfo>(*m_query, id);
+        else
+            raiseChildren<TTaskInfo>(*m_query, id);
+        batch.posted();
+    }
+    batch.commit();
 }
 
 // One more item. The progress dialog lets events through now and then (timers, the tray,

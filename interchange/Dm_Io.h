@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ZvFileDialog.h"
 #include "store/ZvDb.h"
 
 #include <QObject>
@@ -8,12 +9,15 @@
 #include <functional>
 #include <memory>
 
+class QIODevice;
 class QWidget;
 
 namespace zv {
 
 class Txmltry;
 class TIoProgress;
+class TZvICalFileReader;
+struct TZvICalImportState;
 
 // What the "Confirm Replace" question shows.
 struct TReplaceQuestion
@@ -60,15 +64,31 @@ public:
     bool RestoreFromFile(const QString& fileName);
     bool ImportFromFile(const QString& fileName);
 
+    // An iCalendar file imported as Import does: its VTODOs as tasks and its VJOURNALs as
+    // memos under new ids, each sub-item under its top-level item; a closing tip says what
+    // was imported and what was left out. Results as ImportDatabase.
+    bool ImportICalendar();
+    bool ImportICalendarFromFile(const QString& fileName);
+    // The same on calendar data already open (read twice, from its start).
+    bool ImportICalendarFrom(QIODevice& device);
+
 private:
     enum class Mode
     {
         Restore,
         Import
     };
+    // The file dialog, then the operation on the chosen file.
+    bool onChosenFile(const FileDialogRequest& dialog, bool (TIoDm::*operation)(const QString&));
     bool readFile(const QString& fileName, Mode mode);
+    // After an error ended a reading operation: the message to show, once what was posted
+    // is stored (or the commit's own message when that failed too).
+    QString stopAfter(const std::exception& e, TZvWriteBatch& batch);
     bool restoreItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batch);
     bool importItems(Txmltry& xml, TIoProgress& progress, TZvWriteBatch& batch);
+    bool importICalItems(TZvICalFileReader& reader, TIoProgress& progress, TZvWriteBatch& batch,
+                         TZvICalImportState& state);
+    void raiseOrphans(const TZvICalImportState& state, bool failed);
     static bool step(TIoProgress& progress, TZvWriteBatch& batch);
     static QString errorText(const std::exception& e);
     int ask(const TReplaceQuestion& question);

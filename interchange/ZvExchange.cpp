@@ -176,60 +176,66 @@ bool WriteSelection(const QString& fileName, const std::vector<SelectedItem<R>>&
         Txmltry xml;
         StartExchangeDocument(xml, appVersion);
         const pugi::xml_node container = xml.FindNode(ExchangeContainerPath<R>());
-        for (const SelectedItem<R>& item : items) {
-            AppendElement(container, item.record, kRootId, suffix);
-            if (item.level == 0) {
-                for (const R& child : item.children)
-                    AppendElement(container, child, child.pid, suffix);
-            }
-        }
+        ForEachWritten(items, [&](const R& record, bool topLevel) {
+            AppendElement(container, record, topLevel ? kRootId : record.pid, suffix);
+        });
         xml.SaveToFile(fileName, true);
         return true;
     } catch (const std::exception&) {
-        MsgError(trc("File Write Failure !"));
+        MsgError(ExchangeWriteFailureText());
         return false;
     }
 }
 
 template <class R>
-bool ExportSelection(QWidget* parent, const std::vector<SelectedItem<R>>& items, const QString& appVersion)
+bool ExportSelection(QWidget* parent, const std::vector<SelectedItem<R>>& items, const QString& appVersion,
+                     const FileDialogRequest& dialog, TZvSelectionWriter<R> writer)
 {
     if (items.empty()) {
         MsgWarning(KindText(TZvRecordKind<R>::selectOne));
         return false;
     }
-    const FileDialogResult chosen = FileDialogSeam::run(parent, ExportDialogRequest());
+    const FileDialogResult chosen = FileDialogSeam::run(parent, dialog);
     if (chosen.fileName.isEmpty()) return false;
-    return WriteSelection(chosen.fileName, items, appVersion);
+    return writer(chosen.fileName, items, appVersion);
 }
 
 #define ZV_EXCHANGE_FOR(R)                                                                                   \
     template void AppendElement<R>(pugi::xml_node, const R&, const QString&, const QString&);                \
     template void AppendRowElement<R>(pugi::xml_node, TADOQuery&, const QString&);                           \
     template bool WriteSelection<R>(const QString&, const std::vector<SelectedItem<R>>&, const QString&);    \
-    template bool ExportSelection<R>(QWidget*, const std::vector<SelectedItem<R>>&, const QString&);
+    template bool ExportSelection<R>(QWidget*, const std::vector<SelectedItem<R>>&, const QString&,          \
+                                     const FileDialogRequest&, TZvSelectionWriter<R>);
 ZV_EXCHANGE_FOR(TTaskInfo)
 ZV_EXCHANGE_FOR(TMemoInfo)
 #undef ZV_EXCHANGE_FOR
 
-FileDialogRequest ExportDialogRequest()
+QString ExchangeWriteFailureText()
+{
+    return trc("File Write Failure !");
+}
+
+FileDialogRequest OneFilterDialogRequest(FileDialogRequest::Mode mode, const QString& filter,
+                                         const QString& suffix)
 {
     FileDialogRequest request;
-    request.mode = FileDialogRequest::Mode::Save;
-    request.filter = trc("Zorvik Database,  (*.zvx)");
-    request.defaultSuffix = QStringLiteral("zvx");
-    request.confirmOverwrite = true;
+    request.mode = mode;
+    request.filter = filter;
+    request.defaultSuffix = suffix;
+    request.confirmOverwrite = mode == FileDialogRequest::Mode::Save;
     return request;
+}
+
+FileDialogRequest ExportDialogRequest()
+{
+    return OneFilterDialogRequest(FileDialogRequest::Mode::Save, trc("Zorvik Database,  (*.zvx)"),
+                                  QStringLiteral("zvx"));
 }
 
 FileDialogRequest OpenExchangeDialogRequest()
 {
-    FileDialogRequest request;
-    request.mode = FileDialogRequest::Mode::Open;
-    request.filter = trc("Zorvik Database, (*.zvx)");
-    request.defaultSuffix = QStringLiteral("zvx");
-    request.confirmOverwrite = false;
-    return request;
+    return OneFilterDialogRequest(FileDialogRequest::Mode::Open, trc("Zorvik Database, (*.zvx)"),
+                                  QStringLiteral("zvx"));
 }
 
 } // namespace zv

@@ -75,15 +75,30 @@ template <class R>
 bool WriteSelection(const QString& fileName, const std::vector<SelectedItem<R>>& itemsInTreeOrder,
                     const QString& appVersion);
 
-// The Export action after the frame's editing guard: a warning when nothing is selected
-// ("Please select a task!"), otherwise the save dialog and the selection writer. True when
-// a file was written.
-template <class R>
-bool ExportSelection(QWidget* parent, const std::vector<SelectedItem<R>>& itemsInTreeOrder,
-                     const QString& appVersion);
+// The box a selection writer shows when it cannot write its file.
+QString ExchangeWriteFailureText();
+
+// A file dialog of one filter: an open dialog, or a save dialog that asks before replacing.
+FileDialogRequest OneFilterDialogRequest(FileDialogRequest::Mode mode, const QString& filter,
+                                         const QString& suffix);
 
 // The file dialogs for exchange files (save: two blanks before the parenthesis).
 FileDialogRequest ExportDialogRequest();
 FileDialogRequest OpenExchangeDialogRequest();
+
+// A writer of a selection into a file of its format (WriteSelection, the iCalendar one).
+template <class R>
+using TZvSelectionWriter = bool (*)(const QString& fileName,
+                                    const std::vector<SelectedItem<R>>& itemsInTreeOrder,
+                                    const QString& appVersion);
+
+// The Export action after the frame's editing guard: a warning when nothing is selected
+// ("Please select a task!" / "Please select a memo!"), otherwise the save dialog and the
+// selection writer; by default the exchange file's, another format names its own. True
+// when a file was written.
+template <class R>
+bool ExportSelection(QWidget* parent, const std::vector<SelectedItem<R>>& itemsInTreeOrder,
+                     const QString& appVersion, const FileDialogRequest& dialog = ExportDialogRequest(),
+                     TZvSelectionWriter<R> writer = &WriteSelection<R>);
 
 } // namespace zv

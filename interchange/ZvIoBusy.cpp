@@ -81,6 +81,12 @@ bool TIoProgress::step()
     return !m_cancelled;
 }
 
+void TIoProgress::setTotal(int total)
+{
+    m_total = total;
+    m_dialog->setMaximum(std::max(total, 1));
+}
+
 void TIoProgress::suspend()
 {
     if (m_dialog->wasCanceled()) m_cancelled = true;

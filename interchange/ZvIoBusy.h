@@ -48,6 +48,8 @@ public:
 
     // One more unit done; returns false once the user has cancelled.
     bool step();
+    // The number of units, once it is known better than at the start.
+    void setTotal(int total);
     // True when the next step lets events through (the caller commits what it posted).
     bool yieldsOnNextStep() const;
     bool cancelled() const;

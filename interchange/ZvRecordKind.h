@@ -8,7 +8,12 @@
 #include <variant>
 #include <vector>
 
+struct icalcomponent_impl; // libical's icalcomponent
+
 namespace zv {
+
+class TZvICalContext;
+template <class R> struct TZvICalRead;
 
 // A value of a record: the member that holds it, by its type.
 template <class R> using TZvMember = std::variant<QString R::*, bool R::*, int R::*, TDateTime R::*>;
@@ -35,7 +40,8 @@ enum class TTaskFields
 // Everything that differs between tasks and memos below the widgets, said once per record
 // type: the table, its columns and how a row reads into a record, the exchange file's
 // element and its attributes in their order, the first values of a new item, the texts that
-// name the kind, and the report writers (defined by the report module). The row operations
+// name the kind, the report writers (defined by the report module) and the iCalendar
+// component (defined by the iCalendar mapping). The row operations
 // (ZvRows.h), the exchange module, backup, restore and import, and the reports go through
 // it: no other place spells a table, column or attribute name.
 template <class R> struct TZvRecordKind;
@@ -66,6 +72,16 @@ template <> struct TZvRecordKind<TTaskInfo>
     // The reports (interchange/ZvReports.cpp).
     static QByteArray htmlReport(const std::vector<SelectedItem<TTaskInfo>>& items, const QString& version);
     static QByteArray textReport(const std::vector<SelectedItem<TTaskInfo>>& items, const QString& version);
+
+    // iCalendar (interchange/ZvICalendar.cpp): a task is a VTODO. What only a task maps
+    // (completion, due day, its reminder, colours) into a component, keeping every property
+    // it does not own, and back; the id, parent, text and times are mapped once for both
+    // kinds. The count of the import's closing message.
+    static constexpr const char* icalComponent = "VTODO";
+    static void icalUpdate(icalcomponent_impl* c, const TTaskInfo& r, const TZvICalContext& context);
+    static void icalRead(icalcomponent_impl* c, const TZvICalContext& context, TZvICalRead<TTaskInfo>& read);
+    static constexpr const char* oneItem = QT_TRANSLATE_NOOP("TZvRecordKind", "1 task");
+    static constexpr const char* items = QT_TRANSLATE_NOOP("TZvRecordKind", "%1 tasks");
 };
 
 template <> struct TZvRecordKind<TMemoInfo>
@@ -86,6 +102,13 @@ template <> struct TZvRecordKind<TMemoInfo>
 
     static QByteArray htmlReport(const std::vector<SelectedItem<TMemoInfo>>& items, const QString& version);
     static QByteArray textReport(const std::vector<SelectedItem<TMemoInfo>>& items, const QString& version);
+
+    // A memo is a VJOURNAL; only its assignTime (DTSTART) is its own.
+    static constexpr const char* icalComponent = "VJOURNAL";
+    static void icalUpdate(icalcomponent_impl* c, const TMemoInfo& r, const TZvICalContext& context);
+    static void icalRead(icalcomponent_impl* c, const TZvICalContext& context, TZvICalRead<TMemoInfo>& read);
+    static constexpr const char* oneItem = QT_TRANSLATE_NOOP("TZvRecordKind", "1 memo");
+    static constexpr const char* items = QT_TRANSLATE_NOOP("TZvRecordKind", "%1 memos");
 };
 
 // A kind's text, translated.

@@ -48,4 +48,18 @@ template <class T> struct SelectedItem
     std::vector<T> children;
 };
 
+// The records a selection writer writes, in order: a selected top-level item followed by all
+// its children, a selected sub-item alone. f(record, asTopLevel): a record written as top
+// level gets the root marker as its parent; the children keep their own.
+template <class T, class F> void ForEachWritten(const std::vector<SelectedItem<T>>& items, F&& f)
+{
+    for (const SelectedItem<T>& item : items) {
+        f(item.record, true);
+        if (item.level == 0) {
+            for (const T& child : item.children)
+                f(child, false);
+        }
+    }
+}
+
 } // namespace zv

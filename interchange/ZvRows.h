@@ -164,6 +164,18 @@ public:
         q.Close();
     }
 
+    // A new row of a record from outside the program (an iCalendar import), for the caller
+    // to post: every value a file carries, the ids included; not the expand flag, which is
+    // how this program shows the tree, not data.
+    static void Append(TADOQuery& q, const R& r)
+    {
+        static TZvColumnSet<R> columns;
+        const auto& fields = Kind::fields();
+        q.Append();
+        for (size_t i = 0; i < fields.size(); ++i)
+            if (fields[i].attribute) WriteMember(columns(q, i), r, fields[i].member);
+    }
+
     // Opens the row of `id`, lets `assign` set fields, and posts it.
     template <class F> static void Edit(TADOQuery& q, const QString& id, F&& assign)
     {

@@ -22,7 +22,7 @@ prefix=${ZVJ_PREFIX:-${XDG_DATA_HOME:-$HOME/.local/share}/zorvik-jotboard}
 build_packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-multimedia-dev libgl-dev
-    libsqlite3-dev libpugixml-dev zlib1g-dev
+    libsqlite3-dev libpugixml-dev zlib1g-dev libical-dev
     xdg-utils
     xvfb openbox wmctrl x11-utils xdotool trayer xclip imagemagick poppler-utils sqlite3 python3
     desktop-file-utils dbus

@@ -228,7 +228,12 @@ TDateTime ParseIsoDateTime(const QString& text)
 
 QString NewGuidText()
 {
-    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+    return GuidText(QUuid::createUuid());
+}
+
+QString GuidText(const QUuid& guid)
+{
+    return guid.toString(QUuid::WithBraces).toUpper();
 }
 
 TDateTime Now()

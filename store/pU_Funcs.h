@@ -6,6 +6,7 @@
 #include "store/ZvSeams.h"
 
 #include <QString>
+#include <QUuid>
 
 namespace zv {
 
@@ -50,6 +51,8 @@ TDateTime ParseIsoDateTime(const QString& text);
 
 // A new id: {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}, upper case.
 QString NewGuidText();
+// The same text of a GUID made earlier.
+QString GuidText(const QUuid& guid);
 
 // Current local date-time as stored (through the Clock seam).
 TDateTime Now();

@@ -4,6 +4,7 @@
 // fills <folder>/file (whole exchange files) and <folder>/xml (the documents inside).
 #include "interchange/Dm_Io.h"
 #include "interchange/ZvExchange.h"
+#include "interchange/ZvICalFile.h"
 #include "interchange/pU_XmlTry.h"
 #include "store/ZvDateTime.h"
 #include "store/ZvDb.h"
@@ -141,7 +142,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     if (argc != 2) fail(QStringLiteral("usage: zvfuzz_corpus <folder>"));
     g_out = QString::fromLocal8Bit(argv[1]);
-    for (const char* sub : {"/file", "/xml"})
+    for (const char* sub : {"/file", "/xml", "/ics"})
         if (!QDir().mkpath(g_out + QLatin1String(sub))) fail(QStringLiteral("cannot make ") + g_out + sub);
     zv::MessageSeam::setHandler([](const zv::MessageRequest& r) {
         fail(QStringLiteral("unexpected message: ") + r.text);
@@ -228,7 +229,45 @@ int main(int argc, char** argv)
         const QByteArray memoFile = readAll(tmp + QStringLiteral("memos.zvx"));
         emitFile(QStringLiteral("export-memos"), memoFile);
         emitXml(QStringLiteral("export-memos"), zv::UnpackExchangeContainer(memoFile));
+
+        // The same selections as calendars.
+        tasks[0].children.push_back(tasks[0].record);
+        tasks[0].children.back().tid = zv::NewGuidText();
+        tasks[0].children.back().dueFlag = true;
+        tasks[0].children.back().dueTime = at(2024, 3, 31, 2, 30);
+        tasks[0].children.back().backgroundColor = 0x00FFEEDD;
+        tasks[0].children.back().content = QString::fromUtf8("Ümlaut; comma, backslash \\ and a long line ") +
+                                           QString(100, QLatin1Char('x'));
+        if (!zv::WriteICalendarSelection(g_out + QStringLiteral("/ics/export-tasks.ics"), tasks,
+                                         QStringLiteral("1.0.0.1")) ||
+            !zv::WriteICalendarSelection(g_out + QStringLiteral("/ics/export-memos.ics"), memos,
+                                         QStringLiteral("1.0.0.1")))
+            fail(QStringLiteral("calendar export"));
     }
+
+    // ---- Hostile calendars --------------------------------------------------------------
+    const auto emitCalendar = [](const char* name, const QByteArray& items) {
+        writeFile(g_out + QStringLiteral("/ics/") + QLatin1String(name) + QStringLiteral(".ics"),
+                  "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n" + items + "END:VCALENDAR\r\n");
+    };
+    emitCalendar("nested-deep", "BEGIN:VTODO\r\nUID:a\r\nBEGIN:VALARM\r\nBEGIN:X\r\nBEGIN:Y\r\nEND:Y\r\n"
+                                "END:X\r\nEND:VALARM\r\nEND:VTODO\r\n");
+    emitCalendar("ends-crossed", "BEGIN:VTODO\r\nUID:a\r\nBEGIN:VALARM\r\nEND:VTODO\r\nEND:VALARM\r\n");
+    emitCalendar("family-cycle",
+                 "BEGIN:VTODO\r\nUID:a\r\nRELATED-TO:c\r\nEND:VTODO\r\nBEGIN:VTODO\r\nUID:b\r\n"
+                 "RELATED-TO;RELTYPE=PARENT:a\r\nEND:VTODO\r\nBEGIN:VTODO\r\nUID:c\r\n"
+                 "RELATED-TO:b\r\nEND:VTODO\r\n");
+    emitCalendar(
+        "relative-alarms",
+        "BEGIN:VTODO\r\nUID:r\r\nDTSTART;VALUE=DATE:00010101\r\nDURATION:-P9999W\r\n"
+        "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER;RELATED=END:-P1D\r\nACKNOWLEDGED:99991231T235959Z\r\n"
+        "END:VALARM\r\nEND:VTODO\r\n");
+    emitCalendar("zone-rules",
+                 "BEGIN:VTIMEZONE\r\nTZID:Z\r\nBEGIN:DAYLIGHT\r\nDTSTART:00010101T000000\r\n"
+                 "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\nTZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\n"
+                 "END:DAYLIGHT\r\nEND:VTIMEZONE\r\nBEGIN:VTODO\r\nUID:z\r\n"
+                 "DUE;TZID=Z:99991231T235959\r\nCOMPLETED;TZID=../../etc/passwd:20240101T000000\r\n"
+                 "END:VTODO\r\n");
 
     // ---- Hostile documents --------------------------------------------------------------
     // Not well-formed: each must be refused as a whole.

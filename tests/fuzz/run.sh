@@ -12,7 +12,7 @@ bin=${1:?folder of the fuzz targets}
 seconds=${2:-60}
 shift 2 || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_exchange_file fuzz_exchange_xml fuzz_sqltext)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_exchange_file fuzz_exchange_xml fuzz_sqltext fuzz_icalendar)
 
 # What a target reads with: a finding of either sanitizer is a crash for libFuzzer.
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
@@ -27,19 +27,21 @@ status=0
 for t in "${targets[@]}"; do
     dict=(-dict="$here/exchange.dict")
     case "$t" in
-    fuzz_exchange_file) seeds=$here/corpus/file max_len=8192 ;;
-    fuzz_exchange_xml) seeds=$here/corpus/xml max_len=16384 ;;
-    fuzz_sqltext) seeds=$here/corpus/sqltext max_len=1024 dict=() ;;
+    fuzz_exchange_file) seeds=("$here/corpus/file") max_len=8192 ;;
+    fuzz_exchange_xml) seeds=("$here/corpus/xml") max_len=16384 ;;
+    fuzz_sqltext) seeds=("$here/corpus/sqltext") max_len=1024 dict=() ;;
+    # The calendars the program writes and those hand-written in other programs' shapes.
+    fuzz_icalendar) seeds=("$here/corpus/ics" "$here/../data/icalendar") max_len=16384 dict=(-dict="$here/icalendar.dict") ;;
     *) echo "unknown fuzz target $t" >&2; exit 2 ;;
     esac
     work=$bin/corpus/$t
     mkdir -p "$work" "$bin/artifacts"
-    echo "== $t: ${seconds}s on $(find "$seeds" -type f | wc -l) kept inputs (+$(find "$work" -type f | wc -l) found earlier)"
+    echo "== $t: ${seconds}s on $(find "${seeds[@]}" -type f | wc -l) kept inputs (+$(find "$work" -type f | wc -l) found earlier)"
     # -timeout: one input taking 10 s is a hang; -rss_limit_mb/-malloc_limit_mb: a file
     # that makes the reader allocate gigabytes is a finding too.
     if ! "$bin/$t" -max_total_time="$seconds" "${dict[@]}" -max_len=$max_len \
         -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=1024 -print_final_stats=1 \
-        -artifact_prefix="$bin/artifacts/$t-" ${ZVJ_FUZZ_ARGS:-} "$work" "$seeds"; then
+        -artifact_prefix="$bin/artifacts/$t-" ${ZVJ_FUZZ_ARGS:-} "$work" "${seeds[@]}"; then
         echo "FAIL: $t found a problem (input saved under $bin/artifacts/)" >&2
         status=1
     fi

@@ -4,6 +4,7 @@
 #include "ZvTestSupport.h"
 #include "interchange/Dm_Io.h"
 #include "interchange/ZvExchange.h"
+#include "interchange/ZvICalFile.h"
 #include "interchange/ZvReports.h"
 #include "interchange/ZvRows.h"
 #include "platform/ZvFileDialog.h"
@@ -271,6 +272,9 @@ void TstDbLocks::theDatabaseIsNoFileOfACommand_data()
         QTest::addRow("Restore %s", suffix) << "Restore" << suffix << "File read failure!";
         QTest::addRow("Backup %s", suffix) << "Backup" << suffix << "File write failure!";
         QTest::addRow("Export %s", suffix) << "Export" << suffix << "File Write Failure !";
+        QTest::addRow("Import iCalendar %s", suffix)
+            << "ImportICalendar" << suffix << "the program's own database";
+        QTest::addRow("Export iCalendar %s", suffix) << "ExportICalendar" << suffix << "File Write Failure !";
         QTest::addRow("Save (text) %s", suffix) << "Save" << suffix << "File write failure!";
         QTest::addRow("Print to file %s", suffix) << "Print" << suffix << "the program's own database";
     }
@@ -300,6 +304,10 @@ void TstDbLocks::theDatabaseIsNoFileOfACommand()
         done = io.BackupDatabase();
     else if (command == QLatin1String("Export"))
         done = ExportSelection(nullptr, oneTask(), kVersion);
+    else if (command == QLatin1String("ImportICalendar"))
+        done = io.ImportICalendar();
+    else if (command == QLatin1String("ExportICalendar"))
+        done = ExportICalendarSelection(nullptr, oneTask(), kVersion);
     else if (command == QLatin1String("Save"))
         // The report's own extension goes in place of the chosen one: name it exactly.
         done = WriteReport(ReportFormat::Text, target, false, oneTaskSource(), kVersion);

@@ -1,0 +1,742 @@
+// The iCalendar mapping of tasks and memos, its times, and the file reader: round trips,
+// files in other programs' shapes, the two-level rule on the way in, hostile files.
+#include "ZvTestSupport.h"
+#include "interchange/ZvICalFile.h"
+#include "interchange/ZvICalendar.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTest>
+
+using namespace zv;
+
+Q_DECLARE_METATYPE(zv::TTaskInfo)
+Q_DECLARE_METATYPE(zv::TMemoInfo)
+
+namespace {
+
+TDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+{
+    return EncodeDateTime(QDate(y, mo, d), QTime(h, mi, s));
+}
+
+QString timeText(TDateTime t)
+{
+    return t == 0 ? QStringLiteral("0") : QFromDateTime(t).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+// Seconds since 1970 of a UTC time written as text.
+qint64 utc(const char* text)
+{
+    QDateTime t = QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate);
+    t.setTimeZone(QTimeZone::utc());
+    return t.toSecsSinceEpoch();
+}
+
+const QTimeZone kBerlin("Europe/Berlin");
+const qint64 kNow = utc("2024-06-01T12:00:00");
+
+QString lossText(quint32 losses)
+{
+    static const char* const names[kICalLossKinds] = {"repeat", "categories", "priority",
+                                                      "attach", "start",      "reminders",
+                                                      "other",  "unreadable", "oversized"};
+    QStringList out;
+    for (int k = 0; k < kICalLossKinds; ++k)
+        if (losses & (1u << k)) out << QString::fromLatin1(names[k]);
+    return out.join(QLatin1Char(','));
+}
+
+QString fields(const TTaskInfo& r)
+{
+    QString content = r.content;
+    content.replace(QLatin1String("\r\n"), QLatin1String("/"));
+    return QStringLiteral("%1<%2 '%3' done:%4 %5 due:%6 %7 alarm:%8 %9 colors:%10/%11 created:%12 edited:%13")
+        .arg(r.tid, r.pid, content)
+        .arg(r.checkFlag)
+        .arg(timeText(r.checkTime))
+        .arg(r.dueFlag)
+        .arg(r.dueFlag ? QFromDateTime(r.dueTime).date().toString(Qt::ISODate) : QString())
+        .arg(r.alarmFlag)
+        .arg(timeText(r.alarmTime))
+        .arg(r.textColor)
+        .arg(r.backgroundColor)
+        .arg(timeText(r.createTime), timeText(r.editTime));
+}
+
+QString fields(const TMemoInfo& r)
+{
+    QString content = r.content;
+    content.replace(QLatin1String("\r\n"), QLatin1String("/"));
+    return QStringLiteral("%1<%2 '%3' assigned:%4 created:%5 edited:%6")
+        .arg(r.mid, r.pid, content, timeText(r.assignTime), timeText(r.createTime), timeText(r.editTime));
+}
+
+// Through the text: written, folded and escaped by the library, parsed back and read.
+template <class R>
+TZvICalRead<R> throughText(const R& r, const TZvICalContext& context, const QByteArray& old = {})
+{
+    const QByteArray text = ICalComponentText(r, context, old);
+    TZvICalComponent c(icalparser_parse_string(text.constData()));
+    if (icalcomponent_isa(c.get()) == ICAL_VCALENDAR_COMPONENT) {
+        icalcomponent* inner = icalcomponent_get_first_component(c.get(), ICalKindOf<R>());
+        return ReadICalComponent<R>(inner, context);
+    }
+    return ReadICalComponent<R>(c.get(), context);
+}
+
+TTaskInfo task(const QString& content)
+{
+    TTaskInfo r;
+    r.tid = QStringLiteral("{0A0B0C0D-0000-0000-0000-000000000001}");
+    r.pid = QStringLiteral("root");
+    r.content = content;
+    r.createTime = at(2024, 5, 1, 8, 30, 15);
+    r.editTime = at(2024, 5, 2, 9, 0, 0);
+    return r;
+}
+
+// Every line the reader gives, one per item: "T0^-1 <fields> [losses]".
+QStringList readAll(QIODevice& device, const QTimeZone& zone = kBerlin, QString* skipped = nullptr)
+{
+    TZvICalContext context(zone, kNow);
+    TZvICalFileReader reader(device, context);
+    QStringList lines;
+    if (!reader.scan()) return {QStringLiteral("stopped")};
+    TZvICalFileReader::Item item;
+    while (reader.next(item)) {
+        std::visit(
+            [&](const auto& read) {
+                lines << QStringLiteral("%1%2^%3 %4 [%5]")
+                             .arg(item.memo() ? QLatin1Char('M') : QLatin1Char('T'))
+                             .arg(item.index)
+                             .arg(item.parent)
+                             .arg(fields(read.record), lossText(read.losses));
+            },
+            item.read);
+    }
+    if (skipped) {
+        QStringList counts;
+        for (qint64 n : reader.skipped())
+            counts << QString::number(n);
+        *skipped = counts.join(QLatin1Char(','));
+    }
+    return lines;
+}
+
+QStringList readText(const QByteArray& text, QString* skipped = nullptr)
+{
+    QByteArray bytes = text;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readAll(buffer, kBerlin, skipped);
+}
+
+QByteArray calendar(const QByteArray& items)
+{
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\n" + items + "END:VCALENDAR\r\n";
+}
+
+QByteArray todo(const QByteArray& uid, const QByteArray& more = {})
+{
+    return "BEGIN:VTODO\r\nUID:" + uid + "\r\nSUMMARY:" + uid + "\r\n" + more + "END:VTODO\r\n";
+}
+
+// The parent column of every item: "0:-1 1:0 ...".
+QString families(const QByteArray& items)
+{
+    QByteArray bytes = calendar(items);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    TZvICalContext context(kBerlin, kNow);
+    TZvICalFileReader reader(buffer, context);
+    reader.scan();
+    QStringList out;
+    TZvICalFileReader::Item item;
+    while (reader.next(item))
+        out << QStringLiteral("%1:%2").arg(item.index).arg(item.parent);
+    return out.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+class TstICalendar : public QObject
+{
+    Q_OBJECT
+
+    template <class R> void roundTrip()
+    {
+        QFETCH(R, record);
+        TZvICalContext context(kBerlin, kNow);
+        const TZvICalRead<R> back = throughText(record, context);
+        QCOMPARE(fields(back.record), fields(record));
+        QCOMPARE(lossText(back.losses), QString());
+    }
+
+private slots:
+    void init() { zvtest::ResetSeams(); }
+
+    // Wall clock to instant with the rules of the date: the repeated hour takes the
+    // earlier instant, a time in the gap moves forward by the gap.
+    void zoneRules_data()
+    {
+        QTest::addColumn<QString>("zone");
+        QTest::addColumn<double>("local");
+        QTest::addColumn<QString>("instant");
+        QTest::newRow("Berlin summer") << "Europe/Berlin" << at(2024, 7, 1, 12) << "2024-07-01T10:00:00Z";
+        QTest::newRow("Berlin winter") << "Europe/Berlin" << at(2024, 1, 1, 12) << "2024-01-01T11:00:00Z";
+        QTest::newRow("Berlin repeated hour")
+            << "Europe/Berlin" << at(2024, 10, 27, 2, 30) << "2024-10-27T00:30:00Z";
+        QTest::newRow("Berlin gap") << "Europe/Berlin" << at(2024, 3, 31, 2, 30) << "2024-03-31T01:30:00Z";
+        QTest::newRow("Berlin 1980, no summer time yet")
+            << "Europe/Berlin" << at(1979, 7, 1, 12) << "1979-07-01T11:00:00Z";
+        QTest::newRow("New York gap")
+            << "America/New_York" << at(2024, 3, 10, 2, 30) << "2024-03-10T07:30:00Z";
+        QTest::newRow("New York repeated")
+            << "America/New_York" << at(2024, 11, 3, 1, 30) << "2024-11-03T05:30:00Z";
+        QTest::newRow("half-hour gap")
+            << "Australia/Lord_Howe" << at(2024, 10, 6, 2, 15) << "2024-10-05T15:45:00Z";
+        QTest::newRow("far future") << "Europe/Berlin" << at(9999, 7, 1, 12) << "9999-07-01T10:00:00Z";
+        QTest::newRow("UTC") << "UTC" << at(2024, 3, 31, 2, 30) << "2024-03-31T02:30:00Z";
+    }
+    void zoneRules()
+    {
+        QFETCH(QString, zone);
+        QFETCH(double, local);
+        QFETCH(QString, instant);
+        const TZvZoneRules rules{QTimeZone(zone.toLatin1())};
+        const qint64 u = rules.instantOf(*WallSecondsOf(local));
+        QCOMPARE(QDateTime::fromSecsSinceEpoch(u, QTimeZone::utc())
+                     .toString(QStringLiteral("yyyy-MM-ddThh:mm:ss'Z'")),
+                 instant);
+        // And back: the instant shows a wall time that gives the same instant again.
+        QCOMPARE(rules.instantOf(rules.wallTimeOf(u)), u);
+    }
+
+    void storeTimesOutOfRange_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<bool>("expressible");
+        QTest::newRow("zero") << 0.0 << true;
+        QTest::newRow("0001-01-01") << at(1, 1, 1) << true;
+        QTest::newRow("9999-12-31 23:59:59") << at(9999, 12, 31, 23, 59, 59) << true;
+        QTest::newRow("before year 1") << -693594.5 << false;
+        QTest::newRow("after 9999") << 2958466.5 << false;
+        QTest::newRow("infinite") << qInf() << false;
+        QTest::newRow("NaN") << qQNaN() << false;
+    }
+    void storeTimesOutOfRange()
+    {
+        QFETCH(double, value);
+        QFETCH(bool, expressible);
+        const std::optional<qint64> wall = WallSecondsOf(value);
+        QCOMPARE(wall.has_value(), expressible);
+        if (wall) QCOMPARE(timeText(*DateTimeOfWallSeconds(*wall)), timeText(value));
+    }
+
+    // Every field through the text and back (Berlin, across its changes of offset).
+    void taskRoundTrip_data()
+    {
+        QTest::addColumn<TTaskInfo>("record");
+        TTaskInfo r = task(QStringLiteral("Buy milk"));
+        QTest::newRow("plain") << r;
+        r.content = QStringLiteral("first\r\nsecond\r\n\r\nfourth after an empty line");
+        QTest::newRow("lines") << r;
+        r.content = QString();
+        QTest::newRow("empty") << r;
+        r.content = QStringLiteral("\r\nonly a description");
+        QTest::newRow("empty first line") << r;
+        r.content = QStringLiteral("a;b,c\\d:e \"q\" \u00e4\u20ac\U0001F600 ") + QString(200, QChar(0x20AC));
+        QTest::newRow("escapes, long and wide") << r;
+        r = task(QStringLiteral("done"));
+        r.checkFlag = true;
+        r.checkTime = at(2024, 10, 27, 2, 30, 5); // the first of the two 02:30
+        QTest::newRow("complete, in the repeated hour") << r;
+        r.checkTime = 0;
+        QTest::newRow("complete at the zero time") << r;
+        r = task(QStringLiteral("due"));
+        r.dueFlag = true;
+        r.dueTime = at(2024, 3, 31);
+        QTest::newRow("due on the day of the change") << r;
+        r.dueTime = at(1, 1, 1);
+        QTest::newRow("due in year 1") << r;
+        r = task(QStringLiteral("alarm"));
+        r.alarmFlag = true;
+        r.alarmTime = at(2024, 11, 1, 7, 45);
+        QTest::newRow("alarm armed") << r;
+        r.alarmFlag = false;
+        QTest::newRow("alarm disarmed, time kept") << r;
+        r.alarmTime = 0;
+        r.alarmFlag = true;
+        QTest::newRow("alarm armed at the zero time") << r;
+        r = task(QStringLiteral("colours"));
+        r.textColor = int(0xFF000011);
+        r.backgroundColor = 0x00FFEEDD;
+        QTest::newRow("colours, a system colour") << r;
+        r = task(QStringLiteral("child"));
+        r.pid = QStringLiteral("{PARENT-ID}");
+        r.tid = QStringLiteral("not a GUID; with, marks");
+        r.createTime = at(1899, 12, 30);
+        r.editTime = at(9999, 12, 31, 23, 59, 59);
+        QTest::newRow("sub-item, odd ids and times") << r;
+    }
+    void taskRoundTrip() { roundTrip<TTaskInfo>(); }
+
+    void memoRoundTrip_data()
+    {
+        QTest::addColumn<TMemoInfo>("record");
+        TMemoInfo r;
+        r.mid = QStringLiteral("{0A0B0C0D-0000-0000-0000-000000000002}");
+        r.pid = QStringLiteral("root");
+        r.content = QStringLiteral("Minutes\r\n1. budget\r\n2. plans");
+        r.createTime = at(2024, 3, 31, 3, 0, 1);
+        r.editTime = at(2024, 10, 27, 1, 59, 59);
+        r.assignTime = r.createTime;
+        QTest::newRow("with assign time") << r;
+        r.assignTime = 0;
+        r.pid = QStringLiteral("{P}");
+        QTest::newRow("pasted: no assign time, a sub-memo") << r;
+    }
+    void memoRoundTrip() { roundTrip<TMemoInfo>(); }
+
+    // What iCalendar text cannot carry is not written, and not read either, so that an item
+    // reads back as it was written: control characters, a CR on its own, blanks at either end
+    // of the summary or the description.
+    void textIcalendarCannotCarry_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("back");
+        QTest::newRow("control characters") << "a\bb\x11"
+                                               "c\x7f"
+                                               "d\te"
+                                            << "abcd\te";
+        QTest::newRow("a CR on its own") << "one\rtwo"
+                                         << "one\r\ntwo";
+        QTest::newRow("blanks around the lines") << "  first \r\n  second\r\n  third  "
+                                                 << "first\r\nsecond\r\n  third";
+        QTest::newRow("blanks only on the first line") << "   \r\nrest"
+                                                       << "\r\nrest";
+    }
+    void textIcalendarCannotCarry()
+    {
+        QFETCH(QString, content);
+        QFETCH(QString, back);
+        TZvICalContext context(kBerlin, kNow);
+        TTaskInfo r = task(content);
+        QCOMPARE(throughText(r, context).record.content, back);
+        r.content = back;
+        QCOMPARE(throughText(r, context).record.content, back);
+    }
+
+    // The hour the clocks go forward does not exist: a time in it comes back moved on.
+    void timeInTheGapMovesForward()
+    {
+        TTaskInfo r = task(QStringLiteral("gap"));
+        r.createTime = at(2024, 3, 31, 2, 30);
+        TZvICalContext context(kBerlin, kNow);
+        QCOMPARE(timeText(throughText(r, context).record.createTime), QStringLiteral("2024-03-31 03:30:00"));
+    }
+
+    // The writer changes what the record owns and keeps everything else of a component
+    // another program wrote, also inside a calendar with its time zone.
+    void updateKeepsWhatItDoesNotOwn()
+    {
+        const QByteArray old = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//other//EN\r\n"
+                               "BEGIN:VTIMEZONE\r\nTZID:Europe/Berlin\r\nBEGIN:STANDARD\r\n"
+                               "DTSTART:19701025T030000\r\nTZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\n"
+                               "END:STANDARD\r\nEND:VTIMEZONE\r\n"
+                               "BEGIN:VTODO\r\nUID:old-uid\r\nSUMMARY;LANGUAGE=de:Alt\r\n"
+                               "DESCRIPTION:old text\r\nDTSTART;TZID=Europe/Berlin:20240101T090000\r\n"
+                               "DUE:20240105T100000Z\r\nRRULE:FREQ=DAILY\r\nCATEGORIES:A,B\r\n"
+                               "X-OTHER-APP:keep me\r\nLOCATION:Office\r\n"
+                               "RELATED-TO;RELTYPE=SIBLING:sister\r\nRELATED-TO:old-parent\r\n"
+                               "STATUS:IN-PROCESS\r\nPERCENT-COMPLETE:30\r\n"
+                               "BEGIN:VALARM\r\nACTION:AUDIO\r\nTRIGGER:-PT5M\r\nEND:VALARM\r\n"
+                               "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:x\r\nTRIGGER:-PT1H\r\n"
+                               "X-ALARM-OWN:kept\r\nEND:VALARM\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
+        TTaskInfo r = task(QStringLiteral("New"));
+        r.tid = QStringLiteral("new-uid");
+        r.pid = QStringLiteral("new-parent");
+        r.alarmFlag = true;
+        r.alarmTime = at(2024, 6, 2, 8);
+        r.textColor = 255;
+        TZvICalContext context(kBerlin, kNow);
+        const QByteArray text = ICalComponentText(r, context, old);
+        for (const char* kept :
+             {"BEGIN:VTIMEZONE", "SUMMARY;LANGUAGE=de:New", "DTSTART;TZID=Europe/Berlin:20240101T090000",
+              "RRULE:FREQ=DAILY", "CATEGORIES:A", "CATEGORIES:B", "X-OTHER-APP:keep me", "LOCATION:Office",
+              "RELATED-TO;RELTYPE=SIBLING:sister", "RELATED-TO:new-parent", "STATUS:IN-PROCESS",
+              "PERCENT-COMPLETE:30", "ACTION:AUDIO", "X-ALARM-OWN:kept", "X-ZORVIK-TEXTCOLOR:255",
+              "TRIGGER;VALUE=DATE-TIME:20240602T060000Z"})
+            QVERIFY2(text.contains(kept), kept);
+        for (const char* gone : {"old text", "DUE", "old-uid", "old-parent", "TRIGGER:-PT1H"})
+            QVERIFY2(!text.contains(gone), gone);
+        const TZvICalRead<TTaskInfo> back = throughText(r, context, old);
+        QCOMPARE(fields(back.record), fields(r));
+        QCOMPARE(lossText(back.losses), QStringLiteral("repeat,categories,start,reminders,other"));
+
+        // Made a top-level item and complete: every parent link goes, the status follows.
+        r.pid = QStringLiteral("root");
+        r.checkFlag = true;
+        r.checkTime = at(2024, 6, 3, 12);
+        const QByteArray again = ICalComponentText(r, context, text);
+        QVERIFY(again.contains("RELATED-TO;RELTYPE=SIBLING:sister"));
+        QVERIFY(!again.contains("new-parent"));
+        QVERIFY(again.contains("STATUS:COMPLETED") && again.contains("PERCENT-COMPLETE:100"));
+        QCOMPARE(fields(throughText(r, context, text).record), fields(r));
+    }
+
+    // Files in the shapes other programs write (hand-written in tests/data/icalendar).
+    void readsOtherPrograms_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("skipped"); // events, free/busy, other, occurrences, damaged, oversized
+        QTest::newRow("RFC 5545 examples")
+            << "rfc5545-examples.ics"
+            << QStringList{"T0^-1 20070313T123432Z-456553@example.com<root 'Submit Quebec Income Tax Return "
+                           "for 2006' "
+                           "done:0 0 due:1 2007-05-01 alarm:0 0 colors:0/0 created:2007-03-13 13:34:32 "
+                           "edited:2007-03-13 13:34:32 [categories]",
+                           "T1^-1 20070514T103211Z-123404@example.com<root 'Submit Revised Internet-Draft' "
+                           "done:0 0 "
+                           "due:1 2007-07-09 alarm:0 0 colors:0/0 created:2007-05-14 12:32:11 "
+                           "edited:2007-05-14 12:32:11 [priority,start]",
+                           "T2^-1 uid4@example.com<root 'Submit Income Taxes' done:0 0 due:1 1998-04-15 "
+                           "alarm:0 0 colors:0/0 created:1998-01-30 14:45:00 edited:1998-01-30 14:45:00 "
+                           "[reminders,other]",
+                           "M3^-1 19970901T130000Z-123405@example.com<root 'Staff meeting minutes/1. Staff "
+                           "meeting: "
+                           "Participants include Joe, Lisa, and Bob. Aurora project plans were reviewed. "
+                           "There is "
+                           "currently no budget reserves for this project. Lisa will escalate to management. "
+                           "Next "
+                           "meeting on Tuesday./2. Telephone Conference: ABC Corp. sales representative "
+                           "called to "
+                           "discuss new printer. Promised to get us a demo by Friday./3. Henry Miller "
+                           "(Handsoff "
+                           "Insurance): Car was totaled by tree. Is looking into a loaner car. 555-2323 "
+                           "(tel).' "
+                           "assigned:1997-03-17 00:00:00 created:1997-09-01 15:00:00 edited:1997-09-01 "
+                           "15:00:00 []"}
+            << "1,1,0,0,0,0";
+        QTest::newRow("desktop suite, zones after the items")
+            << "desktop-suite.ics"
+            << QStringList{"T0^-1 20240312T081500Z-1234-1000-1-12@host.example<root 'Renew the "
+                           "passport/Photos "
+                           "first/then the form' done:1 2024-03-20 11:10:10 due:1 2024-04-02 alarm:0 0 "
+                           "colors:0/0 created:2024-03-12 09:15:00 edited:2024-03-20 11:10:10 []",
+                           "M1^-1 20240301T120000Z-1234-1000-1-13@host.example<root 'Ideas for the "
+                           "garden/Tomatoes by the wall' assigned:2024-03-01 00:00:00 created:2024-03-01 "
+                           "13:00:00 edited:2024-03-01 13:00:00 []"}
+            << "0,0,0,0,0,0";
+        QTest::newRow("mail client, relative reminder, sub-tasks")
+            << "mail-client.ics"
+            << QStringList{"T0^-1 task-1<root 'Plan the trip' done:0 0 due:1 2024-11-04 alarm:1 "
+                           "2024-11-04 14:45:00 colors:0/0 created:2024-10-01 14:00:00 edited:2024-10-02 "
+                           "14:00:00 [start]",
+                           "T1^0 task-2<task-1 'Book the hotel' done:1 2024-10-02 09:30:00 due:0  "
+                           "alarm:0 0 colors:0/0 created:2024-10-01 14:05:00 edited:2024-10-01 14:05:00 []",
+                           "T2^0 task-3<task-2 'Ask about late check-in' done:0 0 due:0  alarm:0 0 "
+                           "colors:0/0 created:2024-10-01 14:10:00 edited:2024-10-01 14:10:00 [other]"}
+            << "0,0,0,0,0,0";
+        QTest::newRow("phone, LF line ends")
+            << "phone-tasks.ics"
+            << QStringList{"T0^-1 5b1d6c0e-0000-4000-8000-000000000001<root 'Water the plants' done:1 "
+                           "2024-05-09 21:15:00 due:0  alarm:0 0 colors:0/0 created:2024-05-01 10:00:00 "
+                           "edited:2024-05-09 21:15:00 [repeat,categories,priority]",
+                           "T1^0 5b1d6c0e-0000-4000-8000-000000000002<5b1d6c0e-0000-4000-8000-000000000001 "
+                           "'Balcony' done:0 0 due:1 2024-05-13 alarm:0 0 colors:0/0 "
+                           "created:2024-05-01 10:01:00 edited:2024-05-01 10:01:00 []",
+                           "T2^-1 5b1d6c0e-0000-4000-8000-000000000003<root '/No summary here, only a "
+                           "description' done:0 0 due:0  alarm:0 0 colors:0/0 created:2024-05-10 "
+                           "08:00:00 edited:2024-05-10 08:00:00 []"}
+            << "0,0,0,0,0,0";
+        QTest::newRow("reminders app, acknowledged alarms")
+            << "reminders-app.ics"
+            << QStringList{"T0^-1 8F0D5E2A-1A2B-4C3D-9E8F-0123456789AB<root 'Call the dentist' done:0 0 "
+                           "due:0  alarm:0 2024-06-14 09:00:00 colors:0/0 created:2024-06-10 09:00:00 "
+                           "edited:2024-06-15 10:15:00 []",
+                           "T1^-1 8F0D5E2A-1A2B-4C3D-9E8F-0123456789AC<root 'Pick up the parcel' done:0 0 "
+                           "due:0  alarm:1 2024-06-20 18:00:00 colors:0/0 created:2024-06-10 09:05:00 "
+                           "edited:2024-06-10 09:05:00 [reminders]"}
+            << "0,0,0,0,0,0";
+        QTest::newRow("office suite, Windows zone, an occurrence")
+            << "office-suite.ics"
+            << QStringList{"T0^-1 040000008200E00074C5B7101A82E00800000000<root 'Quarterly report/Quarterly "
+                           "figures//Send to finance' done:0 0 due:1 2024-01-10 alarm:0 0 colors:0/0 "
+                           "created:2024-01-05 09:30:00 edited:2024-01-05 09:30:00 [repeat]"}
+            << "0,0,0,1,0,0";
+    }
+    void readsOtherPrograms()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, items);
+        QFETCH(QString, skipped);
+        QFile f(qEnvironmentVariable("ZVJ_SOURCE_DIR") + QStringLiteral("/tests/data/icalendar/") + file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QString counts;
+        const QStringList lines = readAll(f, kBerlin, &counts);
+        QCOMPARE(lines, items);
+        QCOMPARE(counts, skipped);
+    }
+
+    // Zones the file defines, after its items too; a definition that would make the library
+    // expand without end is refused, and the time reads as the local wall clock.
+    void fileTimeZones_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QString>("due");
+        const QByteArray custom = "BEGIN:VTIMEZONE\r\nTZID:Custom Zone\r\nBEGIN:STANDARD\r\n"
+                                  "DTSTART:19700101T000000\r\nTZOFFSETFROM:+0530\r\nTZOFFSETTO:+0530\r\n%1"
+                                  "END:STANDARD\r\nEND:VTIMEZONE\r\n";
+        QTest::newRow("defined after the item") << QByteArray(custom).replace("%1", "") << "2023-12-31";
+        QTest::newRow("an endless rule")
+            << QByteArray(custom).replace("%1", "RRULE:FREQ=SECONDLY\r\n") << "2024-01-01";
+        QTest::newRow("parts before 1583")
+            << QByteArray(custom).replace("%1", "").replace("19700101", "15000101") << "2024-01-01";
+        QTest::newRow("not defined") << QByteArray() << "2024-01-01";
+    }
+    void fileTimeZones()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QString, due);
+        const QStringList lines =
+            readText(calendar(todo("z", "DUE;TZID=Custom Zone:20240101T020000\r\n") + zone));
+        QVERIFY2(lines.value(0).contains(QStringLiteral("due:1 ") + due), qPrintable(lines.value(0)));
+    }
+
+    // The two-level rule on the way in.
+    void twoLevels_data()
+    {
+        QTest::addColumn<QByteArray>("items");
+        QTest::addColumn<QString>("parents");
+        QTest::newRow("grandchild to its top-level item")
+            << todo("a") + todo("b", "RELATED-TO:a\r\n") + todo("c", "RELATED-TO;RELTYPE=PARENT:b\r\n")
+            << "0:-1 1:0 2:0";
+        QTest::newRow("children before their parent")
+            << todo("c", "RELATED-TO:b\r\n") + todo("b", "RELATED-TO:a\r\n") + todo("a") << "0:2 1:2 2:-1";
+        QTest::newRow("parent not in the file") << todo("a", "RELATED-TO:nowhere\r\n") << "0:-1";
+        QTest::newRow("cycle broken at the first item met twice")
+            << todo("a", "RELATED-TO:c\r\n") + todo("b", "RELATED-TO:a\r\n") + todo("c", "RELATED-TO:b\r\n")
+            << "0:-1 1:0 2:0";
+        QTest::newRow("a walk into a cycle")
+            << todo("x", "RELATED-TO:a\r\n") + todo("a", "RELATED-TO:b\r\n") + todo("b", "RELATED-TO:a\r\n")
+            << "0:1 1:-1 2:1";
+        QTest::newRow("its own parent") << todo("a", "RELATED-TO:a\r\n") << "0:-1";
+        QTest::newRow("first parent link counts, other relations do not")
+            << todo("p") + todo("q") +
+                   todo("c",
+                        "RELATED-TO;RELTYPE=CHILD:q\r\nRELATED-TO;RELTYPE=\"PARENT\":p\r\nRELATED-TO:q\r\n")
+            << "0:-1 1:-1 2:0";
+        QTest::newRow("a memo is no parent of a task")
+            << "BEGIN:VJOURNAL\r\nUID:j\r\nEND:VJOURNAL\r\n" + todo("t", "RELATED-TO:j\r\n") << "0:-1 1:-1";
+        QTest::newRow("a repeated UID: the first one is the parent")
+            << todo("a") + todo("a") + todo("b", "RELATED-TO:a\r\n") << "0:-1 1:-1 2:0";
+        QTest::newRow("escaped UID") << todo("a\\,b") + todo("c", "RELATED-TO:a\\,b\r\n") << "0:-1 1:0";
+    }
+    void twoLevels()
+    {
+        QFETCH(QByteArray, items);
+        QFETCH(QString, parents);
+        QCOMPARE(families(items), parents);
+    }
+
+    // What no reader may take, and what it skips with a count.
+    void badFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error");   // empty: read
+        QTest::addColumn<QString>("skipped"); // events, free/busy, other, occurrences, damaged, oversized
+        QTest::addColumn<QString>("first");   // the first item's line starts with this
+        const QString notICal = QStringLiteral("The file is not an iCalendar file.");
+        QTest::newRow("empty") << QByteArray() << notICal << ""
+                               << "";
+        QTest::newRow("text") << QByteArray("Dear diary,\nBEGIN:VCALENDAR\n") << notICal << ""
+                              << "";
+        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0", 11) << notICal << ""
+                                << "";
+        QTest::newRow("byte-order mark, lone CR line ends")
+            << QByteArray("\xEF\xBB\xBF"
+                          "BEGIN:VCALENDAR\rBEGIN:VTODO\rUID:u\rSUMMARY:s\rEND:VTODO\rEND:VCALENDAR\r")
+            << ""
+            << "0,0,0,0,0,0"
+            << "T0^-1 u<root 's'";
+        QTest::newRow("folded anywhere, tab continuation, NUL bytes")
+            << calendar(
+                   QByteArray("BEG\r\n IN:VTODO\r\nUID:u\r\nSUMMARY:a\0b\r\n\tc\r\nEND:VTO\r\n DO\r\n", 53))
+            << ""
+            << "0,0,0,0,0,0"
+            << "T0^-1 u<root 'abc'";
+        QTest::newRow("nested too deep")
+            << calendar(
+                   todo("deep",
+                        "BEGIN:VALARM\r\nBEGIN:X-A\r\nBEGIN:X-B\r\nEND:X-B\r\nEND:X-A\r\nEND:VALARM\r\n") +
+                   todo("fine"))
+            << ""
+            << "0,0,0,0,1,0"
+            << "T0^-1 fine";
+        QTest::newRow("ends crossed")
+            << calendar("BEGIN:VTODO\r\nUID:x\r\nBEGIN:VALARM\r\nEND:VTODO\r\nEND:VALARM\r\n" + todo("fine"))
+            << ""
+            << "0,0,0,0,1,0"
+            << "T0^-1 fine";
+        QTest::newRow("cut short inside an item")
+            << QByteArray("BEGIN:VCALENDAR\r\n") + todo("whole") + "BEGIN:VTODO\r\nUID:cut\r\nSUMM"
+            << ""
+            << "0,0,0,0,1,0"
+            << "T0^-1 whole";
+        QTest::newRow("a calendar ends inside an item")
+            << QByteArray("BEGIN:VCALENDAR\r\nBEGIN:VJOURNAL\r\nUID:j\r\nEND:VCALENDAR\r\n") +
+                   calendar(todo("next"))
+            << ""
+            << "0,0,0,0,1,0"
+            << "T0^-1 next";
+        QTest::newRow("dates outside 0001-9999")
+            << calendar(todo(
+                   "d",
+                   "DUE;VALUE=DATE:00000101\r\nCREATED:99991231T233000Z\r\nDTSTAMP:20240101T000000Z\r\n"))
+            << ""
+            << "0,0,0,0,0,0"
+            << "T0^-1 d<root 'd' done:0 0 due:0  alarm:0 0 colors:0/0 created:2024-01-01 01:00:00";
+        QTest::newRow("values that do not parse")
+            << calendar(todo("v",
+                             "DUE:tomorrow\r\nX-ZORVIK-TEXTCOLOR:red\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
+                             "TRIGGER:-PT5M\r\nEND:VALARM\r\n"))
+            << ""
+            << "0,0,0,0,0,0"
+            << "T0^-1 v<root 'v' done:0 0 due:0  alarm:0 0 colors:0/0";
+    }
+    void badFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        QFETCH(QString, skipped);
+        QFETCH(QString, first);
+        QString counts;
+        QStringList lines;
+        try {
+            lines = readText(bytes, &counts);
+            QVERIFY2(error.isEmpty(), qPrintable(lines.join('\n')));
+        } catch (const EZvError& e) {
+            QCOMPARE(e.message(), error);
+            return;
+        }
+        QCOMPARE(counts, skipped);
+        QVERIFY2(!lines.isEmpty() && lines.first().startsWith(first), qPrintable(lines.join('\n')));
+        if (QTest::currentDataTag() == QLatin1String("dates outside 0001-9999") ||
+            QTest::currentDataTag() == QLatin1String("values that do not parse"))
+            QVERIFY2(lines.first().endsWith(QLatin1String("[unreadable]")), qPrintable(lines.first()));
+    }
+
+    // A line over the limit is left out of its item; an item over its limit is skipped.
+    void limits()
+    {
+        const QByteArray mega(TZvICalLimits::kLineBytes, 'x');
+        QString counts;
+        QStringList lines =
+            readText(calendar(todo("long", "DESCRIPTION:" + mega + "\r\n") + todo("next")), &counts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].startsWith("T0^-1 long<root 'long'") && lines[0].endsWith("[oversized]"),
+                 qPrintable(lines[0]));
+        // Folded into short lines, the same length still counts once unfolded.
+        QByteArray folded;
+        for (int i = 0; i < 20000; ++i)
+            folded += QByteArray(60, 'y') + "\r\n ";
+        lines = readText(calendar(todo("folded", "DESCRIPTION:" + folded + "\r\n")));
+        QVERIFY2(lines.value(0).endsWith("[oversized]"), qPrintable(lines.value(0).right(40)));
+        // 17 lines just under the line limit: over the item limit.
+        QByteArray big;
+        for (int i = 0; i < 17; ++i)
+            big += "X-PAD:" + QByteArray(TZvICalLimits::kLineBytes - 10, 'z') + "\r\n";
+        lines = readText(calendar(todo("big", big) + todo("small")), &counts);
+        QCOMPARE(counts, QStringLiteral("0,0,0,0,0,1"));
+        QCOMPARE(lines.size(), 1);
+        QVERIFY(lines[0].startsWith("T0^-1 small"));
+    }
+
+    // A flood of tiny items is refused before anything is read into memory beyond ids;
+    // a flood of events is only counted.
+    void floods()
+    {
+        QByteArray many("BEGIN:VCALENDAR\r\n");
+        many.reserve(26 * (TZvICalLimits::kItems + 2));
+        for (int i = 0; i <= TZvICalLimits::kItems; ++i)
+            many += "BEGIN:VTODO\r\nEND:VTODO\r\n";
+        bool refused = false;
+        try {
+            readText(many);
+        } catch (const EZvError& e) {
+            refused = e.message().contains(QLatin1String("more than 1,000,000"));
+        }
+        QVERIFY(refused);
+        many.replace("VTODO", "VEVENT");
+        QString counts;
+        QCOMPARE(readText(many, &counts), QStringList());
+        QCOMPARE(counts, QStringLiteral("1000001,0,0,0,0,0"));
+    }
+
+    // A file that changes between the two passes is not read on with the old links.
+    void changedBetweenPasses()
+    {
+        QByteArray bytes = calendar(todo("a") + todo("b", "RELATED-TO:a\r\n"));
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        TZvICalContext context(kBerlin, kNow);
+        TZvICalFileReader reader(buffer, context);
+        QVERIFY(reader.scan());
+        bytes.replace("UID:a", "UID:z");
+        TZvICalFileReader::Item item;
+        QVERIFY_THROWS_EXCEPTION(EZvError, reader.next(item));
+    }
+
+    void fileLimits()
+    {
+        zvtest::TempProgramFolder folder(false);
+        QFile file;
+        const QString name = folder.path() + QStringLiteral("huge.ics");
+        {
+            QFile huge(name);
+            QVERIFY(huge.open(QIODevice::WriteOnly));
+            QVERIFY(huge.resize(TZvICalLimits::kFileBytes + 1)); // sparse: no disk used
+        }
+        QVERIFY_THROWS_EXCEPTION(EZvError, OpenICalendarFile(file, name));
+        QVERIFY_THROWS_EXCEPTION(EZvError, OpenICalendarFile(file, folder.path())); // a folder
+        QVERIFY_THROWS_EXCEPTION(EZvError, OpenICalendarFile(file, QStringLiteral("/dev/zero")));
+    }
+
+    void closingMessage_data()
+    {
+        QTest::addColumn<QList<int>>("counts"); // tasks, memos, then the skip counts
+        QTest::addColumn<QList<int>>("losses"); // task losses per kind, then memo losses
+        QTest::addColumn<QString>("message");
+        QTest::newRow("nothing left out")
+            << QList<int>{2, 1, 0, 0, 0, 0, 0, 0} << QList<int>() << "Imported 2 tasks and 1 memo.";
+        QTest::newRow("as the issue says")
+            << QList<int>{5, 0, 3, 0, 0, 0, 0, 0} << QList<int>{2}
+            << "Imported 5 tasks and 0 memos. Not imported: 3 events; kept without repeat rule: 2 tasks.";
+        QTest::newRow("several of each")
+            << QList<int>{1, 2, 0, 1, 0, 2, 1, 0} << QList<int>{0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1}
+            << "Imported 1 task and 2 memos. Not imported: 1 free/busy entry, 2 changed occurrences of "
+               "repeating "
+               "items, 1 damaged item; kept without categories: 1 task and 1 memo.";
+    }
+    void closingMessage()
+    {
+        QFETCH(QList<int>, counts);
+        QFETCH(QList<int>, losses);
+        QFETCH(QString, message);
+        TZvICalTally tally;
+        tally.tasks = counts[0];
+        tally.memos = counts[1];
+        for (int k = 0; k < kICalSkipKinds; ++k)
+            tally.skipped[size_t(k)] = counts[2 + k];
+        for (int k = 0; k < losses.size(); ++k)
+            (k < kICalLossKinds ? tally.taskLosses[size_t(k)]
+                                : tally.memoLosses[size_t(k - kICalLossKinds)]) = losses[k];
+        QCOMPARE(tally.message(), message);
+    }
+};
+
+QTEST_MAIN(TstICalendar)
+#include "tst_icalendar.moc"
