@@ -145,6 +145,7 @@ void TmainFm::createActions()
     make(Action_DbBackup, "Database &Backup...", &TmainFm::onDbBackup);
     make(Action_DbRestore, "Database &Restore...", &TmainFm::onDbRestore);
     make(Action_Import, "&Import", &TmainFm::onImport);
+    make(Action_ImportICalendar, "Import iCalen&dar...", &TmainFm::onImportICalendar);
 
     PopupMenu_Tray = new QMenu(this);
     // "&Open Zorvik Jotboard" comes first, once the shared actions exist.
@@ -252,6 +253,7 @@ TZvSharedActions TmainFm::sharedActions() const
     a.DbBackup = Action_DbBackup;
     a.DbRestore = Action_DbRestore;
     a.Import = Action_Import;
+    a.ImportICalendar = Action_ImportICalendar;
     if (commonDm) {
         a.Options = commonDm->Action_Options;
         a.StayOnTop = commonDm->Action_UiStayOnTop;
@@ -400,6 +402,11 @@ void TmainFm::onDbRestore()
 void TmainFm::onImport()
 {
     if (IoDm && !IoBusy() && IoDm->ImportDatabase()) reloadFrames();
+}
+
+void TmainFm::onImportICalendar()
+{
+    if (IoDm && !IoBusy() && IoDm->ImportICalendar()) reloadFrames();
 }
 
 void TmainFm::customEvent(QEvent* event)

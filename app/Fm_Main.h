@@ -71,6 +71,7 @@ public:
     QAction* Action_DbBackup = nullptr;
     QAction* Action_DbRestore = nullptr;
     QAction* Action_Import = nullptr;
+    QAction* Action_ImportICalendar = nullptr;
     QMenu* PopupMenu_Tray = nullptr;
     QTimer* Timer_balloon = nullptr;
 
@@ -147,6 +148,7 @@ private:
     void onDbBackup();
     void onDbRestore();
     void onImport();
+    void onImportICalendar();
     void updateTrayCommands();
     void postToFrame(TZvFrame* frame, int message);
     void reloadFrames();

@@ -31,6 +31,7 @@ struct TZvSharedActions
     QAction* DbBackup = nullptr;
     QAction* DbRestore = nullptr;
     QAction* Import = nullptr;
+    QAction* ImportICalendar = nullptr;
     QAction* StayOnTop = nullptr;
     QAction* UiClose = nullptr;
     QAction* HelpContents = nullptr;

@@ -131,7 +131,8 @@ public:
     std::vector<TZvNode*> SelectedInTreeOrder() const;
 
     // ---- the handlers of the shared commands ----
-    virtual void Action_ExportExecute() = 0; // the selection into an exchange file
+    virtual void Action_ExportExecute() = 0;          // the selection into an exchange file
+    virtual void Action_ExportICalendarExecute() = 0; // the selection into an iCalendar file
     virtual void SaveExecute(bool all) = 0;
     void SaveExecute() { SaveExecute(false); }
     void SaveAllExecute() { SaveExecute(true); }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "frames/ZvItemFrame.h"
+#include "interchange/ZvExchange.h"
+#include "interchange/ZvICalFile.h"
 #include "interchange/ZvRecords.h"
 #include "interchange/ZvReports.h"
 #include "interchange/ZvRows.h"
@@ -54,6 +56,17 @@ public:
             items.push_back(std::move(item));
         }
         return items;
+    }
+
+    // Export and Export iCalendar of the selection; their guard keeps them from running
+    // during an edit, whose focus their dialog would take.
+    void Action_ExportExecute() override
+    {
+        ExportSelection(host()->window(), SelectionRecords(), host()->appVersion());
+    }
+    void Action_ExportICalendarExecute() override
+    {
+        ExportICalendarSelection(host()->window(), SelectionRecords(), host()->appVersion());
     }
 
     // Save, Save All, E-mail and Print of the selection, by the report module's writers

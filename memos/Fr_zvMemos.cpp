@@ -80,9 +80,4 @@ int TzvMemosFrame::NodeImage(TZvNode* node) const
     return node->level() == 0 ? MemoImage::Memo : MemoImage::SubMemo;
 }
 
-void TzvMemosFrame::Action_ExportExecute()
-{
-    ExportSelection(host()->window(), SelectionRecords(), host()->appVersion());
-}
-
 } // namespace zv

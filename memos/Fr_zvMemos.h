@@ -34,7 +34,6 @@ public:
 
     // ---- handlers ----
     void Action_searchWideExecute();
-    void Action_ExportExecute() override;
 
 protected:
     QString StatusText(TZvNode* node) const override;

@@ -438,9 +438,4 @@ void TzvTasksFrame::Timer1Timer()
 
 // ---- clipboard and exchange ------------------------------------------------------------------
 
-void TzvTasksFrame::Action_ExportExecute()
-{
-    ExportSelection(host()->window(), SelectionRecords(), host()->appVersion());
-}
-
 } // namespace zv

@@ -54,7 +54,6 @@ public:
     void Action_TaskDueSetExecute();
     void Action_TaskReminderSetExecute();
     void Action_ViewDateExecute();
-    void Action_ExportExecute() override;
     void Menu_ViewAllClick() { RangeClicked(Menu_ViewAll, 0); }
     void Menu_CompleteClick() { RangeClicked(Menu_Complete, 1); }
     void Menu_IncompleteClick() { RangeClicked(Menu_Incomplete, 2); }

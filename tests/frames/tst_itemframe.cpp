@@ -38,6 +38,7 @@ public:
     QStringList ran; // the output commands that got past their guard
 
     void Action_ExportExecute() override { ran << QStringLiteral("export"); }
+    void Action_ExportICalendarExecute() override { ran << QStringLiteral("export ical"); }
     void SaveExecute(bool all) override
     {
         ran << (all ? QStringLiteral("save all") : QStringLiteral("save"));
@@ -323,6 +324,8 @@ private slots:
         QTest::addColumn<bool>("whileBusy");
         QTest::newRow("Export") << "Action_Export"
                                 << "export" << false << false;
+        QTest::newRow("Export iCalendar") << "Action_ExportICalendar"
+                                          << "export ical" << false << false;
         QTest::newRow("Save") << "Action_Save"
                               << "save" << false << false;
         QTest::newRow("Save All") << "Action_SaveAll"

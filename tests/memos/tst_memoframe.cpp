@@ -396,7 +396,7 @@ private slots:
         const QString wide = "View all sub-Memos in search result";
         QTest::newRow("File") << "selected"
                               << "File"
-                              << "Options|-|Backup|Restore|-|&Export...|Import|-|&Save All...|&Print...|-|"
+                              << "Options|-|Backup|Restore|-|&Export...|Export iCa&lendar...|Import|Import iCalendar|-|&Save All...|&Print...|-|"
                                  "On top|-|Close";
         QTest::newRow("Edit") << "selected"
                               << "Edit"
@@ -433,7 +433,7 @@ private slots:
 
         QTest::newRow("File, editing") << "editing"
                                        << "File"
-                                       << "Options|-|Backup|Restore|-|&Export...|Import|-|[&Save All...]|"
+                                       << "Options|-|Backup|Restore|-|&Export...|Export iCa&lendar...|Import|Import iCalendar|-|[&Save All...]|"
                                           "[&Print...]|-|On top|-|Close";
         QTest::newRow("Edit, editing") << "editing"
                                        << "Edit"

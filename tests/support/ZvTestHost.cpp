@@ -17,10 +17,10 @@ TestFrameHost::TestFrameHost(TempProgramFolder& folder)
     const auto command = [this](const char* name) {
         return new QAction(QString::fromLatin1(name), m_window.get());
     };
-    m_shared = {command("Options"), command("Backup"),  command("Restore"),  command("Import"),
-                command("On top"),  command("Close"),   command("Contents"), command("Contact"),
-                command("Suggest"), command("Website"), command("Update"),   command("Resources"),
-                command("About")};
+    m_shared = {command("Options"),          command("Backup"),  command("Restore"), command("Import"),
+                command("Import iCalendar"), command("On top"),  command("Close"),   command("Contents"),
+                command("Contact"),          command("Suggest"), command("Website"), command("Update"),
+                command("Resources"),        command("About")};
 }
 
 TestFrameHost::~TestFrameHost() = default;

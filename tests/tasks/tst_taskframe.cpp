@@ -392,7 +392,7 @@ private slots:
         const QString dates = "Set D&ue Date...|&Set Reminder...|Set C&olor...";
         QTest::newRow("File") << "selected"
                               << "File"
-                              << "Options|-|Backup|Restore|-|&Export...|Import|-|&Save All...|&Print...|-|"
+                              << "Options|-|Backup|Restore|-|&Export...|Export iCa&lendar...|Import|Import iCalendar|-|&Save All...|&Print...|-|"
                                  "On top|-|Close";
         QTest::newRow("Edit") << "selected"
                               << "Edit"
@@ -443,7 +443,7 @@ private slots:
 
         QTest::newRow("File, editing") << "editing"
                                        << "File"
-                                       << "Options|-|Backup|Restore|-|&Export...|Import|-|[&Save All...]|"
+                                       << "Options|-|Backup|Restore|-|&Export...|Export iCa&lendar...|Import|Import iCalendar|-|[&Save All...]|"
                                           "[&Print...]|-|On top|-|Close";
         QTest::newRow("Edit, editing") << "editing"
                                        << "Edit"
