@@ -396,7 +396,8 @@ private slots:
         const QString wide = "View all sub-Memos in search result";
         QTest::newRow("File") << "selected"
                               << "File"
-                              << "Options|-|Backup|Restore|-|&Export...|Export iCa&lendar...|Import|Import iCalendar|-|&Save All...|&Print...|-|"
+                              << "Options|-|Backup|Restore|-|&Export...|Export iCa&lendar...|Import|Import "
+                                 "iCalendar|-|&Save All...|&Print...|-|"
                                  "On top|-|Close";
         QTest::newRow("Edit") << "selected"
                               << "Edit"
@@ -433,7 +434,8 @@ private slots:
 
         QTest::newRow("File, editing") << "editing"
                                        << "File"
-                                       << "Options|-|Backup|Restore|-|&Export...|Export iCa&lendar...|Import|Import iCalendar|-|[&Save All...]|"
+                                       << "Options|-|Backup|Restore|-|&Export...|Export "
+                                          "iCa&lendar...|Import|Import iCalendar|-|[&Save All...]|"
                                           "[&Print...]|-|On top|-|Close";
         QTest::newRow("Edit, editing") << "editing"
                                        << "Edit"

@@ -392,7 +392,8 @@ private slots:
         const QString dates = "Set D&ue Date...|&Set Reminder...|Set C&olor...";
         QTest::newRow("File") << "selected"
                               << "File"
-                              << "Options|-|Backup|Restore|-|&Export...|Export iCa&lendar...|Import|Import iCalendar|-|&Save All...|&Print...|-|"
+                              << "Options|-|Backup|Restore|-|&Export...|Export iCa&lendar...|Import|Import "
+                                 "iCalendar|-|&Save All...|&Print...|-|"
                                  "On top|-|Close";
         QTest::newRow("Edit") << "selected"
                               << "Edit"
@@ -443,7 +444,8 @@ private slots:
 
         QTest::newRow("File, editing") << "editing"
                                        << "File"
-                                       << "Options|-|Backup|Restore|-|&Export...|Export iCa&lendar...|Import|Import iCalendar|-|[&Save All...]|"
+                                       << "Options|-|Backup|Restore|-|&Export...|Export "
+                                          "iCa&lendar...|Import|Import iCalendar|-|[&Save All...]|"
                                           "[&Print...]|-|On top|-|Close";
         QTest::newRow("Edit, editing") << "editing"
                                        << "Edit"
