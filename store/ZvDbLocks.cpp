@@ -140,22 +140,21 @@ TZvLockedFiles LockedFilesOf(const QString& databasePath)
     const FileId db = fileId(databasePath);
     const FileId shm = fileId(databasePath + QStringLiteral("-shm"));
     if (!db.ok || !shm.ok) return {};
-    return {db.text, shm.text};
+    return {db.text, shm.text, {}};
 }
 
 bool HoldsLocks(const TZvLockedFiles& files)
 {
     if (!files.known()) return false;
     // The descriptors that held them last time answer at once; a miss looks at all of them.
-    static std::vector<int> lastSeen;
     bool hasDb = false, hasShm = false;
-    for (int fd : lastSeen)
+    for (int fd : files.seen)
         fdinfoLocks(fd, files.db, files.shm, &hasDb, &hasShm);
     if (hasDb && hasShm) return true;
     hasDb = hasShm = false;
-    lastSeen.clear();
+    files.seen.clear();
     for (int fd : openDescriptors())
-        if (fdinfoLocks(fd, files.db, files.shm, &hasDb, &hasShm)) lastSeen.push_back(fd);
+        if (fdinfoLocks(fd, files.db, files.shm, &hasDb, &hasShm)) files.seen.push_back(fd);
     return hasDb && hasShm;
 }
 

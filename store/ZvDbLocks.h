@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <string>
+#include <vector>
 
 namespace zv {
 
@@ -28,6 +29,10 @@ struct TZvLockedFiles
 {
     std::string db;
     std::string shm;
+    // The descriptors that held them at the last look, for each pair of files its own: the
+    // next look reads only those, and a process with several databases open does not send
+    // every look through all of its descriptors.
+    mutable std::vector<int> seen;
     bool known() const { return !db.empty() && !shm.empty(); }
 };
 TZvLockedFiles LockedFilesOf(const QString& databasePath);

@@ -41,6 +41,19 @@ void CheckDurable(const char* where)
     CheckDatabaseLocks(where);
 }
 
+unsigned long long EventLoopWaits()
+{
+    static unsigned long long waits = 0;
+    static bool counting = false;
+    if (!counting) {
+        if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+            counting = true;
+            QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [] { ++waits; });
+        }
+    }
+    return waits;
+}
+
 void WatchDurabilityAtIdle()
 {
     static bool watching = false;

@@ -12,5 +12,10 @@ bool DurabilityChecks();
 void CheckDurable(const char* where);
 // Runs CheckDurable whenever the running event loop is about to wait for events.
 void WatchDurabilityAtIdle();
+// How often an event loop has waited for events so far. An action during which the count
+// changed ran a nested loop (a dialog, a menu, a drag), where a library may have opened and
+// closed the database's files; one during which it did not (a paint, a keystroke's filter)
+// cannot have, and its lock check is skipped: tens of rows are painted per frame.
+unsigned long long EventLoopWaits();
 
 } // namespace zv

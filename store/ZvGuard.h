@@ -13,11 +13,13 @@ namespace zv {
 // shows the program-wide error box and returns. The action ends there; the program goes on.
 // Every entry point also starts and ends with everything stored: no transaction may be open
 // when the user's input (or a timer, or a nested event loop) reaches the program.
-// An action may have run a modal dialog: at its end the database's locks are checked in
-// every build (see TADOConnection::secureLocks).
+// An action that ran a nested event loop (a modal dialog, a menu) has its database locks
+// checked at its end in every build (see TADOConnection::secureLocks); every write checks
+// them before it starts in any case.
 template <class F> bool Guarded(F&& work)
 {
     CheckDurable("the start of an action");
+    const unsigned long long waits = EventLoopWaits();
     bool done = false;
     try {
         std::forward<F>(work)();
@@ -30,7 +32,7 @@ template <class F> bool Guarded(F&& work)
     }
     CheckDurable("the end of an action");
     try {
-        CheckDatabaseLocks("the end of an action");
+        if (EventLoopWaits() != waits) CheckDatabaseLocks("the end of an action");
     } catch (const EZvError& e) {
         ShowAppError(e.message());
         done = false;
