@@ -1,10 +1,10 @@
-#include "Dlg_About.h"
+#include "app/Dlg_About.h"
 
-#include "Dm_Common.h"
-#include "Fm_Main.h"
-#include "ZvGuard.h"
-#include "ZvIcons.h"
-#include "ZvVersionInfo.h"
+#include "app/Dm_Common.h"
+#include "app/Fm_Main.h"
+#include "components/ZvVersionInfo.h"
+#include "platform/ZvIcons.h"
+#include "store/ZvGuard.h"
 
 #include <QFrame>
 #include <QGridLayout>

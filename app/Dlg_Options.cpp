@@ -1,9 +1,9 @@
-#include "Dlg_Options.h"
+#include "app/Dlg_Options.h"
 
-#include "Dm_Common.h"
-#include "Fm_Main.h"
-#include "ZvGuard.h"
-#include "ZvIniFile.h"
+#include "app/Dm_Common.h"
+#include "app/Fm_Main.h"
+#include "store/ZvGuard.h"
+#include "store/ZvIniFile.h"
 
 #include <QCheckBox>
 #include <QFrame>

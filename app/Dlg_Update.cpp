@@ -1,10 +1,10 @@
-#include "Dlg_Update.h"
+#include "app/Dlg_Update.h"
 
-#include "Dm_Common.h"
-#include "Fm_Main.h"
-#include "ZvGuard.h"
-#include "ZvIcons.h"
-#include "ZvIniFile.h"
+#include "app/Dm_Common.h"
+#include "app/Fm_Main.h"
+#include "platform/ZvIcons.h"
+#include "store/ZvGuard.h"
+#include "store/ZvIniFile.h"
 
 #include <QCheckBox>
 #include <QFrame>

@@ -1,20 +1,21 @@
-#include "Dm_Common.h"
+#include "app/Dm_Common.h"
 
-#include "Dlg_About.h"
-#include "Dlg_Options.h"
-#include "Dlg_Update.h"
-#include "Fm_Main.h"
-#include "ZvAutostart.h"
-#include "ZvFormState.h"
-#include "ZvGuard.h"
-#include "ZvIcons.h"
-#include "ZvIniFile.h"
-#include "ZvMessages.h"
-#include "ZvSystem.h"
-#include "ZvTray.h"
-#include "ZvVersionInfo.h"
-#include "pU_Funcs.h"
-#include "zvHHComp.h"
+#include "app/Dlg_About.h"
+#include "app/Dlg_Options.h"
+#include "app/Dlg_Update.h"
+#include "app/Fm_Main.h"
+#include "components/ZvFormState.h"
+#include "components/ZvTray.h"
+#include "components/ZvVersionInfo.h"
+#include "components/zvHHComp.h"
+#include "frames/ZvMessages.h"
+#include "platform/ZvAutostart.h"
+#include "platform/ZvIcons.h"
+#include "platform/ZvSystem.h"
+#include "platform/ZvWindowFront.h"
+#include "store/ZvGuard.h"
+#include "store/ZvIniFile.h"
+#include "store/pU_Funcs.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -48,6 +49,13 @@ TcommonDm::TcommonDm(TmainFm* main, QObject* parent) : QObject(parent), m_main(m
     Action_UiStayOnTop = makeAction(QT_TR_NOOP("S&tay on top"), &TcommonDm::Action_UiStayOnTopExecute);
     Action_UiStayOnTop->setCheckable(true);
     Action_UiStayOnTop->setChecked(false);
+    if (OnWayland()) {
+        // The compositor alone decides what stays on top: greyed, with the reason as its hint.
+        Action_UiStayOnTop->setEnabled(false);
+        const QString why = tr("Not available on Wayland: the desktop decides which window stays on top");
+        Action_UiStayOnTop->setToolTip(why);
+        Action_UiStayOnTop->setStatusTip(why);
+    }
     Action_UiOpen = makeAction(QT_TR_NOOP("&Open Zorvik Jotboard"), &TcommonDm::Action_UiOpenExecute);
     // Ctrl+F12 is only part of the caption: the trees handle the key themselves.
     Action_UiClose = makeAction(QT_TR_NOOP("&Close            Ctrl+F12"), &TcommonDm::Action_UiCloseExecute);

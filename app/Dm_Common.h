@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ZvDateTime.h"
-#include "pU_Funcs.h"
+#include "store/ZvDateTime.h"
+#include "store/pU_Funcs.h"
 
 #include <QObject>
 #include <QString>

@@ -1,19 +1,22 @@
-#include "Fm_Main.h"
+#include "app/Fm_Main.h"
 
-#include "Dm_Common.h"
-#include "Dm_Io.h"
-#include "ZvFormState.h"
-#include "ZvFrame.h"
-#include "ZvGuard.h"
-#include "ZvIcons.h"
-#include "ZvIniFile.h"
-#include "ZvIoBusy.h"
-#include "ZvMessages.h"
-#include "ZvSeams.h"
-#include "ZvTray.h"
-#include "ZvVersionInfo.h"
-#include "ZvWindowFront.h"
-#include "zvHHComp.h"
+#include "app/Dm_Common.h"
+#include "components/ZvFormState.h"
+#include "components/ZvTray.h"
+#include "components/ZvVersionInfo.h"
+#include "components/zvHHComp.h"
+#include "frames/ZvFrame.h"
+#include "frames/ZvMessages.h"
+#include "interchange/Dm_Io.h"
+#include "interchange/ZvIoBusy.h"
+#include "platform/ZvIcons.h"
+#include "platform/ZvNotify.h"
+#include "platform/ZvSingleInstance.h"
+#include "platform/ZvWindowFront.h"
+#include "store/ZvGuard.h"
+#include "store/ZvIniFile.h"
+#include "store/ZvSeams.h"
+#include "store/pU_Funcs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +24,8 @@
 #include <QDialog>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -440,12 +445,99 @@ void TmainFm::ExitProgram()
     QCoreApplication::exit(0);
 }
 
-void TmainFm::BringForwardFromSecondStart()
+void TmainFm::BringForwardFromSecondStart(const QString& activationToken)
 {
     // A window hidden in the tray stays hidden; a shown one comes to the front, and a
     // minimised one back from the task bar as it was (a maximised window stays maximised).
-    if (!isVisible()) return;
-    BringToFront(this);
+    if (!isVisible()) {
+        // Wayland: the tray may be out of sight, and nothing else would show that the start
+        // was seen.
+        if (OnWayland()) announceIfNotForward();
+        return;
+    }
+    BringToFront(this, activationToken);
+    if (OnWayland()) {
+        // The compositor may refuse the activation (no token, or a stale one); it says
+        // nothing about it, so look a moment later.
+        QTimer::singleShot(kActivationCheckMs, this, [this] { Guarded([this] { announceIfNotForward(); }); });
+    }
+}
+
+void TmainFm::announceIfNotForward()
+{
+    if (isVisible() && isActiveWindow()) return;
+    TZvNotifications::instance().announce(mtr("Zorvik Jotboard is already running"),
+                                          isVisible() ? QString()
+                                                      : mtr("Its window is in the notification area."));
+}
+
+void TmainFm::HandleInstanceRequest(const InstanceRequest& request, TZvInstanceReply reply)
+{
+    const QString& command = request.command;
+    if (command == QLatin1String("activate")) {
+        BringForwardFromSecondStart(request.activationToken);
+        reply.succeed();
+    } else if (command == QLatin1String("show")) {
+        SetActivationToken(request.activationToken);
+        ZvTrayIcon1->Restore();
+        if (OnWayland())
+            QTimer::singleShot(kActivationCheckMs, this,
+                               [this] { Guarded([this] { announceIfNotForward(); }); });
+        reply.succeed();
+    } else if (command == QLatin1String("new-task") || command == QLatin1String("new-memo")) {
+        QAction* add = command == QLatin1String("new-task") ? Action_AddTask : Action_AddMemo;
+        if (IoBusy()) return reply.fail(mtr("Zorvik Jotboard is busy with a backup, restore or import"));
+        if (!add->isEnabled()) return reply.fail(mtr("Zorvik Jotboard cannot add items now"));
+        SetActivationToken(request.activationToken);
+        add->trigger();
+        reply.succeed();
+    } else if (command == QLatin1String("add-task") || command == QLatin1String("add-memo")) {
+        const QString text = CrLfLines(request.text);
+        if (!request.hasText || TrimBoth(text).isEmpty()) return reply.fail(mtr("the text is empty"));
+        addFromOutside(command == QLatin1String("add-task"), text, reply, 0);
+    } else if (command == QLatin1String("state")) {
+        // What the window shows, for scripts that cannot look at it (Wayland has no xdotool).
+        const QJsonObject state{
+            {QStringLiteral("platform"), QGuiApplication::platformName()},
+            {QStringLiteral("window"), !isVisible()    ? QStringLiteral("hidden")
+                                       : isMinimized() ? QStringLiteral("minimized")
+                                                       : QStringLiteral("shown")},
+            {QStringLiteral("active"), isVisible() && isActiveWindow()},
+            {QStringLiteral("tray"), ZvTrayIcon1->trayAvailable()},
+            {QStringLiteral("stayOnTop"), commonDm && commonDm->Action_UiStayOnTop->isEnabled()},
+            {QStringLiteral("width"), normalGeometry().width()},
+            {QStringLiteral("height"), normalGeometry().height()}};
+        reply.succeed(QString(), QString::fromUtf8(QJsonDocument(state).toJson(QJsonDocument::Compact)));
+    } else {
+        reply.fail(mtr("unknown command '%1'").arg(command));
+    }
+}
+
+void TmainFm::addFromOutside(bool task, const QString& text, TZvInstanceReply reply, int waitedMs)
+{
+    TZvFrame* frame = task ? TaskFrame.data() : MemoFrame.data();
+    // Not before the frame has loaded (its load would show the row twice), and not while a
+    // backup, restore or import works on the database: the item waits for them a while.
+    if (!frame || !frame->Loaded() || IoBusy()) {
+        if (waitedMs >= kHandOffWaitMs) {
+            reply.fail(IoBusy() ? mtr("Zorvik Jotboard is busy with a backup, restore or import")
+                                : mtr("Zorvik Jotboard cannot add items now"));
+            return;
+        }
+        QTimer::singleShot(100, this, [this, task, text, reply, waitedMs]() mutable {
+            Guarded([&] { addFromOutside(task, text, reply, waitedMs + 100); });
+            if (!reply.answered()) reply.fail(mtr("the request failed"));
+        });
+        return;
+    }
+    try {
+        // Stored at once, shown in the tree, the tray hint refreshed; the window stays as it is
+        // and an edit under way goes on.
+        reply.succeed(frame->AddTextFromOutside(text));
+    } catch (const EZvError& e) {
+        // Told to the process that asked, which says it on its standard error.
+        reply.fail(e.message());
+    }
 }
 
 } // namespace zv

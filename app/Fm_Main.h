@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ZvDateTime.h"
-#include "ZvDb.h"
-#include "ZvFrame.h"
+#include "frames/ZvFrame.h"
+#include "store/ZvDateTime.h"
+#include "store/ZvDb.h"
 
 #include <QMainWindow>
 #include <QPixmap>
@@ -17,6 +17,8 @@ class QTimer;
 namespace zv {
 
 class TZvTrayIcon;
+class TZvInstanceReply;
+struct InstanceRequest;
 class TZvFormState;
 class TZvVersionInfo;
 class TZVHHComp;
@@ -106,8 +108,18 @@ public:
     // Runs the steps of "E&xit": placement saved, frames freed (an edit in progress is
     // stored), window closed, event loop ended. Also used at log-off and on SIGTERM.
     void ExitProgram();
-    // A later start of the program asked this one to come forward.
-    void BringForwardFromSecondStart();
+    // A later start of the program asked this one to come forward (with the activation
+    // token it was given, if any).
+    void BringForwardFromSecondStart(const QString& activationToken = QString());
+    // A later process handed over a command: come forward (a start without options),
+    // --show, --new-task, --new-memo, --add-task, --add-memo, and "state" (what the window
+    // shows, as JSON, for test scripts). Answered through reply.
+    void HandleInstanceRequest(const InstanceRequest& request, TZvInstanceReply reply);
+    // How long a handed-over item may wait for its frame (loading, a backup, restore or
+    // import running) before the later process is told.
+    static constexpr int kHandOffWaitMs = 8000;
+    // How long after an activation request on Wayland the window is looked at.
+    static constexpr int kActivationCheckMs = 750;
 
     // The frame factories: the frames come from their own units.
     using FrameFactory = TZvFrame* (*)(TZvFrameHost* host, QWidget* tab);
@@ -138,6 +150,9 @@ private:
     void updateTrayCommands();
     void postToFrame(TZvFrame* frame, int message);
     void reloadFrames();
+    void addFromOutside(bool task, const QString& text, TZvInstanceReply reply, int waitedMs);
+    // On Wayland a window that could not come forward says so in a notification.
+    void announceIfNotForward();
 
     bool m_createdFully = false;
     bool m_switchingTabQuietly = false;

@@ -1,8 +1,8 @@
-#include "ZvFrameFactories.h"
+#include "app/ZvFrameFactories.h"
 
-#include "Fm_Main.h"
-#include "Fr_zvMemos.h"
-#include "Fr_zvTasks.h"
+#include "app/Fm_Main.h"
+#include "memos/Fr_zvMemos.h"
+#include "tasks/Fr_zvTasks.h"
 
 namespace zv {
 

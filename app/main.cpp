@@ -1,13 +1,17 @@
 // Zorvik Jotboard: program start.
-#include "Dm_Common.h"
-#include "Dm_Io.h"
-#include "Fm_Main.h"
-#include "ZvDb.h"
-#include "ZvFrameFactories.h"
-#include "ZvGuard.h"
-#include "ZvNotify.h"
-#include "ZvSingleInstance.h"
-#include "ZvUiHandlers.h"
+#include "app/Dm_Common.h"
+#include "app/Fm_Main.h"
+#include "app/ZvCommandLine.h"
+#include "app/ZvFrameFactories.h"
+#include "components/ZvTray.h"
+#include "components/ZvVersionInfo.h"
+#include "interchange/Dm_Io.h"
+#include "platform/ZvNotify.h"
+#include "platform/ZvSingleInstance.h"
+#include "platform/ZvStatusNotifier.h"
+#include "platform/ZvUiHandlers.h"
+#include "store/ZvDb.h"
+#include "store/ZvGuard.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -88,15 +92,70 @@ static void reportStartWhenLoaded(zv::TmainFm* window, const QElapsedTimer& sinc
     poll->start();
 }
 
+namespace {
+
+QStringList argumentsOf(int argc, char** argv)
+{
+    QStringList out;
+    for (int i = 1; i < argc; ++i)
+        out << QString::fromLocal8Bit(argv[i]);
+    return out;
+}
+
+void printOut(const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+// --add-task and --add-memo need no display: they run without a window system.
+int runCapture(int argc, char** argv, const zv::TZvCommandLine& command)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(zv::kAppTitle);
+    const QString folder = zv::ProgramFolder();
+    zv::TSingleInstance instance(zv::kAppTitle, folder);
+    return zv::RunCapture(command, instance, folder, stdin, stdout, stderr);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    // Wayland lets a program neither place its window nor raise another process's
-    // window: prefer X (XWayland included) when a display is there.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
 
+    const zv::TZvCommandLine command = zv::TZvCommandLine::Parse(argumentsOf(argc, argv));
+    switch (command.action) {
+    case zv::TZvCommandLine::Action::Invalid:
+        zv::PrintError(stderr, command.error);
+        std::fputs(qPrintable(zv::TZvCommandLine::Usage(QStringLiteral("jotboard"))), stderr);
+        return zv::TZvCommandLine::kBadInput;
+    case zv::TZvCommandLine::Action::Help:
+        printOut(zv::TZvCommandLine::Usage(QStringLiteral("jotboard")));
+        return zv::TZvCommandLine::kDone;
+    case zv::TZvCommandLine::Action::Version: {
+        QCoreApplication app(argc, argv);
+        zv::TZvVersionInfo info;
+        const QString version = info.GetValue(2);
+        printOut(
+            QStringLiteral("%1 %2\n").arg(zv::kAppTitle, version.isEmpty() ? QStringLiteral("?") : version));
+        return zv::TZvCommandLine::kDone;
+    }
+    case zv::TZvCommandLine::Action::AddTask:
+    case zv::TZvCommandLine::Action::AddMemo:
+        return runCapture(argc, argv, command);
+    case zv::TZvCommandLine::Action::Start:
+    case zv::TZvCommandLine::Action::NewTask:
+    case zv::TZvCommandLine::Action::NewMemo:
+    case zv::TZvCommandLine::Action::Show:
+        break;
+    }
+
+    // With QT_QPA_PLATFORM unset Qt follows the session: the native wayland platform when
+    // WAYLAND_DISPLAY is set, xcb on X11. QT_QPA_PLATFORM=xcb still forces X11 (XWayland),
+    // where the window can be placed and raised.
     QApplication app(argc, argv);
     // No display name: Qt would append it to every window title ("Ask — Zorvik Jotboard"),
     // and the dialogs' captions are their own texts.
@@ -106,13 +165,35 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     zv::InstallDesktopHandlers();
     zv::NotifySeam().setHandler(zv::NotifyOverSessionBus);
+    zv::InstallStatusNotifierHandlers();
     // Debug builds and ZVJ_CHECKS=1 stop at once when a transaction is open while the event
     // loop waits: what the user sees must already be on disk.
     zv::WatchDurabilityAtIdle();
 
     const QString folder = zv::ProgramFolder();
     zv::TSingleInstance instance(zv::kAppTitle, folder);
-    if (instance.ActivateRunningInstance()) return 0;
+    if (command.action == zv::TZvCommandLine::Action::Start) {
+        if (instance.ActivateRunningInstance()) return 0;
+    } else {
+        // --show, --new-task, --new-memo: the running program does it; with none running,
+        // this process becomes the program and does it itself.
+        zv::InstanceAnswer answer;
+        switch (instance.HandOff(command.Request(), &answer)) {
+        case zv::TSingleInstance::Outcome::HandedOver:
+            if (!answer.ok) {
+                zv::PrintError(stderr, answer.error);
+                return zv::TZvCommandLine::kFailed;
+            }
+            if (command.verbose)
+                printOut(QCoreApplication::translate("main", "Handed to the running program\n"));
+            return zv::TZvCommandLine::kDone;
+        case zv::TSingleInstance::Outcome::Failed:
+            zv::PrintError(stderr, answer.error);
+            return zv::TZvCommandLine::kFailed;
+        case zv::TSingleInstance::Outcome::Alone:
+            break;
+        }
+    }
     instance.Listen();
 
     zv::RegisterFrames();
@@ -121,14 +202,26 @@ int main(int argc, char** argv)
     auto* common = new zv::TcommonDm(main, main);
     main->AttachModules(io, common);
 
-    QObject::connect(&instance, &zv::TSingleInstance::activateRequested, main,
-                     [main] { zv::Guarded([main] { main->BringForwardFromSecondStart(); }); });
+    instance.setRequestHandler([main](const zv::InstanceRequest& request, zv::TZvInstanceReply reply) {
+        zv::Guarded([&] { main->HandleInstanceRequest(request, reply); });
+        // Whatever went wrong, the later start gets an answer.
+        if (!reply.answered()) reply.fail(QCoreApplication::translate("main", "the request failed"));
+    });
+    // A StatusNotifierItem host coming or going is looked at at once, not at the next poll.
+    QObject::connect(&zv::TZvSniHostWatch::instance(), &zv::TZvSniHostWatch::availableChanged, main,
+                     [main] { zv::Guarded([main] { main->ZvTrayIcon1->recheckTray(); }); });
     watchTerminationSignals(main, [main] { zv::Guarded([main] { main->ExitProgram(); }); });
     // Ending the desktop session stores everything and never holds the session up.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, main,
                      [main](QSessionManager&) { zv::Guarded([main] { main->ExitProgram(); }); });
 
+    // A window command starts this run shown, whatever "Run program minimized" says.
+    if (command.action != zv::TZvCommandLine::Action::Start) main->RunMinimizedEn = false;
     main->show();
+    if (command.action == zv::TZvCommandLine::Action::NewTask)
+        zv::Guarded([main] { main->Action_AddTask->trigger(); });
+    else if (command.action == zv::TZvCommandLine::Action::NewMemo)
+        zv::Guarded([main] { main->Action_AddMemo->trigger(); });
     if (qEnvironmentVariableIntValue("ZVJ_BENCH_START")) reportStartWhenLoaded(main, sinceStart);
     const int rc = app.exec();
     delete main;

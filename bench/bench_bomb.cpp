@@ -2,7 +2,7 @@
 // container is unpacked once into a buffer no larger than the declared length, then checked
 // and parsed in place. Runs in a process of its own (`zvbench bomb [MB]`), so the peak it
 // reads is this read's alone.
-#include "pU_XmlTry.h"
+#include "interchange/pU_XmlTry.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 // Exchange-file figures at 100,000 rows (50,000 tasks, 50,000 memos): backup, import into
 // an empty database, restore with All over the database the backup came from.
-#include "Dm_Io.h"
-#include "ZvSeams.h"
 #include "ZvTestSupport.h"
-#include "pU_Funcs.h"
+#include "interchange/Dm_Io.h"
+#include "store/ZvSeams.h"
+#include "store/pU_Funcs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

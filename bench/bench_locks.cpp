@@ -1,11 +1,11 @@
 // What the database's lock handling costs: one check that the locks are held (read from
 // /proc, before every write and after every dialog), and one stored row, with the
 // open-file-description locks the program uses and with SQLite's classic POSIX locks.
-#include "ZvDb.h"
-#include "ZvDbLocks.h"
-#include "ZvRows.h"
 #include "ZvTestSupport.h"
-#include "pU_Funcs.h"
+#include "interchange/ZvRows.h"
+#include "store/ZvDb.h"
+#include "store/ZvDbLocks.h"
+#include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

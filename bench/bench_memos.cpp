@@ -1,11 +1,11 @@
 // Memo list figures with a generated database of 10,000 top-level memos with 4 sub-memos
 // each (50,000 memos): InitFrame with the first paint, memory, a search keystroke and a
 // selection change.
-#include "Fr_zvMemos.h"
 #include "ZvTestHost.h"
 #include "ZvTestSupport.h"
-#include "ZvTree.h"
-#include "pU_Funcs.h"
+#include "memos/Fr_zvMemos.h"
+#include "platform/ZvTree.h"
+#include "store/pU_Funcs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,11 +1,11 @@
 // Task list figures with a generated database of 10,000 top-level tasks with 4 sub-tasks
 // each (50,000 tasks): load and first paint, selection change, adding a task, memory,
 // a search keystroke, a reminder tick with nothing due, a sort and completing a task.
-#include "Fr_zvTasks.h"
 #include "ZvTestHost.h"
 #include "ZvTestSupport.h"
-#include "ZvTree.h"
-#include "pU_Funcs.h"
+#include "platform/ZvTree.h"
+#include "store/pU_Funcs.h"
+#include "tasks/Fr_zvTasks.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Tree control at 50,000 nodes (10,000 top-level x 5): load, filter passes with the
 // model's own hiding against QTreeView::setRowHidden, a selection click far down, sort.
 
-#include "ZvTree.h"
+#include "platform/ZvTree.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

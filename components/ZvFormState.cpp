@@ -1,9 +1,10 @@
-#include "ZvFormState.h"
+#include "components/ZvFormState.h"
 
-#include "ZvError.h"
-#include "ZvGuard.h"
-#include "ZvIniFile.h"
-#include "ZvSeams.h"
+#include "platform/ZvWindowFront.h"
+#include "store/ZvError.h"
+#include "store/ZvGuard.h"
+#include "store/ZvIniFile.h"
+#include "store/ZvSeams.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -80,6 +81,12 @@ void TZvFormState::RestoreState()
         bottom = ini.ReadInteger(m_section, kBottom, bottom);
     }
     QRect wanted(QPoint(left, top), QSize(right - left, bottom - top));
+    if (OnWayland()) {
+        // The compositor places windows: the size and the maximised state come back, the
+        // position is left to it.
+        restoreSizeOnly(wanted.size());
+        return;
+    }
     // The monitor it was on has gone: the window's outer corner goes to the top-left of
     // the primary work area (a frame-inclusive move), keeping the size.
     const bool offScreen = !QGuiApplication::screenAt(wanted.topLeft());
@@ -112,12 +119,38 @@ void TZvFormState::RestoreState()
     if (OnRestoreState) OnRestoreState(this);
 }
 
+void TZvFormState::restoreSizeOnly(const QSize& size)
+{
+    QWidget* window = m_owner;
+    const TIniFile ini(m_iniPath);
+    if (size.isValid() && !size.isEmpty() && size != window->normalGeometry().size()) {
+        const Qt::WindowStates states = window->windowState();
+        const Qt::WindowStates bigger = Qt::WindowMaximized | Qt::WindowFullScreen;
+        if (states & bigger) {
+            window->setWindowState(states & ~bigger);
+            window->resize(size);
+            window->setWindowState(states);
+        } else {
+            window->resize(size);
+        }
+    }
+    if (ini.ReadBool(m_section, kMaximized, false))
+        window->setWindowState(window->windowState() | Qt::WindowMaximized);
+    if (OnRestoreState) OnRestoreState(this);
+}
+
 void TZvFormState::SaveState()
 {
     if (!m_enabled || !m_owner) return;
     QWidget* window = m_owner;
     TIniFile ini(m_iniPath);
-    const QRect normal = window->normalGeometry();
+    QRect normal = window->normalGeometry();
+    if (OnWayland()) {
+        // A Wayland client never learns where its window is: the corner saved on X11 stays,
+        // and the size is kept from it.
+        normal.moveTopLeft(QPoint(ini.ReadInteger(m_section, kLeft, normal.x()),
+                                  ini.ReadInteger(m_section, kTop, normal.y())));
+    }
     try {
         ini.WriteBool(m_section, kMaximized, window->isMaximized());
         ini.WriteInteger(m_section, kLeft, normal.x());

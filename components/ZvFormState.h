@@ -15,6 +15,9 @@ namespace zv {
 // screen pixels (QWidget::normalGeometry), so that a save and a restore meet exactly
 // whatever frame the window manager draws. Right and Bottom are exclusive edges.
 //
+// On Wayland only the size and the maximised state are applied: the compositor places
+// windows, and the position saved on X11 is kept for the next X11 session.
+//
 // Hooked into the owner: a restore at each of the program's own shows (before the
 // owner's own show step) and a save when the window really closes. The owner also calls
 // SaveState and RestoreState itself where it needs them.
@@ -49,6 +52,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Wayland: the compositor places the window.
+    void restoreSizeOnly(const QSize& size);
+
     QPointer<QWidget> m_owner;
     bool m_enabled = true;
     QString m_section;

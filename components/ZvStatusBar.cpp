@@ -1,4 +1,4 @@
-#include "ZvStatusBar.h"
+#include "components/ZvStatusBar.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,9 @@
-#include "ZvTray.h"
+#include "components/ZvTray.h"
 
-#include "ZvGuard.h"
-#include "ZvSeams.h"
+#include "platform/ZvNotify.h"
+#include "platform/ZvStatusNotifier.h"
+#include "store/ZvGuard.h"
+#include "store/ZvSeams.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,8 +19,18 @@
 
 namespace zv {
 
+namespace {
+// Qt's choice for the process, made with its first tray icon.
+std::optional<bool>& qtIconIsItem()
+{
+    static std::optional<bool> choice;
+    return choice;
+}
+} // namespace
+
 TZvTrayIcon::TZvTrayIcon(QWidget* owner) : QObject(owner), m_owner(owner)
 {
+    if (!qtIconIsItem()) qtIconIsItem() = QtChoosesStatusNotifier();
     m_tray = new QSystemTrayIcon(this);
     connect(m_tray, &QSystemTrayIcon::activated, this, &TZvTrayIcon::onActivated);
     connect(m_tray, &QSystemTrayIcon::messageClicked, this, [this] {
@@ -47,6 +59,8 @@ TZvTrayIcon::TZvTrayIcon(QWidget* owner) : QObject(owner), m_owner(owner)
 TZvTrayIcon::~TZvTrayIcon()
 {
     RemoveFromTray();
+    delete m_sni;
+    m_sni = nullptr;
     if (m_owner) m_owner->removeEventFilter(this);
     m_tray->setContextMenu(nullptr);
     delete m_defaultMenu;
@@ -64,15 +78,49 @@ bool TZvTrayIcon::systemTrayAvailable()
     return TrayHostSeam::available();
 }
 
+void TZvTrayIcon::updateOwnItem()
+{
+    const bool host = m_active && m_inTray && StatusNotifierHostSeam::available();
+    if (!host) {
+        if (m_sni) {
+            delete m_sni;
+            m_sni = nullptr;
+            m_sniIconKey = 0;
+        }
+        return;
+    }
+    if (m_sni) return;
+    // Qt's own icon is an item already (the host was there at the start): nothing to add.
+    if (*qtIconIsItem() && m_tray->isVisible()) return;
+    m_sni = new TZvStatusNotifierItem(this);
+    connect(m_sni, &TZvStatusNotifierItem::activateRequested, this,
+            [this] { onActivated(QSystemTrayIcon::Trigger); });
+    connect(m_sni, &TZvStatusNotifierItem::secondaryActivateRequested, this,
+            [this] { onActivated(QSystemTrayIcon::MiddleClick); });
+    connect(m_sni, &TZvStatusNotifierItem::registeredChanged, this,
+            [this] { Guarded([&] { recheckTray(); }); });
+    m_sni->setMenu(m_popupMenu.data());
+    // One icon: the item stands for Qt's (an XEmbed icon docked meanwhile goes).
+    m_tray->hide();
+    NotifyTray();
+}
+
 void TZvTrayIcon::recheckTray()
 {
-    const bool now = systemTrayAvailable();
+    const bool qtNow = systemTrayAvailable();
+    // Qt's icon first: when it is an item itself, no item of our own is needed.
+    if (m_inTray && qtNow && !m_sni && !m_tray->isVisible()) {
+        NotifyTray();
+        m_tray->show();
+    }
+    updateOwnItem();
+    const bool now = qtNow || (m_sni && m_sni->registered());
     if (now == m_trayAvailable) return;
     m_trayAvailable = now;
     if (m_inTray) {
         // Dock at the new host (or stop asking a host that has gone).
         NotifyTray();
-        m_tray->setVisible(now);
+        m_tray->setVisible(now && !m_sni);
     }
     if (!now && m_owner && m_hiddenToTray && !m_owner->isVisible()) {
         // The host went away with the window in it: give the window back on the task bar.
@@ -111,8 +159,18 @@ QIcon TZvTrayIcon::iconToShow() const
 
 void TZvTrayIcon::NotifyTray()
 {
-    m_tray->setIcon(iconToShow());
-    m_tray->setToolTip(m_showHint ? ToolTipText(m_hint) : QString());
+    const QIcon icon = iconToShow();
+    const QString tip = m_showHint ? ToolTipText(m_hint) : QString();
+    m_tray->setIcon(icon);
+    m_tray->setToolTip(tip);
+    if (m_sni) {
+        // The pictures are made again only for another icon, not for every hint.
+        if (icon.cacheKey() != m_sniIconKey) {
+            m_sniIconKey = icon.cacheKey();
+            m_sni->setIcon(icon);
+        }
+        m_sni->setToolTip(tip);
+    }
 }
 
 void TZvTrayIcon::AddToTray()
@@ -121,8 +179,10 @@ void TZvTrayIcon::AddToTray()
     if (!m_hooked) HookOwner();
     // Without a host the icon waits: it is handed over as soon as one appears.
     NotifyTray();
-    if (m_trayAvailable) m_tray->show();
     m_inTray = true;
+    // Qt's icon first: when it is an item itself (the host was there at the start), it stays.
+    if (m_trayAvailable && !m_sni) m_tray->show();
+    updateOwnItem();
 }
 
 void TZvTrayIcon::RemoveFromTray()
@@ -130,6 +190,7 @@ void TZvTrayIcon::RemoveFromTray()
     if (!m_inTray) return;
     m_tray->hide();
     m_inTray = false;
+    updateOwnItem();
 }
 
 void TZvTrayIcon::ResetIcon()
@@ -245,11 +306,13 @@ void TZvTrayIcon::setPopupMenu(QMenu* menu)
     if (QMenu* old = m_popupMenu.data()) disconnect(old, &QObject::destroyed, this, nullptr);
     m_popupMenu = menu;
     m_tray->setContextMenu(menu);
+    if (m_sni) m_sni->setMenu(menu);
     if (menu && menu != m_defaultMenu) {
         // A destroyed menu leaves the property empty.
         connect(menu, &QObject::destroyed, this, [this] {
             m_popupMenu = nullptr;
             m_tray->setContextMenu(nullptr);
+            if (m_sni) m_sni->setMenu(nullptr);
         });
     }
 }
@@ -442,7 +505,11 @@ void TZvTrayIcon::ShowBalloonHint(const QString& title, const QString& text, int
     const QString cutTitle = title.left(kBalloonTitleLength);
     const QString cutText = text.left(kBalloonTextLength);
     const int msecs = seconds * 1000;
-    m_tray->showMessage(cutTitle, cutText, icon, msecs);
+    // An item has no balloon of its own: the desktop's notifications show it, as for Qt's.
+    if (m_sni)
+        TZvNotifications::instance().announce(cutTitle, cutText);
+    else
+        m_tray->showMessage(cutTitle, cutText, icon, msecs);
     emit balloonShown(cutTitle, cutText, iconKind, msecs);
 }
 

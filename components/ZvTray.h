@@ -15,6 +15,8 @@ class QWidget;
 
 namespace zv {
 
+class TZvStatusNotifierItem;
+
 // One icon in the notification area for the window that owns it. Mouse actions on the
 // icon become events, a right press opens the pop-up menu, balloons show at the icon,
 // and the owner window can hide to the tray instead of minimising or closing.
@@ -103,6 +105,11 @@ public:
     static void setTrayAvailableOverride(std::optional<bool> available);
     static bool systemTrayAvailable();
 
+    // The program's own StatusNotifierItem: there while a StatusNotifierItem host runs and
+    // Qt's icon is not an item itself (Qt chooses once per process, so a panel that comes
+    // after the start never sees Qt's icon). Qt's icon is hidden meanwhile.
+    TZvStatusNotifierItem* statusNotifierItem() const { return m_sni; }
+
     bool InTray() const { return m_inTray; }
     bool animating() const;
     QSystemTrayIcon* systemTrayIcon() const { return m_tray; }
@@ -141,6 +148,7 @@ private:
     bool hidesToTray() const { return m_active && m_trayAvailable; }
     QIcon iconToShow() const;
     void showError(const QString& text);
+    void updateOwnItem();
 
     QPointer<QWidget> m_owner;
     bool m_active = true;
@@ -168,6 +176,8 @@ private:
     QTimer* m_trayPoll = nullptr;
     int m_frameIndex = 0;
     QIcon m_currentIcon;
+    TZvStatusNotifierItem* m_sni = nullptr;
+    qint64 m_sniIconKey = 0;
     QMenu* m_defaultMenu = nullptr;
     bool m_resumeAnimate = false;
 };

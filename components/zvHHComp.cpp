@@ -1,7 +1,7 @@
-#include "zvHHComp.h"
+#include "components/zvHHComp.h"
 
-#include "ZvGuard.h"
-#include "ZvSystem.h"
+#include "platform/ZvSystem.h"
+#include "store/ZvGuard.h"
 
 #include <QApplication>
 #include <QDir>

@@ -115,6 +115,10 @@ public:
     virtual QList<QMenu*> MainMenuMenus() const = 0;
     // The tray's Paste command: the clipboard text becomes one new item.
     virtual void PasteFromTray() = 0;
+    // A text from outside the window (the command line) becomes one new item, stored as
+    // the tray's Paste stores it, except that an edit under way goes on. Returns the new
+    // id; a failed insert raises the database's error.
+    virtual QString AddTextFromOutside(const QString& text) = 0;
     // Exit and session end: an edit in progress is stored.
     virtual void FinishEditing() = 0;
     // The tree has been loaded at least once (message 2024 has run to its end).

@@ -1,4 +1,4 @@
-#include "ZvFrameKinds.h"
+#include "frames/ZvFrameKinds.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZvItemFrame.h"
+#include "frames/ZvItemFrame.h"
 
 namespace zv {
 

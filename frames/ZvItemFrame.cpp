@@ -1,15 +1,16 @@
-#include "ZvItemFrame.h"
+#include "frames/ZvItemFrame.h"
 
-#include "ZvColors.h"
-#include "ZvGuard.h"
-#include "ZvIniFile.h"
-#include "ZvMessages.h"
-#include "ZvScopeExit.h"
-#include "ZvStatusBar.h"
-#include "ZvSystem.h"
-#include "ZvTray.h"
-#include "ZvTree.h"
-#include "pU_Funcs.h"
+#include "components/ZvStatusBar.h"
+#include "components/ZvTray.h"
+#include "frames/ZvMessages.h"
+#include "platform/ZvColors.h"
+#include "platform/ZvSystem.h"
+#include "platform/ZvTree.h"
+#include "platform/ZvWindowFront.h"
+#include "store/ZvGuard.h"
+#include "store/ZvIniFile.h"
+#include "store/ZvScopeExit.h"
+#include "store/pU_Funcs.h"
 
 #include <QAction>
 #include <QFrame>
@@ -640,6 +641,8 @@ QMenu* TZvItemFrame::FileMenu(QAction* exportAction, QAction* saveAll, QAction* 
     add(shared.StayOnTop);
     file->addSeparator();
     add(shared.UiClose);
+    // Wayland: a greyed "Stay on top" says why when the pointer rests on it.
+    if (OnWayland()) file->setToolTipsVisible(true);
     return file;
 }
 

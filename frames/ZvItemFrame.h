@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ZvDb.h"
-#include "ZvFrame.h"
-#include "ZvIcons.h"
-#include "ZvTreeModel.h"
+#include "frames/ZvFrame.h"
+#include "platform/ZvIcons.h"
+#include "platform/ZvTreeModel.h"
+#include "store/ZvDb.h"
 
 #include <QSet>
 #include <QStringList>

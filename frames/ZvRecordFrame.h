@@ -1,15 +1,15 @@
 #pragma once
 
-#include "ZvGuard.h"
-#include "ZvItemFrame.h"
-#include "ZvRecords.h"
-#include "ZvReports.h"
-#include "ZvRows.h"
-#include "ZvScopeExit.h"
-#include "ZvSndMsg.h"
-#include "ZvTree.h"
-#include "ZvTreePrint.h"
-#include "pU_Funcs.h"
+#include "frames/ZvItemFrame.h"
+#include "interchange/ZvRecords.h"
+#include "interchange/ZvReports.h"
+#include "interchange/ZvRows.h"
+#include "interchange/ZvSndMsg.h"
+#include "platform/ZvTree.h"
+#include "platform/ZvTreePrint.h"
+#include "store/ZvGuard.h"
+#include "store/ZvScopeExit.h"
+#include "store/pU_Funcs.h"
 
 #include <vector>
 
@@ -74,22 +74,26 @@ public:
     void AddFromText(const QString& text) override
     {
         CancelEditFirst();
-        R r;
-        // Text from outside (LF or lone CR breaks) is stored with the breaks typed text has.
-        r.content = TrimRight(CrLfLineBreaks(text));
-        Rows::Id(r) = NewGuidText();
-        r.pid = kRootId;
-        r.createTime = Now();
-        r.editTime = Now();
-        // Stored before it is shown: a failed insert shows no item that is not kept.
+        StoreFromText(text);
+    }
+
+    QString AddTextFromOutside(const QString& text) override { return StoreFromText(text); }
+
+protected:
+    // One new top-level item of the text, stored before it is shown (a failed insert shows
+    // no item that is not kept); returns its id. An edit under way goes on.
+    QString StoreFromText(const QString& text)
+    {
+        R r = Rows::FromText(text);
         Rows::InsertFromText(*ADOQuery1, r);
+        const QString id = Rows::Id(r);
         TZvNode* n = AppendRecord(nullptr, std::move(r));
         tree()->invalidateNode(n);
         UpdateActions();
         PastedFromText();
+        return id;
     }
 
-protected:
     TZvNode* AppendRecord(TZvNode* parent, R&& record)
     {
         auto data = std::make_unique<TZvRecordNode<R>>();

@@ -1,6 +1,6 @@
-#include "Dlg_ReplaceAsk.h"
+#include "interchange/Dlg_ReplaceAsk.h"
 
-#include "ZvSeams.h"
+#include "store/ZvSeams.h"
 
 #include <QFont>
 #include <QGuiApplication>

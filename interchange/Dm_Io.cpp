@@ -1,13 +1,13 @@
-#include "Dm_Io.h"
+#include "interchange/Dm_Io.h"
 
-#include "Dlg_ReplaceAsk.h"
-#include "ZvExchange.h"
-#include "ZvFileDialog.h"
-#include "ZvIoBusy.h"
-#include "ZvRows.h"
-#include "ZvSystem.h"
-#include "pU_Funcs.h"
-#include "pU_XmlTry.h"
+#include "interchange/Dlg_ReplaceAsk.h"
+#include "interchange/ZvExchange.h"
+#include "interchange/ZvIoBusy.h"
+#include "interchange/ZvRows.h"
+#include "interchange/pU_XmlTry.h"
+#include "platform/ZvFileDialog.h"
+#include "platform/ZvSystem.h"
+#include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
 #include <QHash>

@@ -1,9 +1,9 @@
-#include "ZvExchange.h"
+#include "interchange/ZvExchange.h"
 
-#include "ZvFileDialog.h"
-#include "ZvRows.h"
-#include "ZvSeams.h"
-#include "pU_Funcs.h"
+#include "interchange/ZvRows.h"
+#include "platform/ZvFileDialog.h"
+#include "store/ZvSeams.h"
+#include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
 #include <QDate>

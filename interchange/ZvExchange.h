@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ZvDb.h"
-#include "ZvFileDialog.h"
-#include "ZvRecordKind.h"
-#include "ZvSystem.h"
-#include "pU_XmlTry.h"
+#include "interchange/ZvRecordKind.h"
+#include "interchange/pU_XmlTry.h"
+#include "platform/ZvFileDialog.h"
+#include "platform/ZvSystem.h"
+#include "store/ZvDb.h"
 
 #include <QString>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "ZvIoBusy.h"
+#include "interchange/ZvIoBusy.h"
 
-#include "ZvDb.h"
+#include "store/ZvDb.h"
 
 #include <QProgressDialog>
 

@@ -1,4 +1,4 @@
-#include "ZvRecordKind.h"
+#include "interchange/ZvRecordKind.h"
 
 #include <QCoreApplication>
 
@@ -33,20 +33,24 @@ const std::vector<TZvField<TTaskInfo>>& TZvRecordKind<TTaskInfo>::fields()
     return list;
 }
 
-const std::vector<TZvMember<TTaskInfo>>& TZvRecordKind<TTaskInfo>::createdFields()
-{
-    using T = TTaskInfo;
-    static const std::vector<TZvMember<T>> list = {&T::pid,       &T::checkFlag, &T::alarmFlag,
-                                                   &T::dueFlag,   &T::textColor, &T::backgroundColor,
-                                                   &T::createTime};
-    return list;
-}
-
+// A new task starts incomplete, without due date or reminder, in the default colours: as
+// typed (with its pid and creation time) and as made from text.
 const std::vector<TZvMember<TTaskInfo>>& TZvRecordKind<TTaskInfo>::fromTextFields()
 {
     using T = TTaskInfo;
     static const std::vector<TZvMember<T>> list = {&T::checkFlag, &T::textColor, &T::backgroundColor,
                                                    &T::alarmFlag, &T::dueFlag};
+    return list;
+}
+
+const std::vector<TZvMember<TTaskInfo>>& TZvRecordKind<TTaskInfo>::createdFields()
+{
+    static const std::vector<TZvMember<TTaskInfo>> list = [] {
+        std::vector<TZvMember<TTaskInfo>> l = {&TTaskInfo::pid, &TTaskInfo::createTime};
+        for (const TZvMember<TTaskInfo>& m : fromTextFields())
+            l.push_back(m);
+        return l;
+    }();
     return list;
 }
 

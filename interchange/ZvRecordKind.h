@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZvRecords.h"
+#include "interchange/ZvRecords.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,11 +1,11 @@
-#include "ZvReports.h"
+#include "interchange/ZvReports.h"
 
-#include "ZvDb.h"
-#include "ZvExchange.h"
-#include "ZvFileDialog.h"
-#include "ZvScopeExit.h"
-#include "ZvSndMsg.h"
-#include "pU_Funcs.h"
+#include "interchange/ZvExchange.h"
+#include "interchange/ZvSndMsg.h"
+#include "platform/ZvFileDialog.h"
+#include "store/ZvDb.h"
+#include "store/ZvScopeExit.h"
+#include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,9 +7,9 @@
 // The input is the selection in tree order (SelectedItem: a selected top-level item carries
 // all its children, hidden ones included; a selected sub-item is written alone).
 
-#include "ZvFileDialog.h"
-#include "ZvRecordKind.h"
-#include "ZvSystem.h"
+#include "interchange/ZvRecordKind.h"
+#include "platform/ZvFileDialog.h"
+#include "platform/ZvSystem.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "ZvRows.h"
+#include "interchange/ZvRows.h"
 
-#include "ZvScopeExit.h"
+#include "store/ZvScopeExit.h"
 
 namespace zv {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ZvDb.h"
-#include "ZvRecordKind.h"
-#include "pU_Funcs.h"
+#include "interchange/ZvRecordKind.h"
+#include "store/ZvDb.h"
+#include "store/pU_Funcs.h"
 
 #include <QString>
 #include <QStringList>
@@ -136,6 +136,20 @@ public:
         q.Post();
         q.Close();
         if (!newId.isEmpty()) Id(r) = newId;
+    }
+
+    // A new top-level item of a text from outside (the clipboard's, the command line's):
+    // the line breaks typed text has (LF or lone CR become CR LF), trailing blanks and
+    // control characters cut, a new id, now as its times.
+    static R FromText(const QString& text)
+    {
+        R r;
+        r.content = TrimRight(CrLfLineBreaks(text));
+        Id(r) = NewGuidText();
+        r.pid = kRootId;
+        r.createTime = Now();
+        r.editTime = Now();
+        return r;
     }
 
     // A row made from pasted text: the record holds its id and times already.

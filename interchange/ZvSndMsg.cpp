@@ -1,6 +1,6 @@
-#include "ZvSndMsg.h"
+#include "interchange/ZvSndMsg.h"
 
-#include "ZvScopeExit.h"
+#include "store/ZvScopeExit.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ZvError.h"
-#include "ZvMapi.h"
+#include "platform/ZvMapi.h"
+#include "store/ZvError.h"
 
 #include <QLineEdit>
 #include <QObject>

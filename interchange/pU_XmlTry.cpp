@@ -1,8 +1,8 @@
-#include "pU_XmlTry.h"
+#include "interchange/pU_XmlTry.h"
 
-#include "ZvDb.h"
-#include "ZvError.h"
-#include "pU_Funcs.h"
+#include "store/ZvDb.h"
+#include "store/ZvError.h"
+#include "store/pU_Funcs.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

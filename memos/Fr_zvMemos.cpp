@@ -1,11 +1,11 @@
-#include "Fr_zvMemos.h"
+#include "memos/Fr_zvMemos.h"
 
-#include "ZvExchange.h"
-#include "ZvFrameKinds.h"
-#include "ZvGuard.h"
-#include "ZvIniFile.h"
-#include "ZvTree.h"
-#include "pU_Funcs.h"
+#include "frames/ZvFrameKinds.h"
+#include "interchange/ZvExchange.h"
+#include "platform/ZvTree.h"
+#include "store/ZvGuard.h"
+#include "store/ZvIniFile.h"
+#include "store/pU_Funcs.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZvRecordFrame.h"
+#include "frames/ZvRecordFrame.h"
 
 namespace zv {
 

@@ -1,7 +1,7 @@
-#include "ZvAutostart.h"
+#include "platform/ZvAutostart.h"
 
-#include "ZvDesktopEntry.h"
-#include "ZvSingleInstance.h"
+#include "platform/ZvDesktopEntry.h"
+#include "platform/ZvSingleInstance.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "ZvColors.h"
+#include "platform/ZvColors.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
-#include "ZvDesktopEntry.h"
+#include "platform/ZvDesktopEntry.h"
 
-#include "ZvAutostart.h"
-#include "pU_Funcs.h"
+#include "platform/ZvAutostart.h"
+#include "store/pU_Funcs.h"
 
 namespace zv::ZvDesktopEntry {
 
@@ -14,6 +14,7 @@ QString ApplicationEntryText(const QString& executablePath)
 {
     // StartupNotify=false: a second start, and a start into the tray, end without showing a
     // window, which would leave a launcher's busy cursor spinning until its time-out.
+    const QString exec = ZvAutostart::ExecArgument(executablePath);
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Version=1.4\n"
@@ -27,8 +28,19 @@ QString ApplicationEntryText(const QString& executablePath)
                           "Categories=Office;ProjectManagement;\n"
                           "StartupNotify=false\n"
                           "StartupWMClass=%3\n"
-                          "X-GNOME-UsesNotifications=true\n")
-        .arg(ZvAutostart::ExecArgument(executablePath), kIconName, WindowClass());
+                          "X-GNOME-UsesNotifications=true\n"
+                          // The application menu and the dock offer these; a desktop's
+                          // keyboard settings can bind them to a shortcut.
+                          "Actions=new-task;new-memo;\n"
+                          "\n"
+                          "[Desktop Action new-task]\n"
+                          "Name=New Task\n"
+                          "Exec=%1 --new-task\n"
+                          "\n"
+                          "[Desktop Action new-memo]\n"
+                          "Name=New Memo\n"
+                          "Exec=%1 --new-memo\n")
+        .arg(exec, kIconName, WindowClass());
 }
 
 } // namespace zv::ZvDesktopEntry

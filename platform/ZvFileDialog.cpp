@@ -1,6 +1,6 @@
-#include "ZvFileDialog.h"
+#include "platform/ZvFileDialog.h"
 
-#include "ZvDb.h"
+#include "store/ZvDb.h"
 
 #include <QAbstractFileIconProvider>
 #include <QFileDialog>

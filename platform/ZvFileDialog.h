@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZvSeams.h"
+#include "store/ZvSeams.h"
 
 #include <QString>
 #include <QStringList>

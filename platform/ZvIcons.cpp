@@ -1,4 +1,4 @@
-#include "ZvIcons.h"
+#include "platform/ZvIcons.h"
 
 #include <QFile>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "ZvMapi.h"
+#include "platform/ZvMapi.h"
 
-#include "pU_Funcs.h"
+#include "store/pU_Funcs.h"
 
 #include <QCursor>
 #include <QEventLoop>

@@ -5,7 +5,7 @@
 // mail component above it is written as for Simple MAPI; below, one send becomes one run
 // of xdg-email, which opens the user's mail program with a new message for review.
 
-#include "ZvSeams.h"
+#include "store/ZvSeams.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,9 +1,9 @@
-#include "ZvNotify.h"
+#include "platform/ZvNotify.h"
 
-#include "ZvDesktopEntry.h"
-#include "ZvGuard.h"
-#include "ZvSingleInstance.h"
-#include "pU_Funcs.h"
+#include "platform/ZvDesktopEntry.h"
+#include "platform/ZvSingleInstance.h"
+#include "store/ZvGuard.h"
+#include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -165,6 +165,21 @@ void TZvNotifications::reminderShown(const QString& tid, const QString& text, st
         return;
     }
     m_shown.insert(tid, Shown{sent.id, actions, true, std::move(onClick)});
+}
+
+bool TZvNotifications::announce(const QString& summary, const QString& body)
+{
+    NotifyCall notify;
+    notify.method = NotifyCall::Method::Notify;
+    notify.appName = kAppTitle;
+    notify.appIcon = appIcon();
+    notify.summary = summary;
+    notify.body = body;
+    notify.hints.insert(QStringLiteral("desktop-entry"), ZvDesktopEntry::kDesktopId);
+    notify.hints.insert(QStringLiteral("transient"), true);
+    notify.expireTimeout = -1; // the server's own time
+    const NotifyReply sent = NotifySeam().call(notify);
+    return sent.reached;
 }
 
 void TZvNotifications::reminderClosed(const QString& tid)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZvSeams.h"
+#include "store/ZvSeams.h"
 
 #include <QHash>
 #include <QObject>
@@ -71,6 +71,10 @@ public:
     void reminderShown(const QString& tid, const QString& text, std::function<void()> onClick);
     // The task's reminder dialog has closed: its notification goes too.
     void reminderClosed(const QString& tid);
+    // A notification of its own that needs no answer ("Zorvik Jotboard is already
+    // running"): sent when a server is there, silently nothing otherwise. Returns whether
+    // a server took it.
+    bool announce(const QString& summary, const QString& body);
 
     // What the server reports (its D-Bus signals arrive here).
     void serverActionInvoked(quint32 id, const QString& actionKey);

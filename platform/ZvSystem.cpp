@@ -1,6 +1,6 @@
-#include "ZvSystem.h"
+#include "platform/ZvSystem.h"
 
-#include "ZvFileDialog.h"
+#include "platform/ZvFileDialog.h"
 
 #include <QApplication>
 #include <QClipboard>

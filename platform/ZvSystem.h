@@ -2,7 +2,7 @@
 
 // The seams themselves are declared in ZvSeams.h (clipboard, desktop, sound, tray host) and
 // ZvFileDialog.h (file dialogs); this unit holds what the desktop really does behind them.
-#include "ZvSeams.h"
+#include "store/ZvSeams.h"
 
 namespace zv {
 

@@ -1,7 +1,7 @@
-#include "ZvTree.h"
+#include "platform/ZvTree.h"
 
-#include "ZvGuard.h"
-#include "pU_Funcs.h"
+#include "store/ZvGuard.h"
+#include "store/pU_Funcs.h"
 
 #include <QApplication>
 #include <QDrag>

@@ -31,7 +31,7 @@
 //   own handling by returning true. Tree keys: F2, Space (check box), Ctrl+A, arrows.
 // - The selection holds siblings only: the newest clicked node's siblings survive.
 
-#include "ZvTreeModel.h"
+#include "platform/ZvTreeModel.h"
 
 #include <QIcon>
 #include <QPersistentModelIndex>

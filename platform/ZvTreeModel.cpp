@@ -1,6 +1,6 @@
-#include "ZvTreeModel.h"
+#include "platform/ZvTreeModel.h"
 
-#include "ZvTree.h"
+#include "platform/ZvTree.h"
 
 #include <QCoreApplication>
 #include <QMimeData>

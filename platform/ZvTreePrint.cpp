@@ -1,10 +1,10 @@
-#include "ZvTreePrint.h"
+#include "platform/ZvTreePrint.h"
 
-#include "ZvError.h"
-#include "ZvFileDialog.h"
-#include "ZvGuard.h"
-#include "ZvScopeExit.h"
-#include "ZvTree.h"
+#include "platform/ZvFileDialog.h"
+#include "platform/ZvTree.h"
+#include "store/ZvError.h"
+#include "store/ZvGuard.h"
+#include "store/ZvScopeExit.h"
 
 #include <QPagedPaintDevice>
 #include <QPainter>

@@ -4,7 +4,7 @@
 // the printer (so a PDF keeps real text), scaled from screen to printer by the ratio of
 // the font heights, over as many pages as needed. There is no header to print.
 
-#include "ZvSeams.h"
+#include "store/ZvSeams.h"
 
 #include <vector>
 

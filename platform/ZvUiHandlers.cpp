@@ -1,9 +1,9 @@
-#include "ZvUiHandlers.h"
+#include "platform/ZvUiHandlers.h"
 
-#include "ZvMapi.h"
-#include "ZvSeams.h"
-#include "ZvSystem.h"
-#include "ZvTreePrint.h"
+#include "platform/ZvMapi.h"
+#include "platform/ZvSystem.h"
+#include "platform/ZvTreePrint.h"
+#include "store/ZvSeams.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -28,6 +28,7 @@ build_packages=(
     xdg-utils
     xvfb openbox wmctrl x11-utils xdotool trayer xclip imagemagick poppler-utils sqlite3 python3
     desktop-file-utils dbus
+    qt6-wayland weston python3-dbus python3-gi
 )
 
 # ensure_packages NAME...: installs those that are missing (with sudo when not root).

@@ -1,4 +1,4 @@
-#include "ZvDateTime.h"
+#include "store/ZvDateTime.h"
 
 #include <cmath>
 

@@ -4,8 +4,8 @@
 // and fields, and the durability checks. Each lives in a file of its own; this header
 // brings them together for the code that uses the store.
 
-#include "ZvDbConnection.h"
-#include "ZvDbField.h"
-#include "ZvDbQuery.h"
-#include "ZvDbTransaction.h"
-#include "ZvDurability.h"
+#include "store/ZvDbConnection.h"
+#include "store/ZvDbField.h"
+#include "store/ZvDbQuery.h"
+#include "store/ZvDbTransaction.h"
+#include "store/ZvDurability.h"

@@ -1,9 +1,9 @@
-#include "ZvDbConnection.h"
+#include "store/ZvDbConnection.h"
 
-#include "ZvDbTransaction.h"
-#include "ZvDurability.h"
-#include "ZvError.h"
-#include "ZvSqliteDetail.h"
+#include "store/ZvDbTransaction.h"
+#include "store/ZvDurability.h"
+#include "store/ZvError.h"
+#include "store/ZvSqliteDetail.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZvDbLocks.h"
+#include "store/ZvDbLocks.h"
 
 #include <QHash> // std::hash<QString>
 #include <QString>

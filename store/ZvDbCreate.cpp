@@ -1,7 +1,7 @@
-#include "ZvDbCreate.h"
+#include "store/ZvDbCreate.h"
 
-#include "ZvDb.h"
-#include "ZvError.h"
+#include "store/ZvDb.h"
+#include "store/ZvError.h"
 
 #include <QFile>
 #include <sqlite3.h>

@@ -1,9 +1,9 @@
-#include "ZvDbField.h"
+#include "store/ZvDbField.h"
 
-#include "ZvDbQuery.h"
-#include "ZvError.h"
-#include "ZvSqliteDetail.h"
-#include "pU_Funcs.h"
+#include "store/ZvDbQuery.h"
+#include "store/ZvError.h"
+#include "store/ZvSqliteDetail.h"
+#include "store/pU_Funcs.h"
 
 namespace zv {
 

@@ -1,4 +1,4 @@
-#include "ZvDbLocks.h"
+#include "store/ZvDbLocks.h"
 
 #include <QFile>
 #include <cerrno>

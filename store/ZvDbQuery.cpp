@@ -1,9 +1,9 @@
-#include "ZvDbQuery.h"
+#include "store/ZvDbQuery.h"
 
-#include "ZvDbConnection.h"
-#include "ZvError.h"
-#include "ZvSqlText.h"
-#include "ZvSqliteDetail.h"
+#include "store/ZvDbConnection.h"
+#include "store/ZvError.h"
+#include "store/ZvSqlText.h"
+#include "store/ZvSqliteDetail.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZvDbField.h"
+#include "store/ZvDbField.h"
 
 #include <QHash>
 #include <QString>

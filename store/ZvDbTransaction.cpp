@@ -1,8 +1,8 @@
-#include "ZvDbTransaction.h"
+#include "store/ZvDbTransaction.h"
 
-#include "ZvDbConnection.h"
-#include "ZvError.h"
-#include "ZvSqliteDetail.h"
+#include "store/ZvDbConnection.h"
+#include "store/ZvError.h"
+#include "store/ZvSqliteDetail.h"
 
 namespace zv {
 

@@ -1,7 +1,7 @@
-#include "ZvDurability.h"
+#include "store/ZvDurability.h"
 
-#include "ZvDbConnection.h"
-#include "ZvSqliteDetail.h"
+#include "store/ZvDbConnection.h"
+#include "store/ZvSqliteDetail.h"
 
 #include <QAbstractEventDispatcher>
 #include <QtGlobal>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ZvDb.h"
-#include "pU_Funcs.h"
+#include "store/ZvDb.h"
+#include "store/pU_Funcs.h"
 
 #include <exception>
 #include <utility>

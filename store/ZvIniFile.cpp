@@ -1,6 +1,6 @@
-#include "ZvIniFile.h"
+#include "store/ZvIniFile.h"
 
-#include "ZvError.h"
+#include "store/ZvError.h"
 
 #include <QCoreApplication>
 #include <QDir>

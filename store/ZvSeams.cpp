@@ -1,6 +1,6 @@
-#include "ZvSeams.h"
+#include "store/ZvSeams.h"
 
-#include "ZvDb.h"
+#include "store/ZvDb.h"
 
 #include <algorithm>
 #include <vector>
@@ -203,12 +203,38 @@ bool TrayHostSeam::available()
     return seam().call({});
 }
 
+namespace {
+// A seam that only says whether something is there: a fixed answer, or none (nullopt).
+void setPresence(TZvSeam<SeamQuery, bool>& seam, std::optional<bool> there)
+{
+    if (there)
+        seam.setHandler([answer = *there](const SeamQuery&) { return answer; });
+    else
+        seam.setHandler(nullptr);
+}
+} // namespace
+
 void TrayHostSeam::setAvailable(std::optional<bool> available)
 {
-    if (available)
-        seam().setHandler([there = *available](const SeamQuery&) { return there; });
-    else
-        seam().setHandler(nullptr);
+    setPresence(seam(), available);
+}
+
+// ---- StatusNotifierItem host ------------------------------------------------------------
+
+StatusNotifierHostSeam::Seam& StatusNotifierHostSeam::seam()
+{
+    static Seam s([](const SeamQuery&) { return false; });
+    return s;
+}
+
+bool StatusNotifierHostSeam::available()
+{
+    return seam().call({});
+}
+
+void StatusNotifierHostSeam::setAvailable(std::optional<bool> available)
+{
+    setPresence(seam(), available);
 }
 
 // ---- Frame factories ------------------------------------------------------------------

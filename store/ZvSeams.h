@@ -202,6 +202,21 @@ public:
     static Seam& seam();
 };
 
+// ---- StatusNotifierItem host -------------------------------------------------------
+// Whether an org.kde.StatusNotifierWatcher with a registered host is on the session bus: a
+// tray that takes the program's own StatusNotifierItem when Qt's icon is not one (Qt
+// chooses once per process). Without a handler there is none, so tests never put an item
+// on the desktop of the user who runs them.
+class StatusNotifierHostSeam
+{
+public:
+    using Seam = TZvSeam<SeamQuery, bool>;
+    static bool available();
+    // Tests: a host there (true) or not (false); nullopt removes the handler.
+    static void setAvailable(std::optional<bool> available);
+    static Seam& seam();
+};
+
 // ---- Frame factories ----------------------------------------------------------------
 // The frames come from their own units; the main window asks for them here.
 enum class FrameKind

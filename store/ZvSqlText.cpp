@@ -1,4 +1,4 @@
-#include "ZvSqlText.h"
+#include "store/ZvSqlText.h"
 
 namespace zv {
 

@@ -1,6 +1,6 @@
-#include "ZvSqliteDetail.h"
+#include "store/ZvSqliteDetail.h"
 
-#include "ZvError.h"
+#include "store/ZvError.h"
 
 #include <QCoreApplication>
 

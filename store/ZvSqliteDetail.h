@@ -2,7 +2,7 @@
 
 // What the store's classes share about the SQLite C API. For store/ only.
 
-#include "ZvDbField.h"
+#include "store/ZvDbField.h"
 
 #include <QString>
 #include <QVariant>

@@ -1,4 +1,4 @@
-#include "pU_Funcs.h"
+#include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -242,6 +242,24 @@ QString TrimRight(const QString& text)
     while (n > 0 && text.at(n - 1).unicode() <= 0x20)
         --n;
     return text.left(n);
+}
+
+QString CrLfLines(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r')) {
+            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) ++i;
+            out += QLatin1String("\r\n");
+        } else if (c == QLatin1Char('\n') || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
+            out += QLatin1String("\r\n");
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 QString TrimBoth(const QString& text)

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ZvDateTime.h"
-#include "ZvDb.h"
-#include "ZvError.h"
-#include "ZvSeams.h"
+#include "store/ZvDateTime.h"
+#include "store/ZvDb.h"
+#include "store/ZvError.h"
+#include "store/ZvSeams.h"
 
 #include <QString>
 
@@ -57,6 +57,11 @@ TDateTime Now();
 // Removes trailing blanks and control characters (anything up to the space code).
 QString TrimRight(const QString& text);
 QString TrimBoth(const QString& text);
+
+// Text that comes from outside the window (the command line, standard input) with the line
+// breaks typed text gets: every CR LF, lone LF, lone CR and Unicode line or paragraph
+// separator becomes CR LF.
+QString CrLfLines(const QString& text);
 
 // Display texts: the short date; the short date, a blank and the long time (the time left
 // out at exactly midnight).

@@ -1,8 +1,8 @@
-#include "Dlg_ColorSet.h"
+#include "tasks/Dlg_ColorSet.h"
 
-#include "ZvColors.h"
-#include "ZvGuard.h"
-#include "ZvIcons.h"
+#include "platform/ZvColors.h"
+#include "platform/ZvIcons.h"
+#include "store/ZvGuard.h"
 
 #include <QCheckBox>
 #include <QComboBox>

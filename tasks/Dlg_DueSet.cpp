@@ -1,8 +1,8 @@
-#include "Dlg_DueSet.h"
+#include "tasks/Dlg_DueSet.h"
 
-#include "ZvGuard.h"
-#include "ZvIcons.h"
-#include "pU_Funcs.h"
+#include "platform/ZvIcons.h"
+#include "store/ZvGuard.h"
+#include "store/pU_Funcs.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>

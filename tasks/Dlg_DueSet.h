@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZvDateTime.h"
+#include "store/ZvDateTime.h"
 
 #include <QDialog>
 

@@ -1,9 +1,9 @@
-#include "Dlg_taskReminder.h"
+#include "tasks/Dlg_taskReminder.h"
 
-#include "ZvGuard.h"
-#include "ZvIcons.h"
-#include "ZvSystem.h"
-#include "pU_Funcs.h"
+#include "platform/ZvIcons.h"
+#include "platform/ZvSystem.h"
+#include "store/ZvGuard.h"
+#include "store/pU_Funcs.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // Writes the application-menu entry for an installed executable (used by `cmake --install`,
 // so the entry's Exec is quoted by the program's own Desktop Entry rules).
 //   zvdesktopentry <installed executable> <entry file to write>
-#include "ZvDesktopEntry.h"
+#include "platform/ZvDesktopEntry.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -59,6 +59,16 @@ endforeach()
 zv_remove("${_theme}/scalable/apps/${ZVJ_ICON_NAME}.svg")
 zv_refresh_icon_cache("${_theme}")
 
+# The command, when it is the link to this program.
+zv_xdg_bin_home(_bin)
+set(_link "${_bin}/${ZVJ_COMMAND_NAME}")
+if(IS_SYMLINK "${_link}")
+    file(READ_SYMLINK "${_link}" _target)
+    if(_target STREQUAL "${_prefix}/jotboard")
+        zv_remove("${_link}")
+    endif()
+endif()
+
 # An autostart entry that starts this program would fail at every log-in once it is gone.
 zv_xdg_config_home(_config)
 set(_autostart "${_config}/autostart/Zorvik Jotboard.desktop")

@@ -10,6 +10,22 @@ function(zv_xdg_data_home out)
     set(${out} "${_home}" PARENT_SCOPE)
 endfunction()
 
+# The user's folder of commands: $XDG_BIN_HOME when it is an absolute path, else the "bin"
+# beside the data folder (~/.local/bin, which Debian's ~/.profile puts on the PATH).
+function(zv_xdg_bin_home out)
+    set(_bin "$ENV{XDG_BIN_HOME}")
+    if(NOT IS_ABSOLUTE "${_bin}")
+        zv_xdg_data_home(_data)
+        get_filename_component(_bin "${_data}/../bin" ABSOLUTE)
+    endif()
+    string(REGEX REPLACE "/+$" "" _bin "${_bin}")
+    set(${out} "${_bin}" PARENT_SCOPE)
+endfunction()
+
+# The command's name there: a link to the installed program, so that "jotboard --add-task"
+# works in a terminal and in a keyboard shortcut's command.
+set(ZVJ_COMMAND_NAME jotboard)
+
 function(zv_xdg_config_home out)
     set(_home "$ENV{XDG_CONFIG_HOME}")
     if(NOT IS_ABSOLUTE "${_home}")

@@ -1,8 +1,8 @@
 // Makes the empty database the program is installed with.
 //   zvmkdb [--if-missing] <schema.sql> <zvData.zvb>
-#include "ZvDb.h"
-#include "ZvDbCreate.h"
-#include "ZvError.h"
+#include "store/ZvDb.h"
+#include "store/ZvDbCreate.h"
+#include "store/ZvError.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,18 +1,18 @@
 // The main window: its creation steps (a failing step skips the later ones, the window is
 // still made), the tray commands before and after the frames exist, the balloon at most
 // once an hour, the frames' reload after an import, and Exit while an import runs.
-#include "Dm_Common.h"
-#include "Dm_Io.h"
-#include "Fm_Main.h"
-#include "ZvFormState.h"
-#include "ZvFrameFactories.h"
-#include "ZvIniFile.h"
-#include "ZvIoBusy.h"
-#include "ZvSeams.h"
-#include "ZvSystem.h"
 #include "ZvTestSupport.h"
-#include "ZvTray.h"
-#include "zvHHComp.h"
+#include "app/Dm_Common.h"
+#include "app/Fm_Main.h"
+#include "app/ZvFrameFactories.h"
+#include "components/ZvFormState.h"
+#include "components/ZvTray.h"
+#include "components/zvHHComp.h"
+#include "interchange/Dm_Io.h"
+#include "interchange/ZvIoBusy.h"
+#include "platform/ZvSystem.h"
+#include "store/ZvIniFile.h"
+#include "store/ZvSeams.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,12 +2,12 @@
 // comes back as it was, maximised included; one hidden in the tray stays hidden), and when
 // there is no tray host: the window never hides without a way back, closing runs Exit, and
 // a host that appears while the window sits minimised on the task bar hides nothing.
-#include "Dm_Common.h"
-#include "Dm_Io.h"
-#include "Fm_Main.h"
-#include "ZvSeams.h"
 #include "ZvTestSupport.h"
-#include "ZvTray.h"
+#include "app/Dm_Common.h"
+#include "app/Fm_Main.h"
+#include "components/ZvTray.h"
+#include "interchange/Dm_Io.h"
+#include "store/ZvSeams.h"
 
 #include <QApplication>
 #include <QSignalSpy>

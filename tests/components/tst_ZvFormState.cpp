@@ -1,7 +1,7 @@
-#include "ZvFormState.h"
-#include "ZvIniFile.h"
-#include "ZvSeams.h"
 #include "ZvTestSupport.h"
+#include "components/ZvFormState.h"
+#include "store/ZvIniFile.h"
+#include "store/ZvSeams.h"
 
 #include <QDialog>
 #include <QFile>

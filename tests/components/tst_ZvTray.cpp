@@ -1,6 +1,6 @@
-#include "ZvSeams.h"
 #include "ZvTestSupport.h"
-#include "ZvTray.h"
+#include "components/ZvTray.h"
+#include "store/ZvSeams.h"
 
 #include <QAction>
 #include <QElapsedTimer>

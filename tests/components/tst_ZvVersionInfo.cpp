@@ -1,4 +1,4 @@
-#include "ZvVersionInfo.h"
+#include "components/ZvVersionInfo.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "ZvStatusBar.h"
-#include "ZvSystem.h"
 #include "ZvTestSupport.h"
-#include "zvHHComp.h"
+#include "components/ZvStatusBar.h"
+#include "components/zvHHComp.h"
+#include "platform/ZvSystem.h"
 
 #include <QAction>
 #include <QFile>

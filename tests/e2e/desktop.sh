@@ -33,7 +33,8 @@ e2e_setup desktop
 # ---- Install --------------------------------------------------------------------------
 DATA="$E2E_TMP/xdg data"
 PROG="$E2E_TMP/my programs/zorvik-jotboard"
-XDG_DATA_HOME="$DATA" cmake --install "$BUILD" --prefix "$PROG" >"$E2E_TMP/install.log" 2>&1
+BIN="$E2E_TMP/xdg bin"
+XDG_DATA_HOME="$DATA" XDG_BIN_HOME="$BIN" cmake --install "$BUILD" --prefix "$PROG" >"$E2E_TMP/install.log" 2>&1
 check "cmake --install into a scratch XDG_DATA_HOME succeeds" [ $? -eq 0 ]
 ENTRY="$DATA/applications/zorvik-jotboard.desktop"
 check "the menu entry is in \$XDG_DATA_HOME/applications" [ -f "$ENTRY" ]
@@ -42,6 +43,10 @@ if command -v desktop-file-validate >/dev/null 2>&1; then
 else
     echo "SKIP: desktop-file-validate is missing (package desktop-file-utils)"
 fi
+check "the entry offers the actions New Task and New Memo" grep -qx 'Actions=new-task;new-memo;' "$ENTRY"
+check "New Task runs the installed program with --new-task" grep -qxF "Exec=\"$PROG/jotboard\" --new-task" "$ENTRY"
+check "New Memo runs it with --new-memo" grep -qxF "Exec=\"$PROG/jotboard\" --new-memo" "$ENTRY"
+check "the command jotboard is a link to the installed program" [ "$(readlink "$BIN/jotboard")" = "$PROG/jotboard" ]
 for size in 16 22 24 32 48 64 128 256; do
     icon="$DATA/icons/hicolor/${size}x$size/apps/zorvik-jotboard.png"
     check "the ${size}px icon is in the hicolor theme" bash -c "[ \"\$(identify -format %wx%h '$icon' 2>/dev/null)\" = ${size}x$size ]"
@@ -306,8 +311,9 @@ fi
 
 # ---- Uninstall ---------------------------------------------------------------------------------
 before=$(md5sum "$DB" | cut -d' ' -f1)
-XDG_DATA_HOME="$DATA" cmake -DZVJ_PREFIX="$PROG" -P "$SOURCE/resources/desktop/uninstall.cmake" >"$E2E_TMP/uninstall.log" 2>&1
+XDG_DATA_HOME="$DATA" XDG_BIN_HOME="$BIN" cmake -DZVJ_PREFIX="$PROG" -P "$SOURCE/resources/desktop/uninstall.cmake" >"$E2E_TMP/uninstall.log" 2>&1
 check "the uninstall step succeeds" [ $? -eq 0 ]
+check "the command's link goes with it" [ ! -e "$BIN/jotboard" ] && [ ! -L "$BIN/jotboard" ]
 check "it says where the data stays" grep -qF "Your data stays in $PROG/" "$E2E_TMP/uninstall.log"
 check "the menu entry is gone" [ ! -e "$ENTRY" ]
 check "the icons are gone" bash -c "! ls '$DATA'/icons/hicolor/*/apps/zorvik-jotboard.* >/dev/null 2>&1"

@@ -404,3 +404,25 @@ hide_with_clipboard() {
     E2E_PIDS+=("$XCLIP")
     wait_until 5 clip_is "$(printf '%b' "$1" | od -An -tx1 | tr -d ' \n')"
 }
+
+# ---- The test tray host (StatusNotifierItem) -------------------------------------------------
+# e2e_find_dbus_python: an interpreter with Debian's python3-dbus and python3-gi (a version
+# manager's python3 in front of the system's usually lacks them), in E2E_DBUS_PYTHON.
+e2e_find_dbus_python() {
+    local p
+    for p in /usr/bin/python3 "$(command -v python3 2>/dev/null)"; do
+        [ -x "$p" ] && "$p" -c 'import dbus, dbus.mainloop.glib, gi.repository.GLib' 2>/dev/null && {
+            E2E_DBUS_PYTHON=$p
+            return 0
+        }
+    done
+    return 1
+}
+host() { "$E2E_DBUS_PYTHON" "$E2E_DIR/trayhost.py" "$@"; }
+host_serving() { grep -q '"serving"' "$E2E_TMP/host.log" 2>/dev/null; }
+# host_start: the watcher with a registered host, as a panel brings it; its pid in HOST.
+host_start() {
+    e2e_bg "$E2E_DBUS_PYTHON" "$E2E_DIR/trayhost.py" serve --log "$E2E_TMP/host.log"
+    HOST=$E2E_LAST
+    wait_until 10 host_serving || { echo "FAIL: the test tray host did not start"; exit 1; }
+}

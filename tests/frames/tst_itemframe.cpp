@@ -3,13 +3,13 @@
 // tip judged before or after a removal, the list-view suffix, the wide search) and give
 // each shared command the guard both lists rely on.
 #include "ZvFrameFixture.h"
-#include "ZvFrameKinds.h"
-#include "ZvRecordFrame.h"
+#include "frames/ZvFrameKinds.h"
+#include "frames/ZvRecordFrame.h"
 // The record frame reaches the writers by overload: the probe's record type needs them seen.
-#include "ZvReports.h"
-#include "ZvSndMsg.h"
+#include "interchange/ZvReports.h"
+#include "interchange/ZvSndMsg.h"
 
-#include "ZvIniFile.h"
+#include "store/ZvIniFile.h"
 
 #include <QApplication>
 #include <QLineEdit>

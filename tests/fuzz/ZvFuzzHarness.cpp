@@ -1,9 +1,9 @@
 #include "ZvFuzzHarness.h"
 
-#include "Dm_Io.h"
-#include "ZvDb.h"
-#include "ZvDbCreate.h"
-#include "ZvSeams.h"
+#include "interchange/Dm_Io.h"
+#include "store/ZvDb.h"
+#include "store/ZvDbCreate.h"
+#include "store/ZvSeams.h"
 
 #include <QApplication>
 #include <QDir>

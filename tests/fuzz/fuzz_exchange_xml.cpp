@@ -2,7 +2,7 @@
 // first, so that the mutations reach the parser, the item walk and the value conversions
 // instead of ending in zlib's checksum.
 #include "ZvFuzzHarness.h"
-#include "pU_XmlTry.h"
+#include "interchange/pU_XmlTry.h"
 
 #include <cstddef>
 #include <cstdint>

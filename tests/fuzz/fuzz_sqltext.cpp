@@ -1,8 +1,8 @@
 // The query layer's SQL text rewriting on any text: it must neither crash nor lose what it
 // takes out. Every literal it takes must stand quoted in the input, and the table it names
 // must be the text at the place it gives.
-#include "ZvSqlText.h"
-#include "pU_Funcs.h"
+#include "store/ZvSqlText.h"
+#include "store/pU_Funcs.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,14 +2,14 @@
 // writers (the backup and both selection writers) over a database with the awkward values
 // a user can make, and hostile files built from them. Usage: zvfuzz_corpus <folder>; it
 // fills <folder>/file (whole exchange files) and <folder>/xml (the documents inside).
-#include "Dm_Io.h"
-#include "ZvDateTime.h"
-#include "ZvDb.h"
-#include "ZvDbCreate.h"
-#include "ZvExchange.h"
-#include "ZvSeams.h"
-#include "pU_Funcs.h"
-#include "pU_XmlTry.h"
+#include "interchange/Dm_Io.h"
+#include "interchange/ZvExchange.h"
+#include "interchange/pU_XmlTry.h"
+#include "store/ZvDateTime.h"
+#include "store/ZvDb.h"
+#include "store/ZvDbCreate.h"
+#include "store/ZvSeams.h"
+#include "store/pU_Funcs.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,16 +1,16 @@
 // The database keeps its locks through every file dialog of the program, and no file
 // command reads or writes the database behind SQLite's back. What a lost lock costs is only
 // seen from another process (locks are per process), so the checks run the sqlite3 program.
-#include "Dm_Io.h"
-#include "ZvDbLocks.h"
-#include "ZvExchange.h"
-#include "ZvFileDialog.h"
-#include "ZvGuard.h"
-#include "ZvReports.h"
-#include "ZvRows.h"
 #include "ZvTestSupport.h"
-#include "ZvTree.h"
-#include "ZvTreePrint.h"
+#include "interchange/Dm_Io.h"
+#include "interchange/ZvExchange.h"
+#include "interchange/ZvReports.h"
+#include "interchange/ZvRows.h"
+#include "platform/ZvFileDialog.h"
+#include "platform/ZvTree.h"
+#include "platform/ZvTreePrint.h"
+#include "store/ZvDbLocks.h"
+#include "store/ZvGuard.h"
 
 #include <QApplication>
 #include <QFileDialog>

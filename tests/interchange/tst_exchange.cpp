@@ -1,14 +1,14 @@
 // Writing and reading the exchange file: selection writers, backup, restore and import.
-#include "Dlg_ReplaceAsk.h"
-#include "Dm_Io.h"
-#include "ZvExchange.h"
-#include "ZvFileDialog.h"
-#include "ZvIoBusy.h"
-#include "ZvSeams.h"
-#include "ZvSystem.h"
 #include "ZvTestSupport.h"
-#include "pU_Funcs.h"
-#include "pU_XmlTry.h"
+#include "interchange/Dlg_ReplaceAsk.h"
+#include "interchange/Dm_Io.h"
+#include "interchange/ZvExchange.h"
+#include "interchange/ZvIoBusy.h"
+#include "interchange/pU_XmlTry.h"
+#include "platform/ZvFileDialog.h"
+#include "platform/ZvSystem.h"
+#include "store/ZvSeams.h"
+#include "store/pU_Funcs.h"
 
 #include <QApplication>
 #include <QFile>

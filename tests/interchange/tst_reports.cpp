@@ -1,9 +1,9 @@
 // The four report writers byte for byte, Save and Save All, and the e-mail action.
-#include "ZvFileDialog.h"
-#include "ZvReports.h"
-#include "ZvSndMsg.h"
 #include "ZvTestSupport.h"
-#include "pU_XmlTry.h"
+#include "interchange/ZvReports.h"
+#include "interchange/ZvSndMsg.h"
+#include "interchange/pU_XmlTry.h"
+#include "platform/ZvFileDialog.h"
 
 #include <QApplication>
 #include <QDir>

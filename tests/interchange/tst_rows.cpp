@@ -1,7 +1,7 @@
 // The row operations of the record kinds: a reader follows whatever column list a result
 // has.
-#include "ZvRows.h"
 #include "ZvTestSupport.h"
+#include "interchange/ZvRows.h"
 
 #include <QTest>
 #include <functional>

@@ -1,8 +1,8 @@
 // TZvSendMessage over a recording stand-in for the mail system: result codes, the message
 // it builds, its flags and its session.
-#include "ZvGuard.h"
-#include "ZvSndMsg.h"
 #include "ZvTestSupport.h"
+#include "interchange/ZvSndMsg.h"
+#include "store/ZvGuard.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 // The XML path helper and the exchange container.
-#include "ZvError.h"
-#include "ZvExchange.h"
-#include "ZvSeams.h"
 #include "ZvTestSupport.h"
-#include "pU_XmlTry.h"
+#include "interchange/ZvExchange.h"
+#include "interchange/pU_XmlTry.h"
+#include "store/ZvError.h"
+#include "store/ZvSeams.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,11 +1,11 @@
 // The memo frame driven through its real widgets: entry, editing, deleting, search with
 // and without the wide option, sort, moving and the clipboard, and what each stores.
-#include "Fr_zvMemos.h"
-#include "ZvFileDialog.h"
 #include "ZvFrameFixture.h"
-#include "ZvIniFile.h"
-#include "ZvStatusBar.h"
-#include "ZvTreePrint.h"
+#include "components/ZvStatusBar.h"
+#include "memos/Fr_zvMemos.h"
+#include "platform/ZvFileDialog.h"
+#include "platform/ZvTreePrint.h"
+#include "store/ZvIniFile.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,5 +1,5 @@
-#include "ZvAutostart.h"
 #include "ZvExecParse.h"
+#include "platform/ZvAutostart.h"
 
 #include <QDir>
 #include <QFile>

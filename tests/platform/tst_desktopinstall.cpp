@@ -2,8 +2,8 @@
 // XDG data folder puts the application-menu entry and the icon where the desktop looks,
 // keeps the user's data when run again; the uninstall step removes what install added and
 // never the data, and says where the data stays.
-#include "ZvAutostart.h"
 #include "ZvExecParse.h"
+#include "platform/ZvAutostart.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // Image-list entries and colour numbers: every picture a frame names must show something
 // even on a desktop without an icon theme, and colour numbers must follow the palette.
-#include "ZvColors.h"
-#include "ZvIcons.h"
+#include "platform/ZvColors.h"
+#include "platform/ZvIcons.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,7 +1,7 @@
 // The Simple-MAPI-shaped layer over xdg-email: its arguments, sessions and result codes,
 // with real runs of a stand-in mail tool placed first on PATH.
-#include "ZvMapi.h"
 #include "ZvTestSupport.h"
+#include "platform/ZvMapi.h"
 
 #include <QApplication>
 #include <QDir>

@@ -5,7 +5,7 @@
 // under dbus-run-session; the stand-in is this program started with
 // --stand-in-notification-server): the same calls over real D-Bus, a click coming back,
 // a server that hangs, and no bus at all.
-#include "ZvNotify.h"
+#include "platform/ZvNotify.h"
 
 #include <QApplication>
 #include <QDBusConnection>

@@ -1,6 +1,6 @@
-#include "ZvTree.h"
+#include "platform/ZvTree.h"
 
-#include "ZvError.h"
+#include "store/ZvError.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

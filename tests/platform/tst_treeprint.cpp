@@ -1,10 +1,10 @@
 // Printing the tree: the page plan, and real prints to PDF files read back with poppler.
-#include "ZvError.h"
-#include "ZvGuard.h"
-#include "ZvSeams.h"
 #include "ZvTestSupport.h"
-#include "ZvTree.h"
-#include "ZvTreePrint.h"
+#include "platform/ZvTree.h"
+#include "platform/ZvTreePrint.h"
+#include "store/ZvError.h"
+#include "store/ZvGuard.h"
+#include "store/ZvSeams.h"
 
 #include <QApplication>
 #include <QPrinter>

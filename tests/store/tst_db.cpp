@@ -1,9 +1,9 @@
 // The connection/query layer over the database file: opening (and refusing to open),
 // both tables, unset values, field conversions, editing exactly the opened row, ids and
 // item text that hold quotes, and no statement left open after a call returns.
-#include "ZvDbCreate.h"
 #include "ZvTestSupport.h"
-#include "pU_Funcs.h"
+#include "store/ZvDbCreate.h"
+#include "store/pU_Funcs.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The shared routines: time texts and their parser, the message boxes and the
 // program-wide error box, line flattening, new ids.
-#include "ZvGuard.h"
 #include "ZvTestSupport.h"
-#include "pU_Funcs.h"
+#include "store/ZvGuard.h"
+#include "store/pU_Funcs.h"
 
 #include <QRegularExpression>
 #include <QSet>

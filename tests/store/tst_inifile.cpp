@@ -1,8 +1,8 @@
 // The settings file: value types and their defaults, names in any case, every write on
 // disk at once, and the refused write that leaves the file as it was.
-#include "ZvError.h"
-#include "ZvIniFile.h"
 #include "ZvTestSupport.h"
+#include "store/ZvError.h"
+#include "store/ZvIniFile.h"
 
 #include <QDir>
 #include <QFile>

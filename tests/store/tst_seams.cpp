@@ -1,10 +1,10 @@
 // The seams as tests use them: one reset leaves nothing behind for the next test (answers,
 // handlers, history, a pinned clock, clipboard text), and a message box or file dialog
 // that nobody answers fails the test that reached it.
-#include "ZvFileDialog.h"
-#include "ZvSeams.h"
 #include "ZvTestSupport.h"
-#include "ZvTreePrint.h"
+#include "platform/ZvFileDialog.h"
+#include "platform/ZvTreePrint.h"
+#include "store/ZvSeams.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -56,6 +56,7 @@ std::vector<Probe> probes()
         probe("desktop", DesktopSeam::seam(), QUrl("https://example.org/"), true),
         probe("sound", SoundSeam::seam(), QStringLiteral("Alarm.wav"), true),
         probe("tray host", TrayHostSeam::seam(), SeamQuery{}, true),
+        probe("status notifier host", StatusNotifierHostSeam::seam(), SeamQuery{}, true),
         probe("frame factory", FrameFactorySeam::seam(), FrameRequest{}, static_cast<TZvFrame*>(nullptr)),
         probe("clock", Clock::seam(), SeamQuery{}, QDateTime(QDate(2001, 2, 3), QTime(4, 5))),
         probe("mail program", MailProcessSeam(), MailProcessRequest{"xdg-email", {}},
@@ -185,12 +186,14 @@ private slots:
         Clock::setUtcBiasOverride(-120);
         ClipboardSeam::setText(QStringLiteral("left behind"));
         TrayHostSeam::setAvailable(true);
+        StatusNotifierHostSeam::setAvailable(true);
         QCOMPARE(Clock::now(), pinned);
         zvtest::ResetSeams();
         QVERIFY(qAbs(Clock::now().secsTo(QDateTime::currentDateTime())) < 5);
         QVERIFY(!Clock::utcBiasOverride());
         QCOMPARE(ClipboardSeam::text(), QString());
         QCOMPARE(TrayHostSeam::available(), false);
+        QCOMPARE(StatusNotifierHostSeam::available(), false);
 
         Clock::setOffsetMs(3600 * 1000);
         zvtest::TempProgramFolder folder(false);
@@ -234,6 +237,7 @@ private slots:
         SoundSeam::play(QStringLiteral("Alarm.wav"));
         QCOMPARE(SoundSeam::seam().history(), QStringList{"Alarm.wav"});
         QCOMPARE(TrayHostSeam::available(), false);
+        QCOMPARE(StatusNotifierHostSeam::available(), false);
         QCOMPARE(FrameFactorySeam::make(FrameKind::Memos, nullptr, nullptr), nullptr);
     }
 

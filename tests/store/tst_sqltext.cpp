@@ -1,7 +1,7 @@
 // The SQL text rewriting of the query layer, on its own: which literals become bound values,
 // and which statements are read as editable "select * from <table>" results.
-#include "ZvSqlText.h"
-#include "pU_Funcs.h"
+#include "store/ZvSqlText.h"
+#include "store/pU_Funcs.h"
 
 #include <QTest>
 

@@ -3,12 +3,12 @@
 // the stored rows.
 #pragma once
 
-#include "ZvMessages.h"
-#include "ZvSeams.h"
-#include "ZvSystem.h"
 #include "ZvTestHost.h"
 #include "ZvTestSupport.h"
-#include "ZvTree.h"
+#include "frames/ZvMessages.h"
+#include "platform/ZvSystem.h"
+#include "platform/ZvTree.h"
+#include "store/ZvSeams.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "ZvTestHost.h"
 
-#include "ZvTray.h"
+#include "components/ZvTray.h"
 
 #include <QPrinter>
 

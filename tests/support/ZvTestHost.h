@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ZvFrame.h"
 #include "ZvTestSupport.h"
+#include "frames/ZvFrame.h"
 
 #include <QPixmap>
 #include <QWidget>

@@ -1,9 +1,9 @@
 #include "ZvTestSupport.h"
 
-#include "ZvDbCreate.h"
-#include "ZvError.h"
-#include "ZvFileDialog.h"
-#include "ZvSeams.h"
+#include "platform/ZvFileDialog.h"
+#include "store/ZvDbCreate.h"
+#include "store/ZvError.h"
+#include "store/ZvSeams.h"
 
 #include <QApplication>
 #include <QDir>

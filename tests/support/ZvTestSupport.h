@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZvDb.h"
+#include "store/ZvDb.h"
 
 #include <QString>
 #include <QTemporaryDir>

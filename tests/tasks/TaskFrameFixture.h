@@ -2,22 +2,22 @@
 // helpers that drive the tree and read the stored rows.
 #pragma once
 
-#include "Dlg_ColorSet.h"
-#include "Dlg_DueSet.h"
-#include "Dlg_ReminderSet.h"
-#include "Dlg_taskReminder.h"
-#include "Fr_zvTasks.h"
 #include "ZvFrameFixture.h"
-#include "ZvIniFile.h"
-#include "ZvMessages.h"
-#include "ZvSeams.h"
-#include "ZvStatusBar.h"
-#include "ZvSystem.h"
 #include "ZvTestHost.h"
 #include "ZvTestSupport.h"
-#include "ZvTray.h"
-#include "ZvTree.h"
-#include "pU_Funcs.h"
+#include "components/ZvStatusBar.h"
+#include "components/ZvTray.h"
+#include "frames/ZvMessages.h"
+#include "platform/ZvSystem.h"
+#include "platform/ZvTree.h"
+#include "store/ZvIniFile.h"
+#include "store/ZvSeams.h"
+#include "store/pU_Funcs.h"
+#include "tasks/Dlg_ColorSet.h"
+#include "tasks/Dlg_DueSet.h"
+#include "tasks/Dlg_ReminderSet.h"
+#include "tasks/Dlg_taskReminder.h"
+#include "tasks/Fr_zvTasks.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,12 +1,12 @@
 // The four dialogs of the task frame: what the frame reads back after each of them closes.
-#include "Dlg_ColorSet.h"
-#include "Dlg_DueSet.h"
-#include "Dlg_ReminderSet.h"
-#include "Dlg_taskReminder.h"
-#include "ZvColors.h"
-#include "ZvSystem.h"
 #include "ZvTestSupport.h"
-#include "pU_Funcs.h"
+#include "platform/ZvColors.h"
+#include "platform/ZvSystem.h"
+#include "store/pU_Funcs.h"
+#include "tasks/Dlg_ColorSet.h"
+#include "tasks/Dlg_DueSet.h"
+#include "tasks/Dlg_ReminderSet.h"
+#include "tasks/Dlg_taskReminder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
