@@ -11,6 +11,7 @@
 #include "store/pU_Funcs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -648,6 +649,46 @@ private slots:
             for (int i = 0; i < stored; ++i)
                 QCOMPARE(folder.count(QStringLiteral("select count(*) from tasks where tid='{T%1}'").arg(i)),
                          1);
+    }
+
+    // A disk that fills while an exchange file is written over an older one: the failure is
+    // shown, the older file stays whole, and no half-written file is left beside it.
+    void fullDiskKeepsTheOlderFile_data()
+    {
+        QTest::addColumn<QString>("writer");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("backup") << "backup"
+                                << "File write failure!";
+        QTest::newRow("export") << "export"
+                                << "File Write Failure !";
+    }
+    void fullDiskKeepsTheOlderFile()
+    {
+        QFETCH(QString, writer);
+        QFETCH(QString, message);
+        zvtest::TempProgramFolder folder;
+        pin();
+        seed(folder);
+        const QString name = folder.path() + QStringLiteral("old.zvx");
+        const QByteArray older = exchangeOf(taskXml(kT1, kRootId, QStringLiteral("older")), QString());
+        writeBytes(name, older);
+        TIoDm io(&folder.connection());
+        const QStringList files = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+        SelectedItem<TTaskInfo> item;
+        item.record = task(kT1, kRootId, QString(4000, QLatin1Char('n')));
+        MessageSeam::queueAnswer(IdOk);
+        bool ok = true;
+        {
+            zvtest::TFileSizeLimit limit(64);
+            ok = writer == QLatin1String("backup")
+                     ? io.BackupToFile(name)
+                     : WriteSelection<TTaskInfo>(name, {item}, QStringLiteral("1"));
+        }
+        QVERIFY(!ok);
+        QCOMPARE(MessageSeam::texts(), QStringList{message});
+        QCOMPARE(zvtest::fileBytes(name), older);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), files);
+        QVERIFY(folder.connection().autocommit());
     }
 
     // Dates another tool wrote that no time text can carry: a backup must still restore.
