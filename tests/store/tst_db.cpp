@@ -430,6 +430,28 @@ private slots:
         ExecQuery(q, "rollback");
     }
 
+    // Another program writes: a write batch cannot begin, says so, and leaves the
+    // connection as it was, ready for the next one. A statement ending in ";" is one.
+    void writeBatchWhileAnotherWrites()
+    {
+        TempProgramFolder home;
+        TADOConnection& c = home.connection();
+        TADOQuery q(&c);
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(home.dbPath()).constData(), &other), SQLITE_OK);
+        const auto closeOther = qScopeGuard([&] { sqlite3_close(other); });
+        QCOMPARE(sqlite3_exec(other, "begin immediate", nullptr, nullptr, nullptr), SQLITE_OK);
+        QCOMPARE(raiseText([&] { TZvTransaction t(c, TZvTransaction::Mode::Write); }),
+                 QString("database is locked"));
+        QCOMPARE(c.transaction(), nullptr);
+        QVERIFY(c.autocommit());
+        QCOMPARE(sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr), SQLITE_OK);
+        TZvTransaction t(c, TZvTransaction::Mode::Write);
+        ExecQuery(q, "insert into tasks (tid) values ('a');");
+        t.commit();
+        QCOMPARE(home.count("select count(*) from tasks"), 1);
+    }
+
     // The file may not grow: the commit fails, says so with the database's own words, and
     // the connection is back in autocommit with nothing half-stored.
     void failedCommitIsReported()
