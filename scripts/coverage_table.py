@@ -26,6 +26,9 @@ def gcovr_summary(root, build):
         command += ["--filter", folder + "/"]
     for path in LEFT_OUT:
         command += ["--exclude", path.replace(".", r"\.") + ("" if path.endswith("/") else "$")]
+    # The end-to-end scripts' counters lie inside the build folder (scripts/jotboard.sh):
+    # gcovr would search them too.
+    command += ["--exclude-directories", os.path.join(build, "e2e-coverage").replace(".", r"\.") + "$"]
     subprocess.run(command, cwd=root, check=True, stdout=subprocess.DEVNULL)
     with open(summary, encoding="utf-8") as f:
         return json.load(f)["files"]
