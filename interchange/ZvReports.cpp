@@ -81,26 +81,27 @@ const char* const kHead =
     "border-top: 1px solid #C1DAD7;\ttext-align: left;\tpadding: 6px 6px 6px 12px;\t"
     "background: #CAE8EA;";
 
-QString htmlStatus(const TTaskInfo& t)
+QString statusText(const TTaskInfo& t)
 {
-    return t.checkFlag ? QStringLiteral("completed at ") + DateText(t.checkTime)
-                       : QStringLiteral("Incomplete");
+    if (!t.checkFlag) return QStringLiteral("Incomplete");
+    return QStringLiteral("completed at ") + DateText(t.checkTime);
 }
 
 QString htmlDue(const TTaskInfo& t)
 {
-    return t.dueFlag ? DateText(t.dueTime) : QStringLiteral(" - ");
+    if (!t.dueFlag) return QStringLiteral(" - ");
+    return DateText(t.dueTime);
 }
 
 QString textStatus(const TTaskInfo& t)
 {
-    return t.checkFlag ? QStringLiteral(" - completed at ") + DateText(t.checkTime)
-                       : QStringLiteral(" - Incomplete");
+    return QStringLiteral(" - ") + statusText(t);
 }
 
 QString textDue(const TTaskInfo& t)
 {
-    return t.dueFlag ? QStringLiteral(" - Due Date ") + DateText(t.dueTime) : QString();
+    if (!t.dueFlag) return QString();
+    return QStringLiteral(" - Due Date ") + DateText(t.dueTime);
 }
 
 void htmlFooter(Lines& out, const QString& version)
@@ -160,7 +161,7 @@ QByteArray TZvRecordKind<TTaskInfo>::htmlReport(const std::vector<SelectedItem<T
             << htmlText(t.content) + QStringLiteral("</th>")
             << QStringLiteral("<td style=\"border-right: 1px solid #C1DAD7;\tborder-bottom: 1px solid "
                               "#C1DAD7;\tpadding: 6px 6px 6px 12px; background: %1;\">%2</td>")
-                   .arg(color, htmlStatus(t))
+                   .arg(color, statusText(t))
             << QStringLiteral("<td style=\"border-right: 1px solid #C1DAD7;\tborder-bottom: 1px solid "
                               "#C1DAD7;\tpadding: 6px 6px 6px 12px; background: %1;\">%2</td>")
                    .arg(color, htmlDue(t))
@@ -175,7 +176,7 @@ QByteArray TZvRecordKind<TTaskInfo>::htmlReport(const std::vector<SelectedItem<T
                 << QStringLiteral("<td style=\"border-right: 1px solid #C1DAD7;\tborder-bottom: 1px solid "
                                   "#C1DAD7;\tpadding: 6px 6px 6px 12px; background: #ffffff; color: #797268; "
                                   "font-size: 90%;\">%1</td>")
-                       .arg(htmlStatus(c))
+                       .arg(statusText(c))
                 << QStringLiteral("<td style=\"border-right: 1px solid #C1DAD7;\tborder-bottom: 1px solid "
                                   "#C1DAD7;\tpadding: 6px 6px 6px 12px; background: #ffffff; color: #797268; "
                                   "font-size: 90%;\">%1</td>")

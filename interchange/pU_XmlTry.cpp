@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
+#include <QSaveFile>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <cstring>
@@ -206,13 +207,14 @@ void Txmltry::SaveToFile(const QString& fileName, bool compressed)
     const QByteArray xml = XmlText();
     const QByteArray bytes = compressed ? PackExchangeContainer(xml) : xml;
     RefuseDatabaseFile(fileName);
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // The new file replaces the old one only when complete: a full disk keeps the last good
+    // backup instead of leaving half of a new one in its place. The flush is checked on its
+    // own: commit() does not see a failed flush of the buffer.
+    QSaveFile file(fileName);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
         throw EZvError(trc("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        throw EZvError(trc("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
-    file.close();
-    if (file.error() != QFileDevice::NoError)
+    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit())
         throw EZvError(trc("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
 }
 

@@ -4,6 +4,8 @@
 #   test              runs every test (build/)
 #   sanitize          runs every test built with AddressSanitizer and UndefinedBehaviorSanitizer
 #                     (build-asan/); any finding, a leak included, fails
+#   coverage          the same run, then the line and branch coverage of the unit tests per
+#                     source folder (gcovr; the build-asan/ build carries the counters)
 #   format            checks that every tracked C++ file is as clang-format makes it
 #   fuzz [seconds]    runs each libFuzzer target that long (default 60) on the kept corpus
 #                     (build-fuzz/, clang)
@@ -72,6 +74,29 @@ configure_and_build() { # folder, then extra CMake arguments
     cmake --build "$dir" -j2
 }
 
+# The sanitizer build also carries the coverage counters, so that CI measures coverage
+# without a third build; sanitize and coverage configure it alike and never rebuild it for
+# each other.
+build_sanitized() {
+    configure_and_build "$asan_build" -DCMAKE_BUILD_TYPE=Debug -DZVJ_SANITIZE=address,undefined \
+        -DZVJ_COVERAGE=ON -DZVJ_TEST_TIMEOUT_SCALE=$sanitize_timeout_scale
+}
+
+# Every test of the sanitizer build. The counters start from zero, and the end-to-end
+# scripts (tests named e2e_*) write theirs beside the build's, so that the counters in the
+# build are those of the unit tests alone. Returns ctest's failure, after both runs.
+run_sanitized_tests() {
+    export_sanitizer_options
+    find "$asan_build" -name '*.gcda' -delete
+    rm -rf "$asan_build/e2e-coverage"
+    cd "$asan_build"
+    local status=0
+    ctest --output-on-failure -j2 --timeout $((120 * sanitize_timeout_scale)) -E '^e2e_' || status=$?
+    GCOV_PREFIX="$asan_build/e2e-coverage" \
+        ctest --output-on-failure --timeout $((120 * sanitize_timeout_scale)) -R '^e2e_' || status=$?
+    return $status
+}
+
 case "$mode" in
 run)
     ensure_packages "${build_packages[@]}"
@@ -87,11 +112,17 @@ test)
     ;;
 sanitize)
     ensure_packages "${build_packages[@]}"
-    configure_and_build "$asan_build" -DCMAKE_BUILD_TYPE=Debug -DZVJ_SANITIZE=address,undefined \
-        -DZVJ_TEST_TIMEOUT_SCALE=$sanitize_timeout_scale
-    export_sanitizer_options
-    cd "$asan_build"
-    ctest --output-on-failure -j2 --timeout $((120 * sanitize_timeout_scale))
+    build_sanitized
+    run_sanitized_tests
+    ;;
+coverage)
+    ensure_packages "${build_packages[@]}" gcovr
+    build_sanitized
+    status=0
+    run_sanitized_tests || status=$?
+    # Printed whatever the tests did: a failing run still shows what it covered.
+    python3 "$root/scripts/coverage_table.py" "$root" "$asan_build"
+    exit $status
     ;;
 format)
     ensure_packages clang-format git
@@ -122,7 +153,7 @@ uninstall)
     exec cmake -DZVJ_PREFIX="$prefix" -P "$root/resources/desktop/uninstall.cmake"
     ;;
 *)
-    echo "usage: $0 run|test|sanitize|format|fuzz [seconds]|uninstall" >&2
+    echo "usage: $0 run|test|sanitize|coverage|format|fuzz [seconds]|uninstall" >&2
     exit 2
     ;;
 esac

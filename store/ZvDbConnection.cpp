@@ -53,7 +53,8 @@ static QString connectionPart(const QString& text, const QString& key)
     }
     for (const QString& part : parts) {
         const qsizetype eq = part.indexOf(QLatin1Char('='));
-        if (eq > 0 && part.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0) return part.mid(eq + 1);
+        if (eq > 0 && QStringView(part).left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0)
+            return part.mid(eq + 1);
     }
     return {};
 }
@@ -148,7 +149,9 @@ sqlite3_stmt* TADOConnection::cachedStatement(const QString& sql)
         SQLITE_OK)
         raiseStore(db);
     if (!s) throw EZvError(tr("Empty SQL statement"));
-    if (tail && QByteArray(tail).trimmed().size() > 0 && QByteArray(tail).trimmed() != ";") {
+    // A successful prepare always sets the tail, at worst to the end of the text.
+    const QByteArray rest = QByteArray(tail).trimmed();
+    if (!rest.isEmpty() && rest != ";") {
         sqlite3_finalize(s);
         throw EZvError(tr("Only one SQL statement may be run at a time"));
     }

@@ -31,17 +31,18 @@ void TZvTransaction::close() noexcept
     if (m_connection.m_transaction == this) m_connection.m_transaction = nullptr;
 }
 
+// An open transaction always has its connection's handle: closing the connection rolls the
+// transaction back first.
 void TZvTransaction::commit()
 {
     if (!m_open) return;
     sqlite3* db = m_connection.m_db;
     char* err = nullptr;
-    const int rc = db ? sqlite3_exec(db, "COMMIT", nullptr, nullptr, &err) : SQLITE_MISUSE;
-    if (rc == SQLITE_OK) {
+    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, &err) == SQLITE_OK) {
         close();
         return;
     }
-    const QString msg = QString::fromUtf8(err ? err : (db ? sqlite3_errmsg(db) : "database is not open"));
+    const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(db));
     sqlite3_free(err);
     // A failed COMMIT may leave the transaction open (busy, statements still running):
     // end it, so that nothing written later hides in a transaction nobody commits.
@@ -53,7 +54,7 @@ void TZvTransaction::rollback() noexcept
 {
     if (!m_open) return;
     sqlite3* db = m_connection.m_db;
-    if (db && !sqlite3_get_autocommit(db)) {
+    if (!sqlite3_get_autocommit(db)) {
         // Statements still stepping would keep the transaction alive: reset them first.
         for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
             if (sqlite3_stmt_busy(s)) sqlite3_reset(s);

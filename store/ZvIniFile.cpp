@@ -180,9 +180,12 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     const QByteArray bytes = (lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n")).toUtf8();
     const QFileInfo dirInfo(info.absolutePath());
     if (dirInfo.isDir() && dirInfo.isWritable()) {
-        // Replace through a temporary file: a crash never leaves half a settings file.
+        // Replace through a temporary file: a crash never leaves half a settings file. The
+        // flush is checked on its own: commit() does not see a failed flush of the buffer, and
+        // would put a cut temporary file (a full disk) in place of the settings.
         QSaveFile out(m_path);
-        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush() ||
+            !out.commit())
             writeFailure(m_path);
         return;
     }

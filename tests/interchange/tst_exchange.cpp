@@ -11,6 +11,7 @@
 #include "store/pU_Funcs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -606,20 +607,29 @@ private slots:
 
     // The file may not grow: the last commit fails. The database's own message is shown,
     // the result is false (no reload), and only whole batches are stored.
+    // An item whose value does not convert ends the reading first (badAt): the commit of
+    // what was posted before it then fails too, and that loss is what the user is told.
     void failedCommitIsReported_data()
     {
         QTest::addColumn<bool>("restore");
-        QTest::newRow("restore") << true;
-        QTest::newRow("import") << false;
+        QTest::addColumn<int>("badAt");
+        QTest::addColumn<int>("room"); // kilobytes the journal may grow by
+        QTest::newRow("restore") << true << -1 << 300;
+        QTest::newRow("import") << false << -1 << 300;
+        QTest::newRow("restore, a bad value first") << true << 200 << 32;
+        QTest::newRow("import, a bad value first") << false << 200 << 32;
     }
     void failedCommitIsReported()
     {
         QFETCH(bool, restore);
+        QFETCH(int, badAt);
+        QFETCH(int, room);
         zvtest::TempProgramFolder folder;
         pin();
         QString items;
         for (int i = 0; i < 1000; ++i)
-            items += taskXml(QStringLiteral("{T%1}").arg(i), kRootId, QString(300, QLatin1Char('x')));
+            items += taskXml(QStringLiteral("{T%1}").arg(i), kRootId, QString(300, QLatin1Char('x')),
+                             i == badAt ? QStringLiteral("edit-time=x") : QString());
         const QString name = folder.path() + QStringLiteral("big.zvx");
         writeBytes(name, exchangeOf(items, QString()));
         TIoDm io(&folder.connection());
@@ -627,7 +637,7 @@ private slots:
         bool ok = true;
         {
             zvtest::TFileSizeLimit limit(QFileInfo(folder.dbPath() + QStringLiteral("-wal")).size() +
-                                         300 * 1024);
+                                         room * 1024);
             MessageSeam::queueAnswer(IdOk);
             ok = restore ? io.RestoreFromFile(name) : io.ImportFromFile(name);
         }
@@ -640,7 +650,10 @@ private slots:
         QVERIFY(folder.connection().autocommit());
         // Whole batches: the rows stored are the file's first ones, each complete.
         const int stored = folder.count(QStringLiteral("select count(*) from tasks"));
-        QVERIFY2(stored > 0 && stored < 1000, qPrintable(QString::number(stored)));
+        if (badAt >= 0)
+            QCOMPARE(stored, 0); // the one batch before the bad value is lost
+        else
+            QVERIFY2(stored > 0 && stored < 1000, qPrintable(QString::number(stored)));
         QCOMPARE(folder.count(QStringLiteral("select count(*) from tasks where length(content) = 300 and "
                                              "dueTime > 0")),
                  stored);
@@ -648,6 +661,46 @@ private slots:
             for (int i = 0; i < stored; ++i)
                 QCOMPARE(folder.count(QStringLiteral("select count(*) from tasks where tid='{T%1}'").arg(i)),
                          1);
+    }
+
+    // A disk that fills while an exchange file is written over an older one: the failure is
+    // shown, the older file stays whole, and no half-written file is left beside it.
+    void fullDiskKeepsTheOlderFile_data()
+    {
+        QTest::addColumn<QString>("writer");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("backup") << "backup"
+                                << "File write failure!";
+        QTest::newRow("export") << "export"
+                                << "File Write Failure !";
+    }
+    void fullDiskKeepsTheOlderFile()
+    {
+        QFETCH(QString, writer);
+        QFETCH(QString, message);
+        zvtest::TempProgramFolder folder;
+        pin();
+        seed(folder);
+        const QString name = folder.path() + QStringLiteral("old.zvx");
+        const QByteArray older = exchangeOf(taskXml(kT1, kRootId, QStringLiteral("older")), QString());
+        writeBytes(name, older);
+        TIoDm io(&folder.connection());
+        const QStringList files = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+        SelectedItem<TTaskInfo> item;
+        item.record = task(kT1, kRootId, QString(4000, QLatin1Char('n')));
+        MessageSeam::queueAnswer(IdOk);
+        bool ok = true;
+        {
+            zvtest::TFileSizeLimit limit(64);
+            ok = writer == QLatin1String("backup")
+                     ? io.BackupToFile(name)
+                     : WriteSelection<TTaskInfo>(name, {item}, QStringLiteral("1"));
+        }
+        QVERIFY(!ok);
+        QCOMPARE(MessageSeam::texts(), QStringList{message});
+        QCOMPARE(zvtest::fileBytes(name), older);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), files);
+        QVERIFY(folder.connection().autocommit());
     }
 
     // Dates another tool wrote that no time text can carry: a backup must still restore.

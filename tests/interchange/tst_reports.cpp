@@ -314,6 +314,9 @@ private slots:
         QTest::newRow("Save All deselects after a failure")
             << true << 0 << "gone/r"
             << "" << QList<int>{IdOk} << saveAll << QStringList{"File write failure!"};
+        QTest::newRow("Save All deselects when the items cannot be read")
+            << true << 0 << "unreadable"
+            << "" << QList<int>{IdOk} << saveAll << QStringList{"File write failure!"};
         QTest::newRow("another file of the final name, kept")
             << false << 0 << "notes"
             << "" << QList<int>{IdCancel} << QStringList{} << QStringList{ask};
@@ -335,6 +338,7 @@ private slots:
         QStringList log;
         const TReportSource<TTaskInfo> source{[&] {
                                                   log << "read";
+                                                  if (typed == "unreadable") throw EZvError("lost");
                                                   return items;
                                               },
                                               [&] { log << "select all"; }, [&] { log << "deselect"; }};

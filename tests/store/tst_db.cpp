@@ -430,6 +430,28 @@ private slots:
         ExecQuery(q, "rollback");
     }
 
+    // Another program writes: a write batch cannot begin, says so, and leaves the
+    // connection as it was, ready for the next one. A statement ending in ";" is one.
+    void writeBatchWhileAnotherWrites()
+    {
+        TempProgramFolder home;
+        TADOConnection& c = home.connection();
+        TADOQuery q(&c);
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(home.dbPath()).constData(), &other), SQLITE_OK);
+        const auto closeOther = qScopeGuard([&] { sqlite3_close(other); });
+        QCOMPARE(sqlite3_exec(other, "begin immediate", nullptr, nullptr, nullptr), SQLITE_OK);
+        QCOMPARE(raiseText([&] { TZvTransaction t(c, TZvTransaction::Mode::Write); }),
+                 QString("database is locked"));
+        QCOMPARE(c.transaction(), nullptr);
+        QVERIFY(c.autocommit());
+        QCOMPARE(sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr), SQLITE_OK);
+        TZvTransaction t(c, TZvTransaction::Mode::Write);
+        ExecQuery(q, "insert into tasks (tid) values ('a');");
+        t.commit();
+        QCOMPARE(home.count("select count(*) from tasks"), 1);
+    }
+
     // The file may not grow: the commit fails, says so with the database's own words, and
     // the connection is back in autocommit with nothing half-stored.
     void failedCommitIsReported()
@@ -475,6 +497,246 @@ private slots:
         QCOMPARE(home.count("select count(*) from tasks"), 2);
     }
 
+    // Work the query layer must refuse: each one raises its message and stores nothing, and
+    // the query and the connection go on working afterwards.
+    void misuseRefused_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("message");
+        const QString eof = "Either BOF or EOF is True, or the current record has been deleted";
+        const QString readOnly = "Cannot modify a read-only dataset";
+        QTest::newRow("closed connection")
+            << "closed"
+            << "Operation is not allowed when the database connection is closed";
+        QTest::newRow("field of an unopened query") << "unopened"
+                                                    << "Operation is not allowed when the object is closed";
+        QTest::newRow("field index below") << "index -1"
+                                           << "Field index -1 out of range";
+        QTest::newRow("field index past") << "index 99"
+                                          << "Field index 99 out of range";
+        QTest::newRow("append to a column list") << "append columns" << readOnly;
+        QTest::newRow("edit a column list") << "edit columns" << readOnly;
+        QTest::newRow("edit past the last row") << "edit eof" << eof;
+        QTest::newRow("read past the last row") << "read eof" << eof;
+        QTest::newRow("set without edit") << "set browse"
+                                          << "Dataset not in edit or insert mode";
+        QTest::newRow("empty statement") << "empty"
+                                         << "Empty SQL statement";
+        QTest::newRow("comment only") << "comment"
+                                      << "Empty SQL statement";
+        QTest::newRow("text in an integer column")
+            << "integer text"
+            << "'12abc' is not a valid integer value for field 'textColor'";
+    }
+    void misuseRefused()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, message);
+        TempProgramFolder home;
+        home.exec("insert into tasks (tid, content, textColor) values ('a', 'kept', '12abc')");
+        const QString before = "kept12abc";
+        TADOConnection closed;
+        TADOQuery q(action == "closed" ? &closed : &home.connection());
+        QCOMPARE(raiseText([&] {
+                     if (action == "closed") OpenQuery(q, "select * from tasks");
+                     if (action == "unopened") q.FieldByName("tid");
+                     if (action.startsWith("index")) {
+                         OpenQuery(q, "select * from tasks");
+                         q.FieldAt(action.section(' ', 1).toInt());
+                     }
+                     if (action.endsWith("columns")) {
+                         OpenQuery(q, "select tid, content from tasks");
+                         action.startsWith("append") ? q.Append() : q.Edit();
+                     }
+                     if (action.endsWith("eof")) {
+                         OpenQuery(q, "select * from tasks where 1=0");
+                         action.startsWith("edit") ? q.Edit() : void(q.FieldByName("tid").AsString());
+                     }
+                     if (action == "set browse") {
+                         OpenQuery(q, "select * from tasks");
+                         q.FieldByName("content").setAsString("changed");
+                     }
+                     if (action == "empty") ExecQuery(q, "   ");
+                     if (action == "comment") OpenQuery(q, "-- nothing here");
+                     if (action == "integer text") {
+                         OpenQuery(q, "select * from tasks");
+                         q.FieldByName("textColor").AsInteger();
+                     }
+                 }),
+                 message);
+        QCOMPARE(home.count("select count(*) from tasks"), 1);
+        QCOMPARE(home.scalar("select content || textColor from tasks").toString(), before);
+        if (action != "closed") {
+            OpenQuery(q, "select * from tasks");
+            QCOMPARE(q.FieldByName("content").AsString(), QString("kept"));
+        }
+    }
+
+    // Each value type written through a field and read back, in both kinds of column: what
+    // was set is what is stored, and what is stored reads back as the program wrote it.
+    void fieldValuesRoundTrip_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("how"); // the setter used
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QVariant>("stored"); // invalid: null
+        QTest::addColumn<QString>("asString");
+        QTest::newRow("flag into text") << "content"
+                                        << "bool"
+                                        << "1" << QVariant("True") << "True";
+        QTest::newRow("false into text") << "content"
+                                         << "bool"
+                                         << "0" << QVariant("False") << "False";
+        QTest::newRow("number into text") << "content"
+                                          << "int"
+                                          << "-42" << QVariant("-42") << "-42";
+        QTest::newRow("flag into flag") << "checkFlag"
+                                        << "bool"
+                                        << "1" << QVariant(1) << "True";
+        QTest::newRow("number into colour") << "textColor"
+                                            << "int"
+                                            << "-7" << QVariant(-7) << "-7";
+        QTest::newRow("time text into time") << "dueTime"
+                                             << "text"
+                                             << "1900-01-01T12:00:00Z" << QVariant(2.5) << DateTimeText(2.5);
+        QTest::newRow("empty text clears a time") << "dueTime"
+                                                  << "text"
+                                                  << "" << QVariant() << "";
+        QTest::newRow("cleared text") << "content"
+                                      << "clear"
+                                      << "" << QVariant() << "";
+    }
+    void fieldValuesRoundTrip()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, how);
+        QFETCH(QString, input);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, asString);
+        TempProgramFolder home;
+        Clock::setUtcBiasOverride(0);
+        home.exec("insert into tasks (tid, content, dueTime) values ('a', 'old', 9)");
+        TADOQuery q(&home.connection());
+        OpenQuery(q, "select * from tasks");
+        q.Edit();
+        TField f = q.FieldByName(column);
+        if (how == "bool") f.setAsBoolean(input == "1");
+        if (how == "int") f.setAsInteger(input.toInt());
+        if (how == "text") f.setAsString(input);
+        if (how == "clear") f.clear();
+        q.Post();
+        const QVariant v = home.scalar("select " + column + " from tasks");
+        QCOMPARE(v.isNull(), !stored.isValid());
+        if (stored.isValid()) QCOMPARE(v.toString(), stored.toString());
+        OpenQuery(q, "select * from tasks");
+        QCOMPARE(q.FieldByName(column).AsString(), asString);
+        Clock::setUtcBiasOverride(std::nullopt);
+    }
+
+    // Values of columns without a declared type (expressions) come back as SQLite holds them.
+    void expressionColumns()
+    {
+        TempProgramFolder home;
+        TADOQuery q(&home.connection());
+        OpenQuery(q, "select 2.75 as d, cast('ABC' as blob) as b, null as n, 'f' as t");
+        QCOMPARE(q.FieldByName("d").AsDateTime(), 2.75);
+        QCOMPARE(q.FieldByName("d").AsInteger(), 2);
+        QCOMPARE(q.FieldByName("b").AsString(), QString("ABC"));
+        QVERIFY(q.FieldByName("n").IsNull());
+        QCOMPARE(q.FieldByName("t").AsBoolean(), false);
+        QCOMPARE(q.FieldByName("D").type(), FieldType::Other);
+    }
+
+    // Posting with nothing set: an edit stores nothing, a new row is stored empty.
+    void postWithNothingSet()
+    {
+        TempProgramFolder home;
+        home.exec("insert into tasks (tid, content) values ('a', 'kept')");
+        TADOQuery q(&home.connection());
+        OpenQuery(q, "select * from tasks");
+        q.Edit();
+        q.Edit(); // already editing: nothing lost, nothing started again
+        q.Post();
+        QCOMPARE(home.scalar("select content from tasks").toString(), QString("kept"));
+        q.Append();
+        q.Post();
+        QCOMPARE(home.count("select count(*) from tasks"), 2);
+        QCOMPARE(home.count("select count(*) from tasks where tid is null and content is null"), 1);
+        q.Post(); // nothing pending: no third row
+        QCOMPARE(home.count("select count(*) from tasks"), 2);
+    }
+
+    // More statements than the connection keeps compiled: the oldest go, every one still runs.
+    void manyStatements()
+    {
+        TempProgramFolder home;
+        TADOConnection& c = home.connection();
+        TADOQuery q(&c);
+        for (int i = 0; i < 150; ++i) {
+            ExecQuery(q, QString("insert into tasks (tid, textColor) values ('t', %1)").arg(i));
+            OpenQuery(q, QString("select count(*) as n from tasks where textColor < %1").arg(i + 1));
+            QCOMPARE(q.FieldByName("n").AsInteger(), i + 1);
+        }
+        QVERIFY(noOpenStatement(c));
+    }
+
+    // A row posted outside any transaction on a full disk: the error is raised with the
+    // database's words, nothing is stored, and the same post succeeds once there is room,
+    // storing the row once.
+    void fullDiskPostIsReportedAndRetried()
+    {
+        TempProgramFolder home;
+        TADOConnection& c = home.connection();
+        TADOQuery q(&c);
+        appendRow(q, "tasks", {"tid", "before"});
+        OpenQuery(q, "select * from tasks where 1=0");
+        q.Append();
+        q.FieldByName("tid").setAsString("big");
+        q.FieldByName("content").setAsString(QString(200000, QLatin1Char('x')));
+        QString message;
+        {
+            TFileSizeLimit limit(QFileInfo(home.dbPath() + "-wal").size() + 4096);
+            message = raiseText([&] { q.Post(); });
+        }
+        QVERIFY2(message.contains("disk") || message.contains("full") || message.contains("I/O"),
+                 qPrintable(message));
+        QVERIFY(c.autocommit());
+        QCOMPARE(home.count("select count(*) from tasks"), 1);
+        q.Post();
+        QCOMPARE(home.count("select count(*) from tasks where tid='big' and length(content)=200000"), 1);
+        QCOMPARE(home.count("select count(*) from tasks"), 2);
+    }
+
+    // Making a database file: refused over an existing file, and a schema that fails leaves
+    // no file behind.
+    void createDatabaseRefuses_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("file exists") << "exists"
+                                     << "%1 already exists";
+        QTest::newRow("bad schema") << "schema"
+                                    << "near \"tabel\": syntax error";
+        QTest::newRow("missing folder") << "folder"
+                                        << "unable to open database file";
+    }
+    void createDatabaseRefuses()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        TempProgramFolder home(false);
+        const QString path = kind == "folder" ? home.path() + "gone/zvData.zvb" : home.dbPath();
+        if (kind == "exists") writeBytes(path, "mine");
+        QCOMPARE(raiseText([&] {
+                     CreateDatabaseFile(path, kind == "schema" ? "create tabel tasks (tid text);" : "", "pw");
+                 }),
+                 message.contains("%1") ? message.arg(path) : message);
+        if (kind == "exists")
+            QCOMPARE(fileBytes(path), QByteArray("mine"));
+        else
+            QVERIFY(!QFileInfo::exists(path));
+    }
+
     // A file that cannot be opened fails at Open with a clear message and stays as it was.
     void openRefuses_data()
     {
@@ -490,6 +752,8 @@ private slots:
         QTest::newRow("other password") << QString("password") << QString("Not a valid password");
         QTest::newRow("other password, opened before")
             << QString("password-wal") << QString("Not a valid password");
+        QTest::newRow("no password stored") << QString("no password") << QString("Not a valid password");
+        QTest::newRow("locked by another program") << QString("locked") << QString("database is locked");
     }
     void openRefuses()
     {
@@ -523,6 +787,21 @@ private slots:
                 right.Open();
             }
         }
+        if (kind == "no password") {
+            zvtest::MakeDatabase(db);
+            sqlite3* raw = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(db).constData(), &raw), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(raw, "delete from zv_meta", nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(raw);
+        }
+        // Another program holds the file for itself: no read, so no probe, gets through.
+        sqlite3* holder = nullptr;
+        if (kind == "locked") {
+            zvtest::MakeDatabase(db);
+            QCOMPARE(sqlite3_open(QFile::encodeName(db).constData(), &holder), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+        const auto release = qScopeGuard([&] { sqlite3_close(holder); });
         const QByteArray before = fileBytes(db);
         const QStringList filesBefore = QDir(home.path()).entryList(QDir::Files);
 

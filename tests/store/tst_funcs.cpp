@@ -139,6 +139,12 @@ private slots:
         textRow("zone without colon", "2009-06-19T10:00:00+0200", "time");
         textRow("zone out of range", "2009-06-19T10:00:00+15:00", "time");
         textRow("trailing junk", "2009-06-19T10:00:00Zx", "time");
+        textRow("fraction without digits", "2009-06-19T10:00:00.Z", "time");
+        textRow("zone minutes 60", "2009-06-19T10:00:00+01:60", "time");
+        textRow("zone cut short", "2009-06-19T10:00:00+01", "time");
+        textRow("a sign alone", "2009-06-19T10:00:00-", "time");
+        textRow("a zone of letters", "2009-06-19T10:00:00CET", "time");
+        textRow("a year of ten digits", "2009000000-06-19T10:00:00Z", "date");
     }
     void parseIsoDateTimeRefuses()
     {

@@ -80,6 +80,14 @@ private slots:
         valueRow("yes, default true", "yes", true, 1, 1);
         valueRow("true is no integer", "true", true, 0, 0);
         valueRow("bool empty", "", true, 1, 1);
+        valueRow("double quotes", "\"12\"", false, 20, 12);
+        valueRow("single quotes", "'0x10'", false, 20, 16);
+        valueRow("mismatched quotes", "\"12'", false, 20, 20);
+        valueRow("a lone quote", "\"", false, 20, 20);
+        valueRow("plus sign", "+5", false, 20, 20);
+        valueRow("minus before hex", "-0x5", false, 20, 20);
+        valueRow("minus inside hex", "0x-5", false, 20, 20);
+        valueRow("too small", "-2147483649", false, 20, 20);
     }
     void valueTypes()
     {
@@ -131,6 +139,55 @@ private slots:
             noise[i] = char((i * 131 + 7) % 256);
         writeBytes(home.iniPath(), noise);
         QCOMPARE(readAs(ini, section, key, isBool, defaultValue), defaultValue);
+    }
+
+    // Lines that are no key of the section are passed over: the value read is the key's own.
+    void fileShapes_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("value"); // of task/viewRange, default 20
+        QTest::newRow("commented out") << QByteArray("[task]\r\n;viewRange=3\r\nviewRange=4\r\n") << 4;
+        QTest::newRow("key before every section") << QByteArray("viewRange=3\r\n[task]\r\n") << 20;
+        QTest::newRow("in another section") << QByteArray("[memo]\r\nviewRange=3\r\n[task]\r\n") << 20;
+        QTest::newRow("unclosed section name") << QByteArray("[task\r\nviewRange=3\r\n") << 20;
+        QTest::newRow("blanks around names") << QByteArray("  [ task ]  \r\n  viewRange  =  5  \r\n") << 5;
+        QTest::newRow("no name before =") << QByteArray("[task]\r\n=3\r\n  =4\r\nviewRange=6\r\n") << 6;
+        QTest::newRow("the first of two") << QByteArray("[task]\r\nviewRange=1\r\nviewRange=2\r\n") << 1;
+        QTest::newRow("line feeds only") << QByteArray("[task]\nviewRange=7\n") << 7;
+        QTest::newRow("empty brackets") << QByteArray("[]\r\nviewRange=3\r\n") << 20;
+    }
+    void fileShapes()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, value);
+        TempProgramFolder home(false);
+        writeBytes(home.iniPath(), text);
+        TIniFile ini(home.iniPath());
+        QCOMPARE(ini.ReadInteger("task", "viewRange", 20), value);
+        // A write changes that key alone, or adds it to the section; the next read finds it.
+        ini.WriteInteger("task", "viewRange", 9);
+        QCOMPARE(ini.ReadInteger("task", "viewRange", 20), 9);
+        QCOMPARE(ini.ReadInteger("memo", "viewRange", 20), text.startsWith("[memo]") ? 3 : 20);
+    }
+
+    // The disk fills while the settings are written: the write is refused with its message
+    // and the file keeps every setting it had, with no temporary file left beside it.
+    void fullDiskKeepsTheFile()
+    {
+        TempProgramFolder home(false);
+        QByteArray before = "[option]\r\nhintSize=5\r\n[task]\r\nviewRange=2\r\n";
+        writeBytes(home.iniPath(), before);
+        TIniFile ini(home.iniPath());
+        QString error;
+        {
+            zvtest::TFileSizeLimit limit(before.size() + 8);
+            error =
+                writeError([&] { ini.WriteString("option", "visitWeb", QString(100, QLatin1Char('x'))); });
+        }
+        QCOMPARE(error, "Unable to write to " + QDir::toNativeSeparators(home.iniPath()));
+        QCOMPARE(fileBytes(home.iniPath()), before);
+        QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"zvConf.ini"});
+        QCOMPARE(ini.ReadInteger("task", "viewRange", 0), 2);
     }
 
     void namesInAnyCase()

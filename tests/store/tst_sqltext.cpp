@@ -103,6 +103,19 @@ void TstSqlText::starSelect_data()
                               << "" << -1;
     QTest::newRow("update") << "update tasks set x=1"
                             << "" << -1;
+    // Statements that only start like one: none may be read as an editable table.
+    QTest::newRow("the word alone") << "select"
+                                    << "" << -1;
+    QTest::newRow("no blank after select") << "select* from tasks"
+                                           << "" << -1;
+    QTest::newRow("a star without from") << "select *"
+                                         << "" << -1;
+    QTest::newRow("more columns after the star") << "select *, rowid from tasks"
+                                                 << "" << -1;
+    QTest::newRow("from glued to a name") << "select * fromage"
+                                          << "" << -1;
+    QTest::newRow("ends after from") << "select * from"
+                                     << "" << -1;
 }
 
 void TstSqlText::starSelect()
