@@ -14,6 +14,7 @@
 #include "store/ZvGuard.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -144,6 +146,8 @@ private slots:
     void fileDialogsKeepTheLocks();
     void aStrayCloseKeepsTheLocks();
     void lostLocksAreRecovered();
+    void actionsWithANestedLoopCheckAtTheirEnd_data();
+    void actionsWithANestedLoopCheckAtTheirEnd();
     void theDatabaseIsNoFileOfACommand_data();
     void theDatabaseIsNoFileOfACommand();
 };
@@ -257,6 +261,42 @@ void TstDbLocks::lostLocksAreRecovered()
              QStringLiteral("1"));
     addTask(connection, QStringLiteral("{two}"), QStringLiteral("two"));
     SetDurabilityChecks(checks);
+    QVERIFY(HoldsDatabaseLocks(folder.dbPath()));
+    QCOMPARE(sqliteOutside(folder.dbPath(), QStringLiteral("select group_concat(content) from tasks")),
+             QStringLiteral("one,two"));
+}
+
+// Locks lost inside an action that ran a nested event loop (where a dialog's library may have
+// closed a descriptor) are taken again when the action ends; an action without one (a paint)
+// skips the look, and its locks come back at the next write.
+void TstDbLocks::actionsWithANestedLoopCheckAtTheirEnd_data()
+{
+    QTest::addColumn<bool>("nestedLoop");
+    QTest::newRow("a dialog's loop ran") << true;
+    QTest::newRow("no loop ran") << false;
+}
+
+void TstDbLocks::actionsWithANestedLoopCheckAtTheirEnd()
+{
+    QFETCH(bool, nestedLoop);
+    zvtest::TempProgramFolder folder;
+    TADOConnection& connection = folder.connection();
+    addTask(connection, QStringLiteral("{one}"), QStringLiteral("one"));
+    const bool checks = DurabilityChecks();
+    SetDurabilityChecks(false); // the check a user's build makes; with checks on it is fatal
+    EventLoopWaits();           // counting from here
+    QVERIFY(Guarded([&] {
+        DropDatabaseLocksForTest(folder.dbPath());
+        if (nestedLoop) {
+            QEventLoop loop;
+            QTimer::singleShot(20, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+    }));
+    const bool held = HoldsDatabaseLocks(folder.dbPath());
+    addTask(connection, QStringLiteral("{two}"), QStringLiteral("two"));
+    SetDurabilityChecks(checks);
+    QCOMPARE(held, nestedLoop);
     QVERIFY(HoldsDatabaseLocks(folder.dbPath()));
     QCOMPARE(sqliteOutside(folder.dbPath(), QStringLiteral("select group_concat(content) from tasks")),
              QStringLiteral("one,two"));
