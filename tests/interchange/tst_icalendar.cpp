@@ -534,6 +534,22 @@ private slots:
         QTest::newRow("a repeated UID: the first one is the parent")
             << todo("a") + todo("a") + todo("b", "RELATED-TO:a\r\n") << "0:-1 1:-1 2:0";
         QTest::newRow("escaped UID") << todo("a\\,b") + todo("c", "RELATED-TO:a\\,b\r\n") << "0:-1 1:0";
+        QTest::newRow("escaped new line in either case")
+            << todo("a\\nb") + todo("c", "RELATED-TO:a\\Nb\r\n") << "0:-1 1:0";
+        QTest::newRow("a lone backslash at the end of a UID")
+            << todo("a\\") + todo("c", "RELATED-TO:a\\\r\n") << "0:-1 1:0";
+        QTest::newRow("blanks around a parent link")
+            << todo("a") + todo("b", "RELATED-TO: a\t\r\n") << "0:-1 1:0";
+        QTest::newRow("an empty parent link does not hide the next one")
+            << todo("a") + todo("b", "RELATED-TO:\r\nRELATED-TO:a\r\n") << "0:-1 1:0";
+        QTest::newRow("a parameter without a name")
+            << todo("a") + todo("b", "RELATED-TO;=CHILD;X-A=1:a\r\n") << "0:-1 1:0";
+        QTest::newRow("a second UID does not rename an item")
+            << todo("a", "UID:z\r\n") + todo("b", "RELATED-TO:z\r\n") << "0:-1 1:-1";
+        QTest::newRow("links inside an alarm are not the item's")
+            << todo("a", "BEGIN:VALARM\r\nUID:z\r\nEND:VALARM\r\n") + todo("b", "RELATED-TO:z\r\n") +
+                   todo("c", "BEGIN:VALARM\r\nRELATED-TO:a\r\nEND:VALARM\r\n")
+            << "0:-1 1:-1 2:-1";
     }
     void twoLevels()
     {
@@ -599,6 +615,43 @@ private slots:
             << ""
             << "0,0,0,0,0,0"
             << "T0^-1 d<root 'd' done:0 0 due:0  alarm:0 0 colors:0/0 created:2024-01-01 01:00:00";
+        QTest::newRow("a first line over the limit")
+            << QByteArray(TZvICalLimits::kLineBytes + 1, 'B') + "\r\n" + calendar(todo("u")) << notICal << ""
+            << "";
+        QTest::newRow("BEGIN without a value") << QByteArray("BEGIN\r\n") + todo("u") << notICal << ""
+                                               << "";
+        QTest::newRow("an item without its calendar") << todo("u") << notICal << ""
+                                                      << "";
+        QTest::newRow("only blank lines") << QByteArray("\r\n\n\r \r\n") << notICal << ""
+                                          << "";
+        QTest::newRow("blank lines and blanks around names")
+            << QByteArray("\r\n\r\nBEGIN: vcalendar\t\r\n\r\nBEGIN:VTODO \r\nUID:u\r\n\r\nSUMMARY:s\r\n"
+                          "END: VTODO\r\nEND:VCALENDAR\r\n")
+            << ""
+            << "0,0,0,0,0,0"
+            << "T0^-1 u<root 's'";
+        QTest::newRow("a long line between items is left out")
+            << calendar("X-LONG:" + QByteArray(TZvICalLimits::kLineBytes, 'x') + "\r\n" + todo("a")) << ""
+            << "0,0,0,0,0,0"
+            << "T0^-1 a<root 'a'";
+        QTest::newRow("a changed occurrence")
+            << calendar(todo("r", "RECURRENCE-ID:20240101T000000Z\r\n") + todo("a")) << ""
+            << "0,0,0,1,0,0"
+            << "T0^-1 a";
+        QTest::newRow("an end of nothing open")
+            << calendar("END:VTODO\r\n" + todo("x", "END:VALARM\r\n") + todo("a")) << ""
+            << "0,0,0,0,1,0"
+            << "T0^-1 a";
+        QTest::newRow("items after the calendar's end")
+            << calendar(todo("a")) + todo("b") + "END:VCALENDAR\r\n"
+            << ""
+            << "0,0,0,0,0,0"
+            << "T0^-1 a";
+        QTest::newRow("other entries and free/busy")
+            << calendar("BEGIN:VFREEBUSY\r\nEND:VFREEBUSY\r\nBEGIN:X-THING\r\nEND:X-THING\r\n" + todo("a"))
+            << ""
+            << "0,1,1,0,0,0"
+            << "T0^-1 a";
         QTest::newRow("values that do not parse")
             << calendar(todo("v",
                              "DUE:tomorrow\r\nX-ZORVIK-TEXTCOLOR:red\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
