@@ -487,22 +487,61 @@ private slots:
     {
         QTest::addColumn<QByteArray>("zone");
         QTest::addColumn<QString>("due");
+        QTest::addColumn<QByteArray>("tzid"); // the due time's; empty: Custom Zone
         const QByteArray custom = "BEGIN:VTIMEZONE\r\nTZID:Custom Zone\r\nBEGIN:STANDARD\r\n"
                                   "DTSTART:19700101T000000\r\nTZOFFSETFROM:+0530\r\nTZOFFSETTO:+0530\r\n%1"
                                   "END:STANDARD\r\nEND:VTIMEZONE\r\n";
-        QTest::newRow("defined after the item") << QByteArray(custom).replace("%1", "") << "2023-12-31";
+        QTest::newRow("defined after the item")
+            << QByteArray(custom).replace("%1", "") << "2023-12-31" << QByteArray();
         QTest::newRow("an endless rule")
-            << QByteArray(custom).replace("%1", "RRULE:FREQ=SECONDLY\r\n") << "2024-01-01";
+            << QByteArray(custom).replace("%1", "RRULE:FREQ=SECONDLY\r\n") << "2024-01-01" << QByteArray();
         QTest::newRow("parts before 1583")
-            << QByteArray(custom).replace("%1", "").replace("19700101", "15000101") << "2024-01-01";
-        QTest::newRow("not defined") << QByteArray() << "2024-01-01";
+            << QByteArray(custom).replace("%1", "").replace("19700101", "15000101") << "2024-01-01"
+            << QByteArray();
+        QTest::newRow("not defined") << QByteArray() << "2024-01-01" << QByteArray();
+        const QByteArray yearly = "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\n";
+        QTest::newRow("a yearly rule as zones use it")
+            << QByteArray(custom).replace("%1", yearly) << "2023-12-31" << QByteArray();
+        QTest::newRow("a part without a start")
+            << QByteArray(custom).replace("%1", "").replace("DTSTART:19700101T000000\r\n", "") << "2024-01-01"
+            << QByteArray();
+        QTest::newRow("a monthly rule")
+            << QByteArray(custom).replace("%1", "RRULE:FREQ=MONTHLY;BYMONTHDAY=1\r\n") << "2024-01-01"
+            << QByteArray();
+        QTest::newRow("a yearly rule by the hour")
+            << QByteArray(custom).replace("%1", "RRULE:FREQ=YEARLY;BYHOUR=1,2\r\n") << "2024-01-01"
+            << QByteArray();
+        QTest::newRow("a yearly rule on two days a month")
+            << QByteArray(custom).replace("%1", "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU,1SU\r\n")
+            << "2024-01-01" << QByteArray();
+        QTest::newRow("nine rules") << QByteArray(custom).replace("%1", yearly.repeated(9)) << "2024-01-01"
+                                    << QByteArray();
+        QTest::newRow("over 2000 dates")
+            << QByteArray(custom).replace("%1", QByteArray("RDATE:19710101T000000\r\n").repeated(2001))
+            << "2024-01-01" << QByteArray();
+        QTest::newRow("over 200 parts")
+            << QByteArray(custom).replace("%1", QByteArray("END:STANDARD\r\nBEGIN:STANDARD\r\n"
+                                                           "DTSTART:19700101T000000\r\nTZOFFSETFROM:+0530\r\n"
+                                                           "TZOFFSETTO:+0530\r\n")
+                                                    .repeated(200))
+            << "2024-01-01" << QByteArray();
+        // Not defined in the file: the system's zone of that name, when the name is plausible.
+        QTest::newRow("a system zone behind a prefix")
+            << QByteArray() << "2023-12-31" << QByteArray("/mozilla.org/20050126_1/Asia/Kolkata");
+        QTest::newRow("a Windows zone name")
+            << QByteArray() << "2023-12-31" << QByteArray("India Standard Time");
+        QTest::newRow("a path out of the zone folder")
+            << QByteArray() << "2024-01-01" << QByteArray("../../../../proc/self/environ");
+        QTest::newRow("an unknown zone") << QByteArray() << "2024-01-01" << QByteArray("Nowhere/Land");
     }
     void fileTimeZones()
     {
         QFETCH(QByteArray, zone);
         QFETCH(QString, due);
+        QFETCH(QByteArray, tzid);
+        if (tzid.isEmpty()) tzid = "Custom Zone";
         const QStringList lines =
-            readText(calendar(todo("z", "DUE;TZID=Custom Zone:20240101T020000\r\n") + zone));
+            readText(calendar(todo("z", "DUE;TZID=" + tzid + ":20240101T020000\r\n") + zone));
         QVERIFY2(lines.value(0).contains(QStringLiteral("due:1 ") + due), qPrintable(lines.value(0)));
     }
 
