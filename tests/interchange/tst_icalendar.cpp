@@ -721,6 +721,58 @@ private slots:
             QVERIFY2(lines.first().endsWith(QLatin1String("[unreadable]")), qPrintable(lines.first()));
     }
 
+    // What an item read from another program's file cannot keep is counted, and what it
+    // keeps whole is not: a loss counted wrongly either hides lost data or alarms for none.
+    void lossesOnTheWayIn_data()
+    {
+        QTest::addColumn<QByteArray>("kind");
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QString>("losses");
+        const QByteArray alarm =
+            "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nDESCRIPTION:x\r\nEND:VALARM\r\n";
+        const QByteArray due = "DUE:20240102T100000Z\r\n";
+        QTest::newRow("two descriptions")
+            << QByteArray("VTODO") << QByteArray("DESCRIPTION:a\r\nDESCRIPTION:b\r\n") << "other";
+        QTest::newRow("a cancelled task")
+            << QByteArray("VTODO") << QByteArray("STATUS:CANCELLED\r\n") << "other";
+        QTest::newRow("a task still to do")
+            << QByteArray("VTODO") << QByteArray("STATUS:NEEDS-ACTION\r\n") << "";
+        QTest::newRow("half done") << QByteArray("VTODO") << QByteArray("PERCENT-COMPLETE:50\r\n") << "other";
+        QTest::newRow("not started") << QByteArray("VTODO") << QByteArray("PERCENT-COMPLETE:0\r\n") << "";
+        QTest::newRow("no priority") << QByteArray("VTODO") << QByteArray("PRIORITY:0\r\n") << "";
+        QTest::newRow("a priority") << QByteArray("VTODO") << QByteArray("PRIORITY:1\r\n") << "priority";
+        QTest::newRow("a place") << QByteArray("VTODO") << QByteArray("LOCATION:home\r\n") << "other";
+        QTest::newRow("another program's own line")
+            << QByteArray("VTODO") << QByteArray("X-OTHER-APP:1\r\n") << "";
+        QTest::newRow("an exception date")
+            << QByteArray("VTODO") << QByteArray("EXDATE:20240105T100000Z\r\n") << "repeat";
+        QTest::newRow("an attachment")
+            << QByteArray("VTODO") << QByteArray("ATTACH:https://x.example/a\r\n") << "attach";
+        QTest::newRow("one reminder") << QByteArray("VTODO") << due + alarm << "";
+        QTest::newRow("two reminders") << QByteArray("VTODO") << due + alarm + alarm << "reminders";
+        QTest::newRow("a sound reminder only")
+            << QByteArray("VTODO") << due + "BEGIN:VALARM\r\nACTION:AUDIO\r\nTRIGGER:-PT5M\r\nEND:VALARM\r\n"
+            << "reminders";
+        QTest::newRow("a part of its own")
+            << QByteArray("VTODO") << QByteArray("BEGIN:X-PART\r\nEND:X-PART\r\n") << "other";
+        QTest::newRow("a creation time that does not read")
+            << QByteArray("VTODO") << QByteArray("CREATED:20241399T000000Z\r\n") << "unreadable";
+        QTest::newRow("a memo's status")
+            << QByteArray("VJOURNAL") << QByteArray("STATUS:CANCELLED\r\n") << "";
+        QTest::newRow("a memo's categories")
+            << QByteArray("VJOURNAL") << QByteArray("CATEGORIES:a,b\r\n") << "categories";
+    }
+    void lossesOnTheWayIn()
+    {
+        QFETCH(QByteArray, kind);
+        QFETCH(QByteArray, lines);
+        QFETCH(QString, losses);
+        const QStringList read = readText(
+            calendar("BEGIN:" + kind + "\r\nUID:u\r\nSUMMARY:s\r\n" + lines + "END:" + kind + "\r\n"));
+        QCOMPARE(read.size(), 1);
+        QVERIFY2(read[0].endsWith(QLatin1Char('[') + losses + QLatin1Char(']')), qPrintable(read[0]));
+    }
+
     // A line over the limit is left out of its item; an item over its limit is skipped.
     void limits()
     {
