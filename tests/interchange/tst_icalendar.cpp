@@ -773,6 +773,81 @@ private slots:
         QVERIFY2(read[0].endsWith(QLatin1Char('[') + losses + QLatin1Char(']')), qPrintable(read[0]));
     }
 
+    // How a task of another program's file becomes a row: done from any of its three
+    // signs, the due time from a start and a duration, the reminder from either end.
+    void taskFieldsRead_data()
+    {
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QString>("has"); // the read line contains this
+        QTest::addColumn<QString>("losses");
+        const QByteArray start = "DTSTART:20240110T080000Z\r\n", due = "DUE:20240110T100000Z\r\n";
+        const auto alarm = [](const QByteArray& lines) {
+            return "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:r\r\n" + lines + "END:VALARM\r\n";
+        };
+        QTest::newRow("done at 100 %, its last change the time")
+            << QByteArray("PERCENT-COMPLETE:100\r\nLAST-MODIFIED:20240301T100000Z\r\n")
+            << "done:1 2024-03-01 11:00:00"
+            << "";
+        QTest::newRow("done without any time: now")
+            << QByteArray("STATUS:COMPLETED\r\n") << "done:1 2024-06-01 14:00:00"
+            << "";
+        QTest::newRow("a completion time without a status")
+            << QByteArray("COMPLETED:20240201T080000Z\r\n") << "done:1 2024-02-01 09:00:00"
+            << "";
+        QTest::newRow("a completion time, yet still to do")
+            << QByteArray("STATUS:NEEDS-ACTION\r\nCOMPLETED:20240201T080000Z\r\n") << "done:0 0 "
+            << "";
+        QTest::newRow("due from its start and duration") << start + "DURATION:PT2H\r\n"
+                                                         << "due:1 2024-01-10 "
+                                                         << "";
+        QTest::newRow("a start and nothing it serves") << start << "due:0 "
+                                                       << "start";
+        QTest::newRow("a reminder before the due time")
+            << due + alarm("TRIGGER;RELATED=END:-PT1H\r\n") << "alarm:1 2024-01-10 10:00:00"
+            << "";
+        QTest::newRow("a reminder before the start")
+            << start + due + alarm("TRIGGER:-PT30M\r\n") << "alarm:1 2024-01-10 08:30:00"
+            << "";
+        QTest::newRow("before the due time, with only a start")
+            << start + alarm("TRIGGER;RELATED=END:PT0S\r\n") << "alarm:1 2024-01-10 09:00:00"
+            << "";
+        QTest::newRow("before the start, with only a due time")
+            << due + alarm("TRIGGER:-PT1H\r\n") << "alarm:1 2024-01-10 10:00:00"
+            << "";
+        QTest::newRow("a relative reminder with nothing to count from")
+            << alarm("TRIGGER:-PT1H\r\n") << "alarm:0 0 "
+            << "unreadable";
+        QTest::newRow("a reminder at a time of its own")
+            << alarm("TRIGGER;VALUE=DATE-TIME:20240110T070000Z\r\n") << "alarm:1 2024-01-10 08:00:00"
+            << "";
+        QTest::newRow("dismissed after it rang")
+            << alarm("TRIGGER;VALUE=DATE-TIME:20240110T070000Z\r\nACKNOWLEDGED:20240110T070500Z\r\n")
+            << "alarm:0 2024-01-10 08:00:00"
+            << "";
+        QTest::newRow("dismissed before it rang again")
+            << alarm("TRIGGER;VALUE=DATE-TIME:20240110T070000Z\r\nACKNOWLEDGED:20240109T070000Z\r\n")
+            << "alarm:1 2024-01-10 08:00:00"
+            << "";
+        QTest::newRow("colors at either end of their range")
+            << QByteArray("X-ZORVIK-TEXTCOLOR:4294967295\r\nX-ZORVIK-BACKGROUNDCOLOR: -2147483648\r\n")
+            << "colors:-1/-2147483648"
+            << "";
+        QTest::newRow("colors beyond their range")
+            << QByteArray("X-ZORVIK-TEXTCOLOR:4294967296\r\nX-ZORVIK-BACKGROUNDCOLOR:-2147483649\r\n")
+            << "colors:0/0"
+            << "unreadable";
+    }
+    void taskFieldsRead()
+    {
+        QFETCH(QByteArray, lines);
+        QFETCH(QString, has);
+        QFETCH(QString, losses);
+        const QStringList read = readText(calendar(todo("t", lines)));
+        QCOMPARE(read.size(), 1);
+        QVERIFY2(read[0].contains(has), qPrintable(read[0]));
+        QVERIFY2(read[0].endsWith(QLatin1Char('[') + losses + QLatin1Char(']')), qPrintable(read[0]));
+    }
+
     // A line over the limit is left out of its item; an item over its limit is skipped.
     void limits()
     {
