@@ -545,6 +545,86 @@ private slots:
         QVERIFY2(lines.value(0).contains(QStringLiteral("due:1 ") + due), qPrintable(lines.value(0)));
     }
 
+    // An update changes only what the task owns, in each state it can be in before and after.
+    void updateOwnedParts_data()
+    {
+        QTest::addColumn<QByteArray>("old"); // empty: no earlier text
+        QTest::addColumn<bool>("done");
+        QTest::addColumn<int>("reminder"); // 0: none, 1: armed, 2: disarmed with its time
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QStringList>("kept");
+        QTest::addColumn<QStringList>("gone");
+        const auto inCalendar = [](const QByteArray& lines) {
+            return calendar("BEGIN:VTODO\r\nUID:old\r\nSUMMARY:old\r\n" + lines + "END:VTODO\r\n");
+        };
+        const QByteArray alarm =
+            "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:x\r\nTRIGGER:-PT1H\r\n%1END:VALARM\r\n";
+        QTest::newRow("undone: the completion goes")
+            << inCalendar("STATUS:COMPLETED\r\nCOMPLETED:20240101T000000Z\r\nPERCENT-COMPLETE:100\r\n")
+            << false << 0 << "New" << QStringList{"STATUS:NEEDS-ACTION"}
+            << QStringList{"COMPLETED", "PERCENT-COMPLETE"};
+        QTest::newRow("undone: cancelled stays cancelled")
+            << inCalendar("STATUS:CANCELLED\r\nPERCENT-COMPLETE:40\r\n") << false << 0 << "New"
+            << QStringList{"STATUS:CANCELLED", "PERCENT-COMPLETE:40"} << QStringList{"NEEDS-ACTION"};
+        QTest::newRow("undone, without a status")
+            << inCalendar({}) << false << 0 << "New" << QStringList{"STATUS:NEEDS-ACTION"} << QStringList{};
+        QTest::newRow("a dismissed reminder: no alarm")
+            << inCalendar(QByteArray(alarm).replace("%1", "")) << false << 0 << "New" << QStringList{}
+            << QStringList{"VALARM", "TRIGGER"};
+        QTest::newRow("disarmed: acknowledged at its time")
+            << inCalendar(QByteArray(alarm).replace("%1", "")) << false << 2 << "New"
+            << QStringList{"ACKNOWLEDGED:20240602T060000Z"} << QStringList{"-PT1H"};
+        QTest::newRow("disarmed: a later acknowledgement stays")
+            << inCalendar(QByteArray(alarm).replace("%1", "ACKNOWLEDGED:20240701T000000Z\r\n")) << false << 2
+            << "New" << QStringList{"ACKNOWLEDGED:20240701T000000Z"} << QStringList{"ACKNOWLEDGED:20240602"};
+        QTest::newRow("armed again: no acknowledgement")
+            << inCalendar(QByteArray(alarm).replace("%1", "ACKNOWLEDGED:20240701T000000Z\r\n")) << false << 1
+            << "New" << QStringList{"TRIGGER;VALUE=DATE-TIME:20240602T060000Z"}
+            << QStringList{"ACKNOWLEDGED"};
+        QTest::newRow("a reminder of a task without text")
+            << QByteArray() << false << 1 << "" << QStringList{"DESCRIPTION:Reminder"} << QStringList{};
+        QTest::newRow("no due time: the duration goes too")
+            << inCalendar("DTSTART:20240101T090000Z\r\nDURATION:PT1H\r\nDUE:20240105T100000Z\r\n") << false
+            << 0 << "New" << QStringList{"DTSTART"} << QStringList{"DURATION", "DUE"};
+        QTest::newRow("a colour taken away")
+            << inCalendar("X-ZORVIK-TEXTCOLOR:5\r\nX-ZORVIK-TEXTCOLOR:6\r\n") << false << 0 << "New"
+            << QStringList{} << QStringList{"TEXTCOLOR"};
+        QTest::newRow("a bare task, not in a calendar")
+            << QByteArray("BEGIN:VTODO\r\nUID:old\r\nX-OTHER-APP:keep\r\nEND:VTODO\r\n") << true << 0 << "New"
+            << QStringList{"X-OTHER-APP:keep", "STATUS:COMPLETED"} << QStringList{"VCALENDAR"};
+        QTest::newRow("earlier text of another kind: written anew")
+            << QByteArray("BEGIN:VJOURNAL\r\nUID:old\r\nX-OTHER-APP:gone\r\nEND:VJOURNAL\r\n") << false << 0
+            << "New" << QStringList{"BEGIN:VTODO"} << QStringList{"X-OTHER-APP", "VJOURNAL"};
+        QTest::newRow("a calendar without a task: written anew")
+            << calendar("BEGIN:VJOURNAL\r\nUID:old\r\nEND:VJOURNAL\r\n") << false << 0 << "New"
+            << QStringList{"BEGIN:VTODO"} << QStringList{"VJOURNAL", "VCALENDAR"};
+        QTest::newRow("earlier text that does not parse")
+            << QByteArray("garbage") << false << 0 << "New" << QStringList{"BEGIN:VTODO"}
+            << QStringList{"garbage"};
+    }
+    void updateOwnedParts()
+    {
+        QFETCH(QByteArray, old);
+        QFETCH(bool, done);
+        QFETCH(int, reminder);
+        QFETCH(QString, content);
+        QFETCH(QStringList, kept);
+        QFETCH(QStringList, gone);
+        TTaskInfo r = task(content);
+        r.tid = QStringLiteral("new-uid");
+        r.checkFlag = done;
+        r.checkTime = done ? at(2024, 6, 3, 12) : 0;
+        r.alarmFlag = reminder == 1;
+        r.alarmTime = reminder ? at(2024, 6, 2, 8) : 0;
+        TZvICalContext context(kBerlin, kNow);
+        const QByteArray text = ICalComponentText(r, context, old);
+        for (const QString& k : kept)
+            QVERIFY2(text.contains(k.toUtf8()), qPrintable(k + QLatin1Char('\n') + QString::fromUtf8(text)));
+        for (const QString& g : gone)
+            QVERIFY2(!text.contains(g.toUtf8()), qPrintable(g + QLatin1Char('\n') + QString::fromUtf8(text)));
+        QCOMPARE(fields(throughText(r, context, old).record), fields(r));
+    }
+
     // The two-level rule on the way in.
     void twoLevels_data()
     {
