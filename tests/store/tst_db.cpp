@@ -185,6 +185,16 @@ private slots:
                       "'1.5' is not a valid integer value for field 'backgroundColor'");
         conversionRow("too big", "textColor", "4294967296", {},
                       "'4294967296' is not a valid integer value for field 'textColor'");
+        conversionRow("a sign alone", "textColor", "-", {},
+                      "'-' is not a valid integer value for field 'textColor'");
+        conversionRow("plus sign", "textColor", "+12", 12);
+        conversionRow("a blank before", "textColor", " 12", {},
+                      "' 12' is not a valid integer value for field 'textColor'");
+        conversionRow("a line feed after", "textColor", "12\n", {},
+                      "'12\n' is not a valid integer value for field 'textColor'");
+        conversionRow("smallest", "textColor", "-2147483648", int(INT_MIN));
+        conversionRow("too small", "textColor", "-2147483649", {},
+                      "'-2147483649' is not a valid integer value for field 'textColor'");
     }
     void textIntoTypedField()
     {
@@ -754,6 +764,8 @@ private slots:
             << QString("password-wal") << QString("Not a valid password");
         QTest::newRow("no password stored") << QString("no password") << QString("Not a valid password");
         QTest::newRow("locked by another program") << QString("locked") << QString("database is locked");
+        QTest::newRow("a folder of that name") << QString("folder") << QString("Could not find file '%1'");
+        QTest::newRow("no data source named") << QString("no source") << QString("Could not find file ''");
     }
     void openRefuses()
     {
@@ -801,12 +813,15 @@ private slots:
             QCOMPARE(sqlite3_open(QFile::encodeName(db).constData(), &holder), SQLITE_OK);
             QCOMPARE(sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
         }
+        if (kind == "folder") QVERIFY(QDir().mkpath(db));
         const auto release = qScopeGuard([&] { sqlite3_close(holder); });
         const QByteArray before = fileBytes(db);
         const QStringList filesBefore = QDir(home.path()).entryList(QDir::Files);
 
         TADOConnection c;
-        c.setConnectionString(home.connectionString());
+        QString connection = home.connectionString();
+        if (kind == "no source") connection.replace(QLatin1String("Data Source="), QLatin1String("Source="));
+        c.setConnectionString(connection);
         QCOMPARE(raiseText([&] { c.Open(); }), message.contains("%1") ? message.arg(db) : message);
         QVERIFY(!c.connected());
         QCOMPARE(fileBytes(db), before);
