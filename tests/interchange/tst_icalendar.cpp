@@ -976,17 +976,47 @@ private slots:
     }
 
     // A file that changes between the two passes is not read on with the old links.
+    void changedBetweenPasses_data()
+    {
+        QTest::addColumn<QByteArray>("after"); // the file at the second pass
+        QTest::addColumn<int>("read");         // items read before the change shows
+        QTest::newRow("a UID changed") << calendar(todo("z") + todo("b", "RELATED-TO:a\r\n")) << 0;
+        QTest::newRow("an item added")
+            << calendar(todo("a") + todo("b", "RELATED-TO:a\r\n") + todo("c")) << 2;
+        QTest::newRow("an item gone") << calendar(todo("a")) << 1;
+        QTest::newRow("a task now a memo")
+            << calendar(todo("a") + "BEGIN:VJOURNAL\r\nUID:b\r\nRELATED-TO:a\r\nEND:VJOURNAL\r\n") << 1;
+        QTest::newRow("a UID dropped")
+            << calendar(todo("a") + "BEGIN:VTODO\r\nSUMMARY:b\r\nRELATED-TO:a\r\nEND:VTODO\r\n") << 1;
+    }
     void changedBetweenPasses()
     {
+        QFETCH(QByteArray, after);
+        QFETCH(int, read);
         QByteArray bytes = calendar(todo("a") + todo("b", "RELATED-TO:a\r\n"));
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
         TZvICalContext context(kBerlin, kNow);
         TZvICalFileReader reader(buffer, context);
         QVERIFY(reader.scan());
-        bytes.replace("UID:a", "UID:z");
+        bytes = after;
         TZvICalFileReader::Item item;
+        for (int i = 0; i < read; ++i)
+            QVERIFY(reader.next(item));
         QVERIFY_THROWS_EXCEPTION(EZvError, reader.next(item));
+    }
+
+    // A scan its caller stops reads nothing on.
+    void stoppedScan()
+    {
+        QByteArray bytes = calendar(todo("a", "DESCRIPTION:" + QByteArray(200 * 1024, 'x') + "\r\n"));
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        TZvICalContext context(kBerlin, kNow);
+        TZvICalFileReader reader(buffer, context);
+        int ticks = 0;
+        QVERIFY(!reader.scan([&] { return ++ticks < 2; }));
+        QCOMPARE(ticks, 2);
     }
 
     void fileLimits()
