@@ -839,6 +839,10 @@ private slots:
             << QByteArray("VTODO") << QByteArray("CREATED:20241399T000000Z\r\n") << "unreadable";
         QTest::newRow("a memo's status")
             << QByteArray("VJOURNAL") << QByteArray("STATUS:CANCELLED\r\n") << "";
+        QTest::newRow("a memo's start")
+            << QByteArray("VJOURNAL") << QByteArray("DTSTART:20240101T090000Z\r\n") << "";
+        QTest::newRow("a memo's start that does not read")
+            << QByteArray("VJOURNAL") << QByteArray("DTSTART:99991231T235959Z\r\n") << "unreadable";
         QTest::newRow("a memo's categories")
             << QByteArray("VJOURNAL") << QByteArray("CATEGORIES:a,b\r\n") << "categories";
     }
@@ -912,6 +916,15 @@ private slots:
             << QByteArray("X-ZORVIK-TEXTCOLOR:4294967295\r\nX-ZORVIK-BACKGROUNDCOLOR: -2147483648\r\n")
             << "colors:-1/-2147483648"
             << "";
+        QTest::newRow("a due day without a time")
+            << QByteArray("DUE;VALUE=DATE:20240110\r\n") << "due:1 2024-01-10 "
+            << "";
+        QTest::newRow("a due time on the wall clock")
+            << QByteArray("DUE:20240110T233000\r\n") << "due:1 2024-01-10 "
+            << "";
+        QTest::newRow("a due time the store cannot hold")
+            << QByteArray("DUE:99991231T235959Z\r\n") << "due:0 "
+            << "unreadable";
         QTest::newRow("colors beyond their range")
             << QByteArray("X-ZORVIK-TEXTCOLOR:4294967296\r\nX-ZORVIK-BACKGROUNDCOLOR:-2147483649\r\n")
             << "colors:0/0"
