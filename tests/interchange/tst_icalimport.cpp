@@ -310,21 +310,26 @@ private slots:
         QTest::addColumn<QString>("file"); // the chosen name; empty: cancelled
         QTest::addColumn<QString>("box");
         QTest::addColumn<qint64>("sizeLimit"); // how large a file may grow; 0: no limit
+        QTest::addColumn<int>("taskBytes");    // the selected task's text
         QTest::newRow("no task selected") << false << false << ""
-                                          << "Please select a task!" << qint64(0);
+                                          << "Please select a task!" << qint64(0) << 1;
         QTest::newRow("no memo selected") << true << false << ""
-                                          << "Please select a memo!" << qint64(0);
+                                          << "Please select a memo!" << qint64(0) << 1;
         QTest::newRow("cancelled") << false << true << ""
-                                   << "" << qint64(0);
+                                   << "" << qint64(0) << 1;
         QTest::newRow("written") << true << true << "ok.ics"
-                                 << "" << qint64(0);
+                                 << "" << qint64(0) << 1;
         QTest::newRow("unwritable") << false << true << "no/such/folder/x.ics"
-                                    << "File Write Failure !" << qint64(0);
+                                    << "File Write Failure !" << qint64(0) << 1;
         // The disk fills during the write: reported, and the file it would replace is intact.
         QTest::newRow("disk full, tasks") << false << true << "full.ics"
-                                          << "File Write Failure !" << qint64(100);
+                                          << "File Write Failure !" << qint64(100) << 1;
+        // Past the first MiB the file is written while the items are still being turned into text.
+        QTest::newRow("disk full after the first MiB")
+            << false << true << "full.ics"
+            << "File Write Failure !" << qint64(1 << 20) << (3 << 20);
         QTest::newRow("disk full, memos") << true << true << "full.ics"
-                                          << "File Write Failure !" << qint64(100);
+                                          << "File Write Failure !" << qint64(100) << 1;
     }
     void exportAction()
     {
@@ -333,6 +338,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, box);
         QFETCH(qint64, sizeLimit);
+        QFETCH(int, taskBytes);
         zvtest::TempProgramFolder folder(false);
         const QByteArray before = "BEGIN:VCALENDAR\r\nX-EARLIER:kept\r\nEND:VCALENDAR\r\n";
         if (sizeLimit) zvtest::writeBytes(folder.path() + file, before);
@@ -346,7 +352,7 @@ private slots:
         std::vector<SelectedItem<TMemoInfo>> memoItems;
         if (selected) {
             tasks.resize(1);
-            tasks[0].record = task(QStringLiteral("{T}"), kRootId, QStringLiteral("t"));
+            tasks[0].record = task(QStringLiteral("{T}"), kRootId, QString(taskBytes, QLatin1Char('t')));
             memoItems.resize(1);
             memoItems[0].record.mid = QStringLiteral("{M}");
         }
