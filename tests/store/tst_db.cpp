@@ -155,6 +155,46 @@ private slots:
         }
     }
 
+    // Text another program left in a typed column reads as the field's type would take it,
+    // or is refused by name; it never reads as some other number.
+    void textInTypedColumnRead_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("literal");
+        QTest::addColumn<bool>("boolean");
+        QTest::addColumn<QString>("integer"); // the number, or the refusal
+        QTest::newRow("a flag as True")
+            << QString("checkFlag") << QString("'True'") << true
+            << QString("'True' is not a valid integer value for field 'checkFlag'");
+        QTest::newRow("a flag as t") << QString("dueFlag") << QString("'t'") << true
+                                     << QString("'t' is not a valid integer value for field 'dueFlag'");
+        QTest::newRow("a flag as no") << QString("alarmFlag") << QString("'no'") << false
+                                      << QString("'no' is not a valid integer value for field 'alarmFlag'");
+        QTest::newRow("a colour with words after")
+            << QString("textColor") << QString("'12 apples'") << false
+            << QString("'12 apples' is not a valid integer value for field 'textColor'");
+        QTest::newRow("a colour as signed text") << QString("backgroundColor") << QString("'+12x'") << false
+                                                 << QString("'+12x' is not a valid integer value for field "
+                                                            "'backgroundColor'");
+    }
+    void textInTypedColumnRead()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, literal);
+        QFETCH(bool, boolean);
+        QFETCH(QString, integer);
+        TempProgramFolder home;
+        home.exec("insert into tasks (tid, " + column + ") values ('a', " + literal + ")");
+        QCOMPARE(home.scalar("select typeof(" + column + ") from tasks").toString(), QString("text"));
+        TADOQuery q(&home.connection());
+        OpenQuery(q, "select * from tasks");
+        const TField f = q.FieldByName(column);
+        QCOMPARE(f.AsBoolean(), boolean);
+        int read = 0;
+        const QString error = raiseText([&] { read = f.AsInteger(); });
+        QCOMPARE(error == "<no error>" ? QString::number(read) : error, integer);
+    }
+
     // The gateways find their columns once per column list: a query whose list changed
     // since the last row read (another table, another order, fewer columns) must not be
     // read through the positions of the last list.
