@@ -370,7 +370,8 @@ private:
         m_pos = 0;
         m_length = qsizetype(n);
         if (m_tick) {
-            for (qint64 k = before / kTickBytes; k < m_total / kTickBytes; ++k)
+            // Not asked again once it said stop: one chunk spans several ticks.
+            for (qint64 k = before / kTickBytes; k < m_total / kTickBytes && !m_stopped; ++k)
                 if (!m_tick()) m_stopped = true;
         }
         return true;

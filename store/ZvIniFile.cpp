@@ -191,7 +191,9 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     }
     if (!exists) writeFailure(m_path);
     QFile out(m_path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size())
+    // The flush as above: a full disk shows only there, and the close would swallow it.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size() ||
+        !out.flush())
         writeFailure(m_path);
 }
 

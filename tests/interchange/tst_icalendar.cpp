@@ -487,23 +487,142 @@ private slots:
     {
         QTest::addColumn<QByteArray>("zone");
         QTest::addColumn<QString>("due");
+        QTest::addColumn<QByteArray>("tzid"); // the due time's; empty: Custom Zone
         const QByteArray custom = "BEGIN:VTIMEZONE\r\nTZID:Custom Zone\r\nBEGIN:STANDARD\r\n"
                                   "DTSTART:19700101T000000\r\nTZOFFSETFROM:+0530\r\nTZOFFSETTO:+0530\r\n%1"
                                   "END:STANDARD\r\nEND:VTIMEZONE\r\n";
-        QTest::newRow("defined after the item") << QByteArray(custom).replace("%1", "") << "2023-12-31";
+        QTest::newRow("defined after the item")
+            << QByteArray(custom).replace("%1", "") << "2023-12-31" << QByteArray();
         QTest::newRow("an endless rule")
-            << QByteArray(custom).replace("%1", "RRULE:FREQ=SECONDLY\r\n") << "2024-01-01";
+            << QByteArray(custom).replace("%1", "RRULE:FREQ=SECONDLY\r\n") << "2024-01-01" << QByteArray();
         QTest::newRow("parts before 1583")
-            << QByteArray(custom).replace("%1", "").replace("19700101", "15000101") << "2024-01-01";
-        QTest::newRow("not defined") << QByteArray() << "2024-01-01";
+            << QByteArray(custom).replace("%1", "").replace("19700101", "15000101") << "2024-01-01"
+            << QByteArray();
+        QTest::newRow("not defined") << QByteArray() << "2024-01-01" << QByteArray();
+        const QByteArray yearly = "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\n";
+        QTest::newRow("a yearly rule as zones use it")
+            << QByteArray(custom).replace("%1", yearly) << "2023-12-31" << QByteArray();
+        QTest::newRow("a part without a start")
+            << QByteArray(custom).replace("%1", "").replace("DTSTART:19700101T000000\r\n", "") << "2024-01-01"
+            << QByteArray();
+        QTest::newRow("a monthly rule")
+            << QByteArray(custom).replace("%1", "RRULE:FREQ=MONTHLY;BYMONTHDAY=1\r\n") << "2024-01-01"
+            << QByteArray();
+        QTest::newRow("a yearly rule by the hour")
+            << QByteArray(custom).replace("%1", "RRULE:FREQ=YEARLY;BYHOUR=1,2\r\n") << "2024-01-01"
+            << QByteArray();
+        QTest::newRow("a yearly rule on two days a month")
+            << QByteArray(custom).replace("%1", "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU,1SU\r\n")
+            << "2024-01-01" << QByteArray();
+        QTest::newRow("nine rules") << QByteArray(custom).replace("%1", yearly.repeated(9)) << "2024-01-01"
+                                    << QByteArray();
+        QTest::newRow("over 2000 dates")
+            << QByteArray(custom).replace("%1", QByteArray("RDATE:19710101T000000\r\n").repeated(2001))
+            << "2024-01-01" << QByteArray();
+        QTest::newRow("over 200 parts")
+            << QByteArray(custom).replace("%1", QByteArray("END:STANDARD\r\nBEGIN:STANDARD\r\n"
+                                                           "DTSTART:19700101T000000\r\nTZOFFSETFROM:+0530\r\n"
+                                                           "TZOFFSETTO:+0530\r\n")
+                                                    .repeated(200))
+            << "2024-01-01" << QByteArray();
+        // Not defined in the file: the system's zone of that name, when the name is plausible.
+        QTest::newRow("a system zone behind a prefix")
+            << QByteArray() << "2023-12-31" << QByteArray("/mozilla.org/20050126_1/Asia/Kolkata");
+        QTest::newRow("a Windows zone name")
+            << QByteArray() << "2023-12-31" << QByteArray("India Standard Time");
+        QTest::newRow("a path out of the zone folder")
+            << QByteArray() << "2024-01-01" << QByteArray("../../../../proc/self/environ");
+        QTest::newRow("an unknown zone") << QByteArray() << "2024-01-01" << QByteArray("Nowhere/Land");
     }
     void fileTimeZones()
     {
         QFETCH(QByteArray, zone);
         QFETCH(QString, due);
+        QFETCH(QByteArray, tzid);
+        if (tzid.isEmpty()) tzid = "Custom Zone";
         const QStringList lines =
-            readText(calendar(todo("z", "DUE;TZID=Custom Zone:20240101T020000\r\n") + zone));
+            readText(calendar(todo("z", "DUE;TZID=" + tzid + ":20240101T020000\r\n") + zone));
         QVERIFY2(lines.value(0).contains(QStringLiteral("due:1 ") + due), qPrintable(lines.value(0)));
+    }
+
+    // An update changes only what the task owns, in each state it can be in before and after.
+    void updateOwnedParts_data()
+    {
+        QTest::addColumn<QByteArray>("old"); // empty: no earlier text
+        QTest::addColumn<bool>("done");
+        QTest::addColumn<int>("reminder"); // 0: none, 1: armed, 2: disarmed with its time
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QStringList>("kept");
+        QTest::addColumn<QStringList>("gone");
+        const auto inCalendar = [](const QByteArray& lines) {
+            return calendar("BEGIN:VTODO\r\nUID:old\r\nSUMMARY:old\r\n" + lines + "END:VTODO\r\n");
+        };
+        const QByteArray alarm =
+            "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:x\r\nTRIGGER:-PT1H\r\n%1END:VALARM\r\n";
+        QTest::newRow("undone: the completion goes")
+            << inCalendar("STATUS:COMPLETED\r\nCOMPLETED:20240101T000000Z\r\nPERCENT-COMPLETE:100\r\n")
+            << false << 0 << "New" << QStringList{"STATUS:NEEDS-ACTION"}
+            << QStringList{"COMPLETED", "PERCENT-COMPLETE"};
+        QTest::newRow("undone: cancelled stays cancelled")
+            << inCalendar("STATUS:CANCELLED\r\nPERCENT-COMPLETE:40\r\n") << false << 0 << "New"
+            << QStringList{"STATUS:CANCELLED", "PERCENT-COMPLETE:40"} << QStringList{"NEEDS-ACTION"};
+        QTest::newRow("undone, without a status")
+            << inCalendar({}) << false << 0 << "New" << QStringList{"STATUS:NEEDS-ACTION"} << QStringList{};
+        QTest::newRow("a dismissed reminder: no alarm")
+            << inCalendar(QByteArray(alarm).replace("%1", "")) << false << 0 << "New" << QStringList{}
+            << QStringList{"VALARM", "TRIGGER"};
+        QTest::newRow("disarmed: acknowledged at its time")
+            << inCalendar(QByteArray(alarm).replace("%1", "")) << false << 2 << "New"
+            << QStringList{"ACKNOWLEDGED:20240602T060000Z"} << QStringList{"-PT1H"};
+        QTest::newRow("disarmed: a later acknowledgement stays")
+            << inCalendar(QByteArray(alarm).replace("%1", "ACKNOWLEDGED:20240701T000000Z\r\n")) << false << 2
+            << "New" << QStringList{"ACKNOWLEDGED:20240701T000000Z"} << QStringList{"ACKNOWLEDGED:20240602"};
+        QTest::newRow("armed again: no acknowledgement")
+            << inCalendar(QByteArray(alarm).replace("%1", "ACKNOWLEDGED:20240701T000000Z\r\n")) << false << 1
+            << "New" << QStringList{"TRIGGER;VALUE=DATE-TIME:20240602T060000Z"}
+            << QStringList{"ACKNOWLEDGED"};
+        QTest::newRow("a reminder of a task without text")
+            << QByteArray() << false << 1 << "" << QStringList{"DESCRIPTION:Reminder"} << QStringList{};
+        QTest::newRow("no due time: the duration goes too")
+            << inCalendar("DTSTART:20240101T090000Z\r\nDURATION:PT1H\r\nDUE:20240105T100000Z\r\n") << false
+            << 0 << "New" << QStringList{"DTSTART"} << QStringList{"DURATION", "DUE"};
+        QTest::newRow("a colour taken away")
+            << inCalendar("X-ZORVIK-TEXTCOLOR:5\r\nX-ZORVIK-TEXTCOLOR:6\r\n") << false << 0 << "New"
+            << QStringList{} << QStringList{"TEXTCOLOR"};
+        QTest::newRow("a bare task, not in a calendar")
+            << QByteArray("BEGIN:VTODO\r\nUID:old\r\nX-OTHER-APP:keep\r\nEND:VTODO\r\n") << true << 0 << "New"
+            << QStringList{"X-OTHER-APP:keep", "STATUS:COMPLETED"} << QStringList{"VCALENDAR"};
+        QTest::newRow("earlier text of another kind: written anew")
+            << QByteArray("BEGIN:VJOURNAL\r\nUID:old\r\nX-OTHER-APP:gone\r\nEND:VJOURNAL\r\n") << false << 0
+            << "New" << QStringList{"BEGIN:VTODO"} << QStringList{"X-OTHER-APP", "VJOURNAL"};
+        QTest::newRow("a calendar without a task: written anew")
+            << calendar("BEGIN:VJOURNAL\r\nUID:old\r\nEND:VJOURNAL\r\n") << false << 0 << "New"
+            << QStringList{"BEGIN:VTODO"} << QStringList{"VJOURNAL", "VCALENDAR"};
+        QTest::newRow("earlier text that does not parse")
+            << QByteArray("garbage") << false << 0 << "New" << QStringList{"BEGIN:VTODO"}
+            << QStringList{"garbage"};
+    }
+    void updateOwnedParts()
+    {
+        QFETCH(QByteArray, old);
+        QFETCH(bool, done);
+        QFETCH(int, reminder);
+        QFETCH(QString, content);
+        QFETCH(QStringList, kept);
+        QFETCH(QStringList, gone);
+        TTaskInfo r = task(content);
+        r.tid = QStringLiteral("new-uid");
+        r.checkFlag = done;
+        r.checkTime = done ? at(2024, 6, 3, 12) : 0;
+        r.alarmFlag = reminder == 1;
+        r.alarmTime = reminder ? at(2024, 6, 2, 8) : 0;
+        TZvICalContext context(kBerlin, kNow);
+        const QByteArray text = ICalComponentText(r, context, old);
+        for (const QString& k : kept)
+            QVERIFY2(text.contains(k.toUtf8()), qPrintable(k + QLatin1Char('\n') + QString::fromUtf8(text)));
+        for (const QString& g : gone)
+            QVERIFY2(!text.contains(g.toUtf8()), qPrintable(g + QLatin1Char('\n') + QString::fromUtf8(text)));
+        QCOMPARE(fields(throughText(r, context, old).record), fields(r));
     }
 
     // The two-level rule on the way in.
@@ -534,6 +653,22 @@ private slots:
         QTest::newRow("a repeated UID: the first one is the parent")
             << todo("a") + todo("a") + todo("b", "RELATED-TO:a\r\n") << "0:-1 1:-1 2:0";
         QTest::newRow("escaped UID") << todo("a\\,b") + todo("c", "RELATED-TO:a\\,b\r\n") << "0:-1 1:0";
+        QTest::newRow("escaped new line in either case")
+            << todo("a\\nb") + todo("c", "RELATED-TO:a\\Nb\r\n") << "0:-1 1:0";
+        QTest::newRow("a lone backslash at the end of a UID")
+            << todo("a\\") + todo("c", "RELATED-TO:a\\\r\n") << "0:-1 1:0";
+        QTest::newRow("blanks around a parent link")
+            << todo("a") + todo("b", "RELATED-TO: a\t\r\n") << "0:-1 1:0";
+        QTest::newRow("an empty parent link does not hide the next one")
+            << todo("a") + todo("b", "RELATED-TO:\r\nRELATED-TO:a\r\n") << "0:-1 1:0";
+        QTest::newRow("a parameter without a name")
+            << todo("a") + todo("b", "RELATED-TO;=CHILD;X-A=1:a\r\n") << "0:-1 1:0";
+        QTest::newRow("a second UID does not rename an item")
+            << todo("a", "UID:z\r\n") + todo("b", "RELATED-TO:z\r\n") << "0:-1 1:-1";
+        QTest::newRow("links inside an alarm are not the item's")
+            << todo("a", "BEGIN:VALARM\r\nUID:z\r\nEND:VALARM\r\n") + todo("b", "RELATED-TO:z\r\n") +
+                   todo("c", "BEGIN:VALARM\r\nRELATED-TO:a\r\nEND:VALARM\r\n")
+            << "0:-1 1:-1 2:-1";
     }
     void twoLevels()
     {
@@ -599,6 +734,43 @@ private slots:
             << ""
             << "0,0,0,0,0,0"
             << "T0^-1 d<root 'd' done:0 0 due:0  alarm:0 0 colors:0/0 created:2024-01-01 01:00:00";
+        QTest::newRow("a first line over the limit")
+            << QByteArray(TZvICalLimits::kLineBytes + 1, 'B') + "\r\n" + calendar(todo("u")) << notICal << ""
+            << "";
+        QTest::newRow("BEGIN without a value") << QByteArray("BEGIN\r\n") + todo("u") << notICal << ""
+                                               << "";
+        QTest::newRow("an item without its calendar") << todo("u") << notICal << ""
+                                                      << "";
+        QTest::newRow("only blank lines") << QByteArray("\r\n\n\r \r\n") << notICal << ""
+                                          << "";
+        QTest::newRow("blank lines and blanks around names")
+            << QByteArray("\r\n\r\nBEGIN: vcalendar\t\r\n\r\nBEGIN:VTODO \r\nUID:u\r\n\r\nSUMMARY:s\r\n"
+                          "END: VTODO\r\nEND:VCALENDAR\r\n")
+            << ""
+            << "0,0,0,0,0,0"
+            << "T0^-1 u<root 's'";
+        QTest::newRow("a long line between items is left out")
+            << calendar("X-LONG:" + QByteArray(TZvICalLimits::kLineBytes, 'x') + "\r\n" + todo("a")) << ""
+            << "0,0,0,0,0,0"
+            << "T0^-1 a<root 'a'";
+        QTest::newRow("a changed occurrence")
+            << calendar(todo("r", "RECURRENCE-ID:20240101T000000Z\r\n") + todo("a")) << ""
+            << "0,0,0,1,0,0"
+            << "T0^-1 a";
+        QTest::newRow("an end of nothing open")
+            << calendar("END:VTODO\r\n" + todo("x", "END:VALARM\r\n") + todo("a")) << ""
+            << "0,0,0,0,1,0"
+            << "T0^-1 a";
+        QTest::newRow("items after the calendar's end")
+            << calendar(todo("a")) + todo("b") + "END:VCALENDAR\r\n"
+            << ""
+            << "0,0,0,0,0,0"
+            << "T0^-1 a";
+        QTest::newRow("other entries and free/busy")
+            << calendar("BEGIN:VFREEBUSY\r\nEND:VFREEBUSY\r\nBEGIN:X-THING\r\nEND:X-THING\r\n" + todo("a"))
+            << ""
+            << "0,1,1,0,0,0"
+            << "T0^-1 a";
         QTest::newRow("values that do not parse")
             << calendar(todo("v",
                              "DUE:tomorrow\r\nX-ZORVIK-TEXTCOLOR:red\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
@@ -627,6 +799,146 @@ private slots:
         if (QTest::currentDataTag() == QLatin1String("dates outside 0001-9999") ||
             QTest::currentDataTag() == QLatin1String("values that do not parse"))
             QVERIFY2(lines.first().endsWith(QLatin1String("[unreadable]")), qPrintable(lines.first()));
+    }
+
+    // What an item read from another program's file cannot keep is counted, and what it
+    // keeps whole is not: a loss counted wrongly either hides lost data or alarms for none.
+    void lossesOnTheWayIn_data()
+    {
+        QTest::addColumn<QByteArray>("kind");
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QString>("losses");
+        const QByteArray alarm =
+            "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nDESCRIPTION:x\r\nEND:VALARM\r\n";
+        const QByteArray due = "DUE:20240102T100000Z\r\n";
+        QTest::newRow("two descriptions")
+            << QByteArray("VTODO") << QByteArray("DESCRIPTION:a\r\nDESCRIPTION:b\r\n") << "other";
+        QTest::newRow("a cancelled task")
+            << QByteArray("VTODO") << QByteArray("STATUS:CANCELLED\r\n") << "other";
+        QTest::newRow("a task still to do")
+            << QByteArray("VTODO") << QByteArray("STATUS:NEEDS-ACTION\r\n") << "";
+        QTest::newRow("half done") << QByteArray("VTODO") << QByteArray("PERCENT-COMPLETE:50\r\n") << "other";
+        QTest::newRow("not started") << QByteArray("VTODO") << QByteArray("PERCENT-COMPLETE:0\r\n") << "";
+        QTest::newRow("no priority") << QByteArray("VTODO") << QByteArray("PRIORITY:0\r\n") << "";
+        QTest::newRow("a priority") << QByteArray("VTODO") << QByteArray("PRIORITY:1\r\n") << "priority";
+        QTest::newRow("a place") << QByteArray("VTODO") << QByteArray("LOCATION:home\r\n") << "other";
+        QTest::newRow("another program's own line")
+            << QByteArray("VTODO") << QByteArray("X-OTHER-APP:1\r\n") << "";
+        QTest::newRow("an exception date")
+            << QByteArray("VTODO") << QByteArray("EXDATE:20240105T100000Z\r\n") << "repeat";
+        QTest::newRow("an attachment")
+            << QByteArray("VTODO") << QByteArray("ATTACH:https://x.example/a\r\n") << "attach";
+        QTest::newRow("one reminder") << QByteArray("VTODO") << due + alarm << "";
+        QTest::newRow("two reminders") << QByteArray("VTODO") << due + alarm + alarm << "reminders";
+        QTest::newRow("a sound reminder only")
+            << QByteArray("VTODO") << due + "BEGIN:VALARM\r\nACTION:AUDIO\r\nTRIGGER:-PT5M\r\nEND:VALARM\r\n"
+            << "reminders";
+        QTest::newRow("a part of its own")
+            << QByteArray("VTODO") << QByteArray("BEGIN:X-PART\r\nEND:X-PART\r\n") << "other";
+        QTest::newRow("a creation time that does not read")
+            << QByteArray("VTODO") << QByteArray("CREATED:20241399T000000Z\r\n") << "unreadable";
+        QTest::newRow("a memo's status")
+            << QByteArray("VJOURNAL") << QByteArray("STATUS:CANCELLED\r\n") << "";
+        QTest::newRow("a memo's start")
+            << QByteArray("VJOURNAL") << QByteArray("DTSTART:20240101T090000Z\r\n") << "";
+        QTest::newRow("a memo's start that does not read")
+            << QByteArray("VJOURNAL") << QByteArray("DTSTART:99991231T235959Z\r\n") << "unreadable";
+        QTest::newRow("a memo's categories")
+            << QByteArray("VJOURNAL") << QByteArray("CATEGORIES:a,b\r\n") << "categories";
+    }
+    void lossesOnTheWayIn()
+    {
+        QFETCH(QByteArray, kind);
+        QFETCH(QByteArray, lines);
+        QFETCH(QString, losses);
+        const QStringList read = readText(
+            calendar("BEGIN:" + kind + "\r\nUID:u\r\nSUMMARY:s\r\n" + lines + "END:" + kind + "\r\n"));
+        QCOMPARE(read.size(), 1);
+        QVERIFY2(read[0].endsWith(QLatin1Char('[') + losses + QLatin1Char(']')), qPrintable(read[0]));
+    }
+
+    // How a task of another program's file becomes a row: done from any of its three
+    // signs, the due time from a start and a duration, the reminder from either end.
+    void taskFieldsRead_data()
+    {
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QString>("has"); // the read line contains this
+        QTest::addColumn<QString>("losses");
+        const QByteArray start = "DTSTART:20240110T080000Z\r\n", due = "DUE:20240110T100000Z\r\n";
+        const auto alarm = [](const QByteArray& lines) {
+            return "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:r\r\n" + lines + "END:VALARM\r\n";
+        };
+        QTest::newRow("done at 100 %, its last change the time")
+            << QByteArray("PERCENT-COMPLETE:100\r\nLAST-MODIFIED:20240301T100000Z\r\n")
+            << "done:1 2024-03-01 11:00:00"
+            << "";
+        QTest::newRow("done without any time: now")
+            << QByteArray("STATUS:COMPLETED\r\n") << "done:1 2024-06-01 14:00:00"
+            << "";
+        QTest::newRow("a completion time without a status")
+            << QByteArray("COMPLETED:20240201T080000Z\r\n") << "done:1 2024-02-01 09:00:00"
+            << "";
+        QTest::newRow("a completion time, yet still to do")
+            << QByteArray("STATUS:NEEDS-ACTION\r\nCOMPLETED:20240201T080000Z\r\n") << "done:0 0 "
+            << "";
+        QTest::newRow("due from its start and duration") << start + "DURATION:PT2H\r\n"
+                                                         << "due:1 2024-01-10 "
+                                                         << "";
+        QTest::newRow("a start and nothing it serves") << start << "due:0 "
+                                                       << "start";
+        QTest::newRow("a reminder before the due time")
+            << due + alarm("TRIGGER;RELATED=END:-PT1H\r\n") << "alarm:1 2024-01-10 10:00:00"
+            << "";
+        QTest::newRow("a reminder before the start")
+            << start + due + alarm("TRIGGER:-PT30M\r\n") << "alarm:1 2024-01-10 08:30:00"
+            << "";
+        QTest::newRow("before the due time, with only a start")
+            << start + alarm("TRIGGER;RELATED=END:PT0S\r\n") << "alarm:1 2024-01-10 09:00:00"
+            << "";
+        QTest::newRow("before the start, with only a due time")
+            << due + alarm("TRIGGER:-PT1H\r\n") << "alarm:1 2024-01-10 10:00:00"
+            << "";
+        QTest::newRow("a relative reminder with nothing to count from")
+            << alarm("TRIGGER:-PT1H\r\n") << "alarm:0 0 "
+            << "unreadable";
+        QTest::newRow("a reminder at a time of its own")
+            << alarm("TRIGGER;VALUE=DATE-TIME:20240110T070000Z\r\n") << "alarm:1 2024-01-10 08:00:00"
+            << "";
+        QTest::newRow("dismissed after it rang")
+            << alarm("TRIGGER;VALUE=DATE-TIME:20240110T070000Z\r\nACKNOWLEDGED:20240110T070500Z\r\n")
+            << "alarm:0 2024-01-10 08:00:00"
+            << "";
+        QTest::newRow("dismissed before it rang again")
+            << alarm("TRIGGER;VALUE=DATE-TIME:20240110T070000Z\r\nACKNOWLEDGED:20240109T070000Z\r\n")
+            << "alarm:1 2024-01-10 08:00:00"
+            << "";
+        QTest::newRow("colors at either end of their range")
+            << QByteArray("X-ZORVIK-TEXTCOLOR:4294967295\r\nX-ZORVIK-BACKGROUNDCOLOR: -2147483648\r\n")
+            << "colors:-1/-2147483648"
+            << "";
+        QTest::newRow("a due day without a time")
+            << QByteArray("DUE;VALUE=DATE:20240110\r\n") << "due:1 2024-01-10 "
+            << "";
+        QTest::newRow("a due time on the wall clock")
+            << QByteArray("DUE:20240110T233000\r\n") << "due:1 2024-01-10 "
+            << "";
+        QTest::newRow("a due time the store cannot hold")
+            << QByteArray("DUE:99991231T235959Z\r\n") << "due:0 "
+            << "unreadable";
+        QTest::newRow("colors beyond their range")
+            << QByteArray("X-ZORVIK-TEXTCOLOR:4294967296\r\nX-ZORVIK-BACKGROUNDCOLOR:-2147483649\r\n")
+            << "colors:0/0"
+            << "unreadable";
+    }
+    void taskFieldsRead()
+    {
+        QFETCH(QByteArray, lines);
+        QFETCH(QString, has);
+        QFETCH(QString, losses);
+        const QStringList read = readText(calendar(todo("t", lines)));
+        QCOMPARE(read.size(), 1);
+        QVERIFY2(read[0].contains(has), qPrintable(read[0]));
+        QVERIFY2(read[0].endsWith(QLatin1Char('[') + losses + QLatin1Char(']')), qPrintable(read[0]));
     }
 
     // A line over the limit is left out of its item; an item over its limit is skipped.
@@ -677,17 +989,47 @@ private slots:
     }
 
     // A file that changes between the two passes is not read on with the old links.
+    void changedBetweenPasses_data()
+    {
+        QTest::addColumn<QByteArray>("after"); // the file at the second pass
+        QTest::addColumn<int>("read");         // items read before the change shows
+        QTest::newRow("a UID changed") << calendar(todo("z") + todo("b", "RELATED-TO:a\r\n")) << 0;
+        QTest::newRow("an item added")
+            << calendar(todo("a") + todo("b", "RELATED-TO:a\r\n") + todo("c")) << 2;
+        QTest::newRow("an item gone") << calendar(todo("a")) << 1;
+        QTest::newRow("a task now a memo")
+            << calendar(todo("a") + "BEGIN:VJOURNAL\r\nUID:b\r\nRELATED-TO:a\r\nEND:VJOURNAL\r\n") << 1;
+        QTest::newRow("a UID dropped")
+            << calendar(todo("a") + "BEGIN:VTODO\r\nSUMMARY:b\r\nRELATED-TO:a\r\nEND:VTODO\r\n") << 1;
+    }
     void changedBetweenPasses()
     {
+        QFETCH(QByteArray, after);
+        QFETCH(int, read);
         QByteArray bytes = calendar(todo("a") + todo("b", "RELATED-TO:a\r\n"));
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
         TZvICalContext context(kBerlin, kNow);
         TZvICalFileReader reader(buffer, context);
         QVERIFY(reader.scan());
-        bytes.replace("UID:a", "UID:z");
+        bytes = after;
         TZvICalFileReader::Item item;
+        for (int i = 0; i < read; ++i)
+            QVERIFY(reader.next(item));
         QVERIFY_THROWS_EXCEPTION(EZvError, reader.next(item));
+    }
+
+    // A scan its caller stops reads nothing on.
+    void stoppedScan()
+    {
+        QByteArray bytes = calendar(todo("a", "DESCRIPTION:" + QByteArray(200 * 1024, 'x') + "\r\n"));
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        TZvICalContext context(kBerlin, kNow);
+        TZvICalFileReader reader(buffer, context);
+        int ticks = 0;
+        QVERIFY(!reader.scan([&] { return ++ticks < 2; }));
+        QCOMPARE(ticks, 2);
     }
 
     void fileLimits()

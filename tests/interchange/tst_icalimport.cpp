@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <functional>
+#include <optional>
 
 using namespace zv;
 
@@ -308,16 +309,27 @@ private slots:
         QTest::addColumn<bool>("selected");
         QTest::addColumn<QString>("file"); // the chosen name; empty: cancelled
         QTest::addColumn<QString>("box");
+        QTest::addColumn<qint64>("sizeLimit"); // how large a file may grow; 0: no limit
+        QTest::addColumn<int>("taskBytes");    // the selected task's text
         QTest::newRow("no task selected") << false << false << ""
-                                          << "Please select a task!";
+                                          << "Please select a task!" << qint64(0) << 1;
         QTest::newRow("no memo selected") << true << false << ""
-                                          << "Please select a memo!";
+                                          << "Please select a memo!" << qint64(0) << 1;
         QTest::newRow("cancelled") << false << true << ""
-                                   << "";
+                                   << "" << qint64(0) << 1;
         QTest::newRow("written") << true << true << "ok.ics"
-                                 << "";
+                                 << "" << qint64(0) << 1;
         QTest::newRow("unwritable") << false << true << "no/such/folder/x.ics"
-                                    << "File Write Failure !";
+                                    << "File Write Failure !" << qint64(0) << 1;
+        // The disk fills during the write: reported, and the file it would replace is intact.
+        QTest::newRow("disk full, tasks") << false << true << "full.ics"
+                                          << "File Write Failure !" << qint64(100) << 1;
+        // Past the first MiB the file is written while the items are still being turned into text.
+        QTest::newRow("disk full after the first MiB")
+            << false << true << "full.ics"
+            << "File Write Failure !" << qint64(1 << 20) << (3 << 20);
+        QTest::newRow("disk full, memos") << true << true << "full.ics"
+                                          << "File Write Failure !" << qint64(100) << 1;
     }
     void exportAction()
     {
@@ -325,7 +337,11 @@ private slots:
         QFETCH(bool, selected);
         QFETCH(QString, file);
         QFETCH(QString, box);
+        QFETCH(qint64, sizeLimit);
+        QFETCH(int, taskBytes);
         zvtest::TempProgramFolder folder(false);
+        const QByteArray before = "BEGIN:VCALENDAR\r\nX-EARLIER:kept\r\nEND:VCALENDAR\r\n";
+        if (sizeLimit) zvtest::writeBytes(folder.path() + file, before);
         QList<FileDialogRequest> seen;
         FileDialogSeam::setHandler([&](QWidget*, const FileDialogRequest& r) {
             seen << r;
@@ -336,13 +352,19 @@ private slots:
         std::vector<SelectedItem<TMemoInfo>> memoItems;
         if (selected) {
             tasks.resize(1);
-            tasks[0].record = task(QStringLiteral("{T}"), kRootId, QStringLiteral("t"));
+            tasks[0].record = task(QStringLiteral("{T}"), kRootId, QString(taskBytes, QLatin1Char('t')));
             memoItems.resize(1);
             memoItems[0].record.mid = QStringLiteral("{M}");
         }
-        const bool written = memos ? ExportICalendarSelection(nullptr, memoItems, QStringLiteral("1"))
-                                   : ExportICalendarSelection(nullptr, tasks, QStringLiteral("1"));
+        bool written = false;
+        {
+            std::optional<zvtest::TFileSizeLimit> limit;
+            if (sizeLimit) limit.emplace(sizeLimit);
+            written = memos ? ExportICalendarSelection(nullptr, memoItems, QStringLiteral("1"))
+                            : ExportICalendarSelection(nullptr, tasks, QStringLiteral("1"));
+        }
         QCOMPARE(written, file == QLatin1String("ok.ics"));
+        if (sizeLimit) QCOMPARE(zvtest::fileBytes(folder.path() + file), before);
         QCOMPARE(MessageSeam::texts(), box.isEmpty() ? QStringList() : QStringList{box});
         if (!box.isEmpty())
             QCOMPARE(MessageSeam::history().first().caption,

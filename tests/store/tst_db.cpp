@@ -155,6 +155,46 @@ private slots:
         }
     }
 
+    // Text another program left in a typed column reads as the field's type would take it,
+    // or is refused by name; it never reads as some other number.
+    void textInTypedColumnRead_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("literal");
+        QTest::addColumn<bool>("boolean");
+        QTest::addColumn<QString>("integer"); // the number, or the refusal
+        QTest::newRow("a flag as True")
+            << QString("checkFlag") << QString("'True'") << true
+            << QString("'True' is not a valid integer value for field 'checkFlag'");
+        QTest::newRow("a flag as t") << QString("dueFlag") << QString("'t'") << true
+                                     << QString("'t' is not a valid integer value for field 'dueFlag'");
+        QTest::newRow("a flag as no") << QString("alarmFlag") << QString("'no'") << false
+                                      << QString("'no' is not a valid integer value for field 'alarmFlag'");
+        QTest::newRow("a colour with words after")
+            << QString("textColor") << QString("'12 apples'") << false
+            << QString("'12 apples' is not a valid integer value for field 'textColor'");
+        QTest::newRow("a colour as signed text") << QString("backgroundColor") << QString("'+12x'") << false
+                                                 << QString("'+12x' is not a valid integer value for field "
+                                                            "'backgroundColor'");
+    }
+    void textInTypedColumnRead()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, literal);
+        QFETCH(bool, boolean);
+        QFETCH(QString, integer);
+        TempProgramFolder home;
+        home.exec("insert into tasks (tid, " + column + ") values ('a', " + literal + ")");
+        QCOMPARE(home.scalar("select typeof(" + column + ") from tasks").toString(), QString("text"));
+        TADOQuery q(&home.connection());
+        OpenQuery(q, "select * from tasks");
+        const TField f = q.FieldByName(column);
+        QCOMPARE(f.AsBoolean(), boolean);
+        int read = 0;
+        const QString error = raiseText([&] { read = f.AsInteger(); });
+        QCOMPARE(error == "<no error>" ? QString::number(read) : error, integer);
+    }
+
     // The gateways find their columns once per column list: a query whose list changed
     // since the last row read (another table, another order, fewer columns) must not be
     // read through the positions of the last list.
@@ -185,6 +225,16 @@ private slots:
                       "'1.5' is not a valid integer value for field 'backgroundColor'");
         conversionRow("too big", "textColor", "4294967296", {},
                       "'4294967296' is not a valid integer value for field 'textColor'");
+        conversionRow("a sign alone", "textColor", "-", {},
+                      "'-' is not a valid integer value for field 'textColor'");
+        conversionRow("plus sign", "textColor", "+12", 12);
+        conversionRow("a blank before", "textColor", " 12", {},
+                      "' 12' is not a valid integer value for field 'textColor'");
+        conversionRow("a line feed after", "textColor", "12\n", {},
+                      "'12\n' is not a valid integer value for field 'textColor'");
+        conversionRow("smallest", "textColor", "-2147483648", int(INT_MIN));
+        conversionRow("too small", "textColor", "-2147483649", {},
+                      "'-2147483649' is not a valid integer value for field 'textColor'");
     }
     void textIntoTypedField()
     {
@@ -754,6 +804,8 @@ private slots:
             << QString("password-wal") << QString("Not a valid password");
         QTest::newRow("no password stored") << QString("no password") << QString("Not a valid password");
         QTest::newRow("locked by another program") << QString("locked") << QString("database is locked");
+        QTest::newRow("a folder of that name") << QString("folder") << QString("Could not find file '%1'");
+        QTest::newRow("no data source named") << QString("no source") << QString("Could not find file ''");
     }
     void openRefuses()
     {
@@ -801,12 +853,15 @@ private slots:
             QCOMPARE(sqlite3_open(QFile::encodeName(db).constData(), &holder), SQLITE_OK);
             QCOMPARE(sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
         }
+        if (kind == "folder") QVERIFY(QDir().mkpath(db));
         const auto release = qScopeGuard([&] { sqlite3_close(holder); });
         const QByteArray before = fileBytes(db);
         const QStringList filesBefore = QDir(home.path()).entryList(QDir::Files);
 
         TADOConnection c;
-        c.setConnectionString(home.connectionString());
+        QString connection = home.connectionString();
+        if (kind == "no source") connection.replace(QLatin1String("Data Source="), QLatin1String("Source="));
+        c.setConnectionString(connection);
         QCOMPARE(raiseText([&] { c.Open(); }), message.contains("%1") ? message.arg(db) : message);
         QVERIFY(!c.connected());
         QCOMPARE(fileBytes(db), before);
