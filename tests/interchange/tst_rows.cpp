@@ -11,25 +11,8 @@ using zvtest::TempProgramFolder;
 
 namespace {
 
-QString raiseText(const std::function<void()>& work)
-{
-    try {
-        work();
-    } catch (const EZvError& e) {
-        return e.message();
-    }
-    return "<no error>";
-}
-
-// Appends one row through the query layer: column, text, column, text...
-void appendRow(TADOQuery& q, const QString& table, const QStringList& values)
-{
-    OpenQuery(q, "select * from " + table + " where 1=0");
-    q.Append();
-    for (qsizetype i = 0; i + 1 < values.size(); i += 2)
-        q.FieldByName(values[i]).setAsString(values[i + 1]);
-    q.Post();
-}
+using zvtest::appendRow;
+using zvtest::raiseText;
 
 } // namespace
 

@@ -17,6 +17,9 @@ using zvtest::TFileSizeLimit;
 
 namespace {
 
+using zvtest::appendRow;
+using zvtest::raiseText;
+
 using zvtest::fileBytes;
 using zvtest::writeBytes;
 
@@ -27,26 +30,6 @@ bool noOpenStatement(TADOConnection& c)
     for (sqlite3_stmt* s = sqlite3_next_stmt(c.handle(), nullptr); s; s = sqlite3_next_stmt(c.handle(), s))
         if (sqlite3_stmt_busy(s)) return false;
     return true;
-}
-
-QString raiseText(const std::function<void()>& work)
-{
-    try {
-        work();
-    } catch (const EZvError& e) {
-        return e.message();
-    }
-    return "<no error>";
-}
-
-// Appends one row through the query layer: column, text, column, text...
-void appendRow(TADOQuery& q, const QString& table, const QStringList& values)
-{
-    OpenQuery(q, "select * from " + table + " where 1=0");
-    q.Append();
-    for (qsizetype i = 0; i + 1 < values.size(); i += 2)
-        q.FieldByName(values[i]).setAsString(values[i + 1]);
-    q.Post();
 }
 
 void conversionRow(const char* name, const char* column, const char* text, const QVariant& stored,

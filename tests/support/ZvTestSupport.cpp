@@ -4,6 +4,7 @@
 #include "store/ZvDbCreate.h"
 #include "store/ZvError.h"
 #include "store/ZvSeams.h"
+#include "store/pU_Funcs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -207,6 +208,25 @@ void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs)
         }
     });
     timer->start();
+}
+
+QString raiseText(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const zv::EZvError& e) {
+        return e.message();
+    }
+    return QStringLiteral("<no error>");
+}
+
+void appendRow(zv::TADOQuery& q, const QString& table, const QStringList& values)
+{
+    zv::OpenQuery(q, "select * from " + table + " where 1=0");
+    q.Append();
+    for (qsizetype i = 0; i + 1 < values.size(); i += 2)
+        q.FieldByName(values[i]).setAsString(values[i + 1]);
+    q.Post();
 }
 
 } // namespace zvtest

@@ -3,6 +3,7 @@
 #include "store/ZvDb.h"
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <functional>
@@ -70,5 +71,11 @@ void MakeDatabase(const QString& path);
 
 // Runs `action` on the next modal dialog that appears (polls for up to timeoutMs).
 void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 5000);
+
+// The message of the store error `work` raises, or "<no error>".
+QString raiseText(const std::function<void()>& work);
+
+// Appends one row through the query layer: column, text, column, text...
+void appendRow(zv::TADOQuery& q, const QString& table, const QStringList& values);
 
 } // namespace zvtest
