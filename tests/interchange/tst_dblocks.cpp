@@ -148,6 +148,8 @@ private slots:
     void lostLocksAreRecovered();
     void actionsWithANestedLoopCheckAtTheirEnd_data();
     void actionsWithANestedLoopCheckAtTheirEnd();
+    void lostLocksOnAFullDisk_data();
+    void lostLocksOnAFullDisk();
     void theDatabaseIsNoFileOfACommand_data();
     void theDatabaseIsNoFileOfACommand();
 };
@@ -264,6 +266,8 @@ void TstDbLocks::lostLocksAreRecovered()
     QVERIFY(HoldsDatabaseLocks(folder.dbPath()));
     QCOMPARE(sqliteOutside(folder.dbPath(), QStringLiteral("select group_concat(content) from tasks")),
              QStringLiteral("one,two"));
+    connection.Close(); // and once closed, none are held: the files are free for others
+    QVERIFY(!HoldsDatabaseLocks(folder.dbPath()));
 }
 
 // Locks lost inside an action that ran a nested event loop (where a dialog's library may have
@@ -300,6 +304,55 @@ void TstDbLocks::actionsWithANestedLoopCheckAtTheirEnd()
     QVERIFY(HoldsDatabaseLocks(folder.dbPath()));
     QCOMPARE(sqliteOutside(folder.dbPath(), QStringLiteral("select group_concat(content) from tasks")),
              QStringLiteral("one,two"));
+}
+
+// Locks lost while the disk is full: the journal cannot be saved into the database file, so
+// the write is refused (or the action ends with the box) instead of going into a journal that
+// another process may delete; once there is room again the next write stores everything.
+void TstDbLocks::lostLocksOnAFullDisk_data()
+{
+    QTest::addColumn<bool>("atActionEnd"); // else: at the next write
+    QTest::newRow("the next write") << false;
+    QTest::newRow("the end of an action") << true;
+}
+
+void TstDbLocks::lostLocksOnAFullDisk()
+{
+    QFETCH(bool, atActionEnd);
+    zvtest::TempProgramFolder folder;
+    TADOConnection& connection = folder.connection();
+    // Pages the journal holds and the database file does not have yet.
+    addTask(connection, QStringLiteral("{big}"), QString(200000, QLatin1Char('b')));
+    const bool checks = DurabilityChecks();
+    SetDurabilityChecks(false);
+    DropDatabaseLocksForTest(folder.dbPath());
+    QString shown;
+    {
+        zvtest::TFileSizeLimit limit(QFileInfo(folder.dbPath()).size());
+        if (atActionEnd) {
+            MessageSeam::queueAnswer(IdOk);
+            EventLoopWaits();
+            QVERIFY(!Guarded([] {
+                QEventLoop loop; // a dialog's loop
+                QTimer::singleShot(20, &loop, &QEventLoop::quit);
+                loop.exec();
+            }));
+            shown = MessageSeam::texts().value(0);
+        } else {
+            shown = zvtest::raiseText(
+                [&] { addTask(connection, QStringLiteral("{two}"), QStringLiteral("two")); });
+        }
+    }
+    const QString expected = QStringLiteral("The database file '%1' was unlocked by another program, and its "
+                                            "journal could not be saved: ")
+                                 .arg(QDir::toNativeSeparators(folder.dbPath()));
+    QVERIFY2(shown.startsWith(expected) && shown.contains(QLatin1String("disk")), qPrintable(shown));
+    addTask(connection, QStringLiteral("{three}"), QStringLiteral("three"));
+    SetDurabilityChecks(checks);
+    QVERIFY(HoldsDatabaseLocks(folder.dbPath()));
+    QCOMPARE(
+        sqliteOutside(folder.dbPath(), QStringLiteral("select group_concat(length(content)) from tasks")),
+        QStringLiteral("200000,5"));
 }
 
 void TstDbLocks::theDatabaseIsNoFileOfACommand_data()
