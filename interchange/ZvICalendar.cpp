@@ -593,6 +593,8 @@ std::optional<TZvICalContext::Instant> TZvICalContext::instantOf(icalproperty* p
     if (!property) return std::nullopt;
     const icalvalue* value = icalproperty_get_value(property);
     if (!value) return std::nullopt;
+    // The parser gives every time property of a file, an absolute TRIGGER among them, a
+    // DATE or DATE-TIME value (a relative TRIGGER a DURATION, which has no instant).
     icaltimetype t;
     switch (icalvalue_isa(value)) {
     case ICAL_DATE_VALUE:
@@ -600,10 +602,6 @@ std::optional<TZvICalContext::Instant> TZvICalContext::instantOf(icalproperty* p
         break;
     case ICAL_DATETIME_VALUE:
         t = icalvalue_get_datetime(value);
-        break;
-    case ICAL_TRIGGER_VALUE:
-        t = icalvalue_get_trigger(value).time;
-        if (icaltime_is_null_time(t)) return std::nullopt;
         break;
     default:
         return std::nullopt;
