@@ -123,6 +123,8 @@ TZvItemFrame::TZvItemFrame(TZvFrameHost* host, const TZvFrameTraits& traits,
 
 TZvItemFrame::~TZvItemFrame()
 {
+    // The stack empties itself when it goes, and tells: no one listens any more.
+    disconnect(m_undo, nullptr, this, nullptr);
     // The tree goes before the rest of the frame: its events reach into members that are
     // about to be destroyed (and into the derived frame, which is gone already).
     if (m_tree) {

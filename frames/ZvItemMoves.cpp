@@ -141,7 +141,10 @@ void TZvItemFrame::MoveSelection(TZvNode* target, bool toFront)
 {
     const std::vector<TZvNode*> moving = m_tree->selectedNodes();
     const auto count = std::count_if(moving.begin(), moving.end(), [&](TZvNode* s) { return CanMoveUnder(s, target); });
-    RecordStep(StepName("Move %1", int(count)), moving, false, [&] {
+    // The target too: it is expanded to show them, and folded again when they go back.
+    std::vector<TZvNode*> items = moving;
+    if (target) items.push_back(target);
+    RecordStep(StepName("Move %1", int(count)), items, false, [&] {
         for (TZvNode* s : moving) {
             if (!CanMoveUnder(s, target)) continue; // stays where it is
             const TZvItemRef r = Item(s);

@@ -231,7 +231,6 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
             };
             return top(a) && !top(b);
         });
-        std::vector<TZvNode*> made;
         for (const TZvRowImage* to : there) {
             const QString pid = to->values.at(size_t(table.pidColumn)).toString();
             TZvNode* parent = pid == kRootId ? nullptr : byId.value(pid);
@@ -239,7 +238,6 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
             if (!n) {
                 n = NewItemNode(parent, pid);
                 byId.insert(idOf(*to), n);
-                made.push_back(n);
             } else if (n->parent() != parent) {
                 m_tree->moveToLastChild(n, parent);
             }
@@ -267,7 +265,8 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
             for (const auto& [index, n] : entries)
                 m_tree->moveToIndex(n, parent, index);
         }
-        for (TZvNode* n : made)
+        // A top-level node shows its sub-items as its row says.
+        for (TZvNode* n : touched)
             if (!n->parent()) m_tree->setExpanded(n, *Item(n).expandFlag);
     }
 
