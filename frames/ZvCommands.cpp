@@ -71,14 +71,17 @@ QString TZvCommandSet::captionText(const TZvCommandDecl& d, const char* caption,
     QString text = FrameText(m_kind, caption);
     if (!detail.isEmpty()) text += QLatin1Char(' ') + detail;
     // After a tab the menu shows the keys in its column of keys.
-    if (d.keys) text += QLatin1Char('\t') + QKeySequence(QString::fromLatin1(d.keys)).toString(QKeySequence::NativeText);
+    if (d.keys)
+        text +=
+            QLatin1Char('\t') + QKeySequence(QString::fromLatin1(d.keys)).toString(QKeySequence::NativeText);
     return text;
 }
 
 QAction* TZvCommandSet::make(const TZvCommandDecl& d, const char* caption, bool inPopups)
 {
     auto* a = new QAction(captionText(d, caption, {}), &m_frame);
-    a->setObjectName(QString::fromLatin1(d.name.of(m_kind)) + (inPopups ? QStringLiteral("Popup") : QString()));
+    a->setObjectName(QString::fromLatin1(d.name.of(m_kind)) +
+                     (inPopups ? QStringLiteral("Popup") : QString()));
     if (const char* hint = d.hint.of(m_kind)) a->setToolTip(FrameText(m_kind, hint));
     if (const int image = d.image.of(m_kind); image >= 0)
         a->setIcon(ZvImage(m_frame.traits().images16, image));

@@ -93,11 +93,11 @@ struct TZvCommandDecl
     // The caption in the pop-up menus where it differs (another access key there); the
     // command then has an action of its own in them.
     TZvEither<const char*> popupCaption = nullptr;
-    TZvEither<const char*> hint = nullptr;    // none: no tool tip
-    TZvEither<int> image = -1;                // an entry of the frame's image lists; -1 none
-    const char* shortcut = nullptr;           // a key of its own, while the frame has the focus
+    TZvEither<const char*> hint = nullptr; // none: no tool tip
+    TZvEither<int> image = -1;             // an entry of the frame's image lists; -1 none
+    const char* shortcut = nullptr;        // a key of its own, while the frame has the focus
     const char* keys = nullptr; // keys the tree's own key handler runs it by, shown beside the caption
-    TZvHandler run = nullptr;                 // none: the command has no handler of its own
+    TZvHandler run = nullptr;   // none: the command has no handler of its own
     TZvGuard guard = TZvGuard::Idle;
     TZvEnabling enabling = TZvEnabling::Idle;
     bool (TZvItemFrame::*available)() const = nullptr; // enabled only while this holds as well

@@ -308,7 +308,7 @@ private:
     QSet<TZvNode*> m_pendingRemoval;
     QUndoStack* m_undo;
     std::unique_ptr<TZvStepRecording> m_recording; // while a change is recorded
-    bool m_loadedOnce = false; // no query runs before the first 2024
+    bool m_loadedOnce = false;                     // no query runs before the first 2024
     bool m_initDone = false;
 };
 

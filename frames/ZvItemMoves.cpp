@@ -140,7 +140,8 @@ void TZvItemFrame::onDragDrop(TZvNode* node)
 void TZvItemFrame::MoveSelection(TZvNode* target, bool toFront)
 {
     const std::vector<TZvNode*> moving = m_tree->selectedNodes();
-    const auto count = std::count_if(moving.begin(), moving.end(), [&](TZvNode* s) { return CanMoveUnder(s, target); });
+    const auto count =
+        std::count_if(moving.begin(), moving.end(), [&](TZvNode* s) { return CanMoveUnder(s, target); });
     // The target too: it is expanded to show them, and folded again when they go back.
     std::vector<TZvNode*> items = moving;
     if (target) items.push_back(target);

@@ -18,7 +18,7 @@ bool TZvUndoStep::Touches(const TZvItemTable& table, const QSet<QString>& ids) c
 {
     for (const TZvRowChange& change : rows)
         for (const auto* image : {&change.before, &change.after})
-            if (*image && ids.contains((*image)->values.at(size_t(table.idColumn)).toString())) return true;
+            if (*image && ids.contains(table.IdOf(**image))) return true;
     for (const auto* places : {&placesBefore, &placesAfter})
         for (const TZvTreePlace& p : *places)
             if (ids.contains(p.id)) return true;
@@ -106,14 +106,9 @@ void TZvItemFrame::closeStep(const QString& name)
         ids << p.id;
     }
     for (const TZvRowImage& image : r.before)
-        ids << image.values.at(size_t(table.idColumn)).toString();
+        ids << table.IdOf(image);
     ids.removeDuplicates();
-
-    std::sort(r.before.begin(), r.before.end(),
-              [](const TZvRowImage& a, const TZvRowImage& b) { return a.rowid < b.rowid; });
-    r.before.erase(std::unique(r.before.begin(), r.before.end(),
-                               [](const TZvRowImage& a, const TZvRowImage& b) { return a.rowid == b.rowid; }),
-                   r.before.end());
+    SortByRowid(r.before);
     auto step = std::make_unique<TZvUndoStep>(name);
     step->rows = RowChanges(table, r.before, ReadItemImages(m_host->connection(), table, ids, false));
 
@@ -194,9 +189,6 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
     QHash<QString, TZvNode*> byId;
     for (TZvNode* n = m_tree->firstNode(); n; n = m_tree->nextNode(n))
         if (!Item(n).id->isEmpty() && !byId.contains(*Item(n).id)) byId.insert(*Item(n).id, n);
-    const auto idOf = [&table](const TZvRowImage& image) {
-        return image.values.at(size_t(table.idColumn)).toString();
-    };
 
     std::vector<TZvNode*> touched;
     m_tree->beginUpdate();
@@ -211,7 +203,7 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
         std::vector<TZvNode*> gone;
         for (const TZvRowChange& change : step.rows)
             if (!(toBefore ? change.before : change.after))
-                if (TZvNode* n = byId.value(idOf(*(toBefore ? change.after : change.before)))) gone.push_back(n);
+                if (TZvNode* n = byId.value(ChangedId(table, change))) gone.push_back(n);
         QSet<TZvNode*> goneSet(gone.begin(), gone.end());
         for (TZvNode* n : gone) {
             byId.remove(*Item(n).id);
@@ -226,18 +218,15 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
         for (const TZvRowChange& change : step.rows)
             if (const auto& to = toBefore ? change.before : change.after) there.push_back(&*to);
         std::stable_sort(there.begin(), there.end(), [&table](const TZvRowImage* a, const TZvRowImage* b) {
-            const auto top = [&table](const TZvRowImage* i) {
-                return i->values.at(size_t(table.pidColumn)).toString() == kRootId;
-            };
-            return top(a) && !top(b);
+            return table.PidOf(*a) == kRootId && table.PidOf(*b) != kRootId;
         });
         for (const TZvRowImage* to : there) {
-            const QString pid = to->values.at(size_t(table.pidColumn)).toString();
+            const QString pid = table.PidOf(*to);
             TZvNode* parent = pid == kRootId ? nullptr : byId.value(pid);
-            TZvNode* n = byId.value(idOf(*to));
+            TZvNode* n = byId.value(table.IdOf(*to));
             if (!n) {
                 n = NewItemNode(parent, pid);
-                byId.insert(idOf(*to), n);
+                byId.insert(table.IdOf(*to), n);
             } else if (n->parent() != parent) {
                 m_tree->moveToLastChild(n, parent);
             }

@@ -90,7 +90,10 @@ public:
         StoreFromText(text, StepName("Paste %1", 1));
     }
 
-    QString AddTextFromOutside(const QString& text) override { return StoreFromText(text, StepName("Add %1", 1)); }
+    QString AddTextFromOutside(const QString& text) override
+    {
+        return StoreFromText(text, StepName("Add %1", 1));
+    }
 
 protected:
     // One new top-level item of the text, stored before it is shown (a failed insert shows
@@ -183,7 +186,8 @@ protected:
     const TZvItemTable& ItemTable() const override { return ItemTableOf<R>(); }
     void ReadItemAt(TZvNode* node, qint64 rowid, bool topLevel) override
     {
-        OpenQuery(*ADOQuery1, QStringLiteral("select * from %1 where rowid=%2").arg(Rows::Table()).arg(rowid));
+        OpenQuery(*ADOQuery1,
+                  QStringLiteral("select * from %1 where rowid=%2").arg(Rows::Table()).arg(rowid));
         ADOQuery1->First();
         if (ADOQuery1->Eof()) throw EZvError(tr("The row of an item put back is not there"));
         Rows::Read(*ADOQuery1, *Info(node), topLevel);

@@ -234,8 +234,9 @@ void TIoDm::takeSnapshot(const QString& command)
     try {
         TZvSnapshots(programFolder()).take(*m_connection, command);
     } catch (const std::exception& e) {
-        throw EZvError(trc("No copy of the database could be kept before the change, so nothing was changed: ") +
-                       errorText(e));
+        throw EZvError(
+            trc("No copy of the database could be kept before the change, so nothing was changed: ") +
+            errorText(e));
     }
     m_snapshotTaken = true;
 }
@@ -253,7 +254,7 @@ bool TIoDm::UndoLastRestoreImport()
         MsgTip(trc("There is no restore or import to undo."));
         return false;
     }
-    const QString command = latest->command == QLatin1String("restore") ? trc("restore")
+    const QString command = latest->command == QLatin1String("restore")     ? trc("restore")
                             : latest->command == QLatin1String("icalendar") ? trc("iCalendar import")
                                                                             : trc("import");
     if (MsgAsk(trc("Put the database back as it was before the last %1 (%2)? Every change made since then "

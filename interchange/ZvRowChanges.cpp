@@ -26,7 +26,8 @@ QString quotedList(const QStringList& ids)
 
 // Whether a row is as an image has it: in `columns`, or in all of them; never by how the
 // tree was shown.
-bool sameAs(const TZvItemTable& t, const TZvRowImage& row, const TZvRowImage& image, const std::vector<int>* columns)
+bool sameAs(const TZvItemTable& t, const TZvRowImage& row, const TZvRowImage& image,
+            const std::vector<int>* columns)
 {
     const auto same = [&](int c) {
         return c == t.expandColumn || SameStoredValue(row.values.at(size_t(c)), image.values.at(size_t(c)));
@@ -41,11 +42,6 @@ EZvChangedSince changedSince()
 {
     return EZvChangedSince(
         trc("The items have been changed elsewhere since; this step can be neither undone nor redone"));
-}
-
-QString idOf(const TZvItemTable& t, const TZvRowImage& image)
-{
-    return image.values.at(size_t(t.idColumn)).toString();
 }
 
 } // namespace
@@ -64,10 +60,7 @@ std::vector<TZvRowImage> ReadItemImages(TADOConnection& connection, const TZvIte
             images.push_back(std::move(image));
     }
     // Ids of one chunk may name rows another chunk named as sub-items.
-    std::sort(images.begin(), images.end(), [](const TZvRowImage& a, const TZvRowImage& b) { return a.rowid < b.rowid; });
-    images.erase(std::unique(images.begin(), images.end(),
-                             [](const TZvRowImage& a, const TZvRowImage& b) { return a.rowid == b.rowid; }),
-                 images.end());
+    SortByRowid(images);
     return images;
 }
 
@@ -94,7 +87,7 @@ std::vector<TZvRowChange> RowChanges(const TZvItemTable&, const std::vector<TZvR
 
 QString ChangedId(const TZvItemTable& table, const TZvRowChange& change)
 {
-    return idOf(table, change.after ? *change.after : *change.before);
+    return table.IdOf(change.after ? *change.after : *change.before);
 }
 
 void ApplyRowChanges(TADOConnection& connection, const TZvItemTable& t, std::vector<TZvRowChange>& changes,
@@ -111,7 +104,8 @@ void ApplyRowChanges(TADOConnection& connection, const TZvItemTable& t, std::vec
             const std::optional<TZvRowImage> now = RowImageAt(connection, t.table, t.columns, (*from)->rowid);
             if (!now || !sameAs(t, *now, **from, *to ? &change.columns : nullptr)) throw changedSince();
         } else if (!SelectRowImages(connection, t.table, {},
-                                    QStringLiteral("%1=").arg(t.columns.at(t.idColumn)) + QuoteId(idOf(t, **to)))
+                                    QStringLiteral("%1=").arg(t.columns.at(t.idColumn)) +
+                                        QuoteId(t.IdOf(**to)))
                         .empty()) {
             throw changedSince();
         }
@@ -138,12 +132,11 @@ void ApplyRowChanges(TADOConnection& connection, const TZvItemTable& t, std::vec
         if (!*to || !placed) continue;
         QVariant& pid = (*to)->values.at(size_t(t.pidColumn));
         if (pid.toString() == kRootId) continue;
-        const bool parentThere =
-            !SelectRowImages(connection, t.table, {},
-                             QStringLiteral("%1=%2 and %3=%4")
-                                 .arg(t.columns.at(t.idColumn), QuoteId(pid.toString()),
-                                      t.columns.at(t.pidColumn), QuoteId(kRootId)))
-                 .empty();
+        const bool parentThere = !SelectRowImages(connection, t.table, {},
+                                                  QStringLiteral("%1=%2 and %3=%4")
+                                                      .arg(t.columns.at(t.idColumn), QuoteId(pid.toString()),
+                                                           t.columns.at(t.pidColumn), QuoteId(kRootId)))
+                                      .empty();
         if (parentThere) continue;
         pid = QVariant(kRootId);
         UpdateRowImage(connection, t.table, t.columns, **to, {t.pidColumn});

@@ -21,6 +21,9 @@ struct TZvItemTable
     int idColumn = -1;
     int pidColumn = -1;
     int expandColumn = -1; // how the tree is shown, not data: never a reason to refuse
+
+    QString IdOf(const TZvRowImage& image) const { return image.values.at(size_t(idColumn)).toString(); }
+    QString PidOf(const TZvRowImage& image) const { return image.values.at(size_t(pidColumn)).toString(); }
 };
 
 template <class R> const TZvItemTable& ItemTableOf()
@@ -72,7 +75,7 @@ QString ChangedId(const TZvItemTable& table, const TZvRowChange& change);
 // the lists read it in its old place. Raises EZvChangedSince, having written nothing, when a
 // row is no longer as the other side has it. An item whose parent item is gone (or is no
 // longer a top-level item) goes to the top level, and its image says so from then on.
-void ApplyRowChanges(TADOConnection& connection, const TZvItemTable& table, std::vector<TZvRowChange>& changes,
-                     bool toBefore);
+void ApplyRowChanges(TADOConnection& connection, const TZvItemTable& table,
+                     std::vector<TZvRowChange>& changes, bool toBefore);
 
 } // namespace zv

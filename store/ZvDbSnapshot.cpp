@@ -32,7 +32,8 @@ QString errorOf(sqlite3* db, int rc)
 sqlite3* openFile(const QString& path, int flags)
 {
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc =
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const QString message = errorOf(db, rc);
         sqlite3_close(db);
@@ -92,8 +93,9 @@ std::vector<TKeptTable> readKeptTables(TADOConnection& connection)
         t.columns = columnsOf(db, table);
         if (t.columns.isEmpty()) continue; // no such table here
         Stmt s;
-        if (sqlite3_prepare_v2(db, "select sql from sqlite_master where tbl_name=? and sql is not null order by "
-                                   "type='index'",
+        if (sqlite3_prepare_v2(db,
+                               "select sql from sqlite_master where tbl_name=? and sql is not null order by "
+                               "type='index'",
                                -1, &s.s, nullptr) != SQLITE_OK)
             raiseStore(db);
         const QByteArray name = table.toUtf8();
@@ -171,7 +173,9 @@ void PutBackDatabaseCopy(TADOConnection& connection, const QString& path)
     writeKeptTables(connection, kept);
 }
 
-TZvSnapshots::TZvSnapshots(const QString& programFolder) : m_folder(programFolder + QStringLiteral("Snapshots/")) {}
+TZvSnapshots::TZvSnapshots(const QString& programFolder)
+    : m_folder(programFolder + QStringLiteral("Snapshots/"))
+{}
 
 QStringList TZvSnapshots::files() const
 {

@@ -5,6 +5,8 @@
 #include "store/ZvSqlText.h"
 #include "store/ZvSqliteDetail.h"
 
+#include <algorithm>
+
 namespace zv {
 
 using namespace detail;
@@ -65,12 +67,21 @@ bool SameStoredValue(const QVariant& a, const QVariant& b)
     return a.typeId() == b.typeId() && a == b;
 }
 
+void SortByRowid(std::vector<TZvRowImage>& images)
+{
+    const auto less = [](const TZvRowImage& a, const TZvRowImage& b) { return a.rowid < b.rowid; };
+    const auto same = [](const TZvRowImage& a, const TZvRowImage& b) { return a.rowid == b.rowid; };
+    std::sort(images.begin(), images.end(), less);
+    images.erase(std::unique(images.begin(), images.end(), same), images.end());
+}
+
 std::vector<TZvRowImage> SelectRowImages(TADOConnection& connection, const QString& table,
                                          const QStringList& columns, const QString& where)
 {
-    return readImages(connection,
-                      QStringLiteral("select %1 from %2 where %3 order by rowid").arg(selectList(columns), table, where),
-                      std::nullopt, int(columns.size()));
+    return readImages(
+        connection,
+        QStringLiteral("select %1 from %2 where %3 order by rowid").arg(selectList(columns), table, where),
+        std::nullopt, int(columns.size()));
 }
 
 std::optional<TZvRowImage> RowImageAt(TADOConnection& connection, const QString& table,

@@ -21,6 +21,8 @@ struct TZvRowImage
 
 // The same storage class and the same value (an integer 1 is not the real 1.0).
 bool SameStoredValue(const QVariant& a, const QVariant& b);
+// In rowid order, each row once.
+void SortByRowid(std::vector<TZvRowImage>& images);
 
 // The rows of `table` that `where` selects (SQL text; ids quoted by the caller), each with
 // its rowid, in rowid order.

@@ -314,7 +314,8 @@ void TzvTasksFrame::Action_TaskCompleteExecute()
     const std::vector<TZvNode*> selected = tree()->selectedNodes();
     if (selected.empty()) return;
     const bool target = !Info(selected.front())->checkFlag;
-    const auto count = std::count_if(selected.begin(), selected.end(), [&](TZvNode* n) { return n->isChecked() != target; });
+    const auto count =
+        std::count_if(selected.begin(), selected.end(), [&](TZvNode* n) { return n->isChecked() != target; });
     // One step for all of them: each check event joins it.
     RecordStep(StepName(target ? "Complete %1" : "Reopen %1", int(count)), selected, false, [&] {
         for (TZvNode* n : selected)
@@ -356,9 +357,9 @@ void TzvTasksFrame::Action_TaskDueSetExecute()
                 &TTaskInfo::dueTime, dlg.dueFlag, dlg.dueTime, TTaskFields::Due);
 }
 
-void TzvTasksFrame::storeOnEach(const QString& stepName, const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag,
-                                TDateTime TTaskInfo::*time, bool flagValue, TDateTime timeValue,
-                                TTaskFields fields)
+void TzvTasksFrame::storeOnEach(const QString& stepName, const std::vector<TZvNode*>& nodes,
+                                bool TTaskInfo::*flag, TDateTime TTaskInfo::*time, bool flagValue,
+                                TDateTime timeValue, TTaskFields fields)
 {
     // Every task gets the same value, row by row, and is unselected once stored.
     RecordStep(stepName, nodes, false, [&] {

@@ -94,8 +94,8 @@ private slots:
 
         MessageSeam::queueAnswer(IdCancel);
         QVERIFY(!m_io->UndoLastRestoreImport());
-        QVERIFY(MessageSeam::texts().last().startsWith("Put the database back as it was before the last " + command +
-                                                       " ("));
+        QVERIFY(MessageSeam::texts().last().startsWith("Put the database back as it was before the last " +
+                                                       command + " ("));
         MessageSeam::queueAnswer(IdOk);
         QVERIFY(m_io->UndoLastRestoreImport());
         QCOMPARE(m_folder->dump(), before);
@@ -120,9 +120,10 @@ private slots:
         MessageSeam::queueAnswer(IdOk); // the error box
         QVERIFY(!run(command));
         QVERIFY(!m_io->SnapshotTaken());
-        QVERIFY2(MessageSeam::texts().last().startsWith("No copy of the database could be kept before the change, "
-                                                        "so nothing was changed: Cannot make the folder"),
-                 qPrintable(MessageSeam::texts().last()));
+        QVERIFY2(
+            MessageSeam::texts().last().startsWith("No copy of the database could be kept before the change, "
+                                                   "so nothing was changed: Cannot make the folder"),
+            qPrintable(MessageSeam::texts().last()));
         QCOMPARE(m_folder->dump(), before);
     }
 

@@ -394,14 +394,17 @@ private slots:
         const QString add = "&Add Memo Enter|Add &Sub-Memo Ctrl+Enter";
         const QString out = "E-mai&l Memo...|Sa&ve Memo...";
         const QString wide = "View all sub-Memos in search result";
-        QTest::newRow("File") << "selected"
-                              << "File"
-                              << "Options|-|Backup|Restore|-|&Export...|Export iCa&lendar...|Import|Import "
-                                 "iCalendar|-|&Save All...|&Print...|-|"
-                                 "On top|-|Close";
+        // Nothing done yet: nothing to undo or redo.
+        const QString undo = "[&Undo Ctrl+Z]|[&Redo Ctrl+Shift+Z]|-|";
+        const QString popupUndo = "[U&ndo Ctrl+Z]|[&Redo Ctrl+Shift+Z]|-|";
+        QTest::newRow("File")
+            << "selected"
+            << "File"
+            << "Options|-|Backup|Restore|Undo restore|-|&Export...|Export iCa&lendar...|Import|Import "
+               "iCalendar|-|&Save All...|&Print...|-|"
+               "On top|-|Close";
         QTest::newRow("Edit") << "selected"
-                              << "Edit"
-                              << "&Copy Ctrl+C|&Paste Ctrl+V|-|Select &All Ctrl+A|&Deselect";
+                              << "Edit" << undo + "&Copy Ctrl+C|&Paste Ctrl+V|-|Select &All Ctrl+A|&Deselect";
         QTest::newRow("View") << "selected"
                               << "View"
                               << "View &List|-|&Expand All|&Collapse All";
@@ -412,11 +415,11 @@ private slots:
                               << "Contents|-|Contact|Suggest|-|Website|Update|-|About";
         QTest::newRow("memo pop-up") << "selected"
                                      << "PopupMenu_Memo"
-                                     << add + "|-|" + out +
+                                     << popupUndo + add + "|-|" + out +
                                             "|-|&Edit F2|&Delete|-|&Copy Ctrl+C|&Paste Ctrl+V|-|" +
                                             "&Move to >";
         QTest::newRow("empty-space pop-up") << "selected"
-                                            << "PopupMenu_Null" << add + "|-|&Paste Ctrl+V";
+                                            << "PopupMenu_Null" << popupUndo + add + "|-|&Paste Ctrl+V";
         QTest::newRow("top tool bar")
             << "selected"
             << "ToolBar_Top"
@@ -434,20 +437,21 @@ private slots:
 
         QTest::newRow("File, editing") << "editing"
                                        << "File"
-                                       << "Options|-|Backup|Restore|-|&Export...|Export "
+                                       << "Options|-|Backup|Restore|Undo restore|-|&Export...|Export "
                                           "iCa&lendar...|Import|Import iCalendar|-|[&Save All...]|"
                                           "[&Print...]|-|On top|-|Close";
-        QTest::newRow("Edit, editing") << "editing"
-                                       << "Edit"
-                                       << "[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[Select &All Ctrl+A]|[&Deselect]";
+        QTest::newRow("Edit, editing")
+            << "editing"
+            << "Edit" << undo + "[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[Select &All Ctrl+A]|[&Deselect]";
         QTest::newRow("View, editing") << "editing"
                                        << "View"
                                        << "[View &List]|-|[&Expand All]|[&Collapse All]";
-        QTest::newRow("memo pop-up, editing") << "editing"
-                                              << "PopupMenu_Memo"
-                                              << "[&Add Memo Enter]|[Add &Sub-Memo Ctrl+Enter]|-|[E-mai&l "
-                                                 "Memo...]|[Sa&ve Memo...]|-|[&Edit F2]|"
-                                                 "[&Delete]|-|[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[&Move to >]";
+        QTest::newRow("memo pop-up, editing")
+            << "editing"
+            << "PopupMenu_Memo"
+            << popupUndo + "[&Add Memo Enter]|[Add &Sub-Memo Ctrl+Enter]|-|[E-mai&l "
+                           "Memo...]|[Sa&ve Memo...]|-|[&Edit F2]|"
+                           "[&Delete]|-|[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[&Move to >]";
         QTest::newRow("top tool bar, editing")
             << "editing"
             << "ToolBar_Top"

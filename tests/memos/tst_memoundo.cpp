@@ -17,16 +17,6 @@ class TestMemoUndo : public zvtest::FrameFixture<TzvMemosFrame>
 {
     Q_OBJECT
 
-    void memo(const QString& mid, const QString& pid, const QString& text, bool expanded = false)
-    {
-        // assignTime left null, as a pasted memo has it.
-        m_folder->exec(QStringLiteral("insert into memos (mid, pid, content, expandFlag, createTime, editTime) "
-                                      "values ('%1', '%2', '%3', %4, %5, %5)")
-                           .arg(mid, pid, text)
-                           .arg(expanded ? 1 : 0)
-                           .arg(DateTimeFromQ(kNow.addDays(-1)), 0, 'g', 17));
-    }
-
     QString memos() const { return m_folder->dump("memos"); }
 
     QString shownTree() const
@@ -34,7 +24,10 @@ class TestMemoUndo : public zvtest::FrameFixture<TzvMemosFrame>
         QStringList out;
         for (TZvNode* n = tree()->firstNode(); n; n = tree()->nextNode(n)) {
             const TMemoInfo& r = *TzvMemosFrame::Info(n);
-            out << QStringLiteral("%1 %2 %3 %4 %5").arg(r.mid, r.pid, r.content).arg(r.expandFlag).arg(n->level());
+            out << QStringLiteral("%1 %2 %3 %4 %5")
+                       .arg(r.mid, r.pid, r.content)
+                       .arg(r.expandFlag)
+                       .arg(n->level());
         }
         return out.join('\n');
     }
@@ -47,22 +40,27 @@ private slots:
     {
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("step");
-        QTest::newRow("add sub-memo") << "add sub-memo" << "Add Memo";
-        QTest::newRow("edit") << "edit" << "Edit Memo";
-        QTest::newRow("delete with sub-memos") << "delete" << "Delete Memo";
-        QTest::newRow("move two to Root") << "move" << "Move 2 Memos";
-        QTest::newRow("paste") << "paste" << "Paste Memo";
+        QTest::newRow("add sub-memo") << "add sub-memo"
+                                      << "Add Memo";
+        QTest::newRow("edit") << "edit"
+                              << "Edit Memo";
+        QTest::newRow("delete with sub-memos") << "delete"
+                                               << "Delete Memo";
+        QTest::newRow("move two to Root") << "move"
+                                          << "Move 2 Memos";
+        QTest::newRow("paste") << "paste"
+                               << "Paste Memo";
     }
 
     void eachChange()
     {
         QFETCH(QString, change);
         QFETCH(QString, step);
-        memo("{M}", "root", "M");
-        memo("{N}", "root", "N", true);
-        memo("{N1}", "{N}", "N1");
-        memo("{N2}", "{N}", "N2");
-        memo("{O}", "root", "O");
+        // assignTime left null, as a pasted memo has it.
+        m_folder->exec("insert into memos (mid, pid, content, expandFlag, createTime, editTime) values "
+                       "('{M}','root','M',0,45000.5,45000.5), ('{N}','root','N',1,45000.5,45001), "
+                       "('{N1}','{N}','N1',0,45000.5,45000.5), ('{N2}','{N}','N2',0,45000.5,45000.5), "
+                       "('{O}','root','O',0,45000.5,45000.5)");
         start();
         const QString rowsBefore = memos(), treeBefore = shownTree();
         Clock::setFixed(kNow.addSecs(600));

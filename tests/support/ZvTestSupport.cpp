@@ -186,11 +186,11 @@ QString TempProgramFolder::dump(const QString& only) const
         if (!only.isEmpty() && name != only) continue;
         out << table.at(1).toString();
         QStringList quoted;
-        for (const QVariantList& column : rows(QStringLiteral("select name from pragma_table_info('%1')").arg(name)))
+        for (const QVariantList& column :
+             rows(QStringLiteral("select name from pragma_table_info('%1')").arg(name)))
             quoted << QStringLiteral("quote(%1)").arg(column.at(0).toString());
-        for (const QVariantList& row :
-             rows(QStringLiteral("select rowid||' '||%1 from %2 order by rowid")
-                      .arg(quoted.join(QStringLiteral("||'|'||")), name)))
+        for (const QVariantList& row : rows(QStringLiteral("select rowid||' '||%1 from %2 order by rowid")
+                                                .arg(quoted.join(QStringLiteral("||'|'||")), name)))
             out << row.at(0).toString();
     }
     return out.join(QLatin1Char('\n'));

@@ -165,26 +165,46 @@ private slots:
     {
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("step");
-        QTest::newRow("add") << "add" << "Add Task";
-        QTest::newRow("add sub-task") << "add sub-task" << "Add Task";
-        QTest::newRow("edit") << "edit" << "Edit Task";
-        QTest::newRow("delete with sub-tasks") << "delete with sub-tasks" << "Delete Task";
-        QTest::newRow("delete two") << "delete two" << "Delete 2 Tasks";
-        QTest::newRow("delete a sub-task") << "delete a sub-task" << "Delete Task";
-        QTest::newRow("complete by Space") << "complete by Space" << "Complete Task";
-        QTest::newRow("reopen by Space") << "reopen by Space" << "Reopen Task";
-        QTest::newRow("mark complete") << "mark complete" << "Complete 2 Tasks";
-        QTest::newRow("colour") << "colour" << "Color 2 Tasks";
-        QTest::newRow("due date") << "due date" << "Due Date for Task";
-        QTest::newRow("reminder set") << "reminder set" << "Reminder for 2 Tasks";
-        QTest::newRow("reminder cleared") << "reminder cleared" << "Reminder for Task";
-        QTest::newRow("reminder snoozed") << "reminder snoozed" << "Snooze Reminder";
-        QTest::newRow("move to Root") << "move to Root" << "Move 2 Tasks";
-        QTest::newRow("drop on a task") << "drop on a task" << "Move 2 Tasks";
-        QTest::newRow("drop on empty space") << "drop on empty space" << "Move Task";
-        QTest::newRow("paste") << "paste" << "Paste Task";
-        QTest::newRow("tray paste") << "tray paste" << "Paste Task";
-        QTest::newRow("from the command line") << "from the command line" << "Add Task";
+        QTest::newRow("add") << "add"
+                             << "Add Task";
+        QTest::newRow("add sub-task") << "add sub-task"
+                                      << "Add Task";
+        QTest::newRow("edit") << "edit"
+                              << "Edit Task";
+        QTest::newRow("delete with sub-tasks") << "delete with sub-tasks"
+                                               << "Delete Task";
+        QTest::newRow("delete two") << "delete two"
+                                    << "Delete 2 Tasks";
+        QTest::newRow("delete a sub-task") << "delete a sub-task"
+                                           << "Delete Task";
+        QTest::newRow("complete by Space") << "complete by Space"
+                                           << "Complete Task";
+        QTest::newRow("reopen by Space") << "reopen by Space"
+                                         << "Reopen Task";
+        QTest::newRow("mark complete") << "mark complete"
+                                       << "Complete 2 Tasks";
+        QTest::newRow("colour") << "colour"
+                                << "Color 2 Tasks";
+        QTest::newRow("due date") << "due date"
+                                  << "Due Date for Task";
+        QTest::newRow("reminder set") << "reminder set"
+                                      << "Reminder for 2 Tasks";
+        QTest::newRow("reminder cleared") << "reminder cleared"
+                                          << "Reminder for Task";
+        QTest::newRow("reminder snoozed") << "reminder snoozed"
+                                          << "Snooze Reminder";
+        QTest::newRow("move to Root") << "move to Root"
+                                      << "Move 2 Tasks";
+        QTest::newRow("drop on a task") << "drop on a task"
+                                        << "Move 2 Tasks";
+        QTest::newRow("drop on empty space") << "drop on empty space"
+                                             << "Move Task";
+        QTest::newRow("paste") << "paste"
+                               << "Paste Task";
+        QTest::newRow("tray paste") << "tray paste"
+                                    << "Paste Task";
+        QTest::newRow("from the command line") << "from the command line"
+                                               << "Add Task";
     }
 
     // Done, undone, redone: the rows (ids, times, flags, rowids) and the tree each time as
@@ -230,9 +250,12 @@ private slots:
         QTest::addColumn<int>("range");
         QTest::addColumn<QString>("search");
         QTest::addColumn<QString>("change");
-        QTest::newRow("completed out of View Incomplete") << 2 << "" << "complete by Space";
-        QTest::newRow("edited out of the search") << 0 << "A" << "edit";
-        QTest::newRow("deleted under a search") << 0 << "B" << "delete with sub-tasks";
+        QTest::newRow("completed out of View Incomplete") << 2 << ""
+                                                          << "complete by Space";
+        QTest::newRow("edited out of the search") << 0 << "A"
+                                                  << "edit";
+        QTest::newRow("deleted under a search") << 0 << "B"
+                                                << "delete with sub-tasks";
     }
 
     void acrossTheFilter()
@@ -331,8 +354,10 @@ private slots:
         make("complete by Space");
         QCOMPARE(items(edit).section("|-|", 0, 0), "&Undo Complete Task Ctrl+Z|[&Redo Ctrl+Shift+Z]");
         select({"A"});
-        QCOMPARE(items(m_frame->PopupMenu_Task).section("|-|", 0, 0), "U&ndo Complete Task Ctrl+Z|[&Redo Ctrl+Shift+Z]");
-        QCOMPARE(items(m_frame->PopupMenu_Null).section("|-|", 0, 0), "U&ndo Complete Task Ctrl+Z|[&Redo Ctrl+Shift+Z]");
+        QCOMPARE(items(m_frame->PopupMenu_Task).section("|-|", 0, 0),
+                 "U&ndo Complete Task Ctrl+Z|[&Redo Ctrl+Shift+Z]");
+        QCOMPARE(items(m_frame->PopupMenu_Null).section("|-|", 0, 0),
+                 "U&ndo Complete Task Ctrl+Z|[&Redo Ctrl+Shift+Z]");
         startEditing("C");
         QVERIFY(!undoAction()->isEnabled());
         type(tree()->editor(), "x");
