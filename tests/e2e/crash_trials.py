@@ -945,10 +945,12 @@ class Trial:
                           shown=self.top_level())
         if by_menu:
             # The Tasks menu from its end: Move to (only enabled when it has a target: the
-            # task is a sub-task or another top-level task exists), Set Color, Set Reminder,
-            # Set Due Date, Mark Complete. Disabled items are passed over.
+            # task is a sub-task, or another top-level task exists and it has no sub-tasks of
+            # its own, which could go under no task), Set Color, Set Reminder, Set Due Date,
+            # Mark Complete. Disabled items are passed over.
             tops, _ = self.shown_rows()
-            ups = 5 if (key not in tops or len(tops) > 1) else 4
+            has_kids = any(r["pid"] == key for r in self.model["tasks"].values())
+            ups = 5 if (key not in tops or (len(tops) > 1 and not has_kids)) else 4
 
             def trigger():
                 self.item_menu()
