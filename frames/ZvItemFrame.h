@@ -198,8 +198,8 @@ protected:
     virtual void StoreExpanded(TZvNode* node, bool expanded) = 0;
     virtual void StorePid(TZvNode* node) = 0;
     virtual const TZvItemTable& ItemTable() const = 0;
-    // The row of that rowid into the node's record (a sub-item's as a sub-item's).
-    virtual void ReadItemAt(TZvNode* node, qint64 rowid, bool topLevel) = 0;
+    // The row of that id and rowid into the node's record (a sub-item's as a sub-item's).
+    virtual void ReadItemAt(TZvNode* node, const QString& id, qint64 rowid, bool topLevel) = 0;
 
     // A change the user makes becomes one undo step. `change` runs between two readings of
     // the rows of the items of `nodes` (with `subItems`, also of the rows under them) and of

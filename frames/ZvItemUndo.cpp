@@ -186,9 +186,19 @@ void TZvItemFrame::putBack(bool toBefore)
 void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
 {
     const TZvItemTable& table = ItemTable();
+    // The nodes of the step's items and of their parents, found in one walk of the tree.
+    QSet<QString> wanted;
+    for (const TZvRowChange& change : step.rows)
+        for (const auto* image : {&change.before, &change.after})
+            if (*image) wanted << table.IdOf(**image) << table.PidOf(**image);
+    for (const auto* places : {&step.placesBefore, &step.placesAfter})
+        for (const TZvTreePlace& p : *places)
+            wanted << p.id << p.parentId;
     QHash<QString, TZvNode*> byId;
-    for (TZvNode* n = m_tree->firstNode(); n; n = m_tree->nextNode(n))
-        if (!Item(n).id->isEmpty() && !byId.contains(*Item(n).id)) byId.insert(*Item(n).id, n);
+    for (TZvNode* n = m_tree->firstNode(); n; n = m_tree->nextNode(n)) {
+        const QString& id = *Item(n).id;
+        if (wanted.contains(id) && !byId.contains(id)) byId.insert(id, n);
+    }
 
     std::vector<TZvNode*> touched;
     m_tree->beginUpdate();
@@ -230,7 +240,7 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
             } else if (n->parent() != parent) {
                 m_tree->moveToLastChild(n, parent);
             }
-            ReadItemAt(n, to->rowid, parent == nullptr);
+            ReadItemAt(n, table.IdOf(*to), to->rowid, parent == nullptr);
             touched.push_back(n);
         }
 

@@ -184,11 +184,12 @@ protected:
         Rows::SetPid(*ADOQuery1, Rows::Id(r), r.pid);
     }
     const TZvItemTable& ItemTable() const override { return ItemTableOf<R>(); }
-    void ReadItemAt(TZvNode* node, qint64 rowid, bool topLevel) override
+    void ReadItemAt(TZvNode* node, const QString& id, qint64 rowid, bool topLevel) override
     {
-        OpenQuery(*ADOQuery1,
-                  QStringLiteral("select * from %1 where rowid=%2").arg(Rows::Table()).arg(rowid));
-        ADOQuery1->First();
+        // By its id, whose statement is compiled once; the rowid tells rows of one id apart.
+        Rows::OpenRow(*ADOQuery1, id);
+        while (!ADOQuery1->Eof() && ADOQuery1->RowId() != rowid)
+            ADOQuery1->Next();
         if (ADOQuery1->Eof()) throw EZvError(tr("The row of an item put back is not there"));
         Rows::Read(*ADOQuery1, *Info(node), topLevel);
         ADOQuery1->Close();

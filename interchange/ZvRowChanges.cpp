@@ -132,11 +132,14 @@ void ApplyRowChanges(TADOConnection& connection, const TZvItemTable& t, std::vec
         if (!*to || !placed) continue;
         QVariant& pid = (*to)->values.at(size_t(t.pidColumn));
         if (pid.toString() == kRootId) continue;
-        const bool parentThere = !SelectRowImages(connection, t.table, {},
-                                                  QStringLiteral("%1=%2 and %3=%4")
-                                                      .arg(t.columns.at(t.idColumn), QuoteId(pid.toString()),
-                                                           t.columns.at(t.pidColumn), QuoteId(kRootId)))
-                                      .empty();
+        // By the id alone: with the parent's marker in the condition too, SQLite would take
+        // the index of parents and walk every top-level item.
+        const std::vector<TZvRowImage> parents =
+            SelectRowImages(connection, t.table, {t.columns.at(t.pidColumn)},
+                            QStringLiteral("%1=").arg(t.columns.at(t.idColumn)) + QuoteId(pid.toString()));
+        const bool parentThere = std::any_of(parents.begin(), parents.end(), [](const TZvRowImage& p) {
+            return p.values.front().toString() == kRootId;
+        });
         if (parentThere) continue;
         pid = QVariant(kRootId);
         UpdateRowImage(connection, t.table, t.columns, **to, {t.pidColumn});
