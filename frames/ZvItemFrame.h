@@ -207,8 +207,10 @@ protected:
     // (NewStepItem). What differs is the step, pushed unless nothing does. A recording
     // inside a recording joins it: a command over many items is one step. When `change`
     // fails, what it did before the failure is a step too.
+    // `rowsOnly`: items whose rows the change may touch besides, where they stand being none
+    // of its business (the target of a move, expanded to show them).
     void RecordStep(const QString& name, const std::vector<TZvNode*>& nodes, bool subItems,
-                    const std::function<void()>& change);
+                    const std::function<void()>& change, const std::vector<TZvNode*>& rowsOnly = {});
     void NewStepItem(TZvNode* node);
 
     // ---- what each frame supplies (not pure: an edit stored while the frame is destroyed
@@ -285,7 +287,7 @@ private:
     // whether a move there moves something (one of them is not the target).
     std::vector<TZvNode*> ItemMovers() const;
     bool MovesSomething(TZvNode* target, const std::vector<TZvNode*>& movers) const;
-    void joinStep(const std::vector<TZvNode*>& nodes, bool subItems);
+    void joinStep(const std::vector<TZvNode*>& nodes, bool subItems, const std::vector<TZvNode*>& rowsOnly);
     void closeStep(const QString& name);
     TZvTreePlace placeOf(TZvNode* node) const;
     TZvUndoStep* stepAt(int index) const;

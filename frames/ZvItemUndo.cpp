@@ -34,16 +34,16 @@ TZvTreePlace TZvItemFrame::placeOf(TZvNode* node) const
 }
 
 void TZvItemFrame::RecordStep(const QString& name, const std::vector<TZvNode*>& nodes, bool subItems,
-                              const std::function<void()>& change)
+                              const std::function<void()>& change, const std::vector<TZvNode*>& rowsOnly)
 {
     if (m_recording) {
-        joinStep(nodes, subItems);
+        joinStep(nodes, subItems, rowsOnly);
         change();
         return;
     }
     m_recording = std::make_unique<TZvStepRecording>();
     const auto done = ScopeExit([this] { m_recording.reset(); });
-    joinStep(nodes, subItems);
+    joinStep(nodes, subItems, rowsOnly);
     try {
         change();
     } catch (...) {
@@ -57,7 +57,8 @@ void TZvItemFrame::RecordStep(const QString& name, const std::vector<TZvNode*>& 
     closeStep(name);
 }
 
-void TZvItemFrame::joinStep(const std::vector<TZvNode*>& nodes, bool subItems)
+void TZvItemFrame::joinStep(const std::vector<TZvNode*>& nodes, bool subItems,
+                            const std::vector<TZvNode*>& rowsOnly)
 {
     TZvStepRecording& r = *m_recording;
     QStringList ids;
@@ -79,6 +80,13 @@ void TZvItemFrame::joinStep(const std::vector<TZvNode*>& nodes, bool subItems)
     }
     // With sub-items, also the rows under the items that the tree does not show.
     for (TZvRowImage& image : ReadItemImages(m_host->connection(), ItemTable(), ids, subItems))
+        r.before.push_back(std::move(image));
+    QStringList watched;
+    for (TZvNode* n : rowsOnly)
+        if (n && !r.known.contains(n) && !Item(n).id->isEmpty() && !r.rowsOnly.contains(*Item(n).id))
+            watched << *Item(n).id;
+    r.rowsOnly << watched;
+    for (TZvRowImage& image : ReadItemImages(m_host->connection(), ItemTable(), watched, false))
         r.before.push_back(std::move(image));
 }
 
@@ -107,6 +115,7 @@ void TZvItemFrame::closeStep(const QString& name)
     }
     for (const TZvRowImage& image : r.before)
         ids << table.IdOf(image);
+    ids << r.rowsOnly;
     ids.removeDuplicates();
     SortByRowid(r.before);
     auto step = std::make_unique<TZvUndoStep>(name);
@@ -224,24 +233,34 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
             if (!goneSet.contains(n->parent())) m_tree->deleteNode(n);
 
         // Rows there: nodes made or read again under their parent, top-level items first.
-        std::vector<const TZvRowImage*> there;
+        // An item whose row changed in its expanded state alone (the target of a move) is
+        // read again but is not one of the changed items.
+        struct TThere
+        {
+            const TZvRowImage* row;
+            bool changed;
+        };
+        std::vector<TThere> there;
         for (const TZvRowChange& change : step.rows)
-            if (const auto& to = toBefore ? change.before : change.after) there.push_back(&*to);
-        std::stable_sort(there.begin(), there.end(), [&table](const TZvRowImage* a, const TZvRowImage* b) {
-            return table.PidOf(*a) == kRootId && table.PidOf(*b) != kRootId;
+            if (const auto& to = toBefore ? change.before : change.after)
+                there.push_back({&*to, change.columns != std::vector<int>{table.expandColumn}});
+        std::stable_sort(there.begin(), there.end(), [&table](const TThere& a, const TThere& b) {
+            return table.PidOf(*a.row) == kRootId && table.PidOf(*b.row) != kRootId;
         });
-        for (const TZvRowImage* to : there) {
-            const QString pid = table.PidOf(*to);
+        std::vector<TZvNode*> read;
+        for (const TThere& t : there) {
+            const QString pid = table.PidOf(*t.row);
             TZvNode* parent = pid == kRootId ? nullptr : byId.value(pid);
-            TZvNode* n = byId.value(table.IdOf(*to));
+            TZvNode* n = byId.value(table.IdOf(*t.row));
             if (!n) {
                 n = NewItemNode(parent, pid);
-                byId.insert(table.IdOf(*to), n);
+                byId.insert(table.IdOf(*t.row), n);
             } else if (n->parent() != parent) {
                 m_tree->moveToLastChild(n, parent);
             }
-            ReadItemAt(n, table.IdOf(*to), to->rowid, parent == nullptr);
-            touched.push_back(n);
+            ReadItemAt(n, table.IdOf(*t.row), t.row->rowid, parent == nullptr);
+            read.push_back(n);
+            if (t.changed) touched.push_back(n);
         }
 
         // Places: every node of a sibling list to its end, then each to its index in the
@@ -265,7 +284,7 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
                 m_tree->moveToIndex(n, parent, index);
         }
         // A top-level node shows its sub-items as its row says.
-        for (TZvNode* n : touched)
+        for (TZvNode* n : read)
             if (!n->parent()) m_tree->setExpanded(n, *Item(n).expandFlag);
     }
 

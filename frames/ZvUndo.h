@@ -51,6 +51,7 @@ struct TZvStepRecording
     QSet<TZvNode*> known;
     QSet<TZvNode*> freed;                       // freed since they joined: gone
     QHash<TZvNode*, TZvTreePlace> placesBefore; // of the nodes that had a row
+    QStringList rowsOnly;                       // items whose rows alone are watched
     std::vector<TZvRowImage> before;
 };
 

@@ -165,46 +165,31 @@ private slots:
     {
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("step");
-        QTest::newRow("add") << "add"
-                             << "Add Task";
-        QTest::newRow("add sub-task") << "add sub-task"
-                                      << "Add Task";
-        QTest::newRow("edit") << "edit"
-                              << "Edit Task";
-        QTest::newRow("delete with sub-tasks") << "delete with sub-tasks"
-                                               << "Delete Task";
-        QTest::newRow("delete two") << "delete two"
-                                    << "Delete 2 Tasks";
-        QTest::newRow("delete a sub-task") << "delete a sub-task"
-                                           << "Delete Task";
-        QTest::newRow("complete by Space") << "complete by Space"
-                                           << "Complete Task";
-        QTest::newRow("reopen by Space") << "reopen by Space"
-                                         << "Reopen Task";
-        QTest::newRow("mark complete") << "mark complete"
-                                       << "Complete 2 Tasks";
-        QTest::newRow("colour") << "colour"
-                                << "Color 2 Tasks";
-        QTest::newRow("due date") << "due date"
-                                  << "Due Date for Task";
-        QTest::newRow("reminder set") << "reminder set"
-                                      << "Reminder for 2 Tasks";
-        QTest::newRow("reminder cleared") << "reminder cleared"
-                                          << "Reminder for Task";
-        QTest::newRow("reminder snoozed") << "reminder snoozed"
-                                          << "Snooze Reminder";
-        QTest::newRow("move to Root") << "move to Root"
-                                      << "Move 2 Tasks";
-        QTest::newRow("drop on a task") << "drop on a task"
-                                        << "Move 2 Tasks";
-        QTest::newRow("drop on empty space") << "drop on empty space"
-                                             << "Move Task";
-        QTest::newRow("paste") << "paste"
-                               << "Paste Task";
-        QTest::newRow("tray paste") << "tray paste"
-                                    << "Paste Task";
-        QTest::newRow("from the command line") << "from the command line"
-                                               << "Add Task";
+        QTest::addColumn<QString>("selected"); // after the undo: the changed items, not a move's target
+        const char* rows[][3] = {
+            {"add", "Add Task", ""},
+            {"add sub-task", "Add Task", ""},
+            {"edit", "Edit Task", "A"},
+            {"delete with sub-tasks", "Delete Task", "B"},
+            {"delete two", "Delete 2 Tasks", "A,C"},
+            {"delete a sub-task", "Delete Task", "B1"},
+            {"complete by Space", "Complete Task", "A"},
+            {"reopen by Space", "Reopen Task", "E"},
+            {"mark complete", "Complete 2 Tasks", "A,C"},
+            {"colour", "Color 2 Tasks", "A,C"},
+            {"due date", "Due Date for Task", "A"},
+            {"reminder set", "Reminder for 2 Tasks", "C,D"},
+            {"reminder cleared", "Reminder for Task", "F"},
+            {"reminder snoozed", "Snooze Reminder", "F"},
+            {"move to Root", "Move 2 Tasks", "B1,B2"},
+            {"drop on a task", "Move 2 Tasks", "A,C"},
+            {"drop on empty space", "Move Task", "A"},
+            {"paste", "Paste Task", ""},
+            {"tray paste", "Paste Task", ""},
+            {"from the command line", "Add Task", ""},
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r[0]) << QString(r[0]) << QString(r[1]) << QString(r[2]);
     }
 
     // Done, undone, redone: the rows (ids, times, flags, rowids) and the tree each time as
@@ -213,6 +198,7 @@ private slots:
     {
         QFETCH(QString, change);
         QFETCH(QString, step);
+        QFETCH(QString, selected);
         fixture(change == "reminder snoozed");
         start();
         const QString rowsBefore = tasks(), treeBefore = records();
@@ -230,6 +216,10 @@ private slots:
         QCOMPARE(records(), treeBefore);
         QCOMPARE(caption(redoAction()), "&Redo " + step);
         QVERIFY(!undoAction()->isEnabled());
+        QStringList chosen;
+        for (TZvNode* n : tree()->selectedNodes())
+            chosen << content(n);
+        QCOMPARE(chosen.join(','), selected);
 
         QTest::keyClick(tree(), Qt::Key_Y, Qt::ControlModifier);
         settle();
