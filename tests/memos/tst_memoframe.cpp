@@ -394,15 +394,9 @@ private slots:
         const QString add = "&Add Memo Enter|Add &Sub-Memo Ctrl+Enter";
         const QString out = "E-mai&l Memo...|Sa&ve Memo...";
         const QString wide = "View all sub-Memos in search result";
-        // Nothing done yet: nothing to undo or redo.
-        const QString undo = "[&Undo Ctrl+Z]|[&Redo Ctrl+Shift+Z]|-|";
-        const QString popupUndo = "[U&ndo Ctrl+Z]|[&Redo Ctrl+Shift+Z]|-|";
-        QTest::newRow("File")
-            << "selected"
-            << "File"
-            << "Options|-|Backup|Restore|Undo restore|-|&Export...|Export iCa&lendar...|Import|Import "
-               "iCalendar|-|&Save All...|&Print...|-|"
-               "On top|-|Close";
+        const QString undo = noUndo(false), popupUndo = noUndo(true);
+        QTest::newRow("File") << "selected"
+                              << "File" << fileMenu(false);
         QTest::newRow("Edit") << "selected"
                               << "Edit" << undo + "&Copy Ctrl+C|&Paste Ctrl+V|-|Select &All Ctrl+A|&Deselect";
         QTest::newRow("View") << "selected"
@@ -436,10 +430,7 @@ private slots:
             << add + "|[&Edit F2]|[&Delete]|-|Sort Direction|&Expand All|&Collapse All|-|View &List";
 
         QTest::newRow("File, editing") << "editing"
-                                       << "File"
-                                       << "Options|-|Backup|Restore|Undo restore|-|&Export...|Export "
-                                          "iCa&lendar...|Import|Import iCalendar|-|[&Save All...]|"
-                                          "[&Print...]|-|On top|-|Close";
+                                       << "File" << fileMenu(true);
         QTest::newRow("Edit, editing")
             << "editing"
             << "Edit" << undo + "[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[Select &All Ctrl+A]|[&Deselect]";

@@ -390,15 +390,9 @@ private slots:
         const QString add = "Add &Task Enter|&Add Sub-Task Ctrl+Enter";
         const QString out = "E-mai&l Task...|Sa&ve Task...";
         const QString dates = "Set D&ue Date...|&Set Reminder...|Set C&olor...";
-        // Nothing done yet: nothing to undo or redo.
-        const QString undo = "[&Undo Ctrl+Z]|[&Redo Ctrl+Shift+Z]|-|";
-        const QString popupUndo = "[U&ndo Ctrl+Z]|[&Redo Ctrl+Shift+Z]|-|";
-        QTest::newRow("File")
-            << "selected"
-            << "File"
-            << "Options|-|Backup|Restore|Undo restore|-|&Export...|Export iCa&lendar...|Import|Import "
-               "iCalendar|-|&Save All...|&Print...|-|"
-               "On top|-|Close";
+        const QString undo = noUndo(false), popupUndo = noUndo(true);
+        QTest::newRow("File") << "selected"
+                              << "File" << fileMenu(false);
         QTest::newRow("Edit") << "selected"
                               << "Edit" << undo + "&Copy Ctrl+C|&Paste Ctrl+V|-|&Select All Ctrl+A|&Deselect";
         QTest::newRow("View") << "selected"
@@ -446,10 +440,7 @@ private slots:
                    "|[&Edit F2]|[&Delete]|-|Sort Direction|&Expand All|&Collapse All|-|View &List|View &Date";
 
         QTest::newRow("File, editing") << "editing"
-                                       << "File"
-                                       << "Options|-|Backup|Restore|Undo restore|-|&Export...|Export "
-                                          "iCa&lendar...|Import|Import iCalendar|-|[&Save All...]|"
-                                          "[&Print...]|-|On top|-|Close";
+                                       << "File" << fileMenu(true);
         QTest::newRow("Edit, editing")
             << "editing"
             << "Edit" << undo + "[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[&Select All Ctrl+A]|[&Deselect]";
