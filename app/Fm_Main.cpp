@@ -146,6 +146,7 @@ void TmainFm::createActions()
     make(Action_DbRestore, "Database &Restore...", &TmainFm::onDbRestore);
     make(Action_Import, "&Import", &TmainFm::onImport);
     make(Action_ImportICalendar, "Import iCalen&dar...", &TmainFm::onImportICalendar);
+    make(Action_UndoRestore, "&Undo Last Restore/Import", &TmainFm::onUndoRestore);
 
     PopupMenu_Tray = new QMenu(this);
     // "&Open Zorvik Jotboard" comes first, once the shared actions exist.
@@ -163,6 +164,7 @@ void TmainFm::AttachModules(TIoDm* io, TcommonDm* common)
 {
     IoDm = io;
     commonDm = common;
+    updateUndoRestore();
     if (commonDm && commonDm->Action_UiOpen)
         PopupMenu_Tray->insertAction(PopupMenu_Tray->actions().value(0), commonDm->Action_UiOpen);
     if (IoDm && ZvVersionInfo1) IoDm->setAppVersion(ZvVersionInfo1->GetValue(2));
@@ -254,6 +256,7 @@ TZvSharedActions TmainFm::sharedActions() const
     a.DbRestore = Action_DbRestore;
     a.Import = Action_Import;
     a.ImportICalendar = Action_ImportICalendar;
+    a.UndoRestore = Action_UndoRestore;
     if (commonDm) {
         a.Options = commonDm->Action_Options;
         a.StayOnTop = commonDm->Action_UiStayOnTop;
@@ -396,17 +399,44 @@ void TmainFm::onDbBackup()
 
 void TmainFm::onDbRestore()
 {
-    if (IoDm && !IoBusy() && IoDm->RestoreDatabase()) reloadFrames();
+    if (IoDm && !IoBusy()) afterBulkChange(IoDm->RestoreDatabase());
 }
 
 void TmainFm::onImport()
 {
-    if (IoDm && !IoBusy() && IoDm->ImportDatabase()) reloadFrames();
+    if (IoDm && !IoBusy()) afterBulkChange(IoDm->ImportDatabase());
 }
 
 void TmainFm::onImportICalendar()
 {
-    if (IoDm && !IoBusy() && IoDm->ImportICalendar()) reloadFrames();
+    if (IoDm && !IoBusy()) afterBulkChange(IoDm->ImportICalendar());
+}
+
+void TmainFm::onUndoRestore()
+{
+    if (!IoDm || IoBusy()) return;
+    if (IoDm->UndoLastRestoreImport()) {
+        for (TZvFrame* frame : {TaskFrame.data(), MemoFrame.data()})
+            if (frame) frame->ItemsChangedElsewhere();
+        reloadFrames();
+    }
+    updateUndoRestore();
+}
+
+void TmainFm::afterBulkChange(bool reload)
+{
+    // A failed run may have stored part of its rows too: once its copy was taken, anything
+    // may have changed.
+    if (IoDm->SnapshotTaken())
+        for (TZvFrame* frame : {TaskFrame.data(), MemoFrame.data()})
+            if (frame) frame->ItemsChangedElsewhere();
+    if (reload) reloadFrames();
+    updateUndoRestore();
+}
+
+void TmainFm::updateUndoRestore()
+{
+    Action_UndoRestore->setEnabled(IoDm && IoDm->CanUndoRestoreImport());
 }
 
 void TmainFm::customEvent(QEvent* event)

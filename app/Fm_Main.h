@@ -72,6 +72,7 @@ public:
     QAction* Action_DbRestore = nullptr;
     QAction* Action_Import = nullptr;
     QAction* Action_ImportICalendar = nullptr;
+    QAction* Action_UndoRestore = nullptr; // "&Undo Last Restore/Import"
     QMenu* PopupMenu_Tray = nullptr;
     QTimer* Timer_balloon = nullptr;
 
@@ -149,6 +150,11 @@ private:
     void onDbRestore();
     void onImport();
     void onImportICalendar();
+    void onUndoRestore();
+    // After a restore or an import: steps of the frames' undo stacks would put back rows
+    // that are no longer what they were.
+    void afterBulkChange(bool reload);
+    void updateUndoRestore();
     void updateTrayCommands();
     void postToFrame(TZvFrame* frame, int message);
     void reloadFrames();

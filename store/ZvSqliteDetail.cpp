@@ -39,6 +39,12 @@ void bindValue(sqlite3_stmt* s, int index, const QVariant& v)
     case QMetaType::Double:
         sqlite3_bind_double(s, index, v.toDouble());
         break;
+    case QMetaType::QByteArray: {
+        // A blob read from a row goes back as a blob.
+        const QByteArray bytes = v.toByteArray();
+        sqlite3_bind_blob(s, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+        break;
+    }
     default: {
         const QByteArray utf8 = v.toString().toUtf8();
         sqlite3_bind_text(s, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
