@@ -268,11 +268,19 @@ void TZvDavClient::properties(const QUrl& url,
              if (a.status != 207) return done(a.status, failureText("PROPFIND", url, a), {});
              try {
                  const TZvMultistatus m = ParseMultistatus(a.body);
-                 // The resource itself; a server may answer with more than asked.
+                 // The resource itself; a server may answer with more than asked, and one
+                 // (Xandikos) names a missing one by a mangled href in a 207.
+                 const TZvDavResponse* found = m.responses.empty() ? nullptr : &m.responses.front();
                  for (const TZvDavResponse& r : m.responses)
-                     if (keyOf(resolve(url, r.href)) == keyOf(url)) return done(a.status, QString(), r.props);
-                 if (!m.responses.empty()) return done(a.status, QString(), m.responses.front().props);
-                 done(a.status, str("The server said nothing about %1").arg(displayUrl(url)), {});
+                     if (keyOf(resolve(url, r.href)) == keyOf(url)) found = &r;
+                 if (!found)
+                     return done(a.status, str("The server said nothing about %1").arg(displayUrl(url)), {});
+                 if (found->status == 404) {
+                     TZvHttpAnswer missing;
+                     missing.status = 404;
+                     return done(404, failureText("PROPFIND", url, missing), {});
+                 }
+                 done(a.status, QString(), found->props);
              } catch (const EZvError& e) {
                  done(a.status, e.message(), {});
              }
