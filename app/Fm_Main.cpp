@@ -1,6 +1,7 @@
 #include "app/Fm_Main.h"
 
 #include "app/Dm_Common.h"
+#include "app/ZvSyncController.h"
 #include "components/ZvFormState.h"
 #include "components/ZvTray.h"
 #include "components/ZvVersionInfo.h"
@@ -102,6 +103,8 @@ TmainFm::TmainFm(const QString& programFolder, QWidget* parent)
     Timer_balloon->setSingleShot(true); // it only stops itself when it fires
 
     createActions();
+
+    SyncController = new TZvSyncController(this);
 
     ZvTrayIcon1 = new TZvTrayIcon(this);
     ZvTrayIcon1->setIcon(ZvImage(ImageList::Tray16, 0));
@@ -389,6 +392,12 @@ void TmainFm::reloadFrames()
     postToFrame(MemoFrame, WM_FRAME_INIT);
 }
 
+void TmainFm::ReloadTables(const QSet<QString>& tables)
+{
+    if (tables.contains(QStringLiteral("tasks"))) postToFrame(TaskFrame, WM_FRAME_INIT);
+    if (tables.contains(QStringLiteral("memos"))) postToFrame(MemoFrame, WM_FRAME_INIT);
+}
+
 void TmainFm::onDbBackup()
 {
     if (IoDm && !IoBusy()) IoDm->BackupDatabase();
@@ -440,6 +449,8 @@ void TmainFm::ExitProgram()
         return;
     }
     Exiting = true;
+    // A sync stops where it is: every slice it applied is stored, the rest comes next time.
+    SyncController->Stop();
     ZvFormState1->SaveState();
     if (MemoFrame) MemoFrame->FinishEditing();
     if (TaskFrame) TaskFrame->FinishEditing();
@@ -502,6 +513,8 @@ void TmainFm::HandleInstanceRequest(const InstanceRequest& request, TZvInstanceR
         const QString text = CrLfLines(request.text);
         if (!request.hasText || TrimBoth(text).isEmpty()) return reply.fail(mtr("the text is empty"));
         addFromOutside(command == QLatin1String("add-task"), text, reply, 0);
+    } else if (command == QLatin1String("sync")) {
+        SyncController->SyncNow(reply);
     } else if (command == QLatin1String("state")) {
         // What the window shows, for scripts that cannot look at it (Wayland has no xdotool).
         const QJsonObject state{

@@ -98,6 +98,8 @@ public:
     virtual void FinishEditing() = 0;
     // The tree has been loaded at least once (message 2024 has run to its end).
     virtual bool Loaded() const { return false; }
+    // A node is being edited in place: nothing from outside may change the rows meanwhile.
+    virtual bool Editing() const { return false; }
 };
 
 // ---- Frame factories ----------------------------------------------------------------

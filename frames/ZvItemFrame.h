@@ -107,6 +107,7 @@ public:
     void FinishEditing() override;
     void PasteFromTray() override; // the tray's Paste: as Ctrl+V
     bool Loaded() const override { return m_initDone; }
+    bool Editing() const override { return editNode != nullptr; }
 
     // ---- routines ----
     // Message 2024: reads the view settings, counts the rows, (re)loads the tree.
