@@ -1,5 +1,6 @@
 #include "ZvDavServer.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -7,6 +8,8 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -46,7 +49,7 @@ double timeoutScale()
 
 } // namespace
 
-TDavServer::TDavServer(Kind kind) : m_kind(kind) {}
+TDavServer::TDavServer(Kind kind, bool tls) : m_kind(kind), m_tls(tls && kind == Kind::Radicale) {}
 
 TDavServer::~TDavServer()
 {
@@ -74,10 +77,26 @@ bool TDavServer::start(QString* why)
         users.open(QIODevice::WriteOnly);
         users.write(user().toUtf8() + ':' + password().toUtf8() + '\n');
         users.close();
+        QString tls;
+        if (m_tls) {
+            if (!QFile::exists(root + QStringLiteral("/cert.pem"))) {
+                QProcess openssl;
+                openssl.setStandardOutputFile(QProcess::nullDevice());
+                openssl.setStandardErrorFile(QProcess::nullDevice());
+                openssl.start(QStringLiteral("openssl"),
+                              {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                               "/CN=127.0.0.1", "-keyout", root + "/key.pem", "-out", root + "/cert.pem"});
+                if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0) {
+                    *why = QStringLiteral("openssl made no certificate");
+                    return false;
+                }
+            }
+            tls = QStringLiteral("ssl = True\ncertificate = %1/cert.pem\nkey = %1/key.pem\n").arg(root);
+        }
         // The whole configuration is ours: --config replaces the system's own file.
         QFile config(root + QStringLiteral("/config"));
         config.open(QIODevice::WriteOnly);
-        config.write(QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n"
+        config.write(QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n%3"
                                     "[auth]\ntype = htpasswd\nhtpasswd_filename = %2/users\n"
                                     "htpasswd_encryption = plain\ndelay = 0\n"
                                     "[rights]\ntype = owner_only\n"
@@ -85,7 +104,7 @@ bool TDavServer::start(QString* why)
                                     "[web]\ntype = none\n"
                                     "[logging]\nlevel = warning\n")
                          .arg(m_port)
-                         .arg(root)
+                         .arg(root, tls)
                          .toUtf8());
         config.close();
         arguments << QStringLiteral("--config") << root + QStringLiteral("/config");
@@ -147,7 +166,18 @@ void TDavServer::stop()
 
 QUrl TDavServer::url() const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port));
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2/")
+                    .arg(m_tls ? QStringLiteral("https") : QStringLiteral("http"))
+                    .arg(m_port));
+}
+
+QString TDavServer::fingerprint() const
+{
+    const QList<QSslCertificate> certs =
+        QSslCertificate::fromPath(m_dir.path() + QStringLiteral("/cert.pem"));
+    return certs.isEmpty()
+               ? QString()
+               : QString::fromLatin1(certs.first().digest(QCryptographicHash::Sha256).toHex(':').toUpper());
 }
 
 QString TDavServer::user() const
@@ -171,6 +201,11 @@ TDavServer::Answer TDavServer::request(const QByteArray& verb, const QUrl& url, 
 {
     QNetworkAccessManager network;
     QNetworkRequest r(url);
+    if (m_tls) {
+        QSslConfiguration tls = r.sslConfiguration();
+        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+        r.setSslConfiguration(tls);
+    }
     if (!user().isEmpty())
         r.setRawHeader("Authorization",
                        "Basic " + (user() + QLatin1Char(':') + password()).toUtf8().toBase64());

@@ -21,7 +21,8 @@ public:
         Radicale, // htpasswd (plain) with one user, owner_only rights
         Xandikos  // no authentication
     };
-    explicit TDavServer(Kind kind);
+    // With `tls` (Radicale only) it speaks HTTPS with a self-signed certificate made for it.
+    explicit TDavServer(Kind kind, bool tls = false);
     ~TDavServer();
     TDavServer(const TDavServer&) = delete;
     TDavServer& operator=(const TDavServer&) = delete;
@@ -37,7 +38,9 @@ public:
     void stop();
     bool running() const { return m_pid > 0; }
 
-    QUrl url() const; // http://127.0.0.1:port/
+    QUrl url() const; // http://127.0.0.1:port/ (https:// with TLS)
+    // The SHA-256 fingerprint of its certificate, as the program shows it (AB:CD:...).
+    QString fingerprint() const;
     QString user() const;
     QString password() const;
     // The user's calendar home, where tests put collections of their own.
@@ -56,6 +59,7 @@ public:
 
 private:
     Kind m_kind;
+    bool m_tls = false;
     QTemporaryDir m_dir;
     int m_port = 0;
     qint64 m_pid = 0;

@@ -209,6 +209,40 @@ private slots:
                  qPrintable(items->second.at(0).error));
     }
 
+    // A self-signed certificate: refused with its fingerprint until pinned; a pin of another
+    // certificate does not open it.
+    void selfSignedCertificateIsPinned_data()
+    {
+        QTest::addColumn<int>("pin"); // 0 none, 1 its own, 2 another
+        QTest::addColumn<bool>("answers");
+        QTest::newRow("not pinned") << 0 << false;
+        QTest::newRow("pinned") << 1 << true;
+        QTest::newRow("another certificate pinned") << 2 << false;
+    }
+    void selfSignedCertificateIsPinned()
+    {
+        QFETCH(int, pin);
+        QFETCH(bool, answers);
+        if (!zvtest::TDavServer::installed(zvtest::TDavServer::Kind::Radicale))
+            QSKIP("radicale is not installed");
+        static zvtest::TDavServer tls(zvtest::TDavServer::Kind::Radicale, true);
+        QString why;
+        QVERIFY2(tls.running() || tls.start(&why), qPrintable(why));
+        TZvDavAccount account = accountOf(tls);
+        const QString own = tls.fingerprint();
+        QVERIFY(!own.isEmpty());
+        account.pin = pin == 1   ? own
+                      : pin == 2 ? QString(own).replace(0, 2, own.startsWith("AA") ? "BB" : "AA")
+                                 : QString();
+        TZvDavClient client(account);
+        const auto d = await<TZvDavDiscovery>([&](auto done) { client.discover(done); });
+        QCOMPARE(d->error.isEmpty(), answers);
+        if (!answers) {
+            QCOMPARE(client.untrustedCertificate(), own);
+            QVERIFY2(d->error.contains(own), qPrintable(d->error));
+        }
+    }
+
     // Refused before anything goes out, or answered by the seam instead of the network.
     void refusalsAndTheSeam_data()
     {
