@@ -102,9 +102,8 @@ TmainFm::TmainFm(const QString& programFolder, QWidget* parent)
     Timer_balloon->setInterval(3600000);
     Timer_balloon->setSingleShot(true); // it only stops itself when it fires
 
-    createActions();
-
     SyncController = new TZvSyncController(this);
+    createActions();
 
     ZvTrayIcon1 = new TZvTrayIcon(this);
     ZvTrayIcon1->setIcon(ZvImage(ImageList::Tray16, 0));
@@ -126,6 +125,7 @@ TmainFm::TmainFm(const QString& programFolder, QWidget* parent)
 
     Guarded([this] { createSteps(); });
     updateTrayCommands();
+    Guarded([this] { SyncController->SettingsChanged(); });
 }
 
 TmainFm::~TmainFm()
@@ -158,6 +158,9 @@ void TmainFm::createActions()
     PopupMenu_Tray->addSeparator();
     PopupMenu_Tray->addAction(Action_AddMemo);
     PopupMenu_Tray->addAction(Action_PasteMemo);
+    PopupMenu_Tray->addSeparator();
+    // Shown only while sync is on (a hidden action leaves one separator).
+    PopupMenu_Tray->addAction(SyncController->Action_SyncNow);
     PopupMenu_Tray->addSeparator();
     PopupMenu_Tray->addAction(Action_Exit);
 }
@@ -257,6 +260,7 @@ TZvSharedActions TmainFm::sharedActions() const
     a.DbRestore = Action_DbRestore;
     a.Import = Action_Import;
     a.ImportICalendar = Action_ImportICalendar;
+    a.SyncNow = SyncController->Action_SyncNow;
     if (commonDm) {
         a.Options = commonDm->Action_Options;
         a.StayOnTop = commonDm->Action_UiStayOnTop;

@@ -41,6 +41,7 @@ struct TZvSharedActions
     QAction* Update = nullptr;
     QAction* Resources = nullptr;
     QAction* About = nullptr;
+    QAction* SyncNow = nullptr;
 };
 
 enum class HostPicture
@@ -100,6 +101,9 @@ public:
     virtual bool Loaded() const { return false; }
     // A node is being edited in place: nothing from outside may change the rows meanwhile.
     virtual bool Editing() const { return false; }
+    // The sync's state in a panel of its own at the right of the status bar (the first
+    // panels follow the selection); empty hides it.
+    virtual void ShowSyncState(const QString& /*text*/, const QString& /*tip*/) {}
 };
 
 // ---- Frame factories ----------------------------------------------------------------

@@ -199,6 +199,8 @@ const std::vector<TZvCommandDecl>& SharedCommands()
         {.name = "Action_Options", .kind = K::Host, .host = &S::Options, .places = {{B::FileMenu, 0, 0}}},
         {.name = "Action_DbBackup", .kind = K::Host, .host = &S::DbBackup, .places = {{B::FileMenu, 1, 0}}},
         {.name = "Action_DbRestore", .kind = K::Host, .host = &S::DbRestore, .places = {{B::FileMenu, 1, 1}}},
+        // Shown only while sync is on.
+        {.name = "Action_SyncNow", .kind = K::Host, .host = &S::SyncNow, .places = {{B::FileMenu, 1, 2}}},
         {.name = "Action_Import", .kind = K::Host, .host = &S::Import, .places = {{B::FileMenu, 2, 2}}},
         {.name = "Action_ImportICalendar",
          .kind = K::Host,

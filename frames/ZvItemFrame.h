@@ -108,6 +108,7 @@ public:
     void PasteFromTray() override; // the tray's Paste: as Ctrl+V
     bool Loaded() const override { return m_initDone; }
     bool Editing() const override { return editNode != nullptr; }
+    void ShowSyncState(const QString& text, const QString& tip) override;
 
     // ---- routines ----
     // Message 2024: reads the view settings, counts the rows, (re)loads the tree.
@@ -265,6 +266,7 @@ private:
     bool focusedOnce = false;
     int tipKind = 0;
     TZvNode* editNode = nullptr;
+    QLabel* m_syncState = nullptr;
     TZvNode* hotNode = nullptr;
     QString searchText;
     bool sortAscending = true;
