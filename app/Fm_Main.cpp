@@ -159,9 +159,6 @@ void TmainFm::createActions()
     PopupMenu_Tray->addAction(Action_AddMemo);
     PopupMenu_Tray->addAction(Action_PasteMemo);
     PopupMenu_Tray->addSeparator();
-    // Shown only while sync is on (a hidden action leaves one separator).
-    PopupMenu_Tray->addAction(SyncController->Action_SyncNow);
-    PopupMenu_Tray->addSeparator();
     PopupMenu_Tray->addAction(Action_Exit);
 }
 
@@ -394,6 +391,22 @@ void TmainFm::reloadFrames()
 {
     postToFrame(TaskFrame, WM_FRAME_INIT);
     postToFrame(MemoFrame, WM_FRAME_INIT);
+}
+
+void TmainFm::ShowSyncCommands(bool on)
+{
+    // In the tray menu only while sync is on: off, the menu is the one it always was.
+    const bool shown = PopupMenu_Tray->actions().contains(SyncController->Action_SyncNow);
+    if (on == shown) return;
+    if (on) {
+        m_syncSeparator = PopupMenu_Tray->insertSeparator(Action_Exit);
+        PopupMenu_Tray->insertAction(m_syncSeparator, SyncController->Action_SyncNow);
+    } else {
+        PopupMenu_Tray->removeAction(SyncController->Action_SyncNow);
+        PopupMenu_Tray->removeAction(m_syncSeparator);
+        delete m_syncSeparator;
+        m_syncSeparator = nullptr;
+    }
 }
 
 void TmainFm::ReloadTables(const QSet<QString>& tables)

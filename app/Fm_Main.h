@@ -115,6 +115,8 @@ public:
     // A later start of the program asked this one to come forward (with the activation
     // token it was given, if any).
     void BringForwardFromSecondStart(const QString& activationToken = QString());
+    // "Sync Now" in the tray menu (before "E&xit") while sync is on, and not at all while off.
+    void ShowSyncCommands(bool on);
     // The frames of these tables ("tasks", "memos") load their trees again from the rows.
     void ReloadTables(const QSet<QString>& tables);
     // A later process handed over a command: come forward (a start without options),
@@ -164,6 +166,7 @@ private:
     bool m_createdFully = false;
     bool m_switchingTabQuietly = false;
     bool m_exitDone = false;
+    QAction* m_syncSeparator = nullptr;
 };
 
 // The one main window instance.

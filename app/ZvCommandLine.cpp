@@ -212,6 +212,28 @@ bool CaptureText(const QString& argument, std::FILE* input, QString* text, QStri
 }
 
 namespace {
+
+// The request handed to the running instance: the exit code, with `done` told what it
+// answered when it went well; nothing when none runs (this process holds the lock now).
+std::optional<int> handOff(TSingleInstance& instance, const QJsonObject& request, std::FILE* err,
+                           const std::function<void(const InstanceAnswer&)>& done,
+                           const TSingleInstance::ProgressHandler& progress = {})
+{
+    InstanceAnswer answer;
+    switch (instance.HandOff(request, &answer, progress)) {
+    case TSingleInstance::Outcome::HandedOver:
+        if (!answer.ok) break;
+        done(answer);
+        return TZvCommandLine::kDone;
+    case TSingleInstance::Outcome::Failed:
+        break;
+    case TSingleInstance::Outcome::Alone:
+        return std::nullopt;
+    }
+    PrintError(err, answer.error);
+    return TZvCommandLine::kFailed;
+}
+
 template <class R> QString storeAlone(TADOConnection& connection, const QString& text)
 {
     TADOQuery q(&connection);
@@ -247,22 +269,11 @@ int RunCapture(const TZvCommandLine& command, TSingleInstance& instance, const Q
     request.insert(QStringLiteral("text"), text);
     const QString kind = task ? ctr("task") : ctr("memo");
 
-    InstanceAnswer answer;
-    switch (instance.HandOff(request, &answer)) {
-    case TSingleInstance::Outcome::HandedOver:
-        if (!answer.ok) {
-            PrintError(err, answer.error);
-            return TZvCommandLine::kFailed;
-        }
+    const std::optional<int> handed = handOff(instance, request, err, [&](const InstanceAnswer& answer) {
         if (command.verbose)
             print(out, ctr("Added %1 %2 (handed to the running program)\n").arg(kind, answer.id));
-        return TZvCommandLine::kDone;
-    case TSingleInstance::Outcome::Failed:
-        PrintError(err, answer.error);
-        return TZvCommandLine::kFailed;
-    case TSingleInstance::Outcome::Alone:
-        break;
-    }
+    });
+    if (handed) return *handed;
     // No instance runs, and none can start before this is written: a start meanwhile waits
     // for the lock.
     QString id;
@@ -284,21 +295,10 @@ int RunSync(const TZvCommandLine& command, TSingleInstance& instance, const QStr
     const auto progress = [&](const QString& line) {
         if (command.verbose) print(err, line + QLatin1Char('\n'));
     };
-    InstanceAnswer answer;
-    switch (instance.HandOff(command.Request(), &answer, progress)) {
-    case TSingleInstance::Outcome::HandedOver:
-        if (!answer.ok) {
-            PrintError(err, answer.error);
-            return TZvCommandLine::kFailed;
-        }
-        print(out, answer.message + QLatin1Char('\n'));
-        return TZvCommandLine::kDone;
-    case TSingleInstance::Outcome::Failed:
-        PrintError(err, answer.error);
-        return TZvCommandLine::kFailed;
-    case TSingleInstance::Outcome::Alone:
-        break;
-    }
+    const std::optional<int> handed = handOff(
+        instance, command.Request(), err,
+        [&](const InstanceAnswer& answer) { print(out, answer.message + QLatin1Char('\n')); }, progress);
+    if (handed) return *handed;
     // No instance runs, and none starts before this sync ends: a start meanwhile waits.
     const TZvSyncResult result = RunSyncAlone(programFolder, appVersion, [&](int done, int total) {
         progress(ctr("Syncing… %1 of %2").arg(done).arg(total));

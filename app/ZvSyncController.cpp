@@ -74,6 +74,7 @@ void TZvSyncController::SettingsChanged()
     const bool on = Enabled();
     Action_SyncNow->setVisible(on);
     Action_SyncNow->setEnabled(on);
+    m_main->ShowSyncCommands(on);
     if (on) {
         m_interval->start(m_config.interval * kMinuteMs);
         m_watch->start();

@@ -2,6 +2,7 @@
 
 #include "store/ZvError.h"
 #include "store/ZvSeams.h"
+#include "sync/ZvSyncText.h"
 
 #include <QAuthenticator>
 #include <QCoreApplication>
@@ -18,11 +19,6 @@
 namespace zv {
 
 namespace {
-
-QString str(const char* text)
-{
-    return QCoreApplication::translate("ZvSync", text);
-}
 
 constexpr int kRedirectLimit = 5;
 // A server that sends nothing for this long has stopped answering.
@@ -120,12 +116,12 @@ void TZvDavClient::start(std::shared_ptr<TRequest> request)
     const QUrl& url = request->url;
     if (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")) {
         TZvHttpAnswer a;
-        a.error = str("The server address must start with https:// (or http://)");
+        a.error = SyncText("The server address must start with https:// (or http://)");
         return answerLater(a);
     }
     if (url.scheme() == QLatin1String("http") && !isLoopback(url) && !m_account.allowPlainHttp) {
         TZvHttpAnswer a;
-        a.error = str("Plain HTTP to another machine sends the password unprotected: use https://");
+        a.error = SyncText("Plain HTTP to another machine sends the password unprotected: use https://");
         return answerLater(a);
     }
 
@@ -158,8 +154,8 @@ void TZvDavClient::start(std::shared_ptr<TRequest> request)
         if (received > request->limit || total > request->limit) {
             if (request->refusal.isEmpty())
                 request->refusal = request->limit >= TZvDavLimits::kAnswerBytes
-                                       ? str("The server's answer is larger than 256 MB")
-                                       : str("The server's item is larger than 1 MB");
+                                       ? SyncText("The server's answer is larger than 256 MB")
+                                       : SyncText("The server's item is larger than 1 MB");
             reply->abort();
         }
     };
@@ -174,8 +170,9 @@ void TZvDavClient::start(std::shared_ptr<TRequest> request)
         QStringList why;
         for (const QSslError& e : errors)
             why << e.errorString();
-        request->refusal = str("The server's certificate is not trusted (%1); its SHA-256 fingerprint is %2")
-                               .arg(why.join(QStringLiteral("; ")), fingerprint);
+        request->refusal =
+            SyncText("The server's certificate is not trusted (%1); its SHA-256 fingerprint is %2")
+                .arg(why.join(QStringLiteral("; ")), fingerprint);
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply, request] { finished(reply, request); });
 }
@@ -202,13 +199,13 @@ void TZvDavClient::finished(QNetworkReply* reply, std::shared_ptr<TRequest> requ
         a.status = 0;
         a.error = request->refusal;
     } else if (a.status == 0) {
-        a.error = str("No connection to the server (%1)").arg(reply->errorString());
+        a.error = SyncText("No connection to the server (%1)").arg(reply->errorString());
     } else {
         a.body = reply->readAll();
         if (a.body.size() > request->limit) {
             a.status = 0;
             a.body.clear();
-            a.error = str("The server's answer is too large");
+            a.error = SyncText("The server's answer is too large");
         }
         a.etag = QString::fromUtf8(reply->rawHeader("ETag"));
         a.location = QString::fromUtf8(reply->rawHeader("Location"));
@@ -220,12 +217,12 @@ void TZvDavClient::finished(QNetworkReply* reply, std::shared_ptr<TRequest> requ
         const QUrl next = request->url.resolved(QUrl(a.location));
         if (request->redirects >= kRedirectLimit) {
             a.status = 0;
-            a.error = str("The server redirects too often (%1)").arg(displayUrl(request->url));
+            a.error = SyncText("The server redirects too often (%1)").arg(displayUrl(request->url));
         } else if (request->url.scheme() == QLatin1String("https") &&
                    next.scheme() != QLatin1String("https")) {
             a.status = 0;
-            a.error =
-                str("The server redirects from HTTPS to an unprotected address (%1)").arg(displayUrl(next));
+            a.error = SyncText("The server redirects from HTTPS to an unprotected address (%1)")
+                          .arg(displayUrl(next));
         } else if (next.isValid()) {
             ++request->redirects;
             request->url = next;
@@ -251,9 +248,9 @@ QString TZvDavClient::keyOf(const QUrl& url)
 QString TZvDavClient::failureText(const QByteArray& verb, const QUrl& url, const TZvHttpAnswer& answer)
 {
     if (answer.status == 0) return answer.error;
-    if (answer.status == 401) return str("The server refused the user name or password (401)");
-    if (answer.status == 403) return str("The server refused access to %1 (403)").arg(displayUrl(url));
-    return str("The server answered %1 to %2 %3")
+    if (answer.status == 401) return SyncText("The server refused the user name or password (401)");
+    if (answer.status == 403) return SyncText("The server refused access to %1 (403)").arg(displayUrl(url));
+    return SyncText("The server answered %1 to %2 %3")
         .arg(answer.status)
         .arg(QString::fromLatin1(verb), displayUrl(url));
 }
@@ -274,7 +271,8 @@ void TZvDavClient::properties(const QUrl& url,
                  for (const TZvDavResponse& r : m.responses)
                      if (keyOf(resolve(url, r.href)) == keyOf(url)) found = &r;
                  if (!found)
-                     return done(a.status, str("The server said nothing about %1").arg(displayUrl(url)), {});
+                     return done(a.status, SyncText("The server said nothing about %1").arg(displayUrl(url)),
+                                 {});
                  if (found->status == 404) {
                      TZvHttpAnswer missing;
                      missing.status = 404;
@@ -291,19 +289,20 @@ void TZvDavClient::propfindChain(const std::vector<QUrl>& urls,
                                  std::function<void(const QUrl&, const TZvDavProps&)> found,
                                  std::function<void(const QString&)> failed)
 {
-    if (urls.empty()) return failed(str("The server offers no calendars at this address"));
+    if (urls.empty()) return failed(SyncText("The server offers no calendars at this address"));
     const QUrl url = urls.front();
     const std::vector<QUrl> rest(urls.begin() + 1, urls.end());
-    properties(url, [this, url, rest, found, failed](int status, const QString& error,
-                                                     const TZvDavProps& props) {
-        // A refused password ends the search; any other failure tries the next address.
-        if (status == 401) return failed(error);
-        if (error.isEmpty() && (!props.principal.isEmpty() || !props.calendarHome.isEmpty()))
-            return found(url, props);
-        if (rest.empty())
-            return failed(error.isEmpty() ? str("The server offers no calendars at this address") : error);
-        propfindChain(rest, found, failed);
-    });
+    properties(
+        url, [this, url, rest, found, failed](int status, const QString& error, const TZvDavProps& props) {
+            // A refused password ends the search; any other failure tries the next address.
+            if (status == 401) return failed(error);
+            if (error.isEmpty() && (!props.principal.isEmpty() || !props.calendarHome.isEmpty()))
+                return found(url, props);
+            if (rest.empty())
+                return failed(error.isEmpty() ? SyncText("The server offers no calendars at this address")
+                                              : error);
+            propfindChain(rest, found, failed);
+        });
 }
 
 void TZvDavClient::discover(std::function<void(const TZvDavDiscovery&)> done)
@@ -352,7 +351,7 @@ void TZvDavClient::discover(std::function<void(const TZvDavDiscovery&)> done)
                        [principal, listHome, fail](int, const QString& error, const TZvDavProps& p) {
                            if (!error.isEmpty()) return fail(error);
                            if (p.calendarHome.isEmpty())
-                               return fail(str("The server names no calendar home for this user"));
+                               return fail(SyncText("The server names no calendar home for this user"));
                            listHome(principal, resolve(principal, p.calendarHome));
                        });
         },
@@ -458,8 +457,8 @@ void TZvDavClient::multiget(const QUrl& collection, const std::vector<QUrl>& ite
                      if (!r || r->status == 404 || (!r->props.hasCalendarData && !r->props.oversized)) {
                          item.gone = true;
                      } else if (r->props.oversized) {
-                         item.error =
-                             str("The server's item %1 is larger than 1 MB: left out").arg(displayUrl(url));
+                         item.error = SyncText("The server's item %1 is larger than 1 MB: left out")
+                                          .arg(displayUrl(url));
                      } else {
                          item.etag = r->props.etag;
                          item.data = r->props.calendarData;

@@ -1,6 +1,7 @@
 #include "sync/ZvDavXml.h"
 
 #include "store/ZvError.h"
+#include "sync/ZvSyncText.h"
 
 #include <QCoreApplication>
 #include <QXmlStreamReader>
@@ -13,11 +14,6 @@ namespace {
 const QString kDav = QStringLiteral("DAV:");
 const QString kCalDav = QStringLiteral("urn:ietf:params:xml:ns:caldav");
 
-QString str(const char* text)
-{
-    return QCoreApplication::translate("ZvSync", text);
-}
-
 class TReader
 {
 public:
@@ -26,12 +22,30 @@ public:
     [[noreturn]] void fail(const QString& why) const
     {
         throw EZvError(
-            str("The server's answer cannot be read: %1 (line %2)").arg(why).arg(m_x.lineNumber()));
+            SyncText("The server's answer cannot be read: %1 (line %2)").arg(why).arg(m_x.lineNumber()));
     }
 
     bool is(const QString& ns, QLatin1StringView name) const
     {
         return m_x.namespaceUri() == ns && m_x.name() == name;
+    }
+
+    // Raises for what no answer of ours holds, or where the text ends or breaks; comments,
+    // processing instructions and blanks pass.
+    void refuseOddToken() const
+    {
+        switch (m_x.tokenType()) {
+        case QXmlStreamReader::DTD:
+            fail(SyncText("it has a document type"));
+        case QXmlStreamReader::EntityReference:
+            fail(SyncText("it refers to an entity"));
+        case QXmlStreamReader::Invalid:
+            fail(m_x.errorString());
+        case QXmlStreamReader::EndDocument:
+            fail(SyncText("it ends early"));
+        default:
+            break;
+        }
     }
 
     // The next start of a child element of the current one; false at its end.
@@ -40,21 +54,13 @@ public:
         for (;;) {
             switch (m_x.readNext()) {
             case QXmlStreamReader::StartElement:
-                if (++m_depth > TZvDavLimits::kDepth) fail(str("the elements are nested too deeply"));
+                if (++m_depth > TZvDavLimits::kDepth) fail(SyncText("the elements are nested too deeply"));
                 return true;
             case QXmlStreamReader::EndElement:
                 --m_depth;
                 return false;
-            case QXmlStreamReader::DTD:
-                fail(str("it has a document type"));
-            case QXmlStreamReader::EntityReference:
-                fail(str("it refers to an entity"));
-            case QXmlStreamReader::Invalid:
-                fail(m_x.errorString());
-            case QXmlStreamReader::EndDocument:
-                fail(str("it ends early"));
             default:
-                break;
+                refuseOddToken();
             }
         }
     }
@@ -81,28 +87,20 @@ public:
                 over = out.size() > limit;
                 break;
             case QXmlStreamReader::StartElement:
-                if (++m_depth > TZvDavLimits::kDepth) fail(str("the elements are nested too deeply"));
+                if (++m_depth > TZvDavLimits::kDepth) fail(SyncText("the elements are nested too deeply"));
                 skip();
                 break;
             case QXmlStreamReader::EndElement:
                 --m_depth;
                 over = over || out.toUtf8().size() > limit;
                 if (over) {
-                    if (!overflow) fail(str("a value is too long"));
+                    if (!overflow) fail(SyncText("a value is too long"));
                     *overflow = true;
                     return QString();
                 }
                 return out;
-            case QXmlStreamReader::DTD:
-                fail(str("it has a document type"));
-            case QXmlStreamReader::EntityReference:
-                fail(str("it refers to an entity"));
-            case QXmlStreamReader::Invalid:
-                fail(m_x.errorString());
-            case QXmlStreamReader::EndDocument:
-                fail(str("it ends early"));
             default:
-                break;
+                refuseOddToken();
             }
         }
     }
@@ -129,14 +127,14 @@ public:
             switch (m_x.readNext()) {
             case QXmlStreamReader::StartElement:
                 m_depth = 1;
-                if (!is(kDav, QLatin1StringView("multistatus"))) fail(str("it is no multistatus"));
+                if (!is(kDav, QLatin1StringView("multistatus"))) fail(SyncText("it is no multistatus"));
                 return;
             case QXmlStreamReader::DTD:
-                fail(str("it has a document type"));
+                fail(SyncText("it has a document type"));
             case QXmlStreamReader::Invalid:
                 fail(m_x.errorString());
             case QXmlStreamReader::EndDocument:
-                fail(str("it is empty"));
+                fail(SyncText("it is empty"));
             default:
                 break;
             }
@@ -227,7 +225,7 @@ public:
         while (nextChild()) {
             if (is(kDav, QLatin1StringView("response"))) {
                 if (m.responses.size() >= size_t(TZvDavLimits::kResponses))
-                    fail(str("it holds too many responses"));
+                    fail(SyncText("it holds too many responses"));
                 m.responses.push_back(response());
             } else if (is(kDav, QLatin1StringView("sync-token"))) {
                 m.syncToken = shortText();
@@ -300,7 +298,7 @@ int StatusOfLine(const QString& line)
 TZvMultistatus ParseMultistatus(const QByteArray& body)
 {
     if (body.size() > TZvDavLimits::kAnswerBytes)
-        throw EZvError(str("The server's answer is larger than 256 MB"));
+        throw EZvError(SyncText("The server's answer is larger than 256 MB"));
     TReader reader(body);
     return reader.multistatus();
 }

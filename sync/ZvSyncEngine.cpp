@@ -7,6 +7,7 @@
 #include "store/pU_Funcs.h"
 #include "sync/ZvSyncMerge.h"
 #include "sync/ZvSyncState.h"
+#include "sync/ZvSyncText.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -16,11 +17,6 @@
 namespace zv {
 
 namespace {
-
-QString str(const char* text)
-{
-    return QCoreApplication::translate("ZvSync", text);
-}
 
 const QString kTasksName = QStringLiteral("Zorvik Jotboard tasks");
 const QString kMemosName = QStringLiteral("Zorvik Jotboard memos");
@@ -62,29 +58,30 @@ QUrl urlOfKey(const QUrl& collection, const QString& key)
 
 QString TZvSyncResult::summary() const
 {
-    return str("synced: %1 up, %2 down, %3 conflicts").arg(up).arg(down).arg(conflicts);
+    return SyncText("synced: %1 up, %2 down, %3 conflicts").arg(up).arg(down).arg(conflicts);
 }
 
 QString TZvSyncResult::line() const
 {
     if (!error.isEmpty()) return error;
     if (question) {
-        const QString what = question->kind == QLatin1String("tasks") ? str("tasks") : str("memos");
-        return question->here ? str("The server no longer has %1 of the %2 %3 here: they are not deleted "
-                                    "without your yes")
-                                    .arg(question->count)
-                                    .arg(question->total)
-                                    .arg(what)
-                              : str("%1 of the %2 %3 on the server are no longer here: they are not deleted "
-                                    "on the server "
-                                    "without your yes")
-                                    .arg(question->count)
-                                    .arg(question->total)
-                                    .arg(what);
+        const QString what = question->kind == QLatin1String("tasks") ? SyncText("tasks") : SyncText("memos");
+        return question->here
+                   ? SyncText("The server no longer has %1 of the %2 %3 here: they are not deleted "
+                              "without your yes")
+                         .arg(question->count)
+                         .arg(question->total)
+                         .arg(what)
+                   : SyncText("%1 of the %2 %3 on the server are no longer here: they are not deleted "
+                              "on the server "
+                              "without your yes")
+                         .arg(question->count)
+                         .arg(question->total)
+                         .arg(what);
     }
     if (!itemErrors.isEmpty()) {
         QString text = summary() + QStringLiteral("; ") + itemErrors.first();
-        if (itemErrors.size() > 1) text += str(" (and %1 more)").arg(itemErrors.size() - 1);
+        if (itemErrors.size() > 1) text += SyncText(" (and %1 more)").arg(itemErrors.size() - 1);
         return text;
     }
     return summary();
@@ -147,13 +144,7 @@ private:
 
     void loadModel()
     {
-        m_rowPid.clear();
-        TADOQuery q(&e.m_connection);
-        OpenQuery(q, QStringLiteral("select %1, %2 from %3")
-                         .arg(Rows::IdColumn(), ColumnOf<R>(&R::pid), Rows::Table()));
-        for (q.First(); !q.Eof(); q.Next())
-            m_rowPid.insert(q.FieldAt(0).AsString(), q.FieldAt(1).AsString());
-        q.Close();
+        loadRows();
         m_byId.clear();
         m_idByUid.clear();
         m_idByHref.clear();
@@ -923,7 +914,7 @@ void TZvSyncEngine::start()
 
 void TZvSyncEngine::cancel()
 {
-    finish(str("The sync was stopped"));
+    finish(SyncText("The sync was stopped"));
 }
 
 template <class F> void TZvSyncEngine::guarded(F&& work)
@@ -965,14 +956,14 @@ void TZvSyncEngine::resolve(const QString& kind, const QUrl& chosen, const char*
     // Memos need a server that keeps journals; tasks cannot do without their collection.
     const auto refused = [this, memos, next](const QString& why) {
         if (!memos) return finish(why);
-        m_result.notes << str("Memos are not synced: %1").arg(why);
+        m_result.notes << SyncText("Memos are not synced: %1").arg(why);
         next(QUrl());
     };
     const auto make = [this, name, comp, next, refused](const QUrl& url) {
         m_client->makeCalendar(url, name, comp, [this, url, next, refused](const QString& error) {
             guarded([&] {
                 if (!error.isEmpty())
-                    return refused(str("the server did not make the collection (%1)").arg(error));
+                    return refused(SyncText("the server did not make the collection (%1)").arg(error));
                 next(url);
             });
         });
@@ -983,9 +974,10 @@ void TZvSyncEngine::resolve(const QString& kind, const QUrl& chosen, const char*
                 if (status == 404) return make(chosen);
                 if (!error.isEmpty()) return finish(error);
                 if (!props.calendar)
-                    return refused(str("%1 is no calendar collection").arg(chosen.toDisplayString()));
+                    return refused(SyncText("%1 is no calendar collection").arg(chosen.toDisplayString()));
                 if (props.components && !props.components->contains(comp))
-                    return refused(str("the collection %1 takes no %2").arg(chosen.toDisplayString(), comp));
+                    return refused(
+                        SyncText("the collection %1 takes no %2").arg(chosen.toDisplayString(), comp));
                 next(chosen);
             });
         });

@@ -4,6 +4,7 @@
 #include "store/ZvError.h"
 #include "store/ZvIniFile.h"
 #include "store/ZvSeams.h"
+#include "sync/ZvSyncText.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -16,11 +17,6 @@
 namespace zv {
 
 namespace {
-
-QString str(const char* text)
-{
-    return QCoreApplication::translate("ZvSync", text);
-}
 
 const QString kSection = QStringLiteral("sync");
 const QString kSecretService = QStringLiteral("Zorvik Jotboard");
@@ -92,7 +88,7 @@ bool KeepSyncPassword(const TZvSyncConfig& config, const QString& password, QStr
         SecretSeam().call({password.isEmpty() ? SecretRequest::Op::Remove : SecretRequest::Op::Write,
                            config.secretKey(), password});
     if (a.storeAnswered && a.error.isEmpty()) return true;
-    *error = a.storeAnswered ? a.error : str("No secret store answers on this desktop");
+    *error = a.storeAnswered ? a.error : SyncText("No secret store answers on this desktop");
     return false;
 }
 
@@ -166,7 +162,8 @@ TZvSyncResult RunSyncAlone(const QString& programFolder, const QString& appVersi
     TZvSyncResult failed;
     const TZvSyncConfig config = TZvSyncConfig::Read(programFolder + QStringLiteral("zvConf.ini"));
     if (!config.configured()) {
-        failed.error = str("Sync is not set up: zvConf.ini names no server (section \"sync\", key \"url\")");
+        failed.error =
+            SyncText("Sync is not set up: zvConf.ini names no server (section \"sync\", key \"url\")");
         return failed;
     }
     const TZvPasswordLookup password = LookUpSyncPassword(config);
@@ -192,7 +189,7 @@ TZvSyncResult RunSyncAlone(const QString& programFolder, const QString& appVersi
     // A refused password where none was found: say where one is looked for.
     if (result->error.contains(QLatin1String("(401)")) && !password.password)
         result->error +=
-            str(": no password is kept for %1 (secret store, or ZVJ_SYNC_PASSWORD)").arg(config.user);
+            SyncText(": no password is kept for %1 (secret store, or ZVJ_SYNC_PASSWORD)").arg(config.user);
     try {
         // Written back into the database file, as at Exit: nothing is left in the journal.
         connection.checkpoint();
