@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPointer>
+#include <QSet>
 #include <memory>
 
 class QAction;
@@ -24,6 +25,7 @@ class TZvVersionInfo;
 class TZVHHComp;
 class TIoDm;
 class TcommonDm;
+class TZvSyncController;
 
 // The one main window: its two tabs host the task and memo frames; it owns the
 // connection, the shared pictures, the settings-file path and the tray icon.
@@ -78,6 +80,7 @@ public:
 
     TIoDm* IoDm = nullptr;
     TcommonDm* commonDm = nullptr;
+    TZvSyncController* SyncController = nullptr;
 
     // Whether the creation ran to its end (a failing step skips the later ones).
     bool CreatedFully() const { return m_createdFully; }
@@ -113,9 +116,13 @@ public:
     // A later start of the program asked this one to come forward (with the activation
     // token it was given, if any).
     void BringForwardFromSecondStart(const QString& activationToken = QString());
+    // "Sync Now" in the tray menu (before "E&xit") while sync is on, and not at all while off.
+    void ShowSyncCommands(bool on);
+    // The frames of these tables ("tasks", "memos") load their trees again from the rows.
+    void ReloadTables(const QSet<QString>& tables);
     // A later process handed over a command: come forward (a start without options),
-    // --show, --new-task, --new-memo, --add-task, --add-memo, and "state" (what the window
-    // shows, as JSON, for test scripts). Answered through reply.
+    // --show, --new-task, --new-memo, --add-task, --add-memo, --sync, and "state" (what the
+    // window shows, as JSON, for test scripts). Answered through reply.
     void HandleInstanceRequest(const InstanceRequest& request, TZvInstanceReply reply);
     // How long a handed-over item may wait for its frame (loading, a backup, restore or
     // import running) before the later process is told.
@@ -165,6 +172,7 @@ private:
     bool m_createdFully = false;
     bool m_switchingTabQuietly = false;
     bool m_exitDone = false;
+    QAction* m_syncSeparator = nullptr;
 };
 
 // The one main window instance.

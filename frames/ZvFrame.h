@@ -42,6 +42,7 @@ struct TZvSharedActions
     QAction* Update = nullptr;
     QAction* Resources = nullptr;
     QAction* About = nullptr;
+    QAction* SyncNow = nullptr;
 };
 
 enum class HostPicture
@@ -104,6 +105,11 @@ public:
     // were. With no ids every step goes; otherwise every step goes when any step touches
     // one of those items, and they stay when none does.
     virtual void ItemsChangedElsewhere(const QStringList& ids = {}) { Q_UNUSED(ids) }
+    // A node is being edited in place: nothing from outside may change the rows meanwhile.
+    virtual bool Editing() const { return false; }
+    // The sync's state in a panel of its own at the right of the status bar (the first
+    // panels follow the selection); empty hides it.
+    virtual void ShowSyncState(const QString& /*text*/, const QString& /*tip*/) {}
 };
 
 // ---- Frame factories ----------------------------------------------------------------

@@ -221,6 +221,8 @@ const std::vector<TZvCommandDecl>& SharedCommands()
          .kind = K::Host,
          .host = &S::UndoRestore,
          .places = {{B::FileMenu, 1, 2}}},
+        // Shown only while sync is on.
+        {.name = "Action_SyncNow", .kind = K::Host, .host = &S::SyncNow, .places = {{B::FileMenu, 1, 3}}},
         {.name = "Action_Import", .kind = K::Host, .host = &S::Import, .places = {{B::FileMenu, 2, 2}}},
         {.name = "Action_ImportICalendar",
          .kind = K::Host,

@@ -494,6 +494,19 @@ void TZvItemFrame::tipClicked(int kind)
         Btn_Search->click();
 }
 
+void TZvItemFrame::ShowSyncState(const QString& text, const QString& tip)
+{
+    if (!m_syncState) {
+        if (text.isEmpty()) return;
+        m_syncState = new QLabel(ZvStatusBar1);
+        m_syncState->setObjectName(QStringLiteral("SyncState"));
+        ZvStatusBar1->addPermanentWidget(m_syncState);
+    }
+    m_syncState->setText(text);
+    m_syncState->setToolTip(tip);
+    m_syncState->setVisible(!text.isEmpty());
+}
+
 void TZvItemFrame::onSelectionChange(TZvNode* node)
 {
     if (!node) {

@@ -121,6 +121,8 @@ public:
     void RedoExecute(); // Ctrl+Shift+Z, Ctrl+Y
     // A step's name: `pattern` with %1 for "Task" or "3 Tasks" ("Delete %1").
     QString StepName(const char* pattern, int count) const;
+    bool Editing() const override { return editNode != nullptr; }
+    void ShowSyncState(const QString& text, const QString& tip) override;
 
     // ---- routines ----
     // Message 2024: reads the view settings, counts the rows, (re)loads the tree.
@@ -300,6 +302,7 @@ private:
     bool focusedOnce = false;
     int tipKind = 0;
     TZvNode* editNode = nullptr;
+    QLabel* m_syncState = nullptr;
     TZvNode* hotNode = nullptr;
     QString searchText;
     bool sortAscending = true;

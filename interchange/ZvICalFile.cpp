@@ -33,10 +33,7 @@ bool writeCalendar(const QString& fileName, const std::vector<SelectedItem<R>>& 
     try {
         RefuseDatabaseFile(fileName);
         TZvICalContext context;
-        TZvICalComponent calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
-        icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
-        const QByteArray product = QByteArrayLiteral("-//Zorvik//Jotboard ") + appVersion.toUtf8() + "//EN";
-        icalcomponent_add_property(calendar.get(), icalproperty_new_prodid(product.constData()));
+        TZvICalComponent calendar = NewICalCalendar(appVersion);
         // The calendar's own lines, the items, then its end: one item at a time in memory.
         const QByteArray end = QByteArrayLiteral("END:VCALENDAR\r\n");
         QByteArray out = ICalText(calendar.get());

@@ -81,6 +81,20 @@ const std::vector<TZvMember<TTaskInfo>>& TZvRecordKind<TTaskInfo>::group(TTaskFi
     return colors;
 }
 
+const std::vector<TZvSyncGroup<TTaskInfo>>& TZvRecordKind<TTaskInfo>::syncGroups()
+{
+    using T = TTaskInfo;
+    static const std::vector<TZvSyncGroup<T>> list = {
+        {ICalPartParent, {&T::pid}},
+        {ICalPartText, {&T::content}},
+        {ICalPartCompletion, group(TTaskFields::Completion)},
+        {ICalPartDue, group(TTaskFields::Due)},
+        {ICalPartAlarm, group(TTaskFields::Alarm)},
+        {ICalPartColors, group(TTaskFields::Colors)},
+    };
+    return list;
+}
+
 // ---- memos ------------------------------------------------------------------------------
 
 const std::vector<TZvField<TMemoInfo>>& TZvRecordKind<TMemoInfo>::fields()
@@ -110,6 +124,17 @@ const std::vector<TZvMember<TMemoInfo>>& TZvRecordKind<TMemoInfo>::fromTextField
 {
     static const std::vector<TZvMember<TMemoInfo>> none;
     return none;
+}
+
+const std::vector<TZvSyncGroup<TMemoInfo>>& TZvRecordKind<TMemoInfo>::syncGroups()
+{
+    using M = TMemoInfo;
+    static const std::vector<TZvSyncGroup<M>> list = {
+        {ICalPartParent, {&M::pid}},
+        {ICalPartText, {&M::content}},
+        {ICalPartStart, {&M::assignTime}},
+    };
+    return list;
 }
 
 void TZvRecordKind<TMemoInfo>::initCreated(TMemoInfo& r, TDateTime now)

@@ -37,6 +37,28 @@ enum class TTaskFields
     Colors      // textColor, backgroundColor
 };
 
+// The parts of an iCalendar component that a record's values are written into, one bit each:
+// an item written back to a server changes only the parts whose values changed, so that
+// another program's spelling of the rest stays as it was.
+enum TZvICalPart : quint32
+{
+    ICalPartParent = 1u << 0,     // the parent link
+    ICalPartText = 1u << 1,       // SUMMARY and DESCRIPTION
+    ICalPartCompletion = 1u << 2, // a task's STATUS, COMPLETED, PERCENT-COMPLETE
+    ICalPartDue = 1u << 3,        // a task's DUE
+    ICalPartAlarm = 1u << 4,      // a task's reminder
+    ICalPartColors = 1u << 5,     // a task's colours
+    ICalPartStart = 1u << 6,      // a memo's DTSTART
+    ICalAllParts = 0xFFFFFFFFu
+};
+
+// Values the sync merges as one: changed on one side, they take that side's values together.
+template <class R> struct TZvSyncGroup
+{
+    TZvICalPart part;
+    std::vector<TZvMember<R>> members;
+};
+
 // Everything that differs between tasks and memos below the widgets, said once per record
 // type: the table, its columns and how a row reads into a record, the exchange file's
 // element and its attributes in their order, the first values of a new item, the texts that
@@ -78,9 +100,13 @@ template <> struct TZvRecordKind<TTaskInfo>
     // it does not own, and back; the id, parent, text and times are mapped once for both
     // kinds. The count of the import's closing message.
     static constexpr const char* icalComponent = "VTODO";
-    static void icalUpdate(icalcomponent_impl* c, const TTaskInfo& r, const TZvICalContext& context);
+    static void icalUpdate(icalcomponent_impl* c, const TTaskInfo& r, const TZvICalContext& context,
+                           quint32 parts);
     static void icalRead(icalcomponent_impl* c, const TZvICalContext& context, TZvICalRead<TTaskInfo>& read);
     static constexpr const char* oneItem = QT_TRANSLATE_NOOP("TZvRecordKind", "1 task");
+    // The values the sync keeps in step with a server, in groups merged as one (the parent,
+    // the text, then what only a task has).
+    static const std::vector<TZvSyncGroup<TTaskInfo>>& syncGroups();
     static constexpr const char* items = QT_TRANSLATE_NOOP("TZvRecordKind", "%1 tasks");
 };
 
@@ -105,9 +131,11 @@ template <> struct TZvRecordKind<TMemoInfo>
 
     // A memo is a VJOURNAL; only its assignTime (DTSTART) is its own.
     static constexpr const char* icalComponent = "VJOURNAL";
-    static void icalUpdate(icalcomponent_impl* c, const TMemoInfo& r, const TZvICalContext& context);
+    static void icalUpdate(icalcomponent_impl* c, const TMemoInfo& r, const TZvICalContext& context,
+                           quint32 parts);
     static void icalRead(icalcomponent_impl* c, const TZvICalContext& context, TZvICalRead<TMemoInfo>& read);
     static constexpr const char* oneItem = QT_TRANSLATE_NOOP("TZvRecordKind", "1 memo");
+    static const std::vector<TZvSyncGroup<TMemoInfo>>& syncGroups();
     static constexpr const char* items = QT_TRANSLATE_NOOP("TZvRecordKind", "%1 memos");
 };
 
