@@ -179,14 +179,7 @@ bool TZvSyncController::askAndRetry(const TZvSyncResult& r)
         const std::optional<QString> password = PasswordPromptSeam().call(
             str("Password of %1 at %2:").arg(m_config.user, m_config.serverUrl().toDisplayString()));
         if (!password) return false;
-        QString error;
-        if (!KeepSyncPassword(m_config, *password, &error)) {
-            // Kept nowhere but in memory: asked again at the next start.
-            m_sessionPassword = *password;
-            MsgWarning(str("The password cannot be kept (%1). It is asked once each time the program "
-                           "starts.")
-                           .arg(error));
-        }
+        KeepPassword(m_config, *password);
         m_password = *password;
         start();
         return true;
@@ -220,6 +213,16 @@ bool TZvSyncController::askAndRetry(const TZvSyncResult& r)
         return true;
     }
     return false;
+}
+
+void TZvSyncController::KeepPassword(const TZvSyncConfig& config, const QString& password)
+{
+    QString error;
+    if (KeepSyncPassword(config, password, &error)) return;
+    // Kept nowhere but in memory: asked again at the next start.
+    m_sessionPassword = password;
+    MsgWarning(
+        str("The password cannot be kept: %1. It is asked once each time the program starts.").arg(error));
 }
 
 bool TZvSyncController::AskToTrust(const QString& fingerprint)
