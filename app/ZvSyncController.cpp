@@ -137,6 +137,7 @@ void TZvSyncController::SyncNow(const TZvInstanceReply& reply, bool interactive)
 
 void TZvSyncController::start(const QString& kind, TZvMassDeletion answer)
 {
+    m_changesAtStart = m_main->ADOConnection1.dataChanges();
     m_engine = std::make_unique<TZvSyncEngine>(m_main->ADOConnection1,
                                                SyncSettingsOf(m_config, m_password, m_main->appVersion()));
     if (!kind.isEmpty()) m_engine->setMassDeletion(kind, answer);
@@ -267,9 +268,15 @@ std::vector<TZvSyncLogEntry> TZvSyncController::Log() const
 void TZvSyncController::onFinished(const TZvSyncResult& result)
 {
     reloadWhenIdle(result.changedTables);
-    // What the sync changed here is no change to send back.
-    m_seenChanges = m_main->ADOConnection1.dataChanges();
-    m_afterChange->stop();
+    // What the sync changed here is no change to send back; what the user changed while it
+    // ran is, a while later.
+    const qint64 now = m_main->ADOConnection1.dataChanges();
+    const bool userChanged = now - m_changesAtStart > result.localWrites;
+    m_seenChanges = now;
+    if (userChanged && Enabled())
+        m_afterChange->start();
+    else
+        m_afterChange->stop();
     if (askAndRetry(result)) return;
     m_interactive = false;
     m_last = result;

@@ -94,6 +94,7 @@ private:
     QTimer* m_afterChange;
     QTimer* m_watch;
     qint64 m_seenChanges = -1;
+    qint64 m_changesAtStart = 0;
     bool m_startDone = false;
     qint64 m_lastProgressMs = 0;
 };

@@ -185,13 +185,24 @@ private:
         return true;
     }
 
+    // Every row written here is counted, so that the caller tells the sync's changes from
+    // the user's.
+    template <class F> void writeRows(F&& write)
+    {
+        const qint64 before = e.m_connection.dataChanges();
+        std::forward<F>(write)();
+        e.m_result.localWrites += e.m_connection.dataChanges() - before;
+    }
+
     void insertRow(const R& r)
     {
-        TADOQuery q(&e.m_connection);
-        Rows::OpenEmpty(q);
-        Rows::Append(q, r);
-        q.Post();
-        q.Close();
+        writeRows([&] {
+            TADOQuery q(&e.m_connection);
+            Rows::OpenEmpty(q);
+            Rows::Append(q, r);
+            q.Post();
+            q.Close();
+        });
         m_rowPid.insert(Rows::Id(r), r.pid);
     }
 
@@ -203,16 +214,20 @@ private:
                 m.insert(m.end(), g.members.begin(), g.members.end());
             return m;
         }();
-        TADOQuery q(&e.m_connection);
-        Rows::Write(q, r, members);
+        writeRows([&] {
+            TADOQuery q(&e.m_connection);
+            Rows::Write(q, r, members);
+        });
         m_rowPid.insert(Rows::Id(r), r.pid);
     }
 
     void deleteRow(const QString& id)
     {
-        TADOQuery q(&e.m_connection);
-        ExecQuery(q, QStringLiteral("delete from %1 where %2=").arg(Rows::Table(), Rows::IdColumn()) +
-                         QuoteId(id));
+        writeRows([&] {
+            TADOQuery q(&e.m_connection);
+            ExecQuery(q, QStringLiteral("delete from %1 where %2=").arg(Rows::Table(), Rows::IdColumn()) +
+                             QuoteId(id));
+        });
         m_rowPid.remove(id);
     }
 
@@ -573,7 +588,7 @@ private:
                         want = m_rowPid.contains(up) && up != id ? up : kRootId;
                 }
                 if (want == pid) continue;
-                Rows::SetPid(q, id, want);
+                writeRows([&] { Rows::SetPid(q, id, want); });
                 m_rowPid.insert(id, want);
                 if (asSynced) {
                     // Shown elsewhere because of the server: no change of this machine.
