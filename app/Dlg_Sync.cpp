@@ -45,7 +45,7 @@ TSyncDlg::TSyncDlg(TZvSyncController* controller, const QString& confFile, QWidg
     edt_User = new QLineEdit(m_config.user, this);
     edt_Password = new QLineEdit(this);
     edt_Password->setEchoMode(QLineEdit::Password);
-    edt_Password->setPlaceholderText(tr("kept in the secret store"));
+    edt_Password->setPlaceholderText(tr("left empty: the one kept stays"));
     Btn_Connect = new QPushButton(tr("&Connect"), this);
     Comb_Tasks = new QComboBox(this);
     Comb_Memos = new QComboBox(this);
@@ -78,7 +78,10 @@ TSyncDlg::TSyncDlg(TZvSyncController* controller, const QString& confFile, QWidg
     server->addWidget(edt_Url, 1);
     server->addWidget(Btn_Connect);
     auto* form = new QFormLayout;
-    form->addRow(tr("Server &address:"), server);
+    // A row whose field is a layout gets no buddy by itself: the label needs one for its key.
+    auto* urlLabel = new QLabel(tr("Server &address:"), this);
+    urlLabel->setBuddy(edt_Url);
+    form->addRow(urlLabel, server);
     form->addRow(tr("&User name:"), edt_User);
     form->addRow(tr("&Password:"), edt_Password);
     form->addRow(tr("&Tasks:"), Comb_Tasks);
@@ -218,12 +221,7 @@ bool TSyncDlg::Store()
     m_config = c;
     const QString password = edt_Password->text();
     if (!password.isEmpty()) {
-        QString error;
-        if (!KeepSyncPassword(c, password, &error)) {
-            m_controller->setSessionPassword(password);
-            MsgWarning(tr("The password cannot be kept (%1). It is asked once each time the program starts.")
-                           .arg(error));
-        }
+        m_controller->KeepPassword(c, password);
         edt_Password->clear();
     }
     m_controller->SettingsChanged();

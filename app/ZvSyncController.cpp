@@ -137,6 +137,7 @@ void TZvSyncController::SyncNow(const TZvInstanceReply& reply, bool interactive)
 
 void TZvSyncController::start(const QString& kind, TZvMassDeletion answer)
 {
+    m_changesAtStart = m_main->ADOConnection1.dataChanges();
     m_engine = std::make_unique<TZvSyncEngine>(m_main->ADOConnection1,
                                                SyncSettingsOf(m_config, m_password, m_main->appVersion()));
     if (!kind.isEmpty()) m_engine->setMassDeletion(kind, answer);
@@ -179,14 +180,7 @@ bool TZvSyncController::askAndRetry(const TZvSyncResult& r)
         const std::optional<QString> password = PasswordPromptSeam().call(
             str("Password of %1 at %2:").arg(m_config.user, m_config.serverUrl().toDisplayString()));
         if (!password) return false;
-        QString error;
-        if (!KeepSyncPassword(m_config, *password, &error)) {
-            // Kept nowhere but in memory: asked again at the next start.
-            m_sessionPassword = *password;
-            MsgWarning(str("The password cannot be kept (%1). It is asked once each time the program "
-                           "starts.")
-                           .arg(error));
-        }
+        KeepPassword(m_config, *password);
         m_password = *password;
         start();
         return true;
@@ -220,6 +214,16 @@ bool TZvSyncController::askAndRetry(const TZvSyncResult& r)
         return true;
     }
     return false;
+}
+
+void TZvSyncController::KeepPassword(const TZvSyncConfig& config, const QString& password)
+{
+    QString error;
+    if (KeepSyncPassword(config, password, &error)) return;
+    // Kept nowhere but in memory: asked again at the next start.
+    m_sessionPassword = password;
+    MsgWarning(
+        str("The password cannot be kept: %1. It is asked once each time the program starts.").arg(error));
 }
 
 bool TZvSyncController::AskToTrust(const QString& fingerprint)
@@ -264,9 +268,15 @@ std::vector<TZvSyncLogEntry> TZvSyncController::Log() const
 void TZvSyncController::onFinished(const TZvSyncResult& result)
 {
     reloadWhenIdle(result.changedTables);
-    // What the sync changed here is no change to send back.
-    m_seenChanges = m_main->ADOConnection1.dataChanges();
-    m_afterChange->stop();
+    // What the sync changed here is no change to send back; what the user changed while it
+    // ran is, a while later.
+    const qint64 now = m_main->ADOConnection1.dataChanges();
+    const bool userChanged = now - m_changesAtStart > result.localWrites;
+    m_seenChanges = now;
+    if (userChanged && Enabled())
+        m_afterChange->start();
+    else
+        m_afterChange->stop();
     if (askAndRetry(result)) return;
     m_interactive = false;
     m_last = result;

@@ -45,8 +45,9 @@ public:
     void Stop();
     // The settings changed (the Sync dialog): actions, timers and the status panel follow.
     void SettingsChanged();
-    // A password kept for this run only, where no secret store answers.
-    void setSessionPassword(const QString& password) { m_sessionPassword = password; }
+    // The password into the secret store; where none takes it, the user is told and it is
+    // kept in memory for this run only.
+    void KeepPassword(const TZvSyncConfig& config, const QString& password);
     // The last result, and the failure shown until a sync succeeds.
     const std::optional<TZvSyncResult>& LastResult() const { return m_last; }
     QString Failure() const { return m_failure; }
@@ -93,6 +94,7 @@ private:
     QTimer* m_afterChange;
     QTimer* m_watch;
     qint64 m_seenChanges = -1;
+    qint64 m_changesAtStart = 0;
     bool m_startDone = false;
     qint64 m_lastProgressMs = 0;
 };

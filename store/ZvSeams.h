@@ -293,7 +293,7 @@ struct SecretAnswer
     bool storeAnswered = false; // false: no secret store runs
     bool found = false;         // Read: a value is kept under the key
     QString value;
-    QString error; // a store that answered with a failure
+    QString error; // the store's failure (or, with storeAnswered false, why none answered)
 };
 TZvSeam<SecretRequest, SecretAnswer>& SecretSeam();
 

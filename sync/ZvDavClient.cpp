@@ -21,8 +21,9 @@ namespace zv {
 namespace {
 
 constexpr int kRedirectLimit = 5;
-// A server that sends nothing for this long has stopped answering.
-constexpr int kTransferTimeoutMs = 60000;
+// A server that sends nothing for this long has stopped answering. Generous: a server that
+// commits every write to a repository (Xandikos) takes a minute for one on a busy machine.
+constexpr int kTransferTimeoutMs = 180000;
 
 const QByteArray kXml = "application/xml; charset=utf-8";
 const QByteArray kCalendar = "text/calendar; charset=utf-8";

@@ -95,6 +95,8 @@ public:
     TKindBase(TZvSyncEngine& engine, const QUrl& collection) : e(engine), m_collection(collection) {}
     virtual ~TKindBase() = default;
     virtual void run(std::function<void()> done) = 0;
+    // What the server acknowledged and is not stored yet, stored (a sync that ends early).
+    virtual void flushWrites() = 0;
 
 protected:
     TZvSyncEngine& e;
@@ -183,13 +185,24 @@ private:
         return true;
     }
 
+    // Every row written here is counted, so that the caller tells the sync's changes from
+    // the user's.
+    template <class F> void writeRows(F&& write)
+    {
+        const qint64 before = e.m_connection.dataChanges();
+        std::forward<F>(write)();
+        e.m_result.localWrites += e.m_connection.dataChanges() - before;
+    }
+
     void insertRow(const R& r)
     {
-        TADOQuery q(&e.m_connection);
-        Rows::OpenEmpty(q);
-        Rows::Append(q, r);
-        q.Post();
-        q.Close();
+        writeRows([&] {
+            TADOQuery q(&e.m_connection);
+            Rows::OpenEmpty(q);
+            Rows::Append(q, r);
+            q.Post();
+            q.Close();
+        });
         m_rowPid.insert(Rows::Id(r), r.pid);
     }
 
@@ -201,16 +214,20 @@ private:
                 m.insert(m.end(), g.members.begin(), g.members.end());
             return m;
         }();
-        TADOQuery q(&e.m_connection);
-        Rows::Write(q, r, members);
+        writeRows([&] {
+            TADOQuery q(&e.m_connection);
+            Rows::Write(q, r, members);
+        });
         m_rowPid.insert(Rows::Id(r), r.pid);
     }
 
     void deleteRow(const QString& id)
     {
-        TADOQuery q(&e.m_connection);
-        ExecQuery(q, QStringLiteral("delete from %1 where %2=").arg(Rows::Table(), Rows::IdColumn()) +
-                         QuoteId(id));
+        writeRows([&] {
+            TADOQuery q(&e.m_connection);
+            ExecQuery(q, QStringLiteral("delete from %1 where %2=").arg(Rows::Table(), Rows::IdColumn()) +
+                             QuoteId(id));
+        });
         m_rowPid.remove(id);
     }
 
@@ -470,8 +487,11 @@ private:
             ++e.m_result.down;
             changed = true;
         } else {
-            TZvMergeInput<R> in{local, std::nullopt, server, serverChanged};
-            if (synced) in.base = baseOf(item, local);
+            TZvMergeInput<R> in{local, std::nullopt, server, serverChanged, std::nullopt};
+            if (synced)
+                in.base = baseOf(item, local);
+            else
+                in.localAsServer = asServerHolds(local);
             const TZvMergeResult<R> out = MergeItem(in);
             if (ChangedParts(out.merged, local) != 0 || out.merged.editTime != local.editTime) {
                 updateRow(out.merged);
@@ -492,6 +512,18 @@ private:
         item.parent = parentUid;
         e.m_state->save(m_kind, item, &data);
         return changed;
+    }
+
+    // A row as the server would hold it: written and read back (the parent as it is here).
+    R asServerHolds(const R& local)
+    {
+        R up = local;
+        const QString parentUid = parentUidOf(local.pid);
+        up.pid = parentUid.isEmpty() ? kRootId : parentUid;
+        R back = ReadICalComponent<R>(NewICalComponent(up, *e.m_context).get(), *e.m_context).record;
+        Rows::Id(back) = Rows::Id(local);
+        back.pid = local.pid;
+        return back;
     }
 
     // ---- Deleted on the server ----
@@ -556,7 +588,7 @@ private:
                         want = m_rowPid.contains(up) && up != id ? up : kRootId;
                 }
                 if (want == pid) continue;
-                Rows::SetPid(q, id, want);
+                writeRows([&] { Rows::SetPid(q, id, want); });
                 m_rowPid.insert(id, want);
                 if (asSynced) {
                     // Shown elsewhere because of the server: no change of this machine.
@@ -837,7 +869,7 @@ private:
         itemError(TZvDavClient::failureText(verb, url, a));
     }
 
-    void flushWrites()
+    void flushWrites() override
     {
         if (m_writes.empty()) return;
         TZvTransaction t(e.m_connection, TZvTransaction::Mode::Write);
@@ -1025,6 +1057,14 @@ void TZvSyncEngine::finish(const QString& error)
     if (m_client) {
         m_result.untrustedCertificate = m_client->untrustedCertificate();
         m_client->abortAll();
+    }
+    try {
+        // What the server has acknowledged is kept: the next sync need not find it again.
+        if (m_kindIndex > 0 && m_kindIndex <= m_kinds.size() && m_connection.connected() &&
+            !m_connection.transaction())
+            m_kinds[m_kindIndex - 1]->flushWrites();
+    } catch (const EZvError& e) {
+        if (m_result.error.isEmpty()) m_result.error = e.message();
     }
     try {
         if (m_state && m_connection.connected() && !m_connection.transaction()) {

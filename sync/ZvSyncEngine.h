@@ -61,6 +61,7 @@ struct TZvSyncResult
     QString untrustedCertificate; // the fingerprint, when an unknown certificate ended it
     QStringList notes;            // e.g. memos not synced: the server keeps no journals
     QSet<QString> changedTables;  // tables whose rows the sync changed
+    qint64 localWrites = 0;       // rows of the data it wrote here (TADOConnection::dataChanges)
 
     bool succeeded() const { return error.isEmpty() && itemErrors.isEmpty() && !question; }
     // "synced: 3 up, 5 down, 0 conflicts"

@@ -80,11 +80,12 @@ template <class R> quint32 ChangedParts(const R& a, const R& b)
 
 template <class R> TZvMergeResult<R> MergeItem(const TZvMergeInput<R>& in)
 {
-    TZvMergeResult<R> out{in.local, in.base ? *in.base : in.server, false, std::nullopt};
+    TZvMergeResult<R> out{in.local, in.base ? *in.base : in.local, false, std::nullopt};
+    const R& comparable = in.localAsServer ? *in.localAsServer : in.local;
     bool serverText = false;
     for (const TZvSyncGroup<R>& g : TZvRecordKind<R>::syncGroups()) {
         const bool serverChanged =
-            in.base ? (in.serverChanged & g.part) != 0 : !SameGroup(in.local, in.server, g);
+            in.base ? (in.serverChanged & g.part) != 0 : !SameGroup(comparable, in.server, g);
         if (!serverChanged) continue;
         const bool localChanged = in.base ? !SameGroup(in.local, *in.base, g) : true;
         TakeGroup(out.base, in.server, g);

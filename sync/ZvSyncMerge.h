@@ -26,6 +26,10 @@ template <class R> struct TZvMergeInput
     std::optional<R> base;     // the row's values as last synced; nothing: never synced together
     R server;                  // the server's item now, in local terms (ids, the parent as shown here)
     quint32 serverChanged = 0; // the parts the server changed since the last sync (with a base)
+    // Without a base: the local values as the server would hold them (written and read back),
+    // so that what iCalendar cannot tell apart (a due time of day, fractions of a second) is
+    // no difference.
+    std::optional<R> localAsServer;
 };
 
 template <class R> struct TZvMergeResult
@@ -39,8 +43,9 @@ template <class R> struct TZvMergeResult
 // Field by field against the last synced values: a group changed on one side takes that
 // side's values; changed on both (differently), the later change by the server's
 // LAST-MODIFIED against the local edit time, except the text: the server's text is taken
-// and the local one comes back as textCopy. Without a base every group that differs counts
-// as changed on both sides. Where `merged` differs from `base`, the server has yet to get it.
+// and the local one comes back as textCopy. Without a base every group that differs (after
+// localAsServer) counts as changed on both sides. Where `merged` differs from `base`, the server has yet to
+// get it.
 template <class R> TZvMergeResult<R> MergeItem(const TZvMergeInput<R>& in);
 
 } // namespace zv

@@ -88,7 +88,7 @@ bool KeepSyncPassword(const TZvSyncConfig& config, const QString& password, QStr
         SecretSeam().call({password.isEmpty() ? SecretRequest::Op::Remove : SecretRequest::Op::Write,
                            config.secretKey(), password});
     if (a.storeAnswered && a.error.isEmpty()) return true;
-    *error = a.storeAnswered ? a.error : SyncText("No secret store answers on this desktop");
+    *error = a.storeAnswered ? a.error : SyncText("no secret store answers on this desktop");
     return false;
 }
 
@@ -144,11 +144,14 @@ void InstallSecretStore()
         case QKeychain::EntryNotFound:
             a.storeAnswered = true;
             break;
-        case QKeychain::NoBackendAvailable:
-        case QKeychain::NotImplemented:
+        case QKeychain::AccessDenied:
+        case QKeychain::AccessDeniedByUser:
+        case QKeychain::CouldNotDeleteEntry:
+            a.storeAnswered = true;
+            a.error = job->errorString();
             break;
         default:
-            a.storeAnswered = true;
+            // No store, or none reachable (no session bus): the library says "Unknown error".
             a.error = job->errorString();
         }
         return a;

@@ -11,6 +11,7 @@
 #include "app/ZvFrameFactories.h"
 #include "app/ZvSyncController.h"
 #include "components/ZvTray.h"
+#include "frames/ZvItemFrame.h"
 #include "interchange/Dm_Io.h"
 #include "platform/ZvTree.h"
 #include "store/ZvIniFile.h"
@@ -186,6 +187,43 @@ private slots:
         QVERIFY(panel().startsWith(QLatin1String("Synced ")));
         QVERIFY(syncNow(true).succeeded());
         QCOMPARE(PasswordPromptSeam().history().size(), 1);
+    }
+
+    // While a node is being edited the sync's incoming items wait; they come once the edit
+    // ends.
+    void incomingWaitsForAnEdit()
+    {
+        ZV_SERVER(server, zvtest::TDavServer::Kind::Radicale);
+        writeSettings(*server);
+        qputenv("ZVJ_SYNC_PASSWORD", server->password().toUtf8());
+        {
+            zvtest::TempProgramFolder other;
+            QFile::copy(m_folder->iniPath(), other.iniPath());
+            other.exec(
+                QStringLiteral("insert into tasks (tid, pid, content, checkFlag) values ('%1', 'root', "
+                               "'from elsewhere', 0)")
+                    .arg(NewGuidText()));
+            TZvSyncEngine engine(other.connection(), SyncSettingsOf(TZvSyncConfig::Read(other.iniPath()),
+                                                                    server->password(), "1"));
+            QVERIFY(zvtest::await<TZvSyncResult>([&](auto done) {
+                        connect(&engine, &TZvSyncEngine::finished, done);
+                        engine.start();
+                    })->succeeded());
+        }
+        openWindow();
+        auto* frame = qobject_cast<TZvItemFrame*>(m_main->TaskFrame.data());
+        QVERIFY(frame);
+        frame->Command("Action_TaskAdd")->trigger();
+        QTRY_VERIFY(frame->Editing());
+        sync()->SyncNow();
+        QTest::qWait(1500);
+        QVERIFY(sync()->Running());
+        QCOMPARE(m_folder->count("select count(*) from tasks"), 0);
+        frame->FinishEditing(); // no text: nothing stored for the edit
+        QTRY_VERIFY(!sync()->Running());
+        QCOMPARE(m_folder->count("select count(*) from tasks where content='from elsewhere'"), 1);
+        QTRY_COMPARE(m_main->TaskFrame->findChild<TZvTree*>()->totalCount(), 1);
+        qunsetenv("ZVJ_SYNC_PASSWORD");
     }
 
     // Items another machine made reach the tree, once no node is being edited; a server

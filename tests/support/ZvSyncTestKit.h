@@ -17,10 +17,11 @@
 
 namespace zvtest {
 
-// Lets events through until `start` calls its callback (or 60 s pass); its answer. Events
+// Lets events through until `start` calls its callback (or `limitMs` pass); its answer. Events
 // are processed by hand: a test that ended a window (QCoreApplication::exit) leaves every
 // later event loop of the process returning at once.
-template <class T> std::optional<T> await(const std::function<void(std::function<void(T)>)>& start)
+template <class T>
+std::optional<T> await(const std::function<void(std::function<void(T)>)>& start, qint64 limitMs = 60000)
 {
     std::optional<T> result;
     start([&](T value) { result = std::move(value); });
@@ -28,7 +29,7 @@ template <class T> std::optional<T> await(const std::function<void(std::function
     tick.start(50);
     QElapsedTimer waited;
     waited.start();
-    while (!result && waited.elapsed() < 60000)
+    while (!result && waited.elapsed() < limitMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return result;
 }

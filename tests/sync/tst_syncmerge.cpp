@@ -108,7 +108,8 @@ private slots:
         QFETCH(QString, newBase);
         QFETCH(bool, conflict);
         QFETCH(QString, copy);
-        const TZvMergeResult<TTaskInfo> out = MergeItem<TTaskInfo>({local, base, server, serverChanged});
+        const TZvMergeResult<TTaskInfo> out =
+            MergeItem<TTaskInfo>({local, base, server, serverChanged, std::nullopt});
         QCOMPARE(shortly(out.merged), merged);
         QCOMPARE(shortly(out.base), newBase);
         QCOMPARE(out.conflict, conflict);
@@ -116,6 +117,24 @@ private slots:
         // What differs from the new base goes up; the server's text brings its edit time.
         if (out.merged.content == server.content && out.merged.content != local.content)
             QCOMPARE(out.merged.editTime, server.editTime);
+    }
+
+    // Met without a base (a create whose answer was lost, the same data restored on two
+    // machines): what iCalendar cannot tell apart is no difference, and nothing goes up.
+    void withoutBaseOnlyRealDifferencesCount()
+    {
+        TTaskInfo local = task("a", true);
+        local.dueFlag = true;
+        local.dueTime = 45300.6; // a time of day: the server keeps the day
+        TTaskInfo server = local;
+        server.dueTime = 45300;
+        server.checkTime = 45000.5 + 0.3 / 86400; // whole seconds there
+        TTaskInfo asServer = server;
+        const TZvMergeResult<TTaskInfo> out =
+            MergeItem<TTaskInfo>({local, std::nullopt, server, 0, asServer});
+        QVERIFY(!out.conflict);
+        QCOMPARE(ChangedParts(out.merged, local), 0u);
+        QCOMPARE(ChangedParts(out.base, out.merged), 0u); // nothing to send
     }
 
     void fieldsThroughJson()
