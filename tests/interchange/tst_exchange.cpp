@@ -152,6 +152,17 @@ void pin()
     Clock::setFixed(QDateTime(QDate(2010, 1, 2), QTime(3, 4, 5)));
 }
 
+// Memos stored in a folder (SQL values) and, beside them, an exchange file of `memos` to
+// restore from, the clock pinned; the file's name.
+QString memosToRestore(const zvtest::TempProgramFolder& folder, const QString& stored, const QString& memos)
+{
+    pin();
+    folder.exec(QStringLiteral("insert into memos (mid,pid,content) values ") + stored);
+    const QString name = folder.path() + QStringLiteral("d.zvx");
+    writeBytes(name, exchangeOf(QString(), memos));
+    return name;
+}
+
 } // namespace
 
 class TstExchange : public QObject
@@ -1050,12 +1061,10 @@ private slots:
         QFETCH(int, questions);
         QFETCH(QString, memos);
         zvtest::TempProgramFolder folder;
-        pin();
-        folder.exec(QStringLiteral("insert into memos (mid,pid,content) values ('{A}','root','old text')"));
-        const QString name = folder.path() + QStringLiteral("d.zvx");
         QString first = memoXml(QStringLiteral("{A}"), kRootId, QStringLiteral("new"));
         if (inABox) first.remove(QStringLiteral(" content=\"new\""));
-        writeBytes(name, exchangeOf(QString(), first + memoXml(QStringLiteral("{B}"), kRootId)));
+        const QString name = memosToRestore(folder, QStringLiteral("('{A}','root','old text')"),
+                                            first + memoXml(QStringLiteral("{B}"), kRootId));
         TIoBusyNotifier::requestCancel();
         TIoDm io(&folder.connection());
         int asked = 0;
@@ -1082,13 +1091,10 @@ private slots:
     void oneReplaceDialogForARun()
     {
         zvtest::TempProgramFolder folder;
-        pin();
-        folder.exec(QStringLiteral(
-            "insert into memos (mid,pid,content) values ('{A}','root','a'),('{B}','root','b')"));
-        const QString name = folder.path() + QStringLiteral("d.zvx");
-        writeBytes(name, exchangeOf(QString(),
-                                    memoXml(QStringLiteral("{A}"), kRootId, QStringLiteral("new a")) +
-                                        memoXml(QStringLiteral("{B}"), kRootId, QStringLiteral("new b"))));
+        const QString name =
+            memosToRestore(folder, QStringLiteral("('{A}','root','a'),('{B}','root','b')"),
+                           memoXml(QStringLiteral("{A}"), kRootId, QStringLiteral("new a")) +
+                               memoXml(QStringLiteral("{B}"), kRootId, QStringLiteral("new b")));
         TIoDm io(&folder.connection());
         QList<QWidget*> dialogs;
         QPointer<QWidget> dialog;
@@ -1127,11 +1133,9 @@ private slots:
         QFETCH(QString, button);
         QFETCH(int, result);
         zvtest::TempProgramFolder folder;
-        pin();
-        folder.exec(QStringLiteral("insert into memos (mid,pid,content) values ('{A}','root','old text')"));
-        const QString name = folder.path() + QStringLiteral("d.zvx");
-        writeBytes(
-            name, exchangeOf(QString(), memoXml(QStringLiteral("{A}"), kRootId, QStringLiteral("new text"))));
+        const QString name =
+            memosToRestore(folder, QStringLiteral("('{A}','root','old text')"),
+                           memoXml(QStringLiteral("{A}"), kRootId, QStringLiteral("new text")));
         TIoDm io(&folder.connection());
         QString title, caption, oldTitle, newTitle, label2;
         QSize size;
