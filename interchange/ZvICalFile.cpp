@@ -296,7 +296,7 @@ private:
         if (m_names.size() == 1) {
             m_current = TScanned();
             m_current.name = component;
-            m_current.collect = m_collect && m_collect(component);
+            m_current.collect = m_collect(component);
         } else if (m_tooDeep > 0 || int(m_names.size()) >= TZvICalLimits::kDepth) {
             ++m_tooDeep;
             m_current.damaged = true;

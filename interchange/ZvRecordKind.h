@@ -5,8 +5,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <span>
 #include <variant>
-#include <vector>
 
 struct icalcomponent_impl; // libical's icalcomponent
 
@@ -17,6 +17,8 @@ template <class R> struct TZvICalRead;
 
 // A value of a record: the member that holds it, by its type.
 template <class R> using TZvMember = std::variant<QString R::*, bool R::*, int R::*, TDateTime R::*>;
+// A list of them (the tables below are constants made at compile time).
+template <class R> using TZvMembers = std::span<const TZvMember<R>>;
 
 // One value of a record with its column in the item table and its attribute in the exchange
 // file (none for a value the file does not carry).
@@ -27,6 +29,7 @@ template <class R> struct TZvField
     const char* attribute;
     bool lines = false; // the item's text: CR LF in the store, LF in the exchange file
 };
+template <class R> using TZvFields = std::span<const TZvField<R>>;
 
 // The groups of task values the task list stores on their own.
 enum class TTaskFields
@@ -76,13 +79,13 @@ template <> struct TZvRecordKind<TTaskInfo>
     // A sub-task's expand flag is not read: only top-level items expand.
     static constexpr bool subItemsExpand = false;
     // Values in the exchange file's order (id, pid, text first); those it does not carry last.
-    static const std::vector<TZvField<TTaskInfo>>& fields();
+    static TZvFields<TTaskInfo> fields() noexcept;
     // What the editor stores with a new item besides its id, text and edit time, and what an
     // item made from text gets besides those and its pid and creation time.
-    static const std::vector<TZvMember<TTaskInfo>>& createdFields();
-    static const std::vector<TZvMember<TTaskInfo>>& fromTextFields();
-    static void initCreated(TTaskInfo& r, TDateTime now);
-    static const std::vector<TZvMember<TTaskInfo>>& group(TTaskFields fields);
+    static TZvMembers<TTaskInfo> createdFields() noexcept;
+    static TZvMembers<TTaskInfo> fromTextFields() noexcept;
+    static void initCreated(TTaskInfo& r, TDateTime now) noexcept;
+    static TZvMembers<TTaskInfo> group(TTaskFields fields) noexcept;
 
     // Texts: the word of the restore question, the refusal of an empty selection, the mail's
     // attachments' base name and subject.
@@ -116,10 +119,10 @@ template <> struct TZvRecordKind<TMemoInfo>
     static constexpr const char* element = "memo";
     static constexpr QString TMemoInfo::*id = &TMemoInfo::mid;
     static constexpr bool subItemsExpand = true;
-    static const std::vector<TZvField<TMemoInfo>>& fields();
-    static const std::vector<TZvMember<TMemoInfo>>& createdFields();
-    static const std::vector<TZvMember<TMemoInfo>>& fromTextFields();
-    static void initCreated(TMemoInfo& r, TDateTime now);
+    static TZvFields<TMemoInfo> fields() noexcept;
+    static TZvMembers<TMemoInfo> createdFields() noexcept;
+    static TZvMembers<TMemoInfo> fromTextFields() noexcept;
+    static void initCreated(TMemoInfo& r, TDateTime now) noexcept;
 
     static constexpr const char* word = QT_TRANSLATE_NOOP("TZvRecordKind", "memo");
     static constexpr const char* selectOne = QT_TRANSLATE_NOOP("TZvRecordKind", "Please select a memo!");
@@ -144,7 +147,7 @@ QString KindText(const char* text);
 
 // The field of a member, and its column (raises for a member the kind does not list: a
 // programming error).
-template <class R> const TZvField<R>& FieldOf(TZvMember<R> member)
+template <class R> const TZvField<R>& FieldOf(TZvMember<R> member) noexcept
 {
     for (const TZvField<R>& f : TZvRecordKind<R>::fields())
         if (f.member == member) return f;

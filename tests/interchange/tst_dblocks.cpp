@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <functional>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -93,6 +94,17 @@ public:
 private:
     int m_fd;
 };
+
+// An action, through the program's wrapper, that runs a nested event loop as a dialog does.
+bool actionWithADialogLoop(const std::function<void()>& work)
+{
+    return Guarded([&] {
+        work();
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    });
+}
 
 enum class Choice
 {
@@ -289,14 +301,8 @@ void TstDbLocks::actionsWithANestedLoopCheckAtTheirEnd()
     const bool checks = DurabilityChecks();
     SetDurabilityChecks(false); // the check a user's build makes; with checks on it is fatal
     EventLoopWaits();           // counting from here
-    QVERIFY(Guarded([&] {
-        DropDatabaseLocksForTest(folder.dbPath());
-        if (nestedLoop) {
-            QEventLoop loop;
-            QTimer::singleShot(20, &loop, &QEventLoop::quit);
-            loop.exec();
-        }
-    }));
+    const auto drop = [&] { DropDatabaseLocksForTest(folder.dbPath()); };
+    QVERIFY(nestedLoop ? actionWithADialogLoop(drop) : Guarded(drop));
     const bool held = HoldsDatabaseLocks(folder.dbPath());
     addTask(connection, QStringLiteral("{two}"), QStringLiteral("two"));
     SetDurabilityChecks(checks);
@@ -332,11 +338,7 @@ void TstDbLocks::lostLocksOnAFullDisk()
         if (atActionEnd) {
             MessageSeam::queueAnswer(IdOk);
             EventLoopWaits();
-            QVERIFY(!Guarded([] {
-                QEventLoop loop; // a dialog's loop
-                QTimer::singleShot(20, &loop, &QEventLoop::quit);
-                loop.exec();
-            }));
+            QVERIFY(!actionWithADialogLoop([] {}));
             shown = MessageSeam::texts().value(0);
         } else {
             shown = zvtest::raiseText(

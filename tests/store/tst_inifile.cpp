@@ -156,6 +156,8 @@ private slots:
         QTest::newRow("the first of two") << QByteArray("[task]\r\nviewRange=1\r\nviewRange=2\r\n") << 1;
         QTest::newRow("line feeds only") << QByteArray("[task]\nviewRange=7\n") << 7;
         QTest::newRow("empty brackets") << QByteArray("[]\r\nviewRange=3\r\n") << 20;
+        QTest::newRow("no line break at the end") << QByteArray("[task]\r\nviewRange=4") << 4;
+        QTest::newRow("a blank line last") << QByteArray("[memo]\r\nviewRange=3\r\n \r\n") << 20;
     }
     void fileShapes()
     {
