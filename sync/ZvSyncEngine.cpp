@@ -216,7 +216,7 @@ private:
         }();
         writeRows([&] {
             TADOQuery q(&e.m_connection);
-            Rows::Write(q, r, members);
+            Rows::Write(q, r, TZvMembers<R>(members));
         });
         m_rowPid.insert(Rows::Id(r), r.pid);
     }

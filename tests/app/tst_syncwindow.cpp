@@ -213,7 +213,7 @@ private slots:
         openWindow();
         auto* frame = qobject_cast<TZvItemFrame*>(m_main->TaskFrame.data());
         QVERIFY(frame);
-        frame->Command("Action_TaskAdd")->trigger();
+        frame->findChild<QAction*>("Action_TaskAdd")->trigger();
         QTRY_VERIFY(frame->Editing());
         sync()->SyncNow();
         QTest::qWait(1500);
