@@ -45,6 +45,8 @@ public:
     QString password() const;
     // The user's calendar home, where tests put collections of their own.
     QUrl home() const;
+    // The folder the server keeps its data in (Radicale: collections/collection-root/...).
+    QString folder() const { return m_dir.path(); }
 
     // A plain request, answered before it returns (a third client writing beside the
     // program's sync): status (0: no answer), body, ETag.
