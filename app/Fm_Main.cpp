@@ -33,6 +33,7 @@
 #include <QPrinter>
 #include <QShowEvent>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -507,13 +508,36 @@ void TmainFm::ExitProgram()
     ZvFormState1->SaveState();
     if (MemoFrame) MemoFrame->FinishEditing();
     if (TaskFrame) TaskFrame->FinishEditing();
-    delete MemoFrame.data();
-    delete TaskFrame.data();
+    // A dialog or pop-up menu open at log-off runs a loop of its own under the menu command
+    // or button that opened it, often the frame's own: the frames cannot go before that code
+    // has returned. Such loops end as with Esc, and the frames go with the window.
+    const bool insideALoopOfItsOwn = QApplication::activeModalWidget() || QApplication::activePopupWidget() ||
+                                     QThread::currentThread()->loopLevel() > 1;
+    closeOpenDialogsAndMenus();
+    if (!insideALoopOfItsOwn) {
+        delete MemoFrame.data();
+        delete TaskFrame.data();
+    }
     ADOConnection1.checkpoint();
     m_exitDone = true;
     ZvTrayIcon1->setAllowClose(true);
     close();
     QCoreApplication::exit(0);
+}
+
+void TmainFm::closeOpenDialogsAndMenus()
+{
+    // Innermost first; a widget that refuses to close is left to the end of the event loops.
+    for (int guard = 0; guard < 32; ++guard) {
+        QWidget* open = QApplication::activePopupWidget();
+        if (!open) open = QApplication::activeModalWidget();
+        if (!open) return;
+        if (auto* dialog = qobject_cast<QDialog*>(open))
+            dialog->reject();
+        else
+            open->close();
+        if (open->isVisible()) return;
+    }
 }
 
 void TmainFm::BringForwardFromSecondStart(const QString& activationToken)

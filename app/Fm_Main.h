@@ -168,6 +168,7 @@ private:
     void addFromOutside(bool task, const QString& text, TZvInstanceReply reply, int waitedMs);
     // On Wayland a window that could not come forward says so in a notification.
     void announceIfNotForward();
+    void closeOpenDialogsAndMenus();
 
     bool m_createdFully = false;
     bool m_switchingTabQuietly = false;

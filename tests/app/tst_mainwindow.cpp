@@ -1,7 +1,7 @@
 // The main window: its creation steps (a failing step skips the later ones, the window is
 // still made), the tray commands before and after the frames exist, the balloon at most
 // once an hour, the frames' reload after an import and its undo, and Exit while an import
-// runs.
+// or a dialog runs.
 #include "ZvTestSupport.h"
 #include "app/Dm_Common.h"
 #include "app/Fm_Main.h"
@@ -20,8 +20,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QMenu>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <QUndoStack>
@@ -232,6 +234,61 @@ private slots:
         QVERIFY2(imported > 0 && imported < 150000, qPrintable(QString::number(imported)));
         QVERIFY(!IoBusy());
         QTRY_VERIFY(main->Exiting);
+        QVERIFY(!main->isVisible());
+    }
+
+    // Log-off (SIGTERM, the session's request) while a dialog opened from the frame's File
+    // menu runs: the dialogs end as with Esc, and the frames outlive the menu code still
+    // running under them (deleting them there made the program crash at log-off).
+    void exitWhileADialogRuns_data()
+    {
+        QTest::addColumn<int>("depth");
+        QTest::newRow("Options") << 1;
+        QTest::newRow("Sync inside Options") << 2;
+    }
+
+    void exitWhileADialogRuns()
+    {
+        QFETCH(int, depth);
+        // An earlier Exit in this process told Qt to quit, and no dialog loop would run; the
+        // main loop, entered once, clears that.
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+        RegisterFrames();
+        TmainFm* main = makeMain();
+        main->show();
+        QTRY_VERIFY(main->TaskFrame && main->TaskFrame->Loaded());
+        QMenu* file = nullptr;
+        for (QMenu* m : main->TaskFrame->findChildren<QMenu*>())
+            if (m->title() == QLatin1String("&File")) file = m;
+        QVERIFY(file);
+
+        QList<QDialog*> seen;
+        bool frameGoneUnderADialog = false;
+        QTimer poll;
+        poll.setInterval(20);
+        connect(&poll, &QTimer::timeout, main, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog || seen.contains(dialog)) return;
+            seen << dialog;
+            connect(dialog, &QDialog::finished, main, [&] { frameGoneUnderADialog |= !main->TaskFrame; });
+            if (seen.size() < depth) {
+                for (QPushButton* b : dialog->findChildren<QPushButton*>())
+                    if (b->text() == QLatin1String("S&ync..."))
+                        QMetaObject::invokeMethod(b, &QPushButton::click, Qt::QueuedConnection);
+            } else {
+                poll.stop();
+                main->ExitProgram();
+            }
+        });
+        poll.start();
+        file->popup(main->geometry().center());
+        QTRY_VERIFY(file->isVisible());
+        QTest::keyClick(file, Qt::Key_O); // "&Options...": its dialog runs inside the menu's code
+        QCOMPARE(seen.size(), depth);
+        QVERIFY(!frameGoneUnderADialog);
+        QVERIFY(main->Exiting);
+        QVERIFY(!QApplication::activeModalWidget());
         QVERIFY(!main->isVisible());
     }
 };
