@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QStringList>
 #include <QStringMatcher>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -27,6 +28,12 @@ class TZvNode;
 class TZvTree;
 class TZvStatusBar;
 class TIniFile;
+
+// What the frame keeps in every node beside the record: the mark of the last search pass.
+struct TZvItemNodeData : TZvNodeData
+{
+    quint32 searchStamp = 0;
+};
 
 // The fields of a node record both frames have: the row's id, its parent id, its text
 // and whether its sub-items are shown.
@@ -223,6 +230,12 @@ protected:
     void PostStartEdit();
     void CancelEditFirst(); // before pasting: a running edit is cancelled
     void StoreExpandFlag(TZvNode* node, bool expanded);
+    // Runs work with the expand flags it changes written in one transaction, committed
+    // before it returns (a filter pass, Expand All).
+    void BatchExpandWrites(const std::function<void()>& work);
+    // The kept search results no longer hold: an item's text, its check state, the view
+    // range or the wide option changed, or items came or went.
+    void ForgetSearchResults();
     void PaintBackground(TZvNode* node, QPainter* painter, const QRect& rect, int ownColor) const;
     bool Busy() const; // an exchange operation holds the frame's commands off
     bool ListViewOn() const;
@@ -249,6 +262,10 @@ private:
     bool onDragOver(TZvNode* node);
     void onRemoveNode(TZvNode* node);
     void searchChanged(const QString& text);
+    void ApplyFilter();
+    // Marks the items the search text matches, from kept results where it can; returns the
+    // mark.
+    quint32 MarkSearchMatches();
     void layoutSearchBar();
     void ExpandAll(bool expand);
     void RebuildMoveMenus();
@@ -271,6 +288,17 @@ private:
     int mouseY = 0;
 
     QStringMatcher m_searchMatcher; // the search text, case-sensitive
+    // Earlier search texts and their matches in tree order. A longer text only matches
+    // items a text within it matched, and a text typed again matches what it did.
+    struct SearchResult
+    {
+        QString text;
+        std::vector<TZvNode*> matches;
+    };
+    std::vector<SearchResult> m_searchResults;
+    quint32 m_searchStamp = 0;
+    std::unique_ptr<TZvWriteBatch> m_expandWrites; // open while expand flags are batched
+    bool m_expandsChanged = false;
     QSet<TZvNode*> m_pendingRemoval;
     bool m_loadedOnce = false; // no query runs before the first 2024
     bool m_initDone = false;

@@ -63,8 +63,10 @@ void TZvItemFrame::DeselectExecute()
 
 void TZvItemFrame::ExpandAll(bool expand)
 {
-    for (TZvNode* n = m_tree->firstTopLevel(); n; n = m_tree->nextSibling(n))
-        m_tree->setExpanded(n, expand);
+    BatchExpandWrites([&] {
+        for (TZvNode* n = m_tree->firstTopLevel(); n; n = m_tree->nextSibling(n))
+            m_tree->setExpanded(n, expand);
+    });
 }
 
 void TZvItemFrame::SortExecute()

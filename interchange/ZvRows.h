@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <unordered_map>
 #include <vector>
 
 namespace zv {
@@ -101,16 +102,44 @@ public:
         return n;
     }
 
-    // The rows whose pid is `pid`, each read into a record and handed to f, in the order
-    // the database returns them.
-    template <class F> static void ForEachChild(TADOQuery& q, const QString& pid, bool topLevel, F&& f)
+    // The table as the two-level tree shows it, in one ordered pass: each row whose pid is
+    // the root's, in table order, handed to f with the rows whose pid is its id, in table
+    // order. Rows under no top-level row (and their own children) are left out; a null pid
+    // is nobody's child.
+    template <class F> static void ForEachTwoLevel(TADOQuery& q, F&& f)
     {
-        OpenQuery(q, QStringLiteral("select * from %1 where %2=").arg(Table(), ColumnOf<R>(&R::pid)) +
-                         QuoteId(pid));
+        OpenQuery(q, QStringLiteral("select * from %1 order by rowid").arg(Table()));
+        const QByteArray pidName = ColumnOf<R>(&R::pid).toLatin1();
+        const int pidColumn = q.FindField(QLatin1StringView(pidName));
+        std::unordered_map<QString, std::vector<R>> byParent;
         for (q.First(); !q.Eof(); q.Next()) {
+            if (pidColumn >= 0 && q.FieldAt(pidColumn).IsNull()) continue;
             R r;
-            Read(q, r, topLevel);
-            f(std::move(r));
+            Read(q, r, true);
+            byParent[r.pid].push_back(std::move(r));
+        }
+        q.Close();
+        const auto tops = byParent.find(kRootId);
+        if (tops == byParent.end()) return;
+        // A group that belongs to one parent alone is moved; an id that repeats shares copies.
+        std::unordered_map<QString, int> uses;
+        for (const R& r : tops->second)
+            ++uses[Id(r)];
+        const std::vector<R> topsCopy = uses.count(kRootId) ? tops->second : std::vector<R>();
+        const std::vector<R>& topList = topsCopy.empty() ? tops->second : topsCopy;
+        for (size_t i = 0; i < topList.size(); ++i) {
+            R r = topsCopy.empty() ? std::move(tops->second[i]) : topsCopy[i];
+            std::vector<R> children;
+            const auto kids = byParent.find(Id(r));
+            if (kids != byParent.end()) {
+                if (uses[Id(r)] == 1 && Id(r) != kRootId)
+                    children = std::move(kids->second);
+                else
+                    children = kids->second;
+                for (R& c : children)
+                    if (!Kind::subItemsExpand) c.expandFlag = false;
+            }
+            f(std::move(r), std::move(children));
         }
     }
 

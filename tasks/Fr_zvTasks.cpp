@@ -422,7 +422,7 @@ void TzvTasksFrame::Timer1Timer()
     g_reminderOnScreen = nullptr;
 
     TZvNode* node = nullptr;
-    for (TZvNode* n = t->firstNode(); n && !node; n = t->nextNode(n))
+    for (TZvNode* n = t->firstTopLevel(); n && !node; n = t->nextNode(n))
         if (Info(n)->tid == tid) node = n;
     if (node) {
         Info(node)->alarmFlag = armed;

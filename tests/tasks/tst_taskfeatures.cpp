@@ -379,7 +379,7 @@ private slots:
         settle();
         QCOMPARE(layout(), expected);
         // Every stored pid follows the tree.
-        for (TZvNode* n = tree()->firstNode(); n; n = tree()->nextNode(n)) {
+        for (TZvNode* n = tree()->firstTopLevel(); n; n = tree()->nextNode(n)) {
             const QString pid = n->parent() ? TzvTasksFrame::Info(n->parent())->tid : QStringLiteral("root");
             QCOMPARE(col("pid", TzvTasksFrame::Info(n)->tid).toString(), pid);
             QCOMPARE(TzvTasksFrame::Info(n)->pid, pid);
