@@ -108,17 +108,19 @@ public:
     // is nobody's child.
     template <class F> static void ForEachTwoLevel(TADOQuery& q, F&& f)
     {
-        OpenQuery(q, QStringLiteral("select * from %1 order by rowid").arg(Table()));
         const QByteArray pidName = ColumnOf<R>(&R::pid).toLatin1();
-        const int pidColumn = q.FindField(QLatin1StringView(pidName));
+        int pidColumn = -2; // found at the first row
         std::unordered_map<QString, std::vector<R>> byParent;
-        for (q.First(); !q.Eof(); q.Next()) {
-            if (pidColumn >= 0 && q.FieldAt(pidColumn).IsNull()) continue;
+        q.Close();
+        q.SQLClear();
+        q.SQLAdd(QStringLiteral("select * from %1 order by rowid").arg(Table()));
+        q.OpenEach([&] {
+            if (pidColumn == -2) pidColumn = q.FindField(QLatin1StringView(pidName));
+            if (pidColumn >= 0 && q.FieldAt(pidColumn).IsNull()) return;
             R r;
             Read(q, r, true);
             byParent[r.pid].push_back(std::move(r));
-        }
-        q.Close();
+        });
         const auto tops = byParent.find(kRootId);
         if (tops == byParent.end()) return;
         // A group that belongs to one parent alone is moved; an id that repeats shares copies.
