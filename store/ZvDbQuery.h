@@ -27,7 +27,7 @@ public:
     void SQLAdd(const QString& line);
     QString sqlText() const;
 
-    void Open();    // a statement that returns rows
+    void Open(); // a statement that returns rows
     // A statement that returns rows, read one row at a time: each is the current row while
     // `row` runs, and none is kept (the query is closed afterwards). For reading a whole
     // table; `row` may run no statement of its own on the connection.
