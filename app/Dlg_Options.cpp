@@ -1,5 +1,6 @@
 #include "app/Dlg_Options.h"
 
+#include "app/Dlg_Sync.h"
 #include "app/Dm_Common.h"
 #include "app/Fm_Main.h"
 #include "store/ZvGuard.h"
@@ -27,11 +28,13 @@ TOptionsDlg::TOptionsDlg(TcommonDm* common, QWidget* parent) : QDialog(parent), 
     auto* bevel = new QFrame(this);
     bevel->setFrameShape(QFrame::HLine);
     bevel->setFrameShadow(QFrame::Sunken);
+    Btn_Sync = new QPushButton(tr("S&ync..."), this);
     Btn_Ok = new QPushButton(tr("OK"), this);
     Btn_Ok->setDefault(true);
     Button2 = new QPushButton(tr("Cancel"), this);
 
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Btn_Sync);
     buttons->addStretch();
     buttons->addWidget(Btn_Ok);
     buttons->addWidget(Button2);
@@ -45,6 +48,12 @@ TOptionsDlg::TOptionsDlg(TcommonDm* common, QWidget* parent) : QDialog(parent), 
     setFixedSize(285, 198);
 
     connect(Btn_Ok, &QPushButton::clicked, this, &TOptionsDlg::accept);
+    connect(Btn_Sync, &QPushButton::clicked, this, [this] {
+        Guarded([this] {
+            TSyncDlg sync(m_common->main()->SyncController, m_common->main()->ConfFile, this);
+            sync.exec();
+        });
+    });
     connect(Button2, &QPushButton::clicked, this, &TOptionsDlg::reject);
 
     // The values in force for this run: after an update prompt at start, "Run program

@@ -11,6 +11,7 @@ class TcommonDm;
 
 // "Options": start with the desktop session, run minimised, add a new item on every show.
 // Filled from the values in force for this run; OK stores them, Cancel changes nothing.
+// "Sync..." opens the sync's own dialog, which stores its settings itself.
 class TOptionsDlg : public QDialog
 {
     Q_OBJECT
@@ -20,6 +21,7 @@ public:
     QCheckBox* cb_AutoStart = nullptr;
     QCheckBox* cb_AutoMinimized = nullptr;
     QCheckBox* cb_AddOpen = nullptr;
+    QPushButton* Btn_Sync = nullptr;
     QPushButton* Btn_Ok = nullptr;
     QPushButton* Button2 = nullptr;
 

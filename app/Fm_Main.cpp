@@ -1,6 +1,7 @@
 #include "app/Fm_Main.h"
 
 #include "app/Dm_Common.h"
+#include "app/ZvSyncController.h"
 #include "components/ZvFormState.h"
 #include "components/ZvTray.h"
 #include "components/ZvVersionInfo.h"
@@ -101,6 +102,7 @@ TmainFm::TmainFm(const QString& programFolder, QWidget* parent)
     Timer_balloon->setInterval(3600000);
     Timer_balloon->setSingleShot(true); // it only stops itself when it fires
 
+    SyncController = new TZvSyncController(this);
     createActions();
 
     ZvTrayIcon1 = new TZvTrayIcon(this);
@@ -123,6 +125,7 @@ TmainFm::TmainFm(const QString& programFolder, QWidget* parent)
 
     Guarded([this] { createSteps(); });
     updateTrayCommands();
+    Guarded([this] { SyncController->SettingsChanged(); });
 }
 
 TmainFm::~TmainFm()
@@ -146,6 +149,7 @@ void TmainFm::createActions()
     make(Action_DbRestore, "Database &Restore...", &TmainFm::onDbRestore);
     make(Action_Import, "&Import", &TmainFm::onImport);
     make(Action_ImportICalendar, "Import iCalen&dar...", &TmainFm::onImportICalendar);
+    make(Action_UndoRestore, "&Undo Last Restore/Import", &TmainFm::onUndoRestore);
 
     PopupMenu_Tray = new QMenu(this);
     // "&Open Zorvik Jotboard" comes first, once the shared actions exist.
@@ -163,6 +167,7 @@ void TmainFm::AttachModules(TIoDm* io, TcommonDm* common)
 {
     IoDm = io;
     commonDm = common;
+    updateUndoRestore();
     if (commonDm && commonDm->Action_UiOpen)
         PopupMenu_Tray->insertAction(PopupMenu_Tray->actions().value(0), commonDm->Action_UiOpen);
     if (IoDm && ZvVersionInfo1) IoDm->setAppVersion(ZvVersionInfo1->GetValue(2));
@@ -254,6 +259,8 @@ TZvSharedActions TmainFm::sharedActions() const
     a.DbRestore = Action_DbRestore;
     a.Import = Action_Import;
     a.ImportICalendar = Action_ImportICalendar;
+    a.UndoRestore = Action_UndoRestore;
+    a.SyncNow = SyncController->Action_SyncNow;
     if (commonDm) {
         a.Options = commonDm->Action_Options;
         a.StayOnTop = commonDm->Action_UiStayOnTop;
@@ -389,6 +396,34 @@ void TmainFm::reloadFrames()
     postToFrame(MemoFrame, WM_FRAME_INIT);
 }
 
+void TmainFm::ShowSyncCommands(bool on)
+{
+    // In the tray menu only while sync is on: off, the menu is the one it always was.
+    const bool shown = PopupMenu_Tray->actions().contains(SyncController->Action_SyncNow);
+    if (on == shown) return;
+    if (on) {
+        m_syncSeparator = PopupMenu_Tray->insertSeparator(Action_Exit);
+        PopupMenu_Tray->insertAction(m_syncSeparator, SyncController->Action_SyncNow);
+    } else {
+        PopupMenu_Tray->removeAction(SyncController->Action_SyncNow);
+        PopupMenu_Tray->removeAction(m_syncSeparator);
+        delete m_syncSeparator;
+        m_syncSeparator = nullptr;
+    }
+}
+
+void TmainFm::ReloadTables(const QSet<QString>& tables)
+{
+    // Rows changed under the frame's undo steps: they would put back what is no longer there.
+    const auto reload = [&](TZvFrame* frame, const char* table) {
+        if (!frame || !tables.contains(QLatin1String(table))) return;
+        frame->ItemsChangedElsewhere();
+        postToFrame(frame, WM_FRAME_INIT);
+    };
+    reload(TaskFrame, "tasks");
+    reload(MemoFrame, "memos");
+}
+
 void TmainFm::onDbBackup()
 {
     if (IoDm && !IoBusy()) IoDm->BackupDatabase();
@@ -396,17 +431,44 @@ void TmainFm::onDbBackup()
 
 void TmainFm::onDbRestore()
 {
-    if (IoDm && !IoBusy() && IoDm->RestoreDatabase()) reloadFrames();
+    if (IoDm && !IoBusy()) afterBulkChange(IoDm->RestoreDatabase());
 }
 
 void TmainFm::onImport()
 {
-    if (IoDm && !IoBusy() && IoDm->ImportDatabase()) reloadFrames();
+    if (IoDm && !IoBusy()) afterBulkChange(IoDm->ImportDatabase());
 }
 
 void TmainFm::onImportICalendar()
 {
-    if (IoDm && !IoBusy() && IoDm->ImportICalendar()) reloadFrames();
+    if (IoDm && !IoBusy()) afterBulkChange(IoDm->ImportICalendar());
+}
+
+void TmainFm::onUndoRestore()
+{
+    if (!IoDm || IoBusy()) return;
+    if (IoDm->UndoLastRestoreImport()) {
+        for (TZvFrame* frame : {TaskFrame.data(), MemoFrame.data()})
+            if (frame) frame->ItemsChangedElsewhere();
+        reloadFrames();
+    }
+    updateUndoRestore();
+}
+
+void TmainFm::afterBulkChange(bool reload)
+{
+    // A failed run may have stored part of its rows too: once its copy was taken, anything
+    // may have changed.
+    if (IoDm->SnapshotTaken())
+        for (TZvFrame* frame : {TaskFrame.data(), MemoFrame.data()})
+            if (frame) frame->ItemsChangedElsewhere();
+    if (reload) reloadFrames();
+    updateUndoRestore();
+}
+
+void TmainFm::updateUndoRestore()
+{
+    Action_UndoRestore->setEnabled(IoDm && IoDm->CanUndoRestoreImport());
 }
 
 void TmainFm::customEvent(QEvent* event)
@@ -440,6 +502,8 @@ void TmainFm::ExitProgram()
         return;
     }
     Exiting = true;
+    // A sync stops where it is: every slice it applied is stored, the rest comes next time.
+    SyncController->Stop();
     ZvFormState1->SaveState();
     if (MemoFrame) MemoFrame->FinishEditing();
     if (TaskFrame) TaskFrame->FinishEditing();
@@ -502,6 +566,8 @@ void TmainFm::HandleInstanceRequest(const InstanceRequest& request, TZvInstanceR
         const QString text = CrLfLines(request.text);
         if (!request.hasText || TrimBoth(text).isEmpty()) return reply.fail(mtr("the text is empty"));
         addFromOutside(command == QLatin1String("add-task"), text, reply, 0);
+    } else if (command == QLatin1String("sync")) {
+        SyncController->SyncNow(reply);
     } else if (command == QLatin1String("state")) {
         // What the window shows, for scripts that cannot look at it (Wayland has no xdotool).
         const QJsonObject state{

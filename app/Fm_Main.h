@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPointer>
+#include <QSet>
 #include <memory>
 
 class QAction;
@@ -24,6 +25,7 @@ class TZvVersionInfo;
 class TZVHHComp;
 class TIoDm;
 class TcommonDm;
+class TZvSyncController;
 
 // The one main window: its two tabs host the task and memo frames; it owns the
 // connection, the shared pictures, the settings-file path and the tray icon.
@@ -72,11 +74,13 @@ public:
     QAction* Action_DbRestore = nullptr;
     QAction* Action_Import = nullptr;
     QAction* Action_ImportICalendar = nullptr;
+    QAction* Action_UndoRestore = nullptr; // "&Undo Last Restore/Import"
     QMenu* PopupMenu_Tray = nullptr;
     QTimer* Timer_balloon = nullptr;
 
     TIoDm* IoDm = nullptr;
     TcommonDm* commonDm = nullptr;
+    TZvSyncController* SyncController = nullptr;
 
     // Whether the creation ran to its end (a failing step skips the later ones).
     bool CreatedFully() const { return m_createdFully; }
@@ -112,9 +116,13 @@ public:
     // A later start of the program asked this one to come forward (with the activation
     // token it was given, if any).
     void BringForwardFromSecondStart(const QString& activationToken = QString());
+    // "Sync Now" in the tray menu (before "E&xit") while sync is on, and not at all while off.
+    void ShowSyncCommands(bool on);
+    // The frames of these tables ("tasks", "memos") load their trees again from the rows.
+    void ReloadTables(const QSet<QString>& tables);
     // A later process handed over a command: come forward (a start without options),
-    // --show, --new-task, --new-memo, --add-task, --add-memo, and "state" (what the window
-    // shows, as JSON, for test scripts). Answered through reply.
+    // --show, --new-task, --new-memo, --add-task, --add-memo, --sync, and "state" (what the
+    // window shows, as JSON, for test scripts). Answered through reply.
     void HandleInstanceRequest(const InstanceRequest& request, TZvInstanceReply reply);
     // How long a handed-over item may wait for its frame (loading, a backup, restore or
     // import running) before the later process is told.
@@ -149,6 +157,11 @@ private:
     void onDbRestore();
     void onImport();
     void onImportICalendar();
+    void onUndoRestore();
+    // After a restore or an import: steps of the frames' undo stacks would put back rows
+    // that are no longer what they were.
+    void afterBulkChange(bool reload);
+    void updateUndoRestore();
     void updateTrayCommands();
     void postToFrame(TZvFrame* frame, int message);
     void reloadFrames();
@@ -159,6 +172,7 @@ private:
     bool m_createdFully = false;
     bool m_switchingTabQuietly = false;
     bool m_exitDone = false;
+    QAction* m_syncSeparator = nullptr;
 };
 
 // The one main window instance.

@@ -6,6 +6,7 @@
 #include "store/ZvDb.h"
 #include "store/ZvError.h"
 #include "store/pU_Funcs.h"
+#include "sync/ZvSyncSettings.h"
 
 #include <QCoreApplication>
 #include <QStringDecoder>
@@ -36,6 +37,7 @@ constexpr Option kOptions[] = {
     {"--new-task", TZvCommandLine::Action::NewTask, false},
     {"--new-memo", TZvCommandLine::Action::NewMemo, false},
     {"--show", TZvCommandLine::Action::Show, false},
+    {"--sync", TZvCommandLine::Action::Sync, false},
 };
 
 void print(std::FILE* stream, const QString& text)
@@ -113,12 +115,14 @@ QString TZvCommandLine::Usage(const QString& program)
                "  --new-task       show the window and start adding a task\n"
                "  --new-memo       show the window and start adding a memo\n"
                "  --show           show the window (starts the program when it is not running)\n"
+               "  --sync           sync with the CalDAV server of zvConf.ini's section \"sync\"\n"
+               "                   (password: the secret store, or ZVJ_SYNC_PASSWORD)\n"
                "  --verbose        say what was done\n"
                "  --help           show this help and exit\n"
                "  --version        show the version and exit\n"
                "\n"
-               "With the program running, the command is handed to it. Otherwise --add-task and\n"
-               "--add-memo store the item in the program folder's database themselves, without\n"
+               "With the program running, the command is handed to it. Otherwise --add-task,\n"
+               "--add-memo and --sync work on the program folder's database themselves, without\n"
                "a window, and the other options start the program.\n"
                "Exit status: 0 done, 1 failed, 2 bad command line or text.\n")
         .arg(program);
@@ -145,6 +149,9 @@ QJsonObject TZvCommandLine::Request() const
         break;
     case Action::Show:
         command = QStringLiteral("show");
+        break;
+    case Action::Sync:
+        command = QStringLiteral("sync");
         break;
     case Action::Help:
     case Action::Version:
@@ -205,6 +212,28 @@ bool CaptureText(const QString& argument, std::FILE* input, QString* text, QStri
 }
 
 namespace {
+
+// The request handed to the running instance: the exit code, with `done` told what it
+// answered when it went well; nothing when none runs (this process holds the lock now).
+std::optional<int> handOff(TSingleInstance& instance, const QJsonObject& request, std::FILE* err,
+                           const std::function<void(const InstanceAnswer&)>& done,
+                           const TSingleInstance::ProgressHandler& progress = {})
+{
+    InstanceAnswer answer;
+    switch (instance.HandOff(request, &answer, progress)) {
+    case TSingleInstance::Outcome::HandedOver:
+        if (!answer.ok) break;
+        done(answer);
+        return TZvCommandLine::kDone;
+    case TSingleInstance::Outcome::Failed:
+        break;
+    case TSingleInstance::Outcome::Alone:
+        return std::nullopt;
+    }
+    PrintError(err, answer.error);
+    return TZvCommandLine::kFailed;
+}
+
 template <class R> QString storeAlone(TADOConnection& connection, const QString& text)
 {
     TADOQuery q(&connection);
@@ -240,22 +269,11 @@ int RunCapture(const TZvCommandLine& command, TSingleInstance& instance, const Q
     request.insert(QStringLiteral("text"), text);
     const QString kind = task ? ctr("task") : ctr("memo");
 
-    InstanceAnswer answer;
-    switch (instance.HandOff(request, &answer)) {
-    case TSingleInstance::Outcome::HandedOver:
-        if (!answer.ok) {
-            PrintError(err, answer.error);
-            return TZvCommandLine::kFailed;
-        }
+    const std::optional<int> handed = handOff(instance, request, err, [&](const InstanceAnswer& answer) {
         if (command.verbose)
             print(out, ctr("Added %1 %2 (handed to the running program)\n").arg(kind, answer.id));
-        return TZvCommandLine::kDone;
-    case TSingleInstance::Outcome::Failed:
-        PrintError(err, answer.error);
-        return TZvCommandLine::kFailed;
-    case TSingleInstance::Outcome::Alone:
-        break;
-    }
+    });
+    if (handed) return *handed;
     // No instance runs, and none can start before this is written: a start meanwhile waits
     // for the lock.
     QString id;
@@ -268,6 +286,31 @@ int RunCapture(const TZvCommandLine& command, TSingleInstance& instance, const Q
     }
     instance.Unlock();
     if (command.verbose) print(out, ctr("Added %1 %2 (stored in %3)\n").arg(kind, id, programFolder));
+    return TZvCommandLine::kDone;
+}
+
+int RunSync(const TZvCommandLine& command, TSingleInstance& instance, const QString& programFolder,
+            const QString& appVersion, std::FILE* out, std::FILE* err)
+{
+    const auto progress = [&](const QString& line) {
+        if (command.verbose) print(err, line + QLatin1Char('\n'));
+    };
+    const std::optional<int> handed = handOff(
+        instance, command.Request(), err,
+        [&](const InstanceAnswer& answer) { print(out, answer.message + QLatin1Char('\n')); }, progress);
+    if (handed) return *handed;
+    // No instance runs, and none starts before this sync ends: a start meanwhile waits.
+    const TZvSyncResult result = RunSyncAlone(programFolder, appVersion, [&](int done, int total) {
+        progress(ctr("Syncing… %1 of %2").arg(done).arg(total));
+    });
+    instance.Unlock();
+    for (const QString& note : result.notes)
+        PrintError(err, note);
+    if (!result.succeeded()) {
+        PrintError(err, result.line());
+        return TZvCommandLine::kFailed;
+    }
+    print(out, result.summary() + QLatin1Char('\n'));
     return TZvCommandLine::kDone;
 }
 

@@ -10,8 +10,8 @@ namespace zv {
 class TSingleInstance;
 
 // The program's command line: quick capture (--add-task, --add-memo), the window commands
-// (--new-task, --new-memo, --show) and --help, --version, --verbose. Without options the
-// program starts as it always has.
+// (--new-task, --new-memo, --show), one sync (--sync) and --help, --version, --verbose.
+// Without options the program starts as it always has.
 struct TZvCommandLine
 {
     enum class Action
@@ -24,6 +24,7 @@ struct TZvCommandLine
         NewTask, // --new-task
         NewMemo, // --new-memo
         Show,    // --show
+        Sync,    // --sync
         Invalid  // error says why; the usage follows, exit code 2
     };
 
@@ -65,6 +66,12 @@ QString StoreTextAlone(const QString& programFolder, bool task, const QString& t
 // itself (holding the single-instance lock), the output and the exit code.
 int RunCapture(const TZvCommandLine& command, TSingleInstance& instance, const QString& programFolder,
                std::FILE* input, std::FILE* out, std::FILE* err);
+
+// --sync from start to end: the running instance syncs and answers, or this process syncs
+// the database itself (holding the single-instance lock). The summary on standard output
+// ("synced: 3 up, 5 down, 0 conflicts") and 0, or one line why not and 1.
+int RunSync(const TZvCommandLine& command, TSingleInstance& instance, const QString& programFolder,
+            const QString& appVersion, std::FILE* out, std::FILE* err);
 
 // One line for the user on standard error: "jotboard: <text>".
 void PrintError(std::FILE* err, const QString& text);

@@ -12,6 +12,7 @@
 #include "platform/ZvUiHandlers.h"
 #include "store/ZvDb.h"
 #include "store/ZvGuard.h"
+#include "sync/ZvSyncSettings.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -119,6 +120,18 @@ int runCapture(int argc, char** argv, const zv::TZvCommandLine& command)
     return zv::RunCapture(command, instance, folder, stdin, stdout, stderr);
 }
 
+// --sync needs no display either: a running program syncs, or this process does.
+int runSync(int argc, char** argv, const zv::TZvCommandLine& command)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(zv::kAppTitle);
+    zv::InstallSecretStore();
+    const QString folder = zv::ProgramFolder();
+    zv::TSingleInstance instance(zv::kAppTitle, folder);
+    zv::TZvVersionInfo version;
+    return zv::RunSync(command, instance, folder, version.GetValue(2), stdout, stderr);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -146,6 +159,8 @@ int main(int argc, char** argv)
     case zv::TZvCommandLine::Action::AddTask:
     case zv::TZvCommandLine::Action::AddMemo:
         return runCapture(argc, argv, command);
+    case zv::TZvCommandLine::Action::Sync:
+        return runSync(argc, argv, command);
     case zv::TZvCommandLine::Action::Start:
     case zv::TZvCommandLine::Action::NewTask:
     case zv::TZvCommandLine::Action::NewMemo:
@@ -166,6 +181,7 @@ int main(int argc, char** argv)
     zv::InstallDesktopHandlers();
     zv::NotifySeam().setHandler(zv::NotifyOverSessionBus);
     zv::InstallStatusNotifierHandlers();
+    zv::InstallSecretStore();
     // Debug builds and ZVJ_CHECKS=1 stop at once when a transaction is open while the event
     // loop waits: what the user sees must already be on disk.
     zv::WatchDurabilityAtIdle();
@@ -203,9 +219,10 @@ int main(int argc, char** argv)
     main->AttachModules(io, common);
 
     instance.setRequestHandler([main](const zv::InstanceRequest& request, zv::TZvInstanceReply reply) {
-        zv::Guarded([&] { main->HandleInstanceRequest(request, reply); });
-        // Whatever went wrong, the later start gets an answer.
-        if (!reply.answered()) reply.fail(QCoreApplication::translate("main", "the request failed"));
+        // Whatever went wrong, the later start gets an answer. A request that waits (an item
+        // for its frame, a sync) answers later by itself.
+        if (!zv::Guarded([&] { main->HandleInstanceRequest(request, reply); }) && !reply.answered())
+            reply.fail(QCoreApplication::translate("main", "the request failed"));
     });
     // A StatusNotifierItem host coming or going is looked at at once, not at the next poll.
     QObject::connect(&zv::TZvSniHostWatch::instance(), &zv::TZvSniHostWatch::availableChanged, main,

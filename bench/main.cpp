@@ -1,5 +1,5 @@
 // The benchmark program: generates large data and prints the figures of each area.
-//   zvbench [tree|interchange|icalendar|tasks|memos|start|bomb|locks|all] [options of that area]
+//   zvbench [tree|interchange|icalendar|tasks|memos|start|bomb|locks|sync|all] [options of that area]
 #include <QByteArray>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +12,7 @@ int benchStart(int argc, char** argv);
 int benchBomb(int argc, char** argv);
 int benchLocks(int argc, char** argv);
 int benchICalendar(int argc, char** argv);
+int benchSync(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -24,6 +25,7 @@ int main(int argc, char** argv)
     if (std::strcmp(area, "bomb") == 0) return benchBomb(argc - 1, argv + 1);
     if (std::strcmp(area, "locks") == 0) return benchLocks(argc - 1, argv + 1);
     if (std::strcmp(area, "icalendar") == 0) return benchICalendar(argc - 1, argv + 1);
+    if (std::strcmp(area, "sync") == 0) return benchSync(argc - 1, argv + 1);
     if (std::strcmp(area, "all") == 0) {
         int rc = benchTree(argc - 1, argv + 1);
         rc |= benchTasks(argc - 1, argv + 1);
@@ -32,6 +34,7 @@ int main(int argc, char** argv)
         rc |= benchICalendar(argc - 1, argv + 1);
         return rc;
     }
-    std::fprintf(stderr, "usage: zvbench [tree|interchange|icalendar|tasks|memos|start|bomb|locks|all]\n");
+    std::fprintf(stderr,
+                 "usage: zvbench [tree|interchange|icalendar|tasks|memos|start|bomb|locks|sync|all]\n");
     return 2;
 }

@@ -160,7 +160,8 @@ QIcon TZvTrayIcon::iconToShow() const
 void TZvTrayIcon::NotifyTray()
 {
     const QIcon icon = iconToShow();
-    const QString tip = m_showHint ? ToolTipText(m_hint) : QString();
+    QString tip = m_showHint ? ToolTipText(m_hint) : QString();
+    if (m_showHint && !m_hintNote.isEmpty()) tip += QLatin1Char('\n') + ToolTipText(m_hintNote);
     m_tray->setIcon(icon);
     m_tray->setToolTip(tip);
     if (m_sni) {
@@ -253,6 +254,13 @@ void TZvTrayIcon::setHint(const QString& value)
 {
     if (value == m_hint) return;
     m_hint = value;
+    if (m_showHint && m_inTray) NotifyTray();
+}
+
+void TZvTrayIcon::setHintNote(const QString& value)
+{
+    if (value == m_hintNote) return;
+    m_hintNote = value;
     if (m_showHint && m_inTray) NotifyTray();
 }
 

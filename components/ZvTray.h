@@ -57,6 +57,9 @@ public:
     void setHideOnRestore(bool value) { m_hideOnRestore = value; }
     QString Hint() const { return m_hint; }
     void setHint(const QString& value);
+    // A line shown below the hint (a failed sync, until one succeeds); empty: none.
+    QString HintNote() const { return m_hintNote; }
+    void setHintNote(const QString& value);
     QIcon Icon() const { return m_icon; }
     void setIcon(const QIcon& value);
     QList<QIcon> Images() const { return m_images; }
@@ -163,6 +166,7 @@ private:
     bool m_minimizeToTray = false;
     QPointer<QMenu> m_popupMenu;
     bool m_showHint = true;
+    QString m_hintNote;
 
     bool m_inTray = false;
     bool m_hooked = false;

@@ -42,9 +42,10 @@ TZvCommandSet::TZvCommandSet(TZvItemFrame& frame, const TZvFrameTraits& traits,
         } else if (d.kind == TZvCommandKind::Host) {
             action = frame.host()->sharedActions().*d.host; // a test host may have none
         } else {
-            action = make(d);
+            action = make(d, d.caption.of(m_kind), false);
         }
-        m_made.push_back({&d, action, menu});
+        QAction* popup = d.popupCaption.of(m_kind) ? make(d, d.popupCaption.of(m_kind), true) : nullptr;
+        m_made.push_back({&d, action, menu, popup});
     }
 
     const auto menu = [&frame](const QString& title, const QString& name) {
@@ -65,14 +66,26 @@ TZvCommandSet::TZvCommandSet(TZvItemFrame& frame, const TZvFrameTraits& traits,
     fill(TZvBar::NullPopup, m_nullPopup);
 }
 
-QAction* TZvCommandSet::make(const TZvCommandDecl& d)
+QString TZvCommandSet::captionText(const TZvCommandDecl& d, const char* caption, const QString& detail) const
 {
-    auto* a = new QAction(FrameText(m_kind, d.caption.of(m_kind)), &m_frame);
-    a->setObjectName(QString::fromLatin1(d.name.of(m_kind)));
+    QString text = FrameText(m_kind, caption);
+    if (!detail.isEmpty()) text += QLatin1Char(' ') + detail;
+    // After a tab the menu shows the keys in its column of keys.
+    if (d.keys)
+        text +=
+            QLatin1Char('\t') + QKeySequence(QString::fromLatin1(d.keys)).toString(QKeySequence::NativeText);
+    return text;
+}
+
+QAction* TZvCommandSet::make(const TZvCommandDecl& d, const char* caption, bool inPopups)
+{
+    auto* a = new QAction(captionText(d, caption, {}), &m_frame);
+    a->setObjectName(QString::fromLatin1(d.name.of(m_kind)) +
+                     (inPopups ? QStringLiteral("Popup") : QString()));
     if (const char* hint = d.hint.of(m_kind)) a->setToolTip(FrameText(m_kind, hint));
     if (const int image = d.image.of(m_kind); image >= 0)
         a->setIcon(ZvImage(m_frame.traits().images16, image));
-    if (d.shortcut) {
+    if (d.shortcut && !inPopups) {
         // The tree has the keys of its own commands; a declared key works wherever the
         // frame has the focus, and only there (both frames live in one window).
         a->setShortcut(QKeySequence(QString::fromLatin1(d.shortcut)));
@@ -108,9 +121,10 @@ void TZvCommandSet::fill(TZvBar bar, QWidget* target) const
         QAction* action;
     };
     std::vector<TEntry> entries;
+    const bool popupMenu = bar == TZvBar::NodePopup || bar == TZvBar::NullPopup;
     for (const TMade& m : m_made)
         for (const TZvPlace& p : m.decl->places)
-            if (p.bar == bar && m.action) entries.push_back({p, m.action});
+            if (p.bar == bar && m.action) entries.push_back({p, popupMenu && m.popup ? m.popup : m.action});
     std::stable_sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) {
         return std::pair(a.place.group, a.place.order) < std::pair(b.place.group, b.place.order);
     });
@@ -164,7 +178,19 @@ void TZvCommandSet::Enable(bool idle, bool selected) const
         // The Move to submenus follow the selection's targets (UpdateActions rebuilds them).
         if (m.menu || m.decl->kind == TZvCommandKind::Host || m.decl->enabling == TZvEnabling::Always)
             continue;
-        m.action->setEnabled(idle && (m.decl->enabling == TZvEnabling::Idle || selected));
+        const bool on = idle && (m.decl->enabling == TZvEnabling::Idle || selected) &&
+                        (!m.decl->available || (m_frame.*(m.decl->available))());
+        m.action->setEnabled(on);
+        if (m.popup) m.popup->setEnabled(on);
+    }
+}
+
+void TZvCommandSet::SetCaptionDetail(const char* name, const QString& detail) const
+{
+    for (const TMade& m : m_made) {
+        if (m.menu || !sameName(m.decl->name.of(m_kind), name)) continue;
+        m.action->setText(captionText(*m.decl, m.decl->caption.of(m_kind), detail));
+        if (m.popup) m.popup->setText(captionText(*m.decl, m.decl->popupCaption.of(m_kind), detail));
     }
 }
 

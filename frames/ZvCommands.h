@@ -90,12 +90,17 @@ struct TZvCommandDecl
 {
     TZvEither<const char*> name;              // the object's name, e.g. "Action_TaskAdd"
     TZvEither<const char*> caption = nullptr; // none: no text
-    TZvEither<const char*> hint = nullptr;    // none: no tool tip
-    TZvEither<int> image = -1;                // an entry of the frame's image lists; -1 none
-    const char* shortcut = nullptr;           // a key of its own, while the frame has the focus
-    TZvHandler run = nullptr;                 // none: the command has no handler of its own
+    // The caption in the pop-up menus where it differs (another access key there); the
+    // command then has an action of its own in them.
+    TZvEither<const char*> popupCaption = nullptr;
+    TZvEither<const char*> hint = nullptr; // none: no tool tip
+    TZvEither<int> image = -1;             // an entry of the frame's image lists; -1 none
+    const char* shortcut = nullptr;        // a key of its own, while the frame has the focus
+    const char* keys = nullptr; // keys the tree's own key handler runs it by, shown beside the caption
+    TZvHandler run = nullptr;   // none: the command has no handler of its own
     TZvGuard guard = TZvGuard::Idle;
     TZvEnabling enabling = TZvEnabling::Idle;
+    bool (TZvItemFrame::*available)() const = nullptr; // enabled only while this holds as well
     TZvCommandKind kind = TZvCommandKind::Plain;
     QAction* TZvSharedActions::*host = nullptr;      // the main window's command (kind Host)
     std::optional<TZvFrameKind> only = std::nullopt; // a command of one list only
@@ -121,6 +126,8 @@ public:
     void Fill(TZvBar bar, QWidget* toolBar) const;
     // `idle`: no edit is under way; `selected`: an item is selected.
     void Enable(bool idle, bool selected) const;
+    // The command's caption followed by `detail` (none: the caption alone), in every menu.
+    void SetCaptionDetail(const char* name, const QString& detail) const;
 
 private:
     struct TMade
@@ -128,9 +135,11 @@ private:
         const TZvCommandDecl* decl;
         QAction* action; // the menu action of a Move to submenu
         QMenu* menu;     // a Move to submenu, else null
+        QAction* popup;  // its action in the pop-up menus when its caption differs there
     };
 
-    QAction* make(const TZvCommandDecl& decl);
+    QAction* make(const TZvCommandDecl& decl, const char* caption, bool inPopups);
+    QString captionText(const TZvCommandDecl& decl, const char* caption, const QString& detail) const;
     void fill(TZvBar bar, QWidget* target) const;
 
     TZvItemFrame& m_frame;

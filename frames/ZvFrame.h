@@ -30,6 +30,7 @@ struct TZvSharedActions
     QAction* Options = nullptr;
     QAction* DbBackup = nullptr;
     QAction* DbRestore = nullptr;
+    QAction* UndoRestore = nullptr; // "&Undo Last Restore/Import"
     QAction* Import = nullptr;
     QAction* ImportICalendar = nullptr;
     QAction* StayOnTop = nullptr;
@@ -41,6 +42,7 @@ struct TZvSharedActions
     QAction* Update = nullptr;
     QAction* Resources = nullptr;
     QAction* About = nullptr;
+    QAction* SyncNow = nullptr;
 };
 
 enum class HostPicture
@@ -98,6 +100,16 @@ public:
     virtual void FinishEditing() = 0;
     // The tree has been loaded at least once (message 2024 has run to its end).
     virtual bool Loaded() const { return false; }
+    // Items were changed by something other than the frame's own commands (a restore, an
+    // import, a sync): its undo steps would put back rows that are no longer what they
+    // were. With no ids every step goes; otherwise every step goes when any step touches
+    // one of those items, and they stay when none does.
+    virtual void ItemsChangedElsewhere(const QStringList& ids = {}) { Q_UNUSED(ids) }
+    // A node is being edited in place: nothing from outside may change the rows meanwhile.
+    virtual bool Editing() const { return false; }
+    // The sync's state in a panel of its own at the right of the status bar (the first
+    // panels follow the selection); empty hides it.
+    virtual void ShowSyncState(const QString& /*text*/, const QString& /*tip*/) {}
 };
 
 // ---- Frame factories ----------------------------------------------------------------

@@ -60,6 +60,8 @@ TZvFrameTraits FrameTraits(TZvFrameKind kind)
     t.deleteOne = text("this task?", "this memo?");
     t.deleteMany = text("these tasks?", "these memos?");
     t.itemsMenu = text("&Tasks", "&Memos");
+    t.oneItem = text("Task", "Memo");
+    t.manyItems = text("%1 Tasks", "%1 Memos");
     t.nodePopup = pick(QStringLiteral("PopupMenu_Task"), QStringLiteral("PopupMenu_Memo"));
 
     t.setCounts = pick(&TZvFrameHost::setTaskCounts, &TZvFrameHost::setMemoCounts);
@@ -75,8 +77,24 @@ const std::vector<TZvCommandDecl>& SharedCommands()
     using F = TZvItemFrame;
     using S = TZvSharedActions;
     // Groups of the item menu and the item pop-up: 0 add, 1 output, 2 edit, 3 clipboard
-    // (pop-up only), 4 and 5 the frame's own, 6 Move to.
+    // (pop-up only), 4 and 5 the frame's own, 6 Move to; -1 (pop-ups and Edit menu) undo.
     static const std::vector<TZvCommandDecl> commands = {
+        // Their keys go through the tree's key handler, as Ctrl+C and Ctrl+V do: the same
+        // window-wide shortcut in both frames would be ambiguous and never fire. The pop-up
+        // task menu has U for "Set D&ue Date...".
+        {.name = "Action_Undo",
+         .caption = "&Undo",
+         .popupCaption = "U&ndo",
+         .keys = "Ctrl+Z",
+         .run = &F::UndoExecute,
+         .available = &F::CanUndo,
+         .places = {{B::EditMenu, -1, 0}, {B::NodePopup, -1, 0}, {B::NullPopup, -1, 0}}},
+        {.name = "Action_Redo",
+         .caption = "&Redo",
+         .keys = "Ctrl+Shift+Z",
+         .run = &F::RedoExecute,
+         .available = &F::CanRedo,
+         .places = {{B::EditMenu, -1, 1}, {B::NodePopup, -1, 1}, {B::NullPopup, -1, 1}}},
         {.name = {"Action_TaskAdd", "Action_MemoAdd"},
          .caption = {"Add &Task        Enter", "&Add Memo          Enter"},
          .hint = {"Add Task", "Add Memo"},
@@ -199,6 +217,12 @@ const std::vector<TZvCommandDecl>& SharedCommands()
         {.name = "Action_Options", .kind = K::Host, .host = &S::Options, .places = {{B::FileMenu, 0, 0}}},
         {.name = "Action_DbBackup", .kind = K::Host, .host = &S::DbBackup, .places = {{B::FileMenu, 1, 0}}},
         {.name = "Action_DbRestore", .kind = K::Host, .host = &S::DbRestore, .places = {{B::FileMenu, 1, 1}}},
+        {.name = "Action_UndoRestore",
+         .kind = K::Host,
+         .host = &S::UndoRestore,
+         .places = {{B::FileMenu, 1, 2}}},
+        // Shown only while sync is on.
+        {.name = "Action_SyncNow", .kind = K::Host, .host = &S::SyncNow, .places = {{B::FileMenu, 1, 3}}},
         {.name = "Action_Import", .kind = K::Host, .host = &S::Import, .places = {{B::FileMenu, 2, 2}}},
         {.name = "Action_ImportICalendar",
          .kind = K::Host,

@@ -40,6 +40,8 @@ struct TZvFrameTraits
     QString deleteOne;   // "this task?"
     QString deleteMany;  // "these tasks?"
     QString itemsMenu;   // the menu of the items: "&Tasks" / "&Memos"
+    QString oneItem;     // in the names of undo steps: "Task" ...
+    QString manyItems;   // ... "%1 Tasks"
     QString nodePopup;   // the name of the pop-up menu over an item
     // Where the row count goes in the main window.
     void (TZvFrameHost::*setCounts)(int privateCount, int publicCount) = nullptr;

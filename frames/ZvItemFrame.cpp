@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -87,8 +88,11 @@ TZvItemFrame::TZvItemFrame(TZvFrameHost* host, const TZvFrameTraits& traits,
       Edt_Search(new TZvSearchBox(ZvImage(traits.images16, traits.searchIdleImage),
                                   ZvImage(traits.images16, traits.searchActiveImage), this)),
       ZvStatusBar1(new TZvStatusBar(this, {21, 50})), StatusImage(new QLabel),
-      Timer_HotDelay(new QTimer(this))
+      Timer_HotDelay(new QTimer(this)), m_undo(new QUndoStack(this))
 {
+    // Only an empty stack takes a limit.
+    m_undo->setUndoLimit(kUndoLimit);
+    connect(m_undo, &QUndoStack::indexChanged, this, [this] { Guarded([this] { UpdateActions(); }); });
     ADOQuery1 = std::make_unique<TADOQuery>(&host->connection());
     ADOQuery2 = std::make_unique<TADOQuery>(&host->connection());
 
@@ -120,6 +124,8 @@ TZvItemFrame::TZvItemFrame(TZvFrameHost* host, const TZvFrameTraits& traits,
 
 TZvItemFrame::~TZvItemFrame()
 {
+    // The stack empties itself when it goes, and tells: no one listens any more.
+    disconnect(m_undo, nullptr, this, nullptr);
     // The tree goes before the rest of the frame: its events reach into members that are
     // about to be destroyed (and into the derived frame, which is gone already).
     if (m_tree) {
@@ -217,6 +223,7 @@ void TZvItemFrame::wireTree()
     e.FreeNode = [this](TZvNode* n) {
         ForgetSearchResults();
         m_pendingRemoval.remove(n);
+        if (m_recording) m_recording->freed.insert(n);
         if (editNode == n) editNode = nullptr;
         if (hotNode == n) hotNode = nullptr;
     };
@@ -356,6 +363,7 @@ void TZvItemFrame::UpdateActions()
     const bool idle = !editNode;
     TZvNode* first = idle ? m_tree->firstSelected() : nullptr;
     m_commands.Enable(idle, first != nullptr);
+    updateUndoCaptions();
     RebuildMoveMenus();
     UpdateFrameActions(idle, first);
 }
@@ -494,12 +502,14 @@ void TZvItemFrame::DeleteExecute()
     const QString question = tr("Are you sure you want to delete ") +
                              (selected.size() == 1 ? m_traits.deleteOne : m_traits.deleteMany);
     if (MsgAsk(question) != IdOk) return;
-    for (TZvNode* f : selected) {
-        DeleteRows(f);
-        if (f->level() == 0) m_tree->deleteChildren(f);
-    }
-    m_tree->deleteSelected();
-    Filter();
+    RecordStep(StepName("Delete %1", int(selected.size())), selected, true, [&] {
+        for (TZvNode* f : selected) {
+            DeleteRows(f);
+            if (f->level() == 0) m_tree->deleteChildren(f);
+        }
+        m_tree->deleteSelected();
+        Filter();
+    });
     UpdateActions();
 }
 
@@ -537,6 +547,19 @@ void TZvItemFrame::tipClicked(int kind)
         FinishEditing();
     else if (kind == m_traits.searchTipKind)
         Btn_Search->click();
+}
+
+void TZvItemFrame::ShowSyncState(const QString& text, const QString& tip)
+{
+    if (!m_syncState) {
+        if (text.isEmpty()) return;
+        m_syncState = new QLabel(ZvStatusBar1);
+        m_syncState->setObjectName(QStringLiteral("SyncState"));
+        ZvStatusBar1->addPermanentWidget(m_syncState);
+    }
+    m_syncState->setText(text);
+    m_syncState->setToolTip(tip);
+    m_syncState->setVisible(!text.isEmpty());
 }
 
 void TZvItemFrame::onSelectionChange(TZvNode* node)
@@ -622,6 +645,17 @@ bool TZvItemFrame::onKeyDown(QKeyEvent* event)
     case Qt::Key_V:
         if (!ctrl) return false;
         if (!Busy()) PasteExecute();
+        return true;
+    case Qt::Key_Z:
+        if (!ctrl) return false;
+        if (event->modifiers() & Qt::ShiftModifier)
+            RedoExecute();
+        else
+            UndoExecute();
+        return true;
+    case Qt::Key_Y:
+        if (!ctrl) return false;
+        RedoExecute();
         return true;
     case Qt::Key_F12:
         if (!ctrl) return false;

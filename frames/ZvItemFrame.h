@@ -5,6 +5,7 @@
 #include "frames/ZvFrameKinds.h"
 #include "frames/ZvSearchBox.h"
 #include "frames/ZvTipPanel.h"
+#include "frames/ZvUndo.h"
 #include "platform/ZvTreeModel.h"
 #include "store/ZvDb.h"
 
@@ -21,6 +22,7 @@ class QMenu;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class QUndoStack;
 
 namespace zv {
 
@@ -114,6 +116,19 @@ public:
     void FinishEditing() override;
     void PasteFromTray() override; // the tray's Paste: as Ctrl+V
     bool Loaded() const override { return m_initDone; }
+    void ItemsChangedElsewhere(const QStringList& ids = {}) override;
+
+    // ---- undo and redo: each change the user makes is one step of the frame's own stack ----
+    static constexpr int kUndoLimit = 1000;
+    QUndoStack* UndoStack() const { return m_undo; }
+    bool CanUndo() const;
+    bool CanRedo() const;
+    void UndoExecute(); // Ctrl+Z
+    void RedoExecute(); // Ctrl+Shift+Z, Ctrl+Y
+    // A step's name: `pattern` with %1 for "Task" or "3 Tasks" ("Delete %1").
+    QString StepName(const char* pattern, int count) const;
+    bool Editing() const override { return editNode != nullptr; }
+    void ShowSyncState(const QString& text, const QString& tip) override;
 
     // ---- routines ----
     // Message 2024: reads the view settings, counts the rows, (re)loads the tree.
@@ -190,6 +205,21 @@ protected:
     virtual void DeleteRows(TZvNode* node) = 0;
     virtual void StoreExpanded(TZvNode* node, bool expanded) = 0;
     virtual void StorePid(TZvNode* node) = 0;
+    virtual const TZvItemTable& ItemTable() const = 0;
+    // The row of that id and rowid into the node's record (a sub-item's as a sub-item's).
+    virtual void ReadItemAt(TZvNode* node, const QString& id, qint64 rowid, bool topLevel) = 0;
+
+    // A change the user makes becomes one undo step. `change` runs between two readings of
+    // the rows of the items of `nodes` (with `subItems`, also of the rows under them) and of
+    // their nodes' places; the second reading also takes in the items `change` makes
+    // (NewStepItem). What differs is the step, pushed unless nothing does. A recording
+    // inside a recording joins it: a command over many items is one step. When `change`
+    // fails, what it did before the failure is a step too.
+    // `rowsOnly`: items whose rows the change may touch besides, where they stand being none
+    // of its business (the target of a move, expanded to show them).
+    void RecordStep(const QString& name, const std::vector<TZvNode*>& nodes, bool subItems,
+                    const std::function<void()>& change, const std::vector<TZvNode*>& rowsOnly = {});
+    void NewStepItem(TZvNode* node);
 
     // ---- what each frame supplies (not pure: an edit stored while the frame is destroyed
     // still reaches them, after the frame's own part is gone) ----
@@ -275,12 +305,20 @@ private:
     // whether a move there moves something (one of them is not the target).
     std::vector<TZvNode*> ItemMovers() const;
     bool MovesSomething(TZvNode* target, const std::vector<TZvNode*>& movers) const;
+    void joinStep(const std::vector<TZvNode*>& nodes, bool subItems, const std::vector<TZvNode*>& rowsOnly);
+    void closeStep(const QString& name);
+    TZvTreePlace placeOf(TZvNode* node) const;
+    TZvUndoStep* stepAt(int index) const;
+    void putBack(bool toBefore);
+    void showStep(const TZvUndoStep& step, bool toBefore);
+    void updateUndoCaptions();
 
     // ---- the frame's state, as the two lists name it ----
     bool initialising = false;
     bool focusedOnce = false;
     int tipKind = 0;
     TZvNode* editNode = nullptr;
+    QLabel* m_syncState = nullptr;
     TZvNode* hotNode = nullptr;
     QString searchText;
     bool sortAscending = true;
@@ -300,7 +338,9 @@ private:
     std::unique_ptr<TZvWriteBatch> m_expandWrites; // open while expand flags are batched
     bool m_expandsChanged = false;
     QSet<TZvNode*> m_pendingRemoval;
-    bool m_loadedOnce = false; // no query runs before the first 2024
+    QUndoStack* m_undo;
+    std::unique_ptr<TZvStepRecording> m_recording; // while a change is recorded
+    bool m_loadedOnce = false;                     // no query runs before the first 2024
     bool m_initDone = false;
 };
 

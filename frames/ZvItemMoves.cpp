@@ -142,26 +142,33 @@ void TZvItemFrame::onDragDrop(TZvNode* node)
 void TZvItemFrame::MoveSelection(TZvNode* target, bool toFront)
 {
     const std::vector<TZvNode*> moving = m_tree->selectedNodes();
-    for (TZvNode* s : moving) {
-        if (!CanMoveUnder(s, target)) continue; // stays where it is
-        const TZvItemRef r = Item(s);
-        if (target) {
-            if (toFront)
-                m_tree->moveToFirstChild(s, target);
-            else
-                m_tree->moveToLastChild(s, target);
-            m_tree->setExpanded(target, true);
-            *r.pid = *Item(target).id;
-        } else {
-            if (toFront)
-                m_tree->moveToFirstChild(s, nullptr);
-            else
-                m_tree->moveToLastChild(s, nullptr);
-            *r.pid = kRootId;
-        }
-        StorePid(s);
-        m_tree->setSelected(s, false);
-    }
+    const auto count =
+        std::count_if(moving.begin(), moving.end(), [&](TZvNode* s) { return CanMoveUnder(s, target); });
+    RecordStep(StepName("Move %1", int(count)), moving, false,
+               [&] {
+                   for (TZvNode* s : moving) {
+                       if (!CanMoveUnder(s, target)) continue; // stays where it is
+                       const TZvItemRef r = Item(s);
+                       if (target) {
+                           if (toFront)
+                               m_tree->moveToFirstChild(s, target);
+                           else
+                               m_tree->moveToLastChild(s, target);
+                           m_tree->setExpanded(target, true);
+                           *r.pid = *Item(target).id;
+                       } else {
+                           if (toFront)
+                               m_tree->moveToFirstChild(s, nullptr);
+                           else
+                               m_tree->moveToLastChild(s, nullptr);
+                           *r.pid = kRootId;
+                       }
+                       StorePid(s);
+                       m_tree->setSelected(s, false);
+                   }
+               },
+               // The target is expanded to show them, and folded again when they go back.
+               {target});
 }
 
 void TZvItemFrame::RebuildMoveMenus()

@@ -87,21 +87,27 @@ public:
     void AddFromText(const QString& text) override
     {
         CancelEditFirst();
-        StoreFromText(text);
+        StoreFromText(text, StepName("Paste %1", 1));
     }
 
-    QString AddTextFromOutside(const QString& text) override { return StoreFromText(text); }
+    QString AddTextFromOutside(const QString& text) override
+    {
+        return StoreFromText(text, StepName("Add %1", 1));
+    }
 
 protected:
     // One new top-level item of the text, stored before it is shown (a failed insert shows
     // no item that is not kept); returns its id. An edit under way goes on.
-    QString StoreFromText(const QString& text)
+    QString StoreFromText(const QString& text, const QString& stepName)
     {
         R r = Rows::FromText(text);
-        Rows::InsertFromText(*ADOQuery1, r);
         const QString id = Rows::Id(r);
-        TZvNode* n = AppendRecord(nullptr, std::move(r));
-        tree()->invalidateNode(n);
+        RecordStep(stepName, {}, false, [&] {
+            Rows::InsertFromText(*ADOQuery1, r);
+            TZvNode* n = AppendRecord(nullptr, std::move(r));
+            NewStepItem(n);
+            tree()->invalidateNode(n);
+        });
         UpdateActions();
         PastedFromText();
         return id;
@@ -157,10 +163,12 @@ protected:
     {
         if (!node) return;
         R& r = *Info(node);
-        r.content = TrimRight(text);
-        ForgetSearchResults();
-        Rows::StoreText(*ADOQuery1, r);
-        TextStored();
+        RecordStep(StepName(Rows::Id(r).isEmpty() ? "Add %1" : "Edit %1", 1), {node}, false, [&] {
+            r.content = TrimRight(text);
+            ForgetSearchResults();
+            Rows::StoreText(*ADOQuery1, r);
+            TextStored();
+        });
     }
 
     void DeleteRows(TZvNode* node) override { Rows::Delete(*ADOQuery1, Rows::Id(*Info(node))); }
@@ -172,6 +180,19 @@ protected:
     {
         const R& r = *Info(node);
         Rows::SetPid(*ADOQuery1, Rows::Id(r), r.pid);
+    }
+    const TZvItemTable& ItemTable() const override { return ItemTableOf<R>(); }
+    void ReadItemAt(TZvNode* node, const QString& id, qint64 rowid, bool topLevel) override
+    {
+        // By its id, whose statement is compiled once; the rowid tells rows of one id apart.
+        Rows::OpenRow(*ADOQuery1, id);
+        while (!ADOQuery1->Eof() && ADOQuery1->RowId() != rowid)
+            ADOQuery1->Next();
+        if (ADOQuery1->Eof()) throw EZvError(tr("The row of an item put back is not there"));
+        Rows::Read(*ADOQuery1, *Info(node), topLevel);
+        ADOQuery1->Close();
+        NodeCreated(node);
+        tree()->invalidateNode(node);
     }
 
 private:

@@ -8,10 +8,13 @@
 #include "interchange/pU_XmlTry.h"
 #include "platform/ZvFileDialog.h"
 #include "platform/ZvSystem.h"
+#include "store/ZvDbSnapshot.h"
 #include "store/pU_Funcs.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QLabel>
 #include <QSet>
@@ -220,9 +223,61 @@ bool TIoDm::ImportFromFile(const QString& fileName)
     return readFile(fileName, Mode::Import);
 }
 
+QString TIoDm::programFolder() const
+{
+    // The database lives in the program folder.
+    return QFileInfo(m_connection->dataSource()).absolutePath() + QLatin1Char('/');
+}
+
+void TIoDm::takeSnapshot(const QString& command)
+{
+    try {
+        TZvSnapshots(programFolder()).take(*m_connection, command);
+    } catch (const std::exception& e) {
+        throw EZvError(
+            trc("No copy of the database could be kept before the change, so nothing was changed: ") +
+            errorText(e));
+    }
+    m_snapshotTaken = true;
+}
+
+bool TIoDm::CanUndoRestoreImport() const
+{
+    return TZvSnapshots(programFolder()).latest().has_value();
+}
+
+bool TIoDm::UndoLastRestoreImport()
+{
+    TIoBusyScope busy;
+    const std::optional<TZvSnapshots::Entry> latest = TZvSnapshots(programFolder()).latest();
+    if (!latest) {
+        MsgTip(trc("There is no restore or import to undo."));
+        return false;
+    }
+    const QString command = latest->command == QLatin1String("restore")     ? trc("restore")
+                            : latest->command == QLatin1String("icalendar") ? trc("iCalendar import")
+                                                                            : trc("import");
+    if (MsgAsk(trc("Put the database back as it was before the last %1 (%2)? Every change made since then "
+                   "is lost.")
+                   .arg(command, DateTimeText(DateTimeFromQ(latest->made)))) != IdOk)
+        return false;
+    try {
+        PutBackDatabaseCopy(*m_connection, latest->path);
+    } catch (const std::exception& e) {
+        MsgError(errorText(e));
+        return false;
+    }
+    // Used up: the next undo goes back to the copy before it.
+    if (!QFile::remove(latest->path))
+        MsgWarning(trc("The database was put back, but its copy could not be removed: %1")
+                       .arg(QDir::toNativeSeparators(latest->path)));
+    return true;
+}
+
 bool TIoDm::readFile(const QString& fileName, Mode mode)
 {
     TIoBusyScope busy;
+    m_snapshotTaken = false;
     TZoneOffsetPin zone;
     Txmltry xml;
     try {
@@ -249,6 +304,7 @@ bool TIoDm::readFile(const QString& fileName, Mode mode)
     try {
         const QString app = xml.ReadAttr(QStringLiteral("zorvik"), QStringLiteral("app"));
         if (app != kExchangeApp) throw EZvError(trc("Data mismatch: ") + app + kExchangeApp);
+        takeSnapshot(mode == Mode::Restore ? QStringLiteral("restore") : QStringLiteral("import"));
         const int total = xml.ChildCount(ExchangeContainerPath<TMemoInfo>()) +
                           xml.ChildCount(ExchangeContainerPath<TTaskInfo>());
         TIoProgress progress(
@@ -412,6 +468,7 @@ bool TIoDm::ImportICalendarFromFile(const QString& fileName)
 bool TIoDm::ImportICalendarFrom(QIODevice& device)
 {
     TIoBusyScope busy;
+    m_snapshotTaken = false;
     TZvICalImportState state;
     TZvWriteBatch batch(*m_connection, kBatchRows);
     try {
@@ -420,6 +477,7 @@ bool TIoDm::ImportICalendarFrom(QIODevice& device)
         TIoProgress progress(m_window, trc("Importing..."), reader.scanTicks());
         // Cancelled while the file is looked through: nothing is stored.
         if (!reader.scan([&progress] { return progress.step(); })) return true;
+        takeSnapshot(QStringLiteral("icalendar"));
         progress.setTotal(reader.scanTicks() + reader.itemCount());
         state.tally.skipped = reader.skipped();
         state.cancelled = !importICalItems(reader, progress, batch, state);

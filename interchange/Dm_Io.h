@@ -64,6 +64,16 @@ public:
     bool RestoreFromFile(const QString& fileName);
     bool ImportFromFile(const QString& fileName);
 
+    // Before a restore or an import changes anything, a copy of the database goes into the
+    // program folder's "Snapshots" (the newest five are kept); a copy that cannot be written
+    // stops the command, with the reason. Whether the last restore or import came that far
+    // (and so may have changed items):
+    bool SnapshotTaken() const { return m_snapshotTaken; }
+    // "&Undo Last Restore/Import": after a question, the newest copy is put back into the
+    // open database and removed (the next time, the one before it). True when it was put back.
+    bool UndoLastRestoreImport();
+    bool CanUndoRestoreImport() const;
+
     // An iCalendar file imported as Import does: its VTODOs as tasks and its VJOURNALs as
     // memos under new ids, each sub-item under its top-level item; a closing tip says what
     // was imported and what was left out. Results as ImportDatabase.
@@ -91,6 +101,8 @@ private:
     void raiseOrphans(const TZvICalImportState& state, bool failed);
     static bool step(TIoProgress& progress, TZvWriteBatch& batch);
     static QString errorText(const std::exception& e);
+    void takeSnapshot(const QString& command);
+    QString programFolder() const;
     int ask(const TReplaceQuestion& question);
 
     TADOConnection* m_connection;
@@ -98,6 +110,7 @@ private:
     std::unique_ptr<TADOQuery> m_query; // ADOQuery1
     QString m_appVersion;
     AskHandler m_ask;
+    bool m_snapshotTaken = false;
     class TReplaceAskDlg* m_dialog = nullptr; // one for a whole restore run
 };
 

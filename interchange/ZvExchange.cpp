@@ -2,6 +2,7 @@
 
 #include "interchange/ZvRows.h"
 #include "platform/ZvFileDialog.h"
+#include "store/ZvDateTime.h"
 #include "store/ZvSeams.h"
 #include "store/pU_Funcs.h"
 
@@ -82,8 +83,7 @@ QString ExchangeZoneSuffix()
 
 QString ExchangeTimeText(TDateTime value, const QString& zoneSuffix)
 {
-    // Whole days from 1899-12-30; the fraction, without sign, is the time of day.
-    static const QDate epoch(1899, 12, 30);
+    // Whole days from the zero date; the fraction, without sign, is the time of day.
     constexpr qint64 msPerDay = 86400000;
     // A value the four-digit year cannot carry (another tool wrote it: infinity, NaN, a
     // year before 1 or after 9999) would give a text no reader takes back: it is written as
@@ -93,13 +93,13 @@ QString ExchangeTimeText(TDateTime value, const QString& zoneSuffix)
     if (!std::isfinite(value) || value <= firstDay - 1.0 || value >= lastDay + 1.0) value = 0.0;
     const double whole = std::trunc(value);
     qint64 ms = qint64(std::llround(std::fabs(value - whole) * double(msPerDay)));
-    QDate date = epoch.addDays(qint64(whole));
+    QDate date = DateOf(whole);
     if (ms >= msPerDay) {
         date = date.addDays(1);
         ms = 0;
     }
     if (date.year() < 1 || date.year() > 9999) {
-        date = epoch;
+        date = DateOf(0.0);
         ms = 0;
     }
     const qint64 seconds = ms / 1000;
@@ -154,7 +154,7 @@ template <class R> void AppendRowElement(pugi::xml_node container, TADOQuery& q,
     // Straight from the columns' text: a null flag or colour becomes the empty text.
     static TZvColumnSet<R> columns;
     pugi::xml_node node = container.append_child(TZvRecordKind<R>::element);
-    const auto& fields = TZvRecordKind<R>::fields();
+    const auto fields = TZvRecordKind<R>::fields();
     for (size_t i = 0; i < fields.size(); ++i) {
         const TZvField<R>& f = fields[i];
         if (!f.attribute) continue;

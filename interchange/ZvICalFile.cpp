@@ -33,10 +33,7 @@ bool writeCalendar(const QString& fileName, const std::vector<SelectedItem<R>>& 
     try {
         RefuseDatabaseFile(fileName);
         TZvICalContext context;
-        TZvICalComponent calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
-        icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
-        const QByteArray product = QByteArrayLiteral("-//Zorvik//Jotboard ") + appVersion.toUtf8() + "//EN";
-        icalcomponent_add_property(calendar.get(), icalproperty_new_prodid(product.constData()));
+        TZvICalComponent calendar = NewICalCalendar(appVersion);
         // The calendar's own lines, the items, then its end: one item at a time in memory.
         const QByteArray end = QByteArrayLiteral("END:VCALENDAR\r\n");
         QByteArray out = ICalText(calendar.get());
@@ -299,7 +296,7 @@ private:
         if (m_names.size() == 1) {
             m_current = TScanned();
             m_current.name = component;
-            m_current.collect = m_collect && m_collect(component);
+            m_current.collect = m_collect(component);
         } else if (m_tooDeep > 0 || int(m_names.size()) >= TZvICalLimits::kDepth) {
             ++m_tooDeep;
             m_current.damaged = true;

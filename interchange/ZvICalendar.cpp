@@ -304,32 +304,40 @@ void putUtc(icalcomponent* c, icalproperty_kind kind, std::optional<qint64> utcS
     putProperty(c, kind, utcSeconds ? timeProperty(kind, *utcSeconds) : nullptr);
 }
 
-// UID, the parent link, the text, CREATED, LAST-MODIFIED and DTSTAMP.
-template <class R> void updateCommon(icalcomponent* c, const R& r, const TZvICalContext& context)
+// UID, the parent link, the text, CREATED, LAST-MODIFIED and DTSTAMP. A component written
+// back only in some parts keeps its UID and CREATED as another program wrote them.
+template <class R>
+void updateCommon(icalcomponent* c, const R& r, const TZvICalContext& context, quint32 parts)
 {
-    putText(c, ICAL_UID_PROPERTY, r.*TZvRecordKind<R>::id);
+    const bool whole = parts == ICalAllParts;
+    if (whole || !firstOf(c, ICAL_UID_PROPERTY)) putText(c, ICAL_UID_PROPERTY, r.*TZvRecordKind<R>::id);
 
-    std::vector<icalproperty*> parents;
-    for (icalproperty* p : propertiesOf(c, ICAL_RELATEDTO_PROPERTY))
-        if (isParentLink(p)) parents.push_back(p);
-    if (r.pid.isEmpty() || r.pid == kRootId) {
-        // Every parent link goes: a later one would otherwise read as the parent.
-        for (icalproperty* p : parents)
-            removeProperty(c, p);
-    } else if (!parents.empty()) {
-        icalproperty_set_relatedto(parents.front(), icalText(r.pid).toUtf8().constData());
-    } else {
-        icalproperty* link = icalproperty_new_relatedto(icalText(r.pid).toUtf8().constData());
-        icalproperty_add_parameter(link, icalparameter_new_reltype(ICAL_RELTYPE_PARENT));
-        icalcomponent_add_property(c, link);
+    if (parts & ICalPartParent) {
+        std::vector<icalproperty*> parents;
+        for (icalproperty* p : propertiesOf(c, ICAL_RELATEDTO_PROPERTY))
+            if (isParentLink(p)) parents.push_back(p);
+        if (r.pid.isEmpty() || r.pid == kRootId) {
+            // Every parent link goes: a later one would otherwise read as the parent.
+            for (icalproperty* p : parents)
+                removeProperty(c, p);
+        } else if (!parents.empty()) {
+            icalproperty_set_relatedto(parents.front(), icalText(r.pid).toUtf8().constData());
+        } else {
+            icalproperty* link = icalproperty_new_relatedto(icalText(r.pid).toUtf8().constData());
+            icalproperty_add_parameter(link, icalparameter_new_reltype(ICAL_RELTYPE_PARENT));
+            icalcomponent_add_property(c, link);
+        }
     }
 
-    // The first line is the summary, the rest the first DESCRIPTION (none when empty).
-    const auto [summary, description] = summaryAndDescription(r.content);
-    putText(c, ICAL_SUMMARY_PROPERTY, summary);
-    putText(c, ICAL_DESCRIPTION_PROPERTY, description);
+    if (parts & ICalPartText) {
+        // The first line is the summary, the rest the first DESCRIPTION (none when empty).
+        const auto [summary, description] = summaryAndDescription(r.content);
+        putText(c, ICAL_SUMMARY_PROPERTY, summary);
+        putText(c, ICAL_DESCRIPTION_PROPERTY, description);
+    }
 
-    putUtc(c, ICAL_CREATED_PROPERTY, context.utcOf(r.createTime));
+    if (whole || !firstOf(c, ICAL_CREATED_PROPERTY))
+        putUtc(c, ICAL_CREATED_PROPERTY, context.utcOf(r.createTime));
     putUtc(c, ICAL_LASTMODIFIED_PROPERTY, context.utcOf(r.editTime));
     putUtc(c, ICAL_DTSTAMP_PROPERTY, context.now());
 }
@@ -593,6 +601,8 @@ std::optional<TZvICalContext::Instant> TZvICalContext::instantOf(icalproperty* p
     if (!property) return std::nullopt;
     const icalvalue* value = icalproperty_get_value(property);
     if (!value) return std::nullopt;
+    // The parser gives every time property of a file, an absolute TRIGGER among them, a
+    // DATE or DATE-TIME value (a relative TRIGGER a DURATION, which has no instant).
     icaltimetype t;
     switch (icalvalue_isa(value)) {
     case ICAL_DATE_VALUE:
@@ -600,10 +610,6 @@ std::optional<TZvICalContext::Instant> TZvICalContext::instantOf(icalproperty* p
         break;
     case ICAL_DATETIME_VALUE:
         t = icalvalue_get_datetime(value);
-        break;
-    case ICAL_TRIGGER_VALUE:
-        t = icalvalue_get_trigger(value).time;
-        if (icaltime_is_null_time(t)) return std::nullopt;
         break;
     default:
         return std::nullopt;
@@ -647,7 +653,9 @@ std::optional<TDateTime> TZvICalContext::localOf(icalproperty* property) const
 
 // ---- Tasks ------------------------------------------------------------------------------
 
-void TZvRecordKind<TTaskInfo>::icalUpdate(icalcomponent* c, const TTaskInfo& r, const TZvICalContext& context)
+namespace {
+
+void updateCompletion(icalcomponent* c, const TTaskInfo& r, const TZvICalContext& context)
 {
     if (r.checkFlag) {
         putProperty(c, ICAL_STATUS_PROPERTY, icalproperty_new_status(ICAL_STATUS_COMPLETED));
@@ -662,7 +670,10 @@ void TZvRecordKind<TTaskInfo>::icalUpdate(icalcomponent* c, const TTaskInfo& r, 
         for (icalproperty* p : propertiesOf(c, ICAL_PERCENTCOMPLETE_PROPERTY))
             if (icalproperty_get_percentcomplete(p) >= 100) removeProperty(c, p);
     }
+}
 
+void updateDue(icalcomponent* c, const TTaskInfo& r)
+{
     // The due day; a DURATION would stand for a second due time.
     removeAll(c, ICAL_DURATION_PROPERTY);
     const std::optional<qint64> dueWall = r.dueFlag ? WallSecondsOf(r.dueTime) : std::nullopt;
@@ -672,7 +683,10 @@ void TZvRecordKind<TTaskInfo>::icalUpdate(icalcomponent* c, const TTaskInfo& r, 
     } else {
         removeAll(c, ICAL_DUE_PROPERTY);
     }
+}
 
+void updateAlarm(icalcomponent* c, const TTaskInfo& r, const TZvICalContext& context)
+{
     // The first DISPLAY alarm. A disarmed reminder that keeps its time is written as
     // acknowledged; one without a time (dismissed) has no alarm at all.
     icalcomponent* alarm = ownedAlarm(c);
@@ -703,6 +717,17 @@ void TZvRecordKind<TTaskInfo>::icalUpdate(icalcomponent* c, const TTaskInfo& r, 
                 putUtc(alarm, ICAL_ACKNOWLEDGED_PROPERTY, trigger);
         }
     }
+}
+
+} // namespace
+
+void TZvRecordKind<TTaskInfo>::icalUpdate(icalcomponent* c, const TTaskInfo& r, const TZvICalContext& context,
+                                          quint32 parts)
+{
+    if (parts & ICalPartCompletion) updateCompletion(c, r, context);
+    if (parts & ICalPartDue) updateDue(c, r);
+    if (parts & ICalPartAlarm) updateAlarm(c, r, context);
+    if (!(parts & ICalPartColors)) return;
 
     const auto putColor = [c](const char* name, int color) {
         for (icalproperty* p : xPropertiesNamed(c, name))
@@ -817,9 +842,11 @@ void TZvRecordKind<TTaskInfo>::icalRead(icalcomponent* c, const TZvICalContext& 
 
 // ---- Memos ------------------------------------------------------------------------------
 
-void TZvRecordKind<TMemoInfo>::icalUpdate(icalcomponent* c, const TMemoInfo& r, const TZvICalContext& context)
+void TZvRecordKind<TMemoInfo>::icalUpdate(icalcomponent* c, const TMemoInfo& r, const TZvICalContext& context,
+                                          quint32 parts)
 {
-    putUtc(c, ICAL_DTSTART_PROPERTY, r.assignTime != 0 ? context.utcOf(r.assignTime) : std::nullopt);
+    if (parts & ICalPartStart)
+        putUtc(c, ICAL_DTSTART_PROPERTY, r.assignTime != 0 ? context.utcOf(r.assignTime) : std::nullopt);
 }
 
 void TZvRecordKind<TMemoInfo>::icalRead(icalcomponent* c, const TZvICalContext& context,
@@ -844,10 +871,11 @@ template <class R> icalcomponent_kind ICalKindOf()
     return kind;
 }
 
-template <class R> void UpdateICalComponent(icalcomponent* c, const R& r, const TZvICalContext& context)
+template <class R>
+void UpdateICalComponent(icalcomponent* c, const R& r, const TZvICalContext& context, quint32 parts)
 {
-    updateCommon(c, r, context);
-    TZvRecordKind<R>::icalUpdate(c, r, context);
+    updateCommon(c, r, context, parts);
+    TZvRecordKind<R>::icalUpdate(c, r, context, parts);
 }
 
 template <class R> TZvICalRead<R> ReadICalComponent(icalcomponent* c, const TZvICalContext& context)
@@ -867,16 +895,119 @@ QByteArray ICalText(icalcomponent* c)
     return bytes;
 }
 
+template <class R> icalcomponent* ICalItemOf(icalcomponent* root)
+{
+    if (!root) return nullptr;
+    if (icalcomponent_isa(root) == ICalKindOf<R>()) return root;
+    if (icalcomponent_isa(root) != ICAL_VCALENDAR_COMPONENT) return nullptr;
+    icalcomponent* occurrence = nullptr;
+    for (icalcomponent* c : componentsOf(root, ICalKindOf<R>())) {
+        if (!firstOf(c, ICAL_RECURRENCEID_PROPERTY)) return c;
+        if (!occurrence) occurrence = c;
+    }
+    return occurrence;
+}
+
+TZvICalComponent NewICalCalendar(const QString& appVersion)
+{
+    InitICalLibrary();
+    TZvICalComponent calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+    icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
+    const QByteArray product = QByteArrayLiteral("-//Zorvik//Jotboard ") + appVersion.toUtf8() + "//EN";
+    icalcomponent_add_property(calendar.get(), icalproperty_new_prodid(product.constData()));
+    return calendar;
+}
+
+namespace {
+
+// The value of a DATE or DATE-TIME property, without its zone: the rule's occurrences are
+// counted on the item's own clock.
+icaltimetype wallTimeOf(icalproperty* p)
+{
+    const icalvalue* v = icalproperty_get_value(p);
+    icaltimetype t = v ? icalvalue_get_datetimedate(v) : icaltime_null_time();
+    t.zone = t.is_date || !icaltime_is_utc(t) ? nullptr : icaltimezone_get_utc_timezone();
+    return t;
+}
+
+void setWallTime(icalproperty* p, const icaltimetype& t)
+{
+    icalproperty_set_value(p, icalvalue_new_datetimedate(t));
+}
+
+bool excluded(icalcomponent* c, const icaltimetype& t)
+{
+    for (icalproperty* p : propertiesOf(c, ICAL_EXDATE_PROPERTY)) {
+        const icaltimetype x = wallTimeOf(p);
+        if (x.is_date || t.is_date ? icaltime_compare_date_only(x, t) == 0 : icaltime_compare(x, t) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool AdvanceRepeatingTask(icalcomponent* c)
+{
+    icalproperty* rule = firstOf(c, ICAL_RRULE_PROPERTY);
+    icalproperty* start = firstOf(c, ICAL_DTSTART_PROPERTY);
+    icalproperty* due = firstOf(c, ICAL_DUE_PROPERTY);
+    icalproperty* anchorProperty = start ? start : due;
+    if (!rule || !anchorProperty) return false;
+    const icaltimetype anchor = wallTimeOf(anchorProperty);
+    if (icaltime_is_null_time(anchor) || !secondsOf(anchor)) return false;
+    icalrecurrencetype recurrence = icalproperty_get_rrule(rule);
+    if (recurrence.freq == ICAL_NO_RECURRENCE) return false;
+
+    icalrecur_iterator* it = icalrecur_iterator_new(recurrence, anchor);
+    if (!it) return false;
+    icaltimetype next = icaltime_null_time();
+    int passed = 0;
+    // A rule that yields nothing new for this long has no next occurrence worth waiting for.
+    for (int i = 0; i < 10000; ++i) {
+        const icaltimetype t = icalrecur_iterator_next(it);
+        if (icaltime_is_null_time(t) || !secondsOf(t)) break;
+        if (icaltime_compare(t, anchor) <= 0) continue;
+        ++passed;
+        if (excluded(c, t)) continue;
+        next = t;
+        break;
+    }
+    icalrecur_iterator_free(it);
+    if (icaltime_is_null_time(next)) return false;
+
+    // Moved by the distance on the wall clock, so a due day stays a day and a time its time.
+    const qint64 shift = *secondsOf(next) - *secondsOf(anchor);
+    const auto moved = [shift](icaltimetype t) {
+        return icaltime_add(t, icaldurationtype_from_int(int(shift)));
+    };
+    if (start) setWallTime(start, next);
+    if (due) setWallTime(due, start ? moved(wallTimeOf(due)) : next);
+    if (recurrence.count > 0) {
+        recurrence.count -= passed;
+        icalproperty_set_rrule(rule, recurrence);
+    }
+    for (icalcomponent* alarm : componentsOf(c, ICAL_VALARM_COMPONENT)) {
+        removeAll(alarm, ICAL_ACKNOWLEDGED_PROPERTY);
+        icalproperty* trigger = firstOf(alarm, ICAL_TRIGGER_PROPERTY);
+        if (!trigger) continue;
+        icaltriggertype t = icalproperty_get_trigger(trigger);
+        if (icaltime_is_null_time(t.time)) continue; // relative: it follows by itself
+        t.time = moved(t.time);
+        icalproperty_set_trigger(trigger, t);
+    }
+    putProperty(c, ICAL_STATUS_PROPERTY, icalproperty_new_status(ICAL_STATUS_NEEDSACTION));
+    removeAll(c, ICAL_COMPLETED_PROPERTY);
+    removeAll(c, ICAL_PERCENTCOMPLETE_PROPERTY);
+    return true;
+}
+
 template <class R>
 QByteArray ICalComponentText(const R& r, const TZvICalContext& context, const QByteArray& existing)
 {
     InitICalLibrary();
     TZvICalComponent root(existing.isEmpty() ? nullptr : icalparser_parse_string(existing.constData()));
-    icalcomponent* target = nullptr;
-    if (root && icalcomponent_isa(root.get()) == ICalKindOf<R>())
-        target = root.get();
-    else if (root && icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT)
-        target = icalcomponent_get_first_component(root.get(), ICalKindOf<R>());
+    icalcomponent* target = ICalItemOf<R>(root.get());
     if (!target) return ICalText(NewICalComponent(r, context).get());
     UpdateICalComponent(target, r, context);
     return ICalText(root.get()); // in the shape it came: a calendar stays a calendar
@@ -884,7 +1015,8 @@ QByteArray ICalComponentText(const R& r, const TZvICalContext& context, const QB
 
 #define ZV_ICALENDAR_FOR(R)                                                                                  \
     template icalcomponent_kind ICalKindOf<R>();                                                             \
-    template void UpdateICalComponent<R>(icalcomponent*, const R&, const TZvICalContext&);                   \
+    template icalcomponent* ICalItemOf<R>(icalcomponent*);                                                   \
+    template void UpdateICalComponent<R>(icalcomponent*, const R&, const TZvICalContext&, quint32);          \
     template TZvICalRead<R> ReadICalComponent<R>(icalcomponent*, const TZvICalContext&);                     \
     template QByteArray ICalComponentText<R>(const R&, const TZvICalContext&, const QByteArray&);
 ZV_ICALENDAR_FOR(TTaskInfo)

@@ -138,8 +138,11 @@ template <class R> icalcomponent_kind ICalKindOf();
 // DESCRIPTION, CREATED, LAST-MODIFIED and DTSTAMP; what else a kind owns, its
 // TZvRecordKind<R>::icalUpdate says (a task: STATUS, COMPLETED, PERCENT-COMPLETE, DUE and a
 // DURATION standing for it, the first DISPLAY alarm, the two X-ZORVIK colours; a memo:
-// DTSTART).
-template <class R> void UpdateICalComponent(icalcomponent* c, const R& r, const TZvICalContext& context);
+// DTSTART). With `parts` (TZvICalPart bits) only those parts are written, besides
+// LAST-MODIFIED and DTSTAMP; the UID and CREATED a component has stay.
+template <class R>
+void UpdateICalComponent(icalcomponent* c, const R& r, const TZvICalContext& context,
+                         quint32 parts = ICalAllParts);
 // A component of the kind back into a record, with what the record cannot keep.
 template <class R> TZvICalRead<R> ReadICalComponent(icalcomponent* c, const TZvICalContext& context);
 
@@ -159,6 +162,20 @@ QByteArray ICalComponentText(const R& r, const TZvICalContext& context, const QB
 
 // The component's text, CR LF line ends, folded.
 QByteArray ICalText(icalcomponent* c);
+
+// The item of the record's kind in a parsed text: the text's own component, or in a
+// calendar the first one of the kind that is no changed occurrence (RECURRENCE-ID) of it;
+// null when there is none.
+template <class R> icalcomponent* ICalItemOf(icalcomponent* root);
+
+// An empty calendar as this program writes one (VERSION, PRODID).
+TZvICalComponent NewICalCalendar(const QString& appVersion);
+
+// A repeating task done: its start and due move to the next occurrence of its RRULE (by the
+// library's iterator, EXDATE skipped, COUNT counted down), an alarm at a fixed time moves
+// with them, and it is no longer complete nor its alarm acknowledged. False, and nothing
+// changed, when it does not repeat or its series has ended.
+bool AdvanceRepeatingTask(icalcomponent* c);
 
 // Once per process: the library's errors are reported, never fatal.
 void InitICalLibrary();

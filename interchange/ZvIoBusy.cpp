@@ -94,9 +94,4 @@ void TIoProgress::suspend()
     m_dialog->reset(); // stops the timer that would show it while the question is open
 }
 
-bool TIoProgress::cancelled() const
-{
-    return m_cancelled;
-}
-
 } // namespace zv

@@ -52,7 +52,6 @@ public:
     void setTotal(int total);
     // True when the next step lets events through (the caller commits what it posted).
     bool yieldsOnNextStep() const;
-    bool cancelled() const;
     // Before a question of our own: the progress dialog steps aside (and does not pop up
     // over the question); it comes back with the next step.
     void suspend();

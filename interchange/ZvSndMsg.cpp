@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QDir>
 #include <QGuiApplication>
+#include <iterator>
 
 namespace zv {
 
@@ -16,62 +17,43 @@ QString trc(const char* text)
 {
     return QCoreApplication::translate("ZvSndMsg", text);
 }
+
+// The texts of the result codes, by code; a gap or a code past the end has none.
+constexpr const char* kMapiErrorTexts[] = {
+    nullptr,
+    nullptr,
+    QT_TRANSLATE_NOOP("ZvSndMsg", "General Failure"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Login Failure"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Disk Full"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Insufficient Memory"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Access Denied"),
+    nullptr,
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Too Many Sessions"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Too Many Files"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Too Many Recipients"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Attachment Not Found"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Attachment Open Failure"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Attachment Write Failure"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Unknown Recipient"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Bad Recipient Type"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "No Messages"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Invalid Message"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Text Too Large"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Invalid Session"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Type Not Supported"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Ambiguous Recipient"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Message In Use"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Network Failure"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Invalid Edit Fields"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Invalid Recipients"),
+    QT_TRANSLATE_NOOP("ZvSndMsg", "Feature Not Supported"),
+};
 } // namespace
 
 QString MapiErrorText(ULONG code)
 {
-    switch (code) {
-    case 2:
-        return trc("General Failure");
-    case 3:
-        return trc("Login Failure");
-    case 4:
-        return trc("Disk Full");
-    case 5:
-        return trc("Insufficient Memory");
-    case 6:
-        return trc("Access Denied");
-    case 8:
-        return trc("Too Many Sessions");
-    case 9:
-        return trc("Too Many Files");
-    case 10:
-        return trc("Too Many Recipients");
-    case 11:
-        return trc("Attachment Not Found");
-    case 12:
-        return trc("Attachment Open Failure");
-    case 13:
-        return trc("Attachment Write Failure");
-    case 14:
-        return trc("Unknown Recipient");
-    case 15:
-        return trc("Bad Recipient Type");
-    case 16:
-        return trc("No Messages");
-    case 17:
-        return trc("Invalid Message");
-    case 18:
-        return trc("Text Too Large");
-    case 19:
-        return trc("Invalid Session");
-    case 20:
-        return trc("Type Not Supported");
-    case 21:
-        return trc("Ambiguous Recipient");
-    case 22:
-        return trc("Message In Use");
-    case 23:
-        return trc("Network Failure");
-    case 24:
-        return trc("Invalid Edit Fields");
-    case 25:
-        return trc("Invalid Recipients");
-    case 26:
-        return trc("Feature Not Supported");
-    default:
-        return QStringLiteral("Unknown Error");
-    }
+    const char* text = code < std::size(kMapiErrorTexts) ? kMapiErrorTexts[code] : nullptr;
+    return text ? trc(text) : QStringLiteral("Unknown Error");
 }
 
 EMapiError::EMapiError(ULONG errorCode)

@@ -167,6 +167,12 @@ bool TZvTree::moveToLastChild(TZvNode* node, TZvNode* parent)
     return m_model->move(node, parent, false);
 }
 
+bool TZvTree::moveToIndex(TZvNode* node, TZvNode* parent, int index)
+{
+    m_selCacheValid = false;
+    return m_model->moveTo(node, parent, index);
+}
+
 void TZvTree::beginUpdate()
 {
     m_model->beginUpdate();

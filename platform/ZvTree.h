@@ -151,6 +151,8 @@ public:
     void clear();
     bool moveToFirstChild(TZvNode* node, TZvNode* parent); // parent nullptr: the top level
     bool moveToLastChild(TZvNode* node, TZvNode* parent);
+    // To that index among the parent's children (hidden ones counted); past the end: last.
+    bool moveToIndex(TZvNode* node, TZvNode* parent, int index);
     void beginUpdate();
     void endUpdate();
 

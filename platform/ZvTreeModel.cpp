@@ -263,6 +263,11 @@ void TZvTreeModel::unpublishAll(TZvNode* node)
 
 bool TZvTreeModel::move(TZvNode* node, TZvNode* newParent, bool first)
 {
+    return moveTo(node, newParent, first ? 0 : -1);
+}
+
+bool TZvTreeModel::moveTo(TZvNode* node, TZvNode* newParent, int at)
+{
     if (!newParent) newParent = &m_root;
     if (!node || node == &m_root || node == newParent) return false;
     // Two levels only: a node goes under a top-level node, never under itself, and takes
@@ -271,15 +276,13 @@ bool TZvTreeModel::move(TZvNode* node, TZvNode* newParent, bool first)
     beginUpdate();
     TZvNode* oldParent = node->m_parent;
     auto& from = oldParent->m_children;
-    const int at = node->m_index;
-    std::unique_ptr<TZvNode> up = std::move(from[size_t(at)]);
-    from.erase(from.begin() + at);
-    renumber(oldParent, at);
+    const int was = node->m_index;
+    std::unique_ptr<TZvNode> up = std::move(from[size_t(was)]);
+    from.erase(from.begin() + was);
+    renumber(oldParent, was);
     auto& to = newParent->m_children;
-    if (first)
-        to.insert(to.begin(), std::move(up));
-    else
-        to.push_back(std::move(up));
+    const int size = int(to.size());
+    to.insert(to.begin() + (at < 0 || at > size ? size : at), std::move(up));
     node->m_parent = newParent;
     node->m_level = newParent->m_level + 1;
     for (auto& c : node->m_children)

@@ -109,6 +109,7 @@ public:
     void removeChildren(TZvNode* node);
     void clear();
     bool move(TZvNode* node, TZvNode* newParent, bool first);
+    bool moveTo(TZvNode* node, TZvNode* newParent, int index); // -1 or past the end: last
     template <class Less> void sortSiblings(Less less);
     int publishedCount() const { return m_publishedCount; }
     int nodeCount() const { return m_nodeCount; }

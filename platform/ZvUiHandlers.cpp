@@ -6,6 +6,8 @@
 #include "store/ZvSeams.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -65,9 +67,22 @@ static int showBox(const MessageRequest& r)
     }
 }
 
+// The sync's password, asked in a box of its own; nothing when cancelled.
+static std::optional<QString> askPassword(const QString& text)
+{
+    QPointer<QWidget> before = QApplication::activeWindow();
+    bool ok = false;
+    const QString password = QInputDialog::getText(nullptr, QApplication::applicationName(), text,
+                                                   QLineEdit::Password, QString(), &ok);
+    if (before) before->activateWindow();
+    if (!ok) return std::nullopt;
+    return password;
+}
+
 void InstallDesktopHandlers()
 {
     MessageSeam::setHandler(showBox);
+    PasswordPromptSeam().setHandler(askPassword);
     InstallSystemHandlers();
     MailProcessSeam().setHandler([](const MailProcessRequest& request) { return RunMailProcess(request); });
     PrintDialogSeam().setHandler(RunPrintDialog);

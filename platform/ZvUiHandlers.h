@@ -2,8 +2,9 @@
 
 namespace zv {
 
-// Installs the desktop's implementations behind the seams: message boxes (QMessageBox),
-// the system's (InstallSystemHandlers), the mail program (xdg-email) and the print dialog.
+// Installs the desktop's implementations behind the seams: message boxes (QMessageBox), the
+// password prompt (QInputDialog), the system's (InstallSystemHandlers), the mail program
+// (xdg-email) and the print dialog.
 // Only the program calls this; tests answer the seams themselves.
 void InstallDesktopHandlers();
 

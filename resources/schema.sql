@@ -32,3 +32,37 @@ CREATE TABLE memos (
 );
 CREATE INDEX memos_mid ON memos (mid);
 CREATE INDEX memos_pid ON memos (pid);
+
+-- The sync's own state (CalDAV), in this file beside the data, so that one transaction
+-- stores an applied change together with what was synced: a crash keeps both or neither.
+-- Tables of later additions say IF NOT EXISTS: an older database gets them too.
+-- Per item: its table ("tasks", "memos"), the local id (empty for a server item that is no
+-- task or memo), its UID, its path on the server, the ETag, the server's parent UID, the
+-- iCalendar text last synced (what another program wrote is kept from it) and the values
+-- the local row had when last synced (JSON by column), against which local changes show.
+CREATE TABLE IF NOT EXISTS zvsync_items (
+    kind TEXT,
+    id TEXT,
+    uid TEXT,
+    href TEXT,
+    etag TEXT,
+    parent TEXT,
+    ical TEXT,
+    fields TEXT
+);
+CREATE INDEX IF NOT EXISTS zvsync_items_id ON zvsync_items (kind, id);
+CREATE INDEX IF NOT EXISTS zvsync_items_href ON zvsync_items (kind, href);
+-- Per table: the collection it syncs with and the server's sync token for it.
+CREATE TABLE IF NOT EXISTS zvsync_collections (
+    kind TEXT,
+    url TEXT,
+    token TEXT
+);
+-- The last syncs: when, the counts, and the error that ended one.
+CREATE TABLE IF NOT EXISTS zvsync_log (
+    time DATETIME,
+    up INTEGER,
+    down INTEGER,
+    conflicts INTEGER,
+    message TEXT
+);

@@ -29,6 +29,8 @@ build_packages=(
     xvfb openbox wmctrl x11-utils xdotool trayer xclip imagemagick poppler-utils sqlite3 python3
     desktop-file-utils dbus
     qt6-wayland weston python3-dbus python3-gi python3-icalendar
+    qtkeychain-qt6-dev
+    radicale xandikos python3-caldav
 )
 
 # ensure_packages NAME...: installs those that are missing (with sudo when not root).

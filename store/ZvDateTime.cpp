@@ -33,14 +33,6 @@ int CalendarDay(TDateTime value)
     return int(std::trunc(value));
 }
 
-static QTime timeOf(TDateTime value)
-{
-    const double frac = std::fabs(value - std::trunc(value));
-    qint64 ms = qint64(std::llround(frac * kMsPerDay));
-    if (ms >= qint64(kMsPerDay)) ms = qint64(kMsPerDay) - 1;
-    return QTime(0, 0).addMSecs(int(ms));
-}
-
 QDateTime QFromDateTime(TDateTime value)
 {
     // Rounding may carry the time past midnight: recompute from whole milliseconds.
@@ -48,7 +40,7 @@ QDateTime QFromDateTime(TDateTime value)
     const qint64 ms = qint64(std::llround(frac * kMsPerDay));
     QDate date = DateOf(value);
     if (ms >= qint64(kMsPerDay)) return QDateTime(date.addDays(1), QTime(0, 0));
-    return QDateTime(date, timeOf(value));
+    return QDateTime(date, QTime(0, 0).addMSecs(int(ms)));
 }
 
 static qint64 toMs(TDateTime v)

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cstring>
 
 namespace zv {
 
@@ -105,6 +106,7 @@ void TADOConnection::Open()
         throw;
     }
     m_db = db;
+    sqlite3_update_hook(db, &TADOConnection::rowChanged, this);
     m_path = path;
     m_lockedFiles = LockedFilesOf(path);
     if (!HoldsLocks(m_lockedFiles)) m_lockedFiles = {};
@@ -246,6 +248,12 @@ void TADOConnection::checkpoint()
 bool TADOConnection::autocommit() const
 {
     return !m_db || sqlite3_get_autocommit(m_db) != 0;
+}
+
+void TADOConnection::rowChanged(void* connection, int, const char*, const char* table, sqlite3_int64)
+{
+    // The program's own bookkeeping (zv_meta, the sync's state) is no change of the data.
+    if (table && std::strncmp(table, "zv", 2) != 0) ++static_cast<TADOConnection*>(connection)->m_dataChanges;
 }
 
 } // namespace zv

@@ -50,6 +50,9 @@ public:
     TZvTransaction* transaction() const { return m_transaction; }
     // True when no transaction is open in SQLite itself: every statement so far is stored.
     bool autocommit() const;
+    // Rows of the data (not of the program's own bookkeeping) inserted, changed or deleted
+    // through this connection: a change, whatever made it, shows as a new count.
+    qint64 dataChanges() const { return m_dataChanges; }
 
     static QString BuildConnectionString(const QString& programFolder);
 
@@ -67,6 +70,9 @@ private:
     TZvLockedFiles m_lockedFiles;
     TZvTransaction* m_transaction = nullptr;
     std::unordered_map<QString, sqlite3_stmt*> m_statements;
+    qint64 m_dataChanges = 0;
+    static void rowChanged(void* connection, int op, const char* database, const char* table,
+                           long long rowid);
 };
 
 // secureLocks on every open connection: after a modal dialog, whose nested event loop may

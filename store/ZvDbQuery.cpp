@@ -164,6 +164,11 @@ void TADOQuery::Next()
     if (m_cursor < qsizetype(m_rows.size())) ++m_cursor;
 }
 
+qint64 TADOQuery::RowId() const
+{
+    return m_hasRowid && !Eof() ? m_rowids[size_t(m_cursor)] : 0;
+}
+
 bool TADOQuery::Eof() const
 {
     return !m_active || m_cursor >= qsizetype(m_rows.size());

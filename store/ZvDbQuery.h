@@ -39,6 +39,8 @@ public:
     void Next();
     bool Eof() const;
     int RecordCount() const { return int(m_rows.size()); }
+    // The current row's rowid, in a "select * from <table>" result; 0 for any other.
+    qint64 RowId() const;
     // At most this many rows are read by Open (0: all), as ADO's MaxRecords.
     void setMaxRecords(int count) { m_maxRecords = count; }
 

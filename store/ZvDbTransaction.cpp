@@ -37,13 +37,12 @@ void TZvTransaction::commit()
 {
     if (!m_open) return;
     sqlite3* db = m_connection.m_db;
-    char* err = nullptr;
-    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, &err) == SQLITE_OK) {
+    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
         close();
         return;
     }
-    const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(db));
-    sqlite3_free(err);
+    // sqlite3_exec leaves its error's text on the connection.
+    const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
     // A failed COMMIT may leave the transaction open (busy, statements still running):
     // end it, so that nothing written later hides in a transaction nobody commits.
     rollback();

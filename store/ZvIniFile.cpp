@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
+#include <fcntl.h>
 
 namespace zv {
 
@@ -135,10 +136,14 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
 {
     const QFileInfo info(m_path);
     const bool exists = info.exists();
-    // A file marked read-only is refused even where the system would let us write it
-    // (the administrator account): it is never silently replaced.
+    // A file or folder marked read-only is treated so even where the system would let us
+    // write it (the administrator account): the file is never silently replaced, and the
+    // folder gets no file of ours.
     constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if (exists && (!info.isWritable() || !(info.permissions() & anyWrite))) writeFailure(m_path);
+    const auto writable = [](const QFileInfo& i) {
+        return i.isWritable() && i.permissions().testAnyFlags(anyWrite);
+    };
+    if (exists && !writable(info)) writeFailure(m_path);
 
     QStringList lines = readLines(m_path);
     QString flat = value;
@@ -179,7 +184,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
 
     const QByteArray bytes = (lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n")).toUtf8();
     const QFileInfo dirInfo(info.absolutePath());
-    if (dirInfo.isDir() && dirInfo.isWritable()) {
+    if (dirInfo.isDir() && writable(dirInfo)) {
         // Replace through a temporary file: a crash never leaves half a settings file. The
         // flush is checked on its own: commit() does not see a failed flush of the buffer, and
         // would put a cut temporary file (a full disk) in place of the settings.
@@ -190,10 +195,11 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
         return;
     }
     if (!exists) writeFailure(m_path);
+    // In place, the room for the new text taken first: a full disk then refuses the write
+    // before a byte changes, instead of leaving the settings cut. The flush as above.
     QFile out(m_path);
-    // The flush as above: a full disk shows only there, and the close would swallow it.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size() ||
-        !out.flush())
+    if (!out.open(QIODevice::ReadWrite) || ::posix_fallocate(out.handle(), 0, bytes.size()) != 0 ||
+        out.write(bytes) != bytes.size() || !out.flush() || !out.resize(bytes.size()))
         writeFailure(m_path);
 }
 

@@ -309,4 +309,24 @@ TZvSeam<MailProcessRequest, MailProcessResult>& MailProcessSeam()
     return seam;
 }
 
+TZvSeam<NetworkRequest, NetworkIntercept>& NetworkSeam()
+{
+    static TZvSeam<NetworkRequest, NetworkIntercept> seam(
+        [](const NetworkRequest&) { return NetworkIntercept{}; });
+    return seam;
+}
+
+TZvSeam<SecretRequest, SecretAnswer>& SecretSeam()
+{
+    static TZvSeam<SecretRequest, SecretAnswer> seam([](const SecretRequest&) { return SecretAnswer{}; });
+    return seam;
+}
+
+TZvSeam<QString, std::optional<QString>>& PasswordPromptSeam()
+{
+    static TZvSeam<QString, std::optional<QString>> seam(
+        [](const QString&) { return std::optional<QString>(); });
+    return seam;
+}
+
 } // namespace zv

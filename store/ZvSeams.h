@@ -247,4 +247,59 @@ struct MailProcessResult
 };
 TZvSeam<MailProcessRequest, MailProcessResult>& MailProcessSeam();
 
+// ---- Network: the requests of the sync ------------------------------------------------
+// Every request the sync sends passes here before it reaches the network. Without an answer
+// or a handler it goes out as it is; a test may answer it itself, fail it as a lost
+// connection would, or act on the server first (another writer, a server that stops).
+struct NetworkRequest
+{
+    QByteArray verb;
+    QUrl url;
+    QByteArray body;
+};
+struct NetworkIntercept
+{
+    enum class Kind
+    {
+        Pass,   // to the network
+        Answer, // this status and body, as if the server had sent them
+        Fail    // no answer: the connection failed with `error`
+    };
+    Kind kind = Kind::Pass;
+    int status = 0;
+    QByteArray body;
+    QList<std::pair<QByteArray, QByteArray>> headers;
+    QString error;
+};
+TZvSeam<NetworkRequest, NetworkIntercept>& NetworkSeam();
+
+// ---- Secret store -----------------------------------------------------------------------
+// The desktop's secret store, for the sync's password. Without a handler no store answers
+// (nothing is read or kept): the program installs the real one where the desktop has one.
+struct SecretRequest
+{
+    enum class Op
+    {
+        Read,
+        Write,
+        Remove
+    };
+    Op op = Op::Read;
+    QString key;
+    QString value; // Write
+};
+struct SecretAnswer
+{
+    bool storeAnswered = false; // false: no secret store runs
+    bool found = false;         // Read: a value is kept under the key
+    QString value;
+    QString error; // the store's failure (or, with storeAnswered false, why none answered)
+};
+TZvSeam<SecretRequest, SecretAnswer>& SecretSeam();
+
+// ---- Password prompt --------------------------------------------------------------------
+// Asks the user for a password (the text says what for); nothing when he cancels. Without a
+// handler nobody is asked.
+TZvSeam<QString, std::optional<QString>>& PasswordPromptSeam();
+
 } // namespace zv

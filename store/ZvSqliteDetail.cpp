@@ -39,6 +39,12 @@ void bindValue(sqlite3_stmt* s, int index, const QVariant& v)
     case QMetaType::Double:
         sqlite3_bind_double(s, index, v.toDouble());
         break;
+    case QMetaType::QByteArray: {
+        // A blob read from a row goes back as a blob.
+        const QByteArray bytes = v.toByteArray();
+        sqlite3_bind_blob(s, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+        break;
+    }
     default: {
         const QByteArray utf8 = v.toString().toUtf8();
         sqlite3_bind_text(s, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
@@ -64,25 +70,23 @@ QVariant columnValue(sqlite3_stmt* s, int c)
     }
 }
 
+// The declared types of the tables the install makes (BOOLEAN, INTEGER, DATETIME, TEXT); an
+// expression has none.
 FieldType typeFromDecl(const char* decl)
 {
     if (!decl) return FieldType::Other;
     const QByteArray d = QByteArray(decl).toUpper();
     if (d.startsWith("BOOL")) return FieldType::Boolean;
     if (d.startsWith("INT")) return FieldType::Integer;
-    if (d.startsWith("DATE") || d.startsWith("TIME")) return FieldType::DateTime;
-    if (d.startsWith("TEXT") || d.contains("CHAR") || d.startsWith("MEMO")) return FieldType::Text;
+    if (d.startsWith("DATE")) return FieldType::DateTime;
+    if (d.startsWith("TEXT")) return FieldType::Text;
     return FieldType::Other;
 }
 
 void execSimple(sqlite3* db, const char* sql)
 {
-    char* err = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
-        const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(db));
-        sqlite3_free(err);
-        throw EZvError(msg);
-    }
+    // sqlite3_exec leaves its error's text on the connection.
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) raiseStore(db);
 }
 
 } // namespace zv::detail

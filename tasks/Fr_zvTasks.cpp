@@ -29,6 +29,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace zv {
 
 namespace {
@@ -298,10 +300,12 @@ void TzvTasksFrame::Action_ViewDateExecute()
 void TzvTasksFrame::VtTasksChecked(TZvNode* node)
 {
     TTaskInfo& r = *Info(node);
-    r.checkFlag = node->isChecked();
-    r.checkTime = Now();
-    if (!r.tid.isEmpty()) Rows::Write(*ADOQuery1, r, TTaskFields::Completion);
-    FilterTasks();
+    RecordStep(StepName(node->isChecked() ? "Complete %1" : "Reopen %1", 1), {node}, false, [&] {
+        r.checkFlag = node->isChecked();
+        r.checkTime = Now();
+        if (!r.tid.isEmpty()) Rows::Write(*ADOQuery1, r, TTaskFields::Completion);
+        FilterTasks();
+    });
     UpdateActions();
 }
 
@@ -310,8 +314,13 @@ void TzvTasksFrame::Action_TaskCompleteExecute()
     const std::vector<TZvNode*> selected = tree()->selectedNodes();
     if (selected.empty()) return;
     const bool target = !Info(selected.front())->checkFlag;
-    for (TZvNode* n : selected)
-        if (n->isChecked() != target) tree()->setChecked(n, target, true);
+    const auto count =
+        std::count_if(selected.begin(), selected.end(), [&](TZvNode* n) { return n->isChecked() != target; });
+    // One step for all of them: each check event joins it.
+    RecordStep(StepName(target ? "Complete %1" : "Reopen %1", int(count)), selected, false, [&] {
+        for (TZvNode* n : selected)
+            if (n->isChecked() != target) tree()->setChecked(n, target, true);
+    });
     UpdateActions();
 }
 
@@ -323,15 +332,17 @@ void TzvTasksFrame::Action_SetColorExecute()
     dlg.TextColor = Info(selected.front())->textColor;
     dlg.BackgroundColor = Info(selected.front())->backgroundColor;
     if (dlg.exec() != QDialog::Accepted) return;
-    tree()->beginUpdate();
-    const auto done = ScopeExit([t = tree()] { t->endUpdate(); });
-    for (TZvNode* s : selected) {
-        TTaskInfo& r = *Info(s);
-        r.textColor = dlg.TextColor;
-        r.backgroundColor = dlg.BackgroundColor;
-        if (!r.tid.isEmpty()) Rows::Write(*ADOQuery1, r, TTaskFields::Colors);
-        tree()->invalidateNode(s);
-    }
+    RecordStep(StepName("Color %1", int(selected.size())), selected, false, [&] {
+        tree()->beginUpdate();
+        const auto done = ScopeExit([t = tree()] { t->endUpdate(); });
+        for (TZvNode* s : selected) {
+            TTaskInfo& r = *Info(s);
+            r.textColor = dlg.TextColor;
+            r.backgroundColor = dlg.BackgroundColor;
+            if (!r.tid.isEmpty()) Rows::Write(*ADOQuery1, r, TTaskFields::Colors);
+            tree()->invalidateNode(s);
+        }
+    });
 }
 
 void TzvTasksFrame::Action_TaskDueSetExecute()
@@ -342,23 +353,25 @@ void TzvTasksFrame::Action_TaskDueSetExecute()
     dlg.dueFlag = Info(selected.front())->dueFlag;
     dlg.dueTime = Info(selected.front())->dueTime;
     if (dlg.exec() != QDialog::Accepted) return;
-    storeOnEach(selected, &TTaskInfo::dueFlag, &TTaskInfo::dueTime, dlg.dueFlag, dlg.dueTime,
-                TTaskFields::Due);
+    storeOnEach(StepName("Due Date for %1", int(selected.size())), selected, &TTaskInfo::dueFlag,
+                &TTaskInfo::dueTime, dlg.dueFlag, dlg.dueTime, TTaskFields::Due);
 }
 
-void TzvTasksFrame::storeOnEach(const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag,
-                                TDateTime TTaskInfo::*time, bool flagValue, TDateTime timeValue,
-                                TTaskFields fields)
+void TzvTasksFrame::storeOnEach(const QString& stepName, const std::vector<TZvNode*>& nodes,
+                                bool TTaskInfo::*flag, TDateTime TTaskInfo::*time, bool flagValue,
+                                TDateTime timeValue, TTaskFields fields)
 {
     // Every task gets the same value, row by row, and is unselected once stored.
-    for (TZvNode* s : nodes) {
-        TTaskInfo& r = *Info(s);
-        r.*flag = flagValue;
-        r.*time = timeValue;
-        Rows::Write(*ADOQuery1, r, fields);
-        tree()->invalidateNode(s);
-        tree()->setSelected(s, false);
-    }
+    RecordStep(stepName, nodes, false, [&] {
+        for (TZvNode* s : nodes) {
+            TTaskInfo& r = *Info(s);
+            r.*flag = flagValue;
+            r.*time = timeValue;
+            Rows::Write(*ADOQuery1, r, fields);
+            tree()->invalidateNode(s);
+            tree()->setSelected(s, false);
+        }
+    });
 }
 
 // ---- reminders ------------------------------------------------------------------------------
@@ -371,8 +384,8 @@ void TzvTasksFrame::Action_TaskReminderSetExecute()
     dlg.alarmFlag = Info(selected.front())->alarmFlag;
     dlg.alarmTime = Info(selected.front())->alarmTime;
     if (dlg.exec() != QDialog::Accepted) return;
-    storeOnEach(selected, &TTaskInfo::alarmFlag, &TTaskInfo::alarmTime, dlg.alarmFlag, dlg.alarmTime,
-                TTaskFields::Alarm);
+    storeOnEach(StepName("Reminder for %1", int(selected.size())), selected, &TTaskInfo::alarmFlag,
+                &TTaskInfo::alarmTime, dlg.alarmFlag, dlg.alarmTime, TTaskFields::Alarm);
 }
 
 void TzvTasksFrame::Timer1Timer()
@@ -424,16 +437,19 @@ void TzvTasksFrame::Timer1Timer()
     TZvNode* node = nullptr;
     for (TZvNode* n = t->firstTopLevel(); n && !node; n = t->nextNode(n))
         if (Info(n)->tid == tid) node = n;
-    if (node) {
-        Info(node)->alarmFlag = armed;
-        Info(node)->alarmTime = next;
-    }
-    TTaskInfo reminder;
-    reminder.tid = tid;
-    reminder.alarmFlag = armed;
-    reminder.alarmTime = next;
-    Rows::Write(*ADOQuery1, reminder, TTaskFields::Alarm);
-    if (node) t->invalidateNode(node);
+    // Snoozed or dismissed, the reminder is a change of the user's like any other.
+    RecordStep(armed ? tr("Snooze Reminder") : tr("Dismiss Reminder"), {node}, false, [&] {
+        if (node) {
+            Info(node)->alarmFlag = armed;
+            Info(node)->alarmTime = next;
+        }
+        TTaskInfo reminder;
+        reminder.tid = tid;
+        reminder.alarmFlag = armed;
+        reminder.alarmTime = next;
+        Rows::Write(*ADOQuery1, reminder, TTaskFields::Alarm);
+        if (node) t->invalidateNode(node);
+    });
 }
 
 // ---- clipboard and exchange ------------------------------------------------------------------

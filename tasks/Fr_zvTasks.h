@@ -81,8 +81,8 @@ protected:
 private:
     void RangeClicked(QAction* item, int index);
     void selectRange(int index);
-    void storeOnEach(const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag, TDateTime TTaskInfo::*time,
-                     bool flagValue, TDateTime timeValue, TTaskFields fields);
+    void storeOnEach(const QString& stepName, const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag,
+                     TDateTime TTaskInfo::*time, bool flagValue, TDateTime timeValue, TTaskFields fields);
 };
 
 TZvFrame* CreateTasksFrame(TZvFrameHost* host, QWidget* tab);

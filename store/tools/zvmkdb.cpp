@@ -1,4 +1,5 @@
-// Makes the empty database the program is installed with.
+// Makes the empty database the program is installed with; with --if-missing an existing
+// one is brought up to date instead (the tables of later additions; no row is touched).
 //   zvmkdb [--if-missing] <schema.sql> <zvData.zvb>
 #include "store/ZvDb.h"
 #include "store/ZvDbCreate.h"
@@ -6,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <cstdio>
 
 int main(int argc, char** argv)
@@ -17,8 +19,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: zvmkdb [--if-missing] <schema.sql> <database>\n");
         return 2;
     }
-    if (QFile::exists(args[1])) {
-        if (ifMissing) return 0;
+    const bool exists = QFile::exists(args[1]);
+    if (exists && !ifMissing) {
         std::fprintf(stderr, "%s already exists\n", qPrintable(args[1]));
         return 1;
     }
@@ -28,10 +30,21 @@ int main(int argc, char** argv)
         return 1;
     }
     try {
-        const QString cs = zv::TADOConnection::BuildConnectionString(QString());
-        zv::TADOConnection probe;
-        probe.setConnectionString(cs);
-        zv::CreateDatabaseFile(args[1], QString::fromUtf8(schema.readAll()), probe.password());
+        const QString schemaSql = QString::fromUtf8(schema.readAll());
+        const QString folder = QFileInfo(args[1]).absolutePath() + QLatin1Char('/');
+        zv::TADOConnection connection;
+        connection.setConnectionString(zv::TADOConnection::BuildConnectionString(folder));
+        if (exists) {
+            // The connection string names the program folder's zvData.zvb: this file by
+            // another name is opened as itself.
+            connection.setConnectionString(connection.connectionString().replace(
+                connection.dataSource(), QFileInfo(args[1]).absoluteFilePath()));
+            connection.Open();
+            zv::ApplySchemaAdditions(connection, schemaSql);
+            connection.Close();
+            return 0;
+        }
+        zv::CreateDatabaseFile(args[1], schemaSql, connection.password());
     } catch (const zv::EZvError& e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.message()));
         return 1;

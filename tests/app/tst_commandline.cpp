@@ -2,6 +2,7 @@
 // instance, checked with real processes of the staged program (offscreen) and plain SQL.
 // Also what the single-instance socket refuses: bytes of another protocol, and a request
 // from another user id (run as uid 65534 where the test runs as root).
+#include "ZvSyncTestKit.h"
 #include "ZvTestSupport.h"
 #include "app/ZvCommandLine.h"
 #include "platform/ZvSingleInstance.h"
@@ -15,6 +16,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUuid>
 #include <QtTest>
 #include <cstdio>
 #include <memory>
@@ -86,6 +88,9 @@ private slots:
     void windowCommandsStartTheProgram_data();
     void windowCommandsStartTheProgram();
     void socketRefusesStrangers();
+    void syncAlone_data();
+    void syncAlone();
+    void syncHandedOverAndMassDeletionRefused();
 
 private:
     Run run(const QStringList& args, const QByteArray& input = {}, const QString& home = {});
@@ -138,7 +143,9 @@ void TstCommandLine::parse_data()
     QTest::newRow("show") << QStringList{"--show"} << int(Action::Show) << "" << false;
     QTest::newRow("help") << QStringList{"--help"} << int(Action::Help) << "" << false;
     QTest::newRow("version") << QStringList{"--version"} << int(Action::Version) << "" << false;
-    QTest::newRow("unknown option") << QStringList{"--sync"} << int(Action::Invalid) << "" << false;
+    QTest::newRow("sync") << QStringList{"--sync", "--verbose"} << int(Action::Sync) << "" << true;
+    QTest::newRow("unknown option") << QStringList{"--synch"} << int(Action::Invalid) << "" << false;
+    QTest::newRow("a value for sync") << QStringList{"--sync=now"} << int(Action::Invalid) << "" << false;
     QTest::newRow("short option") << QStringList{"-h"} << int(Action::Invalid) << "" << false;
     QTest::newRow("Qt's own option") << QStringList{"-platform", "xcb"} << int(Action::Invalid) << ""
                                      << false;
@@ -577,6 +584,101 @@ void TstCommandLine::socketRefusesStrangers()
     const Run r = run({"--add-task", "still served"});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QCOMPARE(m_folder->count("select count(*) from tasks where content='still served'"), 1);
+}
+
+// ---- --sync -------------------------------------------------------------------------------
+
+namespace {
+
+// zvConf.ini's sync section for a server and a fresh pair of collections.
+void writeSyncSettings(const QString& folder, const zvtest::TDavServer* server, const QString& tag)
+{
+    QFile ini(folder + QStringLiteral("zvConf.ini"));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("[sync]\nurl=%1\nuser=%2\ntasks=%3\nmemos=%4\nenabled=1\n")
+                  .arg(server->url().toString(), server->user(),
+                       server->home().resolved(QUrl(tag + QStringLiteral("-t/"))).toString(),
+                       server->home().resolved(QUrl(tag + QStringLiteral("-m/"))).toString())
+                  .toUtf8());
+}
+
+void addRows(zvtest::TempProgramFolder& folder, int count)
+{
+    for (int i = 0; i < count; ++i)
+        folder.exec(
+            QStringLiteral("insert into tasks (tid, pid, content, checkFlag) values ('%1', 'root', 'row "
+                           "%2', 0)")
+                .arg(NewGuidText())
+                .arg(i));
+}
+
+} // namespace
+
+void TstCommandLine::syncAlone_data()
+{
+    QTest::addColumn<bool>("setUp");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("synced") << true << "s3cret pass" << 0 << "synced: 1 up, 0 down, 0 conflicts\n"
+                            << "";
+    QTest::newRow("a refused password") << true << "wrong guess" << 1 << ""
+                                        << "jotboard: The server refused the user name or password (401)\n";
+    QTest::newRow("not set up")
+        << false << "" << 1 << ""
+        << "jotboard: Sync is not set up: zvConf.ini names no server (section \"sync\", "
+           "key \"url\")\n";
+}
+
+void TstCommandLine::syncAlone()
+{
+    QFETCH(bool, setUp);
+    QFETCH(QString, password);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    if (!QFileInfo(kExe).isExecutable()) QSKIP("the staged program is not built");
+    ZV_SERVER(server, zvtest::TDavServer::Kind::Radicale);
+    m_folder = std::make_unique<zvtest::TempProgramFolder>();
+    if (setUp) writeSyncSettings(home(), server, QUuid::createUuid().toString(QUuid::WithoutBraces).left(8));
+    addRows(*m_folder, 1);
+    qputenv("ZVJ_SYNC_PASSWORD", password.toUtf8());
+    const Run r = run({"--sync"});
+    qunsetenv("ZVJ_SYNC_PASSWORD");
+    QCOMPARE(r.err, err);
+    QCOMPARE(r.out, out);
+    QCOMPARE(r.code, code);
+}
+
+// With the program running it syncs and answers; alone, a sync that would delete most of
+// the server's items refuses and says why.
+void TstCommandLine::syncHandedOverAndMassDeletionRefused()
+{
+    if (!QFileInfo(kExe).isExecutable()) QSKIP("the staged program is not built");
+    ZV_SERVER(server, zvtest::TDavServer::Kind::Radicale);
+    m_folder = std::make_unique<zvtest::TempProgramFolder>();
+    const QString tag = QUuid::createUuid().toString(QUuid::WithoutBraces).left(8);
+    writeSyncSettings(home(), server, tag);
+    addRows(*m_folder, 25);
+    qputenv("ZVJ_SYNC_PASSWORD", server->password().toUtf8());
+    m_instance = startInstance();
+    QCOMPARE(m_instance->state(), QProcess::Running);
+    Run r = run({"--sync"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(r.out, QStringLiteral("synced: 25 up, 0 down, 0 conflicts\n"));
+    m_instance->terminate();
+    QVERIFY(m_instance->waitForFinished(10000));
+
+    m_folder->exec("delete from tasks");
+    r = run({"--sync"});
+    qunsetenv("ZVJ_SYNC_PASSWORD");
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QString());
+    QVERIFY2(r.err.startsWith(QLatin1String("jotboard: 25 of the 25 tasks on the server are no longer here")),
+             qPrintable(r.err));
+    const QUrl tasks = server->home().resolved(QUrl(tag + QStringLiteral("-t/")));
+    QCOMPARE(server->request("PROPFIND", tasks, {}, {{"Depth", "1"}}).body.count(".ics</"), 25);
 }
 
 QTEST_GUILESS_MAIN(TstCommandLine)

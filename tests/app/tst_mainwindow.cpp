@@ -1,6 +1,7 @@
 // The main window: its creation steps (a failing step skips the later ones, the window is
 // still made), the tray commands before and after the frames exist, the balloon at most
-// once an hour, the frames' reload after an import, and Exit while an import runs.
+// once an hour, the frames' reload after an import and its undo, and Exit while an import
+// runs.
 #include "ZvTestSupport.h"
 #include "app/Dm_Common.h"
 #include "app/Fm_Main.h"
@@ -8,9 +9,12 @@
 #include "components/ZvFormState.h"
 #include "components/ZvTray.h"
 #include "components/zvHHComp.h"
+#include "frames/ZvItemFrame.h"
 #include "interchange/Dm_Io.h"
 #include "interchange/ZvIoBusy.h"
+#include "platform/ZvFileDialog.h"
 #include "platform/ZvSystem.h"
+#include "platform/ZvTree.h"
 #include "store/ZvIniFile.h"
 #include "store/ZvSeams.h"
 
@@ -20,6 +24,7 @@
 #include <QMenu>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUndoStack>
 #include <QtTest>
 #include <memory>
 
@@ -153,6 +158,41 @@ private slots:
         main->Timer_balloon->stop();
         main->ZvTrayIcon1->Minimize();
         QTRY_COMPARE(balloons.size(), 2);
+        main->ExitProgram();
+    }
+
+    // An import empties the frames' undo stacks (their steps would put back rows that are
+    // no longer what they were); Undo Last Restore/Import, enabled by its copy, puts the
+    // database back, and both trees show it.
+    void importEmptiesTheUndoStacksAndIsUndone()
+    {
+        {
+            zvtest::TempProgramFolder source;
+            source.exec("insert into tasks (tid,pid,content) values ('{I}','root','imported')");
+            TIoDm io(&source.connection());
+            QVERIFY(io.BackupToFile(m_folder->path() + "in.zvx"));
+        }
+        RegisterFrames();
+        TmainFm* main = makeMain();
+        main->show();
+        QTRY_VERIFY(main->TaskFrame && main->TaskFrame->Loaded());
+        auto* tasks = qobject_cast<TZvItemFrame*>(main->TaskFrame.data());
+        tasks->AddTextFromOutside("typed before");
+        QCOMPARE(tasks->UndoStack()->count(), 1);
+        QVERIFY(!main->Action_UndoRestore->isEnabled());
+        const QString before = m_folder->dump();
+
+        FileDialogSeam::setNextFileName(m_folder->path() + "in.zvx");
+        main->Action_Import->trigger();
+        QCOMPARE(tasks->UndoStack()->count(), 0);
+        QVERIFY(main->Action_UndoRestore->isEnabled());
+        QTRY_COMPARE(tasks->tree()->totalCount(), 2);
+
+        MessageSeam::queueAnswer(IdOk);
+        main->Action_UndoRestore->trigger();
+        QCOMPARE(m_folder->dump(), before);
+        QTRY_COMPARE(tasks->tree()->totalCount(), 1);
+        QVERIFY(!main->Action_UndoRestore->isEnabled());
         main->ExitProgram();
     }
 

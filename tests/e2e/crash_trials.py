@@ -4,7 +4,8 @@
 Each trial starts the staged program on a fresh database, drives it with xdotool through a
 seeded random stream of operations (tasks: add, edit, add sub-task, complete by Space and
 by the menu, due date, delete, Move to, paste; the same for memos but completion and due
-dates; for both: import, restore with each answer of Confirm Replace, backup) and kills it
+dates; for both: undo and redo by their keys, import, restore with each answer of Confirm
+Replace, backup) and kills it
 with SIGKILL at a random moment, also in the middle of an import or a restore. Then:
 
 - PRAGMA integrity_check is "ok";
@@ -658,8 +659,11 @@ OPS = [("add", "tasks", 3.0), ("subadd", "tasks", 2.0), ("edit", "tasks", 2.0), 
        ("paste", "tasks", 1.5),
        ("add", "memos", 1.2), ("subadd", "memos", 0.8), ("edit", "memos", 0.8), ("delete", "memos", 0.6),
        ("move", "memos", 0.6), ("paste", "memos", 0.6),
-       ("import", None, 1.2), ("restore", None, 2.0), ("backup", None, 1.5), ("browse", None, 1.5)]
+       ("import", None, 1.2), ("restore", None, 2.0), ("backup", None, 1.5), ("browse", None, 1.5),
+       ("undo", None, 1.5), ("redo", None, 0.7)]
 BULK = ("import", "restore")
+# The operations each of which is one step of its list's Undo (when it changed a row).
+UNDOABLE = ("add", "subadd", "edit", "space", "complete", "due", "delete", "move", "paste")
 NAV_LIMIT = 30  # how far from either end of the tree the driver walks with arrow keys
 
 
@@ -692,6 +696,9 @@ class Trial:
         self.failed_exp = None
         self.tree_order = []
         self.tab = "tasks"
+        # Per list, the steps Ctrl+Z and Ctrl+Y take: (rows before, rows after), newest last.
+        self.undo_steps = {"tasks": [], "memos": []}
+        self.redo_steps = {"tasks": [], "memos": []}
 
     # -- helpers
 
@@ -938,10 +945,12 @@ class Trial:
                           shown=self.top_level())
         if by_menu:
             # The Tasks menu from its end: Move to (only enabled when it has a target: the
-            # task is a sub-task or another top-level task exists), Set Color, Set Reminder,
-            # Set Due Date, Mark Complete. Disabled items are passed over.
+            # task is a sub-task, or another top-level task exists and it has no sub-tasks of
+            # its own, which could go under no task), Set Color, Set Reminder, Set Due Date,
+            # Mark Complete. Disabled items are passed over.
             tops, _ = self.shown_rows()
-            ups = 5 if (key not in tops or len(tops) > 1) else 4
+            has_kids = any(r["pid"] == key for r in self.model["tasks"].values())
+            ups = 5 if (key not in tops or (len(tops) > 1 and not has_kids)) else 4
 
             def trigger():
                 self.item_menu()
@@ -1081,6 +1090,50 @@ class Trial:
             query = "select count(*) as n from %s where content='%s'" % (self.tab, text)
             wait_for(lambda: sqlite(self.db, query)[0]["n"] > 0, ceiling(10), 0.05)
         return exp, trigger
+
+    def put_back(self, undo):
+        """Ctrl+Z takes the list's last step back, Ctrl+Y makes it again: one transaction, the
+        rows of the step as they were before it (after it)."""
+        steps = (self.undo_steps if undo else self.redo_steps)[self.tab]
+        if not steps:
+            return None
+        before, after = steps[-1]
+        want = before if undo else after
+        rows = {"tasks": dict(self.model["tasks"]), "memos": dict(self.model["memos"])}
+        rows[self.tab] = dict(want)
+        if not self.top_level(rows):
+            return None  # the driver's probe reads the tree: it is never left empty
+        changes = [Change(self.tab, k, want.get(k)) for k in sorted(set(before) | set(after))
+                   if not same_row(self.tab, before.get(k), after.get(k))]
+        exp = Expectation("undo" if undo else "redo", steps=[changes], shown=self.top_level(rows))
+        exp.history = (undo, self.tab)
+        return exp, lambda: keys("ctrl+z" if undo else "ctrl+y")
+
+    def op_undo(self):
+        return self.put_back(True)
+
+    def op_redo(self):
+        return self.put_back(False)
+
+    def note_step(self, name, exp, pre):
+        """What an acknowledged operation leaves to Undo and Redo."""
+        history = getattr(exp, "history", None)
+        if history:
+            undo, table = history
+            source, target = (self.undo_steps, self.redo_steps) if undo else (self.redo_steps, self.undo_steps)
+            target[table].append(source[table].pop())
+            return
+        table = self.tab
+        keys_ = set(pre[table]) | set(self.model[table])
+        if name in UNDOABLE and any(not same_row(table, pre[table].get(k), self.model[table].get(k)) for k in keys_):
+            self.undo_steps[table].append((pre[table], self.model[table]))
+            self.redo_steps[table] = []
+
+    def forget_steps(self):
+        """A restore or an import empties both lists' Undo and Redo."""
+        for steps in (self.undo_steps, self.redo_steps):
+            for table in steps:
+                steps[table] = []
 
     def file_menu(self, key_name):
         keys("alt+f")
@@ -1367,7 +1420,10 @@ class Trial:
         try:
             if kill_mode is None:
                 trigger()
-                return self.acknowledge(exp, pre_model)
+                ok = self.acknowledge(exp, pre_model)
+                if ok:
+                    self.note_step(name, exp, pre_model)
+                return ok
             self.kill_during(exp, trigger, kill_mode)
             raise KillNow(exp)
         finally:
@@ -1610,6 +1666,7 @@ class Trial:
         exp, trigger = made
         pre = self.model
         trigger()
+        self.forget_steps()
         return self.bulk_acknowledge(exp, pre)
 
 

@@ -16,17 +16,6 @@ e2e_start_x
 e2e_open_on_new_home # HOME1, DB, APP and W
 
 tasks_are() { [ "$(q "select count(*) from tasks")" = "$1" ]; }
-other_window() { # a window of the program in front of the main one (a dialog, a box)
-    local a
-    a=$(xdotool getactivewindow 2>/dev/null) && [ -n "$a" ] && [ "$a" != "$W" ]
-}
-# answer_file_dialog PATH: the dialog has the focus in its name field.
-answer_file_dialog() {
-    wait_until 10 other_window && app_settled
-    xdotool key ctrl+a
-    xdotool type --delay 20 "$1"
-    xdotool key Return
-}
 
 xdotool key Return
 app_settled

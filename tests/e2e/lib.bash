@@ -377,6 +377,19 @@ GUID_RE='^\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\}$'
 clip_hex() { timeout 5 xclip -selection clipboard -o 2>/dev/null | od -An -tx1 | tr -d ' \n'; }
 clip_is() { [ "$(clip_hex)" = "$1" ]; }
 # The program's question box ("Ask").
+# A window of the program in front of the main one W (a dialog, a box).
+other_window() {
+    local a
+    a=$(xdotool getactivewindow 2>/dev/null) && [ -n "$a" ] && [ "$a" != "$W" ]
+}
+# answer_file_dialog PATH: the file dialog that is opening gets PATH in its name field.
+answer_file_dialog() {
+    wait_until 10 other_window && app_settled
+    xdotool key ctrl+a
+    xdotool type --delay 20 "$1"
+    xdotool key Return
+}
+
 ask_box() { xdotool search --onlyvisible --name '^Ask$' 2>/dev/null | head -1; }
 ask_shown() { [ -n "$(ask_box)" ]; }
 ask_gone() { ! ask_shown; }

@@ -302,10 +302,11 @@ private slots:
         for (QAction* a : m_frame->findChildren<QAction*>()) {
             const auto it = std::find_if(
                 SharedCommands().begin(), SharedCommands().end(), [a, kind](const TZvCommandDecl& c) {
-                    return c.kind != TZvCommandKind::Host && FrameText(kind, c.caption.of(kind)) == a->text();
+                    return c.kind != TZvCommandKind::Host &&
+                           FrameText(kind, c.caption.of(kind)) == a->text().section('\t', 0, 0);
                 });
             if (it == SharedCommands().end()) continue;
-            missing.remove(a->text());
+            missing.remove(a->text().section('\t', 0, 0));
             const QString hint = FrameText(kind, it->hint.of(kind));
             QCOMPARE(a->toolTip() == hint, !hint.isEmpty());
             QCOMPARE(a->icon().isNull(), it->image.of(kind) < 0);

@@ -12,7 +12,7 @@ bin=${1:?folder of the fuzz targets}
 seconds=${2:-60}
 shift 2 || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_exchange_file fuzz_exchange_xml fuzz_sqltext fuzz_icalendar)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_exchange_file fuzz_exchange_xml fuzz_sqltext fuzz_icalendar fuzz_multistatus)
 
 # What a target reads with: a finding of either sanitizer is a crash for libFuzzer.
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
@@ -32,6 +32,8 @@ for t in "${targets[@]}"; do
     fuzz_sqltext) seeds=("$here/corpus/sqltext") max_len=1024 dict=() ;;
     # The calendars the program writes and those hand-written in other programs' shapes.
     fuzz_icalendar) seeds=("$here/corpus/ics" "$here/../data/icalendar") max_len=16384 dict=(-dict="$here/icalendar.dict") ;;
+    # The answers of real servers (Radicale, Xandikos) and of a multiget.
+    fuzz_multistatus) seeds=("$here/corpus/multistatus") max_len=16384 dict=(-dict="$here/multistatus.dict") ;;
     *) echo "unknown fuzz target $t" >&2; exit 2 ;;
     esac
     work=$bin/corpus/$t

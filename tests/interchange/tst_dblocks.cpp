@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <functional>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -94,6 +95,17 @@ private:
     int m_fd;
 };
 
+// An action, through the program's wrapper, that runs a nested event loop as a dialog does.
+bool actionWithADialogLoop(const std::function<void()>& work)
+{
+    return Guarded([&] {
+        work();
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    });
+}
+
 enum class Choice
 {
     Cancel,
@@ -148,6 +160,8 @@ private slots:
     void lostLocksAreRecovered();
     void actionsWithANestedLoopCheckAtTheirEnd_data();
     void actionsWithANestedLoopCheckAtTheirEnd();
+    void lostLocksOnAFullDisk_data();
+    void lostLocksOnAFullDisk();
     void theDatabaseIsNoFileOfACommand_data();
     void theDatabaseIsNoFileOfACommand();
 };
@@ -264,6 +278,8 @@ void TstDbLocks::lostLocksAreRecovered()
     QVERIFY(HoldsDatabaseLocks(folder.dbPath()));
     QCOMPARE(sqliteOutside(folder.dbPath(), QStringLiteral("select group_concat(content) from tasks")),
              QStringLiteral("one,two"));
+    connection.Close(); // and once closed, none are held: the files are free for others
+    QVERIFY(!HoldsDatabaseLocks(folder.dbPath()));
 }
 
 // Locks lost inside an action that ran a nested event loop (where a dialog's library may have
@@ -285,14 +301,8 @@ void TstDbLocks::actionsWithANestedLoopCheckAtTheirEnd()
     const bool checks = DurabilityChecks();
     SetDurabilityChecks(false); // the check a user's build makes; with checks on it is fatal
     EventLoopWaits();           // counting from here
-    QVERIFY(Guarded([&] {
-        DropDatabaseLocksForTest(folder.dbPath());
-        if (nestedLoop) {
-            QEventLoop loop;
-            QTimer::singleShot(20, &loop, &QEventLoop::quit);
-            loop.exec();
-        }
-    }));
+    const auto drop = [&] { DropDatabaseLocksForTest(folder.dbPath()); };
+    QVERIFY(nestedLoop ? actionWithADialogLoop(drop) : Guarded(drop));
     const bool held = HoldsDatabaseLocks(folder.dbPath());
     addTask(connection, QStringLiteral("{two}"), QStringLiteral("two"));
     SetDurabilityChecks(checks);
@@ -300,6 +310,51 @@ void TstDbLocks::actionsWithANestedLoopCheckAtTheirEnd()
     QVERIFY(HoldsDatabaseLocks(folder.dbPath()));
     QCOMPARE(sqliteOutside(folder.dbPath(), QStringLiteral("select group_concat(content) from tasks")),
              QStringLiteral("one,two"));
+}
+
+// Locks lost while the disk is full: the journal cannot be saved into the database file, so
+// the write is refused (or the action ends with the box) instead of going into a journal that
+// another process may delete; once there is room again the next write stores everything.
+void TstDbLocks::lostLocksOnAFullDisk_data()
+{
+    QTest::addColumn<bool>("atActionEnd"); // else: at the next write
+    QTest::newRow("the next write") << false;
+    QTest::newRow("the end of an action") << true;
+}
+
+void TstDbLocks::lostLocksOnAFullDisk()
+{
+    QFETCH(bool, atActionEnd);
+    zvtest::TempProgramFolder folder;
+    TADOConnection& connection = folder.connection();
+    // Pages the journal holds and the database file does not have yet.
+    addTask(connection, QStringLiteral("{big}"), QString(200000, QLatin1Char('b')));
+    const bool checks = DurabilityChecks();
+    SetDurabilityChecks(false);
+    DropDatabaseLocksForTest(folder.dbPath());
+    QString shown;
+    {
+        zvtest::TFileSizeLimit limit(QFileInfo(folder.dbPath()).size());
+        if (atActionEnd) {
+            MessageSeam::queueAnswer(IdOk);
+            EventLoopWaits();
+            QVERIFY(!actionWithADialogLoop([] {}));
+            shown = MessageSeam::texts().value(0);
+        } else {
+            shown = zvtest::raiseText(
+                [&] { addTask(connection, QStringLiteral("{two}"), QStringLiteral("two")); });
+        }
+    }
+    const QString expected = QStringLiteral("The database file '%1' was unlocked by another program, and its "
+                                            "journal could not be saved: ")
+                                 .arg(QDir::toNativeSeparators(folder.dbPath()));
+    QVERIFY2(shown.startsWith(expected) && shown.contains(QLatin1String("disk")), qPrintable(shown));
+    addTask(connection, QStringLiteral("{three}"), QStringLiteral("three"));
+    SetDurabilityChecks(checks);
+    QVERIFY(HoldsDatabaseLocks(folder.dbPath()));
+    QCOMPARE(
+        sqliteOutside(folder.dbPath(), QStringLiteral("select group_concat(length(content)) from tasks")),
+        QStringLiteral("200000,5"));
 }
 
 void TstDbLocks::theDatabaseIsNoFileOfACommand_data()

@@ -14,9 +14,12 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <sqlite3.h>
 
 using namespace zv;
@@ -147,6 +150,17 @@ void pin()
 {
     Clock::setUtcBiasOverride(-60);
     Clock::setFixed(QDateTime(QDate(2010, 1, 2), QTime(3, 4, 5)));
+}
+
+// Memos stored in a folder (SQL values) and, beside them, an exchange file of `memos` to
+// restore from, the clock pinned; the file's name.
+QString memosToRestore(const zvtest::TempProgramFolder& folder, const QString& stored, const QString& memos)
+{
+    pin();
+    folder.exec(QStringLiteral("insert into memos (mid,pid,content) values ") + stored);
+    const QString name = folder.path() + QStringLiteral("d.zvx");
+    writeBytes(name, exchangeOf(QString(), memos));
+    return name;
 }
 
 } // namespace
@@ -673,6 +687,8 @@ private slots:
                                 << "File write failure!";
         QTest::newRow("export") << "export"
                                 << "File Write Failure !";
+        QTest::newRow("export of memos") << "export memos"
+                                         << "File Write Failure !";
     }
     void fullDiskKeepsTheOlderFile()
     {
@@ -688,13 +704,19 @@ private slots:
         const QStringList files = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
         SelectedItem<TTaskInfo> item;
         item.record = task(kT1, kRootId, QString(4000, QLatin1Char('n')));
+        SelectedItem<TMemoInfo> memo;
+        memo.record.mid = kM1;
+        memo.record.content = item.record.content;
         MessageSeam::queueAnswer(IdOk);
         bool ok = true;
         {
             zvtest::TFileSizeLimit limit(64);
-            ok = writer == QLatin1String("backup")
-                     ? io.BackupToFile(name)
-                     : WriteSelection<TTaskInfo>(name, {item}, QStringLiteral("1"));
+            if (writer == QLatin1String("backup"))
+                ok = io.BackupToFile(name);
+            else if (writer == QLatin1String("export"))
+                ok = WriteSelection<TTaskInfo>(name, {item}, QStringLiteral("1"));
+            else
+                ok = WriteSelection<TMemoInfo>(name, {memo}, QStringLiteral("1"));
         }
         QVERIFY(!ok);
         QCOMPARE(MessageSeam::texts(), QStringList{message});
@@ -1022,6 +1044,79 @@ private slots:
         QCOMPARE(onTop, QStringLiteral("zv::TReplaceAskDlg"));
     }
 
+    // The restore stops early, as with Abort: Exit chosen while a box about the file is open
+    // (no question follows), or Cancel pressed in the progress dialog (the run stops at its
+    // next step, and what was done before stays). A cancel asked while nothing ran stops nothing.
+    void restoreStopsEarly_data()
+    {
+        QTest::addColumn<bool>("inABox");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<QString>("memos"); // each row's mid and content
+        QTest::newRow("Exit while a box is open") << true << 0 << "{A}old text";
+        QTest::newRow("Cancel in the progress dialog") << false << 1 << "{A}new";
+    }
+    void restoreStopsEarly()
+    {
+        QFETCH(bool, inABox);
+        QFETCH(int, questions);
+        QFETCH(QString, memos);
+        zvtest::TempProgramFolder folder;
+        QString first = memoXml(QStringLiteral("{A}"), kRootId, QStringLiteral("new"));
+        if (inABox) first.remove(QStringLiteral(" content=\"new\""));
+        const QString name = memosToRestore(folder, QStringLiteral("('{A}','root','old text')"),
+                                            first + memoXml(QStringLiteral("{B}"), kRootId));
+        TIoBusyNotifier::requestCancel();
+        TIoDm io(&folder.connection());
+        int asked = 0;
+        io.setAskHandler([&](const TReplaceQuestion&) {
+            ++asked;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* progress = qobject_cast<QProgressDialog*>(w)) progress->cancel();
+            return int(IdYes);
+        });
+        MessageSeam::setHandler([](const MessageRequest&) {
+            TIoBusyNotifier::requestCancel(); // Exit, from the tray
+            return int(IdOk);
+        });
+        QVERIFY(io.RestoreFromFile(name));
+        QCOMPARE(asked, questions);
+        QCOMPARE(MessageSeam::texts().size(), inABox ? 1 : 0);
+        if (inABox) QVERIFY(MessageSeam::texts().first().endsWith(QLatin1String("content not Exist !")));
+        QCOMPARE(folder.scalar(QStringLiteral("select group_concat(mid || content) from memos")).toString(),
+                 memos);
+        QVERIFY(folder.connection().autocommit());
+    }
+
+    // One dialog asks every question of a restore run, and is gone when the run ends.
+    void oneReplaceDialogForARun()
+    {
+        zvtest::TempProgramFolder folder;
+        const QString name =
+            memosToRestore(folder, QStringLiteral("('{A}','root','a'),('{B}','root','b')"),
+                           memoXml(QStringLiteral("{A}"), kRootId, QStringLiteral("new a")) +
+                               memoXml(QStringLiteral("{B}"), kRootId, QStringLiteral("new b")));
+        TIoDm io(&folder.connection());
+        QList<QWidget*> dialogs;
+        QPointer<QWidget> dialog;
+        const std::function<void(QWidget*)> answer = [&](QWidget* w) {
+            dialogs << w;
+            dialog = w;
+            if (dialogs.size() == 1) {
+                zvtest::OnNextModal(answer);
+                qobject_cast<TReplaceAskDlg*>(w)->Button2->click(); // No
+            } else {
+                qobject_cast<TReplaceAskDlg*>(w)->Button1->click(); // Yes
+            }
+        };
+        zvtest::OnNextModal(answer);
+        QVERIFY(io.RestoreFromFile(name));
+        QCOMPARE(dialogs.size(), 2);
+        QCOMPARE(dialogs[0], dialogs[1]);
+        QVERIFY(!dialog);
+        QCOMPARE(folder.scalar(QStringLiteral("select group_concat(content) from memos")).toString(),
+                 QStringLiteral("a,new b"));
+    }
+
     void replaceDialog_data()
     {
         QTest::addColumn<QString>("button");
@@ -1031,17 +1126,16 @@ private slots:
         QTest::newRow("No") << "Button2" << int(IdNo);
         QTest::newRow("Abort") << "Button3" << int(IdAbort);
         QTest::newRow("Esc") << "" << 0;
+        QTest::newRow("Yes, Exit chosen meanwhile: Abort") << "exit" << int(IdAbort);
     }
     void replaceDialog()
     {
         QFETCH(QString, button);
         QFETCH(int, result);
         zvtest::TempProgramFolder folder;
-        pin();
-        folder.exec(QStringLiteral("insert into memos (mid,pid,content) values ('{A}','root','old text')"));
-        const QString name = folder.path() + QStringLiteral("d.zvx");
-        writeBytes(
-            name, exchangeOf(QString(), memoXml(QStringLiteral("{A}"), kRootId, QStringLiteral("new text"))));
+        const QString name =
+            memosToRestore(folder, QStringLiteral("('{A}','root','old text')"),
+                           memoXml(QStringLiteral("{A}"), kRootId, QStringLiteral("new text")));
         TIoDm io(&folder.connection());
         QString title, caption, oldTitle, newTitle, label2;
         QSize size;
@@ -1057,10 +1151,14 @@ private slots:
             label2 = dlg->Label2->text();
             for (QPushButton* b : {dlg->Button1, dlg->Button4, dlg->Button2, dlg->Button3})
                 texts << b->text();
-            if (button.isEmpty())
+            if (button.isEmpty()) {
                 QTest::keyClick(dlg, Qt::Key_Escape);
-            else
+            } else if (button == QLatin1String("exit")) {
+                TIoBusyNotifier::requestCancel(); // from the tray, while the question is open
+                dlg->Button1->click();
+            } else {
                 dlg->findChild<QPushButton*>(button)->click();
+            }
         });
         QVERIFY(io.RestoreFromFile(name));
         QCOMPARE(title, QStringLiteral("Confirm Replace"));

@@ -198,6 +198,8 @@ private slots:
             << "Australia/Lord_Howe" << at(2024, 10, 6, 2, 15) << "2024-10-05T15:45:00Z";
         QTest::newRow("far future") << "Europe/Berlin" << at(9999, 7, 1, 12) << "9999-07-01T10:00:00Z";
         QTest::newRow("UTC") << "UTC" << at(2024, 3, 31, 2, 30) << "2024-03-31T02:30:00Z";
+        QTest::newRow("Berlin before 1800: its first offset")
+            << "Europe/Berlin" << at(1750, 7, 1, 12) << "1750-07-01T11:06:32Z";
     }
     void zoneRules()
     {
@@ -516,6 +518,22 @@ private slots:
             << "2024-01-01" << QByteArray();
         QTest::newRow("nine rules") << QByteArray(custom).replace("%1", yearly.repeated(9)) << "2024-01-01"
                                     << QByteArray();
+        for (const char* by : {"BYSECOND=1", "BYMINUTE=1", "BYYEARDAY=1", "BYWEEKNO=1", "BYSETPOS=1",
+                               "BYMONTH=3,4", "BYMONTHDAY=1,2,3,4,5,6,7,8"})
+            QTest::addRow("a yearly rule with %s", by)
+                << QByteArray(custom).replace("%1", "RRULE:FREQ=YEARLY;" + QByteArray(by) + "\r\n")
+                << "2024-01-01" << QByteArray();
+        QTest::newRow("a zone definition with its ends crossed")
+            << QByteArray(custom).replace("%1", "").replace("END:STANDARD\r\nEND:VTIMEZONE",
+                                                            "END:VTIMEZONE\r\nEND:STANDARD")
+            << "2024-01-01" << QByteArray();
+        QTest::newRow("a zone without its name")
+            << QByteArray(custom).replace("%1", "").replace("TZID:Custom Zone\r\n", "") << "2024-01-01"
+            << QByteArray();
+        QTest::newRow("a zone defined twice: the first counts")
+            << QByteArray(custom).replace("%1", "") +
+                   QByteArray(custom).replace("%1", "").replace("+0530", "-1000")
+            << "2023-12-31" << QByteArray();
         QTest::newRow("over 2000 dates")
             << QByteArray(custom).replace("%1", QByteArray("RDATE:19710101T000000\r\n").repeated(2001))
             << "2024-01-01" << QByteArray();
@@ -661,6 +679,10 @@ private slots:
             << todo("a") + todo("b", "RELATED-TO: a\t\r\n") << "0:-1 1:0";
         QTest::newRow("an empty parent link does not hide the next one")
             << todo("a") + todo("b", "RELATED-TO:\r\nRELATED-TO:a\r\n") << "0:-1 1:0";
+        QTest::newRow("a parameter without a value")
+            << todo("a") + todo("b", "RELATED-TO;X-A:a\r\n") << "0:-1 1:0";
+        QTest::newRow("a parent link without its colon does not hide the next one")
+            << todo("a") + todo("b", "RELATED-TO\r\nRELATED-TO:a\r\n") << "0:-1 1:0";
         QTest::newRow("a parameter without a name")
             << todo("a") + todo("b", "RELATED-TO;=CHILD;X-A=1:a\r\n") << "0:-1 1:0";
         QTest::newRow("a second UID does not rename an item")
@@ -771,6 +793,10 @@ private slots:
             << ""
             << "0,1,1,0,0,0"
             << "T0^-1 a";
+        QTest::newRow("a BEGIN line with a parameter: an item without values")
+            << calendar("BEGIN;X-A=1:VTODO\r\nUID:p\r\nSUMMARY:s\r\nEND:VTODO\r\n") << ""
+            << "0,0,0,0,0,0"
+            << "T0^-1 p<root '' done:0";
         QTest::newRow("values that do not parse")
             << calendar(todo("v",
                              "DUE:tomorrow\r\nX-ZORVIK-TEXTCOLOR:red\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
@@ -797,7 +823,8 @@ private slots:
         QCOMPARE(counts, skipped);
         QVERIFY2(!lines.isEmpty() && lines.first().startsWith(first), qPrintable(lines.join('\n')));
         if (QTest::currentDataTag() == QLatin1String("dates outside 0001-9999") ||
-            QTest::currentDataTag() == QLatin1String("values that do not parse"))
+            QTest::currentDataTag() == QLatin1String("values that do not parse") ||
+            QTest::currentDataTag() == QLatin1String("a BEGIN line with a parameter: an item without values"))
             QVERIFY2(lines.first().endsWith(QLatin1String("[unreadable]")), qPrintable(lines.first()));
     }
 
@@ -843,6 +870,8 @@ private slots:
             << QByteArray("VJOURNAL") << QByteArray("DTSTART:20240101T090000Z\r\n") << "";
         QTest::newRow("a memo's start that does not read")
             << QByteArray("VJOURNAL") << QByteArray("DTSTART:99991231T235959Z\r\n") << "unreadable";
+        QTest::newRow("a memo's creation time that does not read")
+            << QByteArray("VJOURNAL") << QByteArray("CREATED:20241399T000000Z\r\n") << "unreadable";
         QTest::newRow("a memo's categories")
             << QByteArray("VJOURNAL") << QByteArray("CATEGORIES:a,b\r\n") << "categories";
     }
@@ -925,6 +954,25 @@ private slots:
         QTest::newRow("a due time the store cannot hold")
             << QByteArray("DUE:99991231T235959Z\r\n") << "due:0 "
             << "unreadable";
+        QTest::newRow("a due time at hour 25") << QByteArray("DUE:20240110T250000Z\r\n") << "due:0 "
+                                               << "unreadable";
+        QTest::newRow("a due time at minute 60") << QByteArray("DUE:20240110T106000Z\r\n") << "due:0 "
+                                                 << "unreadable";
+        QTest::newRow("a due time at second 61") << QByteArray("DUE:20240110T100061Z\r\n") << "due:0 "
+                                                 << "unreadable";
+        QTest::newRow("a duration past every calendar") << start + "DURATION:P9999999W\r\n"
+                                                        << "due:0 "
+                                                        << "unreadable";
+        QTest::newRow("a duration back before every calendar") << start + "DURATION:-P9999999W\r\n"
+                                                               << "due:0 "
+                                                               << "unreadable";
+        QTest::newRow("before the due time, with neither it nor a start")
+            << alarm("TRIGGER;RELATED=END:-PT1H\r\n") << "alarm:0 0 "
+            << "unreadable";
+        QTest::newRow("dismissed on the wall clock")
+            << alarm("TRIGGER;VALUE=DATE-TIME:20240110T070000Z\r\nACKNOWLEDGED:20240110T090500\r\n")
+            << "alarm:0 2024-01-10 08:00:00"
+            << "";
         QTest::newRow("colors beyond their range")
             << QByteArray("X-ZORVIK-TEXTCOLOR:4294967296\r\nX-ZORVIK-BACKGROUNDCOLOR:-2147483649\r\n")
             << "colors:0/0"
@@ -1057,6 +1105,9 @@ private slots:
         QTest::newRow("as the issue says")
             << QList<int>{5, 0, 3, 0, 0, 0, 0, 0} << QList<int>{2}
             << "Imported 5 tasks and 0 memos. Not imported: 3 events; kept without repeat rule: 2 tasks.";
+        QTest::newRow("a loss among memos only")
+            << QList<int>{0, 1, 0, 0, 0, 0, 0, 0} << QList<int>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}
+            << "Imported 0 tasks and 1 memo. Kept without categories: 1 memo.";
         QTest::newRow("several of each")
             << QList<int>{1, 2, 0, 1, 0, 2, 1, 0} << QList<int>{0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1}
             << "Imported 1 task and 2 memos. Not imported: 1 free/busy entry, 2 changed occurrences of "

@@ -47,6 +47,18 @@ template <class T> SelectedItem<T> sel(const T& record, int level, std::vector<T
     return SelectedItem<T>{record, level, std::move(children)};
 }
 
+// A source that logs what the writers ask of it; its items cannot be read when unreadable.
+template <class T>
+TReportSource<T> loggingSource(const std::vector<SelectedItem<T>>& items, QStringList& log, bool unreadable)
+{
+    return {[&items, &log, unreadable] {
+                log << "read";
+                if (unreadable) throw EZvError("lost");
+                return items;
+            },
+            [&log] { log << "select all"; }, [&log] { log << "deselect"; }};
+}
+
 QByteArray crlf(const QList<QByteArray>& lines)
 {
     QByteArray out;
@@ -296,6 +308,7 @@ private slots:
 
     void saveReport_data()
     {
+        QTest::addColumn<bool>("memos");
         QTest::addColumn<bool>("all");
         QTest::addColumn<int>("filter");
         QTest::addColumn<QString>("typed");      // empty: the dialog is cancelled
@@ -305,27 +318,39 @@ private slots:
         QTest::addColumn<QStringList>("messages");
         const QStringList readOnly{"read"}, saveAll{"select all", "read", "deselect"};
         const QString ask = "notes.txt already exists.\nDo you want to replace it?";
-        QTest::newRow("Save, html") << false << 1 << "report.htm"
+        QTest::newRow("Save, html") << false << false << 1 << "report.htm"
                                     << "report.html" << QList<int>{} << readOnly << QStringList{};
-        QTest::newRow("Save All") << true << 0 << "all"
+        QTest::newRow("Save All") << false << true << 0 << "all"
                                   << "all.txt" << QList<int>{} << saveAll << QStringList{};
-        QTest::newRow("cancelled") << true << 0 << ""
+        QTest::newRow("cancelled") << false << true << 0 << ""
                                    << "" << QList<int>{} << QStringList{} << QStringList{};
         QTest::newRow("Save All deselects after a failure")
-            << true << 0 << "gone/r"
+            << false << true << 0 << "gone/r"
             << "" << QList<int>{IdOk} << saveAll << QStringList{"File write failure!"};
         QTest::newRow("Save All deselects when the items cannot be read")
-            << true << 0 << "unreadable"
+            << false << true << 0 << "unreadable"
             << "" << QList<int>{IdOk} << saveAll << QStringList{"File write failure!"};
         QTest::newRow("another file of the final name, kept")
-            << false << 0 << "notes"
+            << false << false << 0 << "notes"
             << "" << QList<int>{IdCancel} << QStringList{} << QStringList{ask};
         QTest::newRow("another file of the final name, replaced")
-            << false << 0 << "notes"
+            << false << false << 0 << "notes"
+            << "notes.txt" << QList<int>{IdOk} << readOnly << QStringList{ask};
+        QTest::newRow("memos, Save All, html") << true << true << 1 << "all"
+                                               << "all.html" << QList<int>{} << saveAll << QStringList{};
+        QTest::newRow("memos, Save All deselects when the items cannot be read")
+            << true << true << 0 << "unreadable"
+            << "" << QList<int>{IdOk} << saveAll << QStringList{"File write failure!"};
+        QTest::newRow("memos, another file of the final name, kept")
+            << true << false << 0 << "notes"
+            << "" << QList<int>{IdCancel} << QStringList{} << QStringList{ask};
+        QTest::newRow("memos, another file of the final name, replaced")
+            << true << false << 0 << "notes"
             << "notes.txt" << QList<int>{IdOk} << readOnly << QStringList{ask};
     }
     void saveReport()
     {
+        QFETCH(bool, memos);
         QFETCH(bool, all);
         QFETCH(int, filter);
         QFETCH(QString, typed);
@@ -335,17 +360,16 @@ private slots:
         QFETCH(QStringList, messages);
         zvtest::writeBytes(path("notes.txt"), "keep");
         const TaskItems items{sel(task("one"), 0, {task("sub")})};
+        const MemoItems memoItems{sel(memo("one"), 0, {memo("sub")})};
         QStringList log;
-        const TReportSource<TTaskInfo> source{[&] {
-                                                  log << "read";
-                                                  if (typed == "unreadable") throw EZvError("lost");
-                                                  return items;
-                                              },
-                                              [&] { log << "select all"; }, [&] { log << "deselect"; }};
+        const bool unreadable = typed == "unreadable";
         FileDialogSeam::setNextFileName(typed.isEmpty() ? QString() : path(typed), filter);
         for (int answer : answers)
             MessageSeam::queueAnswer(answer);
-        QCOMPARE(SaveReport<TTaskInfo>(nullptr, all, source, kVersion), !written.isEmpty());
+        QCOMPARE(
+            memos ? SaveReport<TMemoInfo>(nullptr, all, loggingSource(memoItems, log, unreadable), kVersion)
+                  : SaveReport<TTaskInfo>(nullptr, all, loggingSource(items, log, unreadable), kVersion),
+            !written.isEmpty());
         QCOMPARE(log, calls);
         QCOMPARE(MessageSeam::texts(), messages);
         if (written.isEmpty()) {
@@ -353,8 +377,11 @@ private slots:
             QCOMPARE(zvtest::fileBytes(path("notes.txt")), QByteArray("keep"));
         } else {
             QVERIFY(files().contains(written));
-            QCOMPARE(zvtest::fileBytes(path(written)),
-                     filter == 1 ? HtmlReport(items, kVersion) : TextReport<TTaskInfo>(items, kVersion));
+            QCOMPARE(
+                zvtest::fileBytes(path(written)),
+                memos ? (filter == 1 ? HtmlReport(memoItems, kVersion)
+                                     : TextReport<TMemoInfo>(memoItems, kVersion))
+                      : (filter == 1 ? HtmlReport(items, kVersion) : TextReport<TTaskInfo>(items, kVersion)));
         }
     }
 
@@ -363,24 +390,30 @@ private slots:
         QTest::addColumn<bool>("memos");
         QTest::addColumn<bool>("empty");
         QTest::addColumn<uint>("mailAnswer");
-        QTest::addColumn<bool>("temp"); // the program folder has its Temp folder
-        QTest::newRow("tasks") << false << false << uint(mapi::SUCCESS_SUCCESS) << true;
-        QTest::newRow("tasks, nothing selected") << false << true << uint(mapi::SUCCESS_SUCCESS) << true;
-        QTest::newRow("memos, the user aborts") << true << false << uint(mapi::MAPI_USER_ABORT) << true;
+        // The program folder's Temp folder: kept, removed, or with a folder where the data
+        // file goes.
+        QTest::addColumn<QString>("temp");
+        QTest::newRow("tasks") << false << false << uint(mapi::SUCCESS_SUCCESS) << "kept";
+        QTest::newRow("tasks, nothing selected") << false << true << uint(mapi::SUCCESS_SUCCESS) << "kept";
+        QTest::newRow("memos, the user aborts") << true << false << uint(mapi::MAPI_USER_ABORT) << "kept";
         QTest::newRow("memos, nothing selected, mail failure")
-            << true << true << uint(mapi::MAPI_E_FAILURE) << true;
+            << true << true << uint(mapi::MAPI_E_FAILURE) << "kept";
         QTest::newRow("Temp removed: the writer's error, no mail")
-            << false << false << uint(mapi::SUCCESS_SUCCESS) << false;
+            << false << false << uint(mapi::SUCCESS_SUCCESS) << "removed";
+        QTest::newRow("memos, the data file blocked: its error, no mail")
+            << true << false << uint(mapi::SUCCESS_SUCCESS) << "blocked";
     }
     void email()
     {
         QFETCH(bool, memos);
         QFETCH(bool, empty);
         QFETCH(uint, mailAnswer);
-        QFETCH(bool, temp);
+        QFETCH(QString, temp);
         QTemporaryDir program;
         const QString folder = program.path() + '/';
-        if (temp) QVERIFY(QDir(folder).mkdir("Temp"));
+        if (temp != "removed") QVERIFY(QDir(folder).mkdir("Temp"));
+        if (temp == "blocked")
+            QVERIFY(QDir(folder).mkpath(QString("Temp/") + (memos ? "Memos" : "Tasks") + ".zvx"));
         RecordingMapi mapi;
         mapi.answer = mailAnswer;
         TZvSendMessage mailer(nullptr, &mapi);
@@ -391,13 +424,14 @@ private slots:
             return memos ? EmailSelection<TMemoInfo>(mailer, notes, folder, kVersion)
                          : EmailSelection<TTaskInfo>(mailer, tasks, folder, kVersion);
         };
-        if (!temp) {
+        if (temp != "kept") {
             // the program does not make the folder: the user removed it and is told
             MessageSeam::queueAnswer(IdOk);
             QVERIFY(!send());
-            QCOMPARE(MessageSeam::texts(), QStringList{"File write failure!"});
+            QCOMPARE(MessageSeam::texts(),
+                     QStringList{temp == "removed" ? "File write failure!" : "File Write Failure !"});
             QVERIFY(mapi.sent.isEmpty());
-            QVERIFY(!QDir(folder + "Temp").exists());
+            QCOMPARE(QDir(folder + "Temp").exists(), temp == "blocked");
             return;
         }
         QVERIFY(send());

@@ -164,6 +164,9 @@ private slots:
         m.Send();
         QCOMPARE(mapi.sent.last().lpszSubject, QStringLiteral("edited"));
         QCOMPARE(mapi.sent.last().lpszNoteText, QStringLiteral("memo 1\r\nmemo 2\r\n"));
+        memo->clear(); // an emptied memo sends no text, not one empty line
+        m.Send();
+        QVERIFY(mapi.sent.last().lpszNoteText.isEmpty());
         delete edit;
         delete memo;
         m.Reset();

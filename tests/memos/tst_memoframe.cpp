@@ -394,14 +394,11 @@ private slots:
         const QString add = "&Add Memo Enter|Add &Sub-Memo Ctrl+Enter";
         const QString out = "E-mai&l Memo...|Sa&ve Memo...";
         const QString wide = "View all sub-Memos in search result";
+        const QString undo = noUndo(false), popupUndo = noUndo(true);
         QTest::newRow("File") << "selected"
-                              << "File"
-                              << "Options|-|Backup|Restore|-|&Export...|Export iCa&lendar...|Import|Import "
-                                 "iCalendar|-|&Save All...|&Print...|-|"
-                                 "On top|-|Close";
+                              << "File" << fileMenu(false);
         QTest::newRow("Edit") << "selected"
-                              << "Edit"
-                              << "&Copy Ctrl+C|&Paste Ctrl+V|-|Select &All Ctrl+A|&Deselect";
+                              << "Edit" << undo + "&Copy Ctrl+C|&Paste Ctrl+V|-|Select &All Ctrl+A|&Deselect";
         QTest::newRow("View") << "selected"
                               << "View"
                               << "View &List|-|&Expand All|&Collapse All";
@@ -412,11 +409,11 @@ private slots:
                               << "Contents|-|Contact|Suggest|-|Website|Update|-|About";
         QTest::newRow("memo pop-up") << "selected"
                                      << "PopupMenu_Memo"
-                                     << add + "|-|" + out +
+                                     << popupUndo + add + "|-|" + out +
                                             "|-|&Edit F2|&Delete|-|&Copy Ctrl+C|&Paste Ctrl+V|-|" +
                                             "&Move to >";
         QTest::newRow("empty-space pop-up") << "selected"
-                                            << "PopupMenu_Null" << add + "|-|&Paste Ctrl+V";
+                                            << "PopupMenu_Null" << popupUndo + add + "|-|&Paste Ctrl+V";
         QTest::newRow("top tool bar")
             << "selected"
             << "ToolBar_Top"
@@ -433,21 +430,19 @@ private slots:
             << add + "|[&Edit F2]|[&Delete]|-|Sort Direction|&Expand All|&Collapse All|-|View &List";
 
         QTest::newRow("File, editing") << "editing"
-                                       << "File"
-                                       << "Options|-|Backup|Restore|-|&Export...|Export "
-                                          "iCa&lendar...|Import|Import iCalendar|-|[&Save All...]|"
-                                          "[&Print...]|-|On top|-|Close";
-        QTest::newRow("Edit, editing") << "editing"
-                                       << "Edit"
-                                       << "[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[Select &All Ctrl+A]|[&Deselect]";
+                                       << "File" << fileMenu(true);
+        QTest::newRow("Edit, editing")
+            << "editing"
+            << "Edit" << undo + "[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[Select &All Ctrl+A]|[&Deselect]";
         QTest::newRow("View, editing") << "editing"
                                        << "View"
                                        << "[View &List]|-|[&Expand All]|[&Collapse All]";
-        QTest::newRow("memo pop-up, editing") << "editing"
-                                              << "PopupMenu_Memo"
-                                              << "[&Add Memo Enter]|[Add &Sub-Memo Ctrl+Enter]|-|[E-mai&l "
-                                                 "Memo...]|[Sa&ve Memo...]|-|[&Edit F2]|"
-                                                 "[&Delete]|-|[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[&Move to >]";
+        QTest::newRow("memo pop-up, editing")
+            << "editing"
+            << "PopupMenu_Memo"
+            << popupUndo + "[&Add Memo Enter]|[Add &Sub-Memo Ctrl+Enter]|-|[E-mai&l "
+                           "Memo...]|[Sa&ve Memo...]|-|[&Edit F2]|"
+                           "[&Delete]|-|[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[&Move to >]";
         QTest::newRow("top tool bar, editing")
             << "editing"
             << "ToolBar_Top"

@@ -153,6 +153,9 @@ private slots:
                                      << QString("'t' is not a valid integer value for field 'dueFlag'");
         QTest::newRow("a flag as no") << QString("alarmFlag") << QString("'no'") << false
                                       << QString("'no' is not a valid integer value for field 'alarmFlag'");
+        QTest::newRow("a flag as empty text")
+            << QString("checkFlag") << QString("''") << false
+            << QString("'' is not a valid integer value for field 'checkFlag'");
         QTest::newRow("a colour with words after")
             << QString("textColor") << QString("'12 apples'") << false
             << QString("'12 apples' is not a valid integer value for field 'textColor'");
@@ -458,6 +461,7 @@ private slots:
         QTest::newRow("destructor") << 1 << 0;
         QTest::newRow("rollback") << 2 << 0;
         QTest::newRow("exception") << 3 << 0;
+        QTest::newRow("the connection closed") << 4 << 0;
     }
     void transactionEnds()
     {
@@ -475,11 +479,13 @@ private slots:
             if (end == 0) t.commit();
             if (end == 2) t.rollback();
             if (end == 3) throw EZvError("stop");
+            if (end == 4) c.Close();
         } catch (const EZvError&) {
         }
         QVERIFY(c.autocommit());
         QCOMPARE(c.transaction(), nullptr);
         QCOMPARE(home.count("select count(*) from tasks"), stored);
+        if (end == 4) c.Open();
         // the next statement is its own commit again
         appendRow(q, "tasks", {"tid", "c"});
         QCOMPARE(home.count("select count(*) from tasks"), stored + 1);
@@ -721,6 +727,27 @@ private slots:
         QCOMPARE(q.FieldByName("D").type(), FieldType::Other);
     }
 
+    // The edges of a result: Next past the last row stays at the end, a new row's field reads
+    // unset until it is set, and a closed query is at its end.
+    void edgesOfAResult()
+    {
+        TempProgramFolder home;
+        home.exec("insert into tasks (tid, content) values ('a', 'kept')");
+        TADOQuery q(&home.connection());
+        OpenQuery(q, "select * from tasks");
+        q.Next();
+        q.Next();
+        QVERIFY(q.Eof());
+        q.Append();
+        QVERIFY(q.FieldByName("content").IsNull());
+        q.FieldByName("content").setAsString("new");
+        QCOMPARE(q.FieldByName("content").AsString(), QString("new"));
+        q.Cancel();
+        q.Close();
+        QVERIFY(q.Eof());
+        QCOMPARE(home.count("select count(*) from tasks"), 1);
+    }
+
     // Posting with nothing set: an edit stores nothing, a new row is stored empty.
     void postWithNothingSet()
     {
@@ -781,6 +808,33 @@ private slots:
         QCOMPARE(home.count("select count(*) from tasks"), 2);
     }
 
+    // A damaged table fails the statement that meets it with the database's own words: a
+    // read is not taken for an empty table, nor a change for done.
+    void damagedTable_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::newRow("a read") << QString("select * from tasks");
+        QTest::newRow("a change") << QString("update tasks set content='x'");
+    }
+    void damagedTable()
+    {
+        QFETCH(QString, sql);
+        TempProgramFolder home;
+        home.exec("insert into tasks (tid, content) values ('a', 'one'), ('b', 'two')");
+        QByteArray bytes = fileBytes(home.dbPath());
+        bytes.replace(4096, 4096, QByteArray(4096, 'Z')); // the table's one page
+        writeBytes(home.dbPath(), bytes);
+        TADOQuery q(&home.connection());
+        QCOMPARE(raiseText([&] {
+                     if (sql.startsWith("select"))
+                         OpenQuery(q, sql);
+                     else
+                         ExecQuery(q, sql);
+                 }),
+                 QString("database disk image is malformed"));
+        QVERIFY(home.connection().autocommit());
+    }
+
     // Making a database file: refused over an existing file, and a schema that fails leaves
     // no file behind.
     void createDatabaseRefuses_data()
@@ -821,6 +875,7 @@ private slots:
         QTest::newRow("random bytes") << QString("random") << notOurs;
         QTest::newRow("header overwritten") << QString("header") << notOurs;
         QTest::newRow("cut in half") << QString("truncated") << notOurs;
+        QTest::newRow("its table's pages damaged") << QString("pages") << notOurs;
         QTest::newRow("empty file") << QString("empty") << notOurs;
         QTest::newRow("foreign database") << QString("foreign") << notOurs;
         QTest::newRow("other password") << QString("password") << QString("Not a valid password");
@@ -830,23 +885,35 @@ private slots:
         QTest::newRow("locked by another program") << QString("locked") << QString("database is locked");
         QTest::newRow("a folder of that name") << QString("folder") << QString("Could not find file '%1'");
         QTest::newRow("no data source named") << QString("no source") << QString("Could not find file ''");
+        QTest::newRow("a folder deeper than the store names")
+            << QString("deep") << QString("Cannot open database '%1': unable to open database file");
     }
     void openRefuses()
     {
         QFETCH(QString, kind);
         QFETCH(QString, message);
         TempProgramFolder home(false);
-        const QString db = home.dbPath();
+        // Five levels of 120 characters: past the longest path the store's file layer takes.
+        const QString folder =
+            kind == "deep" ? home.path() + QString("%1/").arg(QString(120, 'd')).repeated(5) : home.path();
+        const QString db = folder + "zvData.zvb";
+        if (kind == "deep") {
+            QVERIFY(QDir().mkpath(folder));
+            zvtest::MakeDatabase(home.dbPath());
+            QVERIFY(QFile::rename(home.dbPath(), db));
+        }
         if (kind == "random") {
             QByteArray junk(8192, '\0');
             for (char& ch : junk)
                 ch = char(QRandomGenerator::global()->bounded(256));
             writeBytes(db, junk);
-        } else if (kind == "header" || kind == "truncated") {
+        } else if (kind == "header" || kind == "truncated" || kind == "pages") {
             zvtest::MakeDatabase(db);
             const QByteArray bytes = fileBytes(db);
-            writeBytes(db,
-                       kind == "header" ? QByteArray(16, 'Z') + bytes.mid(16) : bytes.left(bytes.size() / 2));
+            // The schema reads; the password table, made last, fills the last two pages.
+            writeBytes(db, kind == "header"  ? QByteArray(16, 'Z') + bytes.mid(16)
+                           : kind == "pages" ? bytes.left(bytes.size() - 8192) + QByteArray(8192, 'Z')
+                                             : bytes.left(bytes.size() / 2));
         } else if (kind == "empty") {
             writeBytes(db, QByteArray());
         } else if (kind == "foreign") {
@@ -883,7 +950,7 @@ private slots:
         const QStringList filesBefore = QDir(home.path()).entryList(QDir::Files);
 
         TADOConnection c;
-        QString connection = home.connectionString();
+        QString connection = TADOConnection::BuildConnectionString(folder);
         if (kind == "no source") connection.replace(QLatin1String("Data Source="), QLatin1String("Source="));
         c.setConnectionString(connection);
         QCOMPARE(raiseText([&] { c.Open(); }), message.contains("%1") ? message.arg(db) : message);

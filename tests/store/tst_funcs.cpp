@@ -104,6 +104,8 @@ private slots:
         QTest::newRow("no zone is UTC") << "2009-06-19T20:22:17" << -120 << v;
         QTest::newRow("fraction") << "2009-06-19T22:22:17.5+02:00" << -120
                                   << at(2009, 6, 19, 22, 22, 17, 500);
+        QTest::newRow("fraction, no zone")
+            << "2009-06-19T20:22:17.25" << -120 << at(2009, 6, 19, 22, 22, 17, 250);
         QTest::newRow("long fraction")
             << "2009-06-19T22:22:17.123456Z" << 0 << at(2009, 6, 19, 22, 22, 17, 123);
         QTest::newRow("across midnight") << "2009-06-19T23:30:00.000Z" << -120 << at(2009, 6, 20, 1, 30);
@@ -145,6 +147,14 @@ private slots:
         textRow("a sign alone", "2009-06-19T10:00:00-", "time");
         textRow("a zone of letters", "2009-06-19T10:00:00CET", "time");
         textRow("a year of ten digits", "2009000000-06-19T10:00:00Z", "date");
+        textRow("a month of one digit", "2009-6-19T10:00:00Z", "date");
+        textRow("a slash before the day", "2009-06/19T10:00:00Z", "date");
+        textRow("a day of three digits", "2009-06-190T10:00:00Z", "date");
+        textRow("dashes in the time", "2009-06-19T10-00-00Z", "time");
+        textRow("minutes of one digit", "2009-06-19T10:0:00Z", "time");
+        textRow("seconds of one digit", "2009-06-19T10:00:0Z", "time");
+        textRow("zone minutes of one digit", "2009-06-19T10:00:00+01:6", "time");
+        textRow("junk after the zone", "2009-06-19T10:00:00+01:00x", "time");
     }
     void parseIsoDateTimeRefuses()
     {
@@ -188,6 +198,23 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, line);
         QCOMPARE(SingleLine(text), line);
+    }
+
+    // Text from the command line or standard input gets the line breaks typed text has.
+    void crLfLines_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("lines");
+        textRow("a CR at the end", "a\r", "a\r\n");
+        textRow("LF then CR", "a\n\rb", "a\r\n\r\nb");
+        textRow("CR LF stays one", "a\r\nb", "a\r\nb");
+        textRow("line and paragraph separators", "a\u2028b\u2029c", "a\r\nb\r\nc");
+    }
+    void crLfLines()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, lines);
+        QCOMPARE(CrLfLines(text), lines);
     }
 
     // Full stop appended when the last character sorts after ".".

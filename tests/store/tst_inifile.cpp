@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QtTest>
+#include <optional>
 
 using namespace zv;
 using zvtest::TempProgramFolder;
@@ -155,6 +156,8 @@ private slots:
         QTest::newRow("the first of two") << QByteArray("[task]\r\nviewRange=1\r\nviewRange=2\r\n") << 1;
         QTest::newRow("line feeds only") << QByteArray("[task]\nviewRange=7\n") << 7;
         QTest::newRow("empty brackets") << QByteArray("[]\r\nviewRange=3\r\n") << 20;
+        QTest::newRow("no line break at the end") << QByteArray("[task]\r\nviewRange=4") << 4;
+        QTest::newRow("a blank line last") << QByteArray("[memo]\r\nviewRange=3\r\n \r\n") << 20;
     }
     void fileShapes()
     {
@@ -188,6 +191,45 @@ private slots:
         QCOMPARE(fileBytes(home.iniPath()), before);
         QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"zvConf.ini"});
         QCOMPARE(ini.ReadInteger("task", "viewRange", 0), 2);
+    }
+
+    // A folder marked read-only gets no file of ours: a writable settings file in it is
+    // written in place, cut to its new length; on a full disk the write is refused and the
+    // file keeps every setting it had.
+    void readOnlyFolder_data()
+    {
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<bool>("diskFull");
+        QTest::addColumn<QString>("read");
+        QTest::newRow("longer") << "longer than before" << false << "longer than before";
+        QTest::newRow("shorter") << "k" << false << "k";
+        QTest::newRow("longer, the disk full") << "longer than before" << true << "kept";
+    }
+    void readOnlyFolder()
+    {
+        QFETCH(QString, written);
+        QFETCH(bool, diskFull);
+        QFETCH(QString, read);
+        TempProgramFolder home(false);
+        const QByteArray before = "[option]\r\nvisitWeb=kept\r\nhintSize=5\r\n";
+        writeBytes(home.iniPath(), before);
+        const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                            QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        QVERIFY(QFile::setPermissions(home.path(), readOnly));
+        const auto writableAgain =
+            qScopeGuard([&] { QFile::setPermissions(home.path(), readOnly | QFile::WriteOwner); });
+        TIniFile ini(home.iniPath());
+        QString error;
+        {
+            std::optional<zvtest::TFileSizeLimit> limit;
+            if (diskFull) limit.emplace(before.size());
+            error = writeError([&] { ini.WriteString("option", "visitWeb", written); });
+        }
+        QCOMPARE(error,
+                 diskFull ? "Unable to write to " + QDir::toNativeSeparators(home.iniPath()) : "<no error>");
+        QCOMPARE(ini.ReadString("option", "visitWeb", QString()), read);
+        QCOMPARE(ini.ReadInteger("option", "hintSize", 0), 5);
+        QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"zvConf.ini"});
     }
 
     void namesInAnyCase()

@@ -210,7 +210,11 @@ private slots:
         QCOMPARE(seam.call(3), 300);
         seam.setHandler(nullptr);
         QCOMPARE(seam.call(4), 0);
-        QCOMPARE(seam.history(), QList<int>({1, 2, 3, 4}));
+        seam.setFallback([](const int& r) { return -r; });
+        QCOMPARE(seam.call(5), -5);
+        seam.setFallback(nullptr); // the seam's own again
+        QCOMPARE(seam.call(6), 0);
+        QCOMPARE(seam.history(), QList<int>({1, 2, 3, 4, 5, 6}));
     }
 
     // The program asks the clock and the tray host all day: the history must not grow

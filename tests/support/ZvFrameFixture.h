@@ -208,6 +208,24 @@ protected:
         return out.join(QLatin1Char('|'));
     }
 
+    // The first group of the Edit menu (of a pop-up menu) while there is nothing to undo.
+    static QString noUndo(bool popup)
+    {
+        return popup ? QStringLiteral("[U&ndo Ctrl+Z]|[&Redo Ctrl+Shift+Z]|-|")
+                     : QStringLiteral("[&Undo Ctrl+Z]|[&Redo Ctrl+Shift+Z]|-|");
+    }
+
+    // The File menu on the test host, during an edit or not.
+    static QString fileMenu(bool editing)
+    {
+        const QString output =
+            editing ? QStringLiteral("[&Save All...]|[&Print...]") : QStringLiteral("&Save All...|&Print...");
+        return QStringLiteral(
+                   "Options|-|Backup|Restore|Undo restore|-|&Export...|Export iCa&lendar...|Import|"
+                   "Import iCalendar|-|") +
+               output + QStringLiteral("|-|On top|-|Close");
+    }
+
     // The edit of an existing item under way, as F2 starts it.
     void startEditing(const QString& text)
     {

@@ -17,10 +17,21 @@ TestFrameHost::TestFrameHost(TempProgramFolder& folder)
     const auto command = [this](const char* name) {
         return new QAction(QString::fromLatin1(name), m_window.get());
     };
-    m_shared = {command("Options"),          command("Backup"),  command("Restore"), command("Import"),
-                command("Import iCalendar"), command("On top"),  command("Close"),   command("Contents"),
-                command("Contact"),          command("Suggest"), command("Website"), command("Update"),
-                command("Resources"),        command("About")};
+    m_shared = {.Options = command("Options"),
+                .DbBackup = command("Backup"),
+                .DbRestore = command("Restore"),
+                .UndoRestore = command("Undo restore"),
+                .Import = command("Import"),
+                .ImportICalendar = command("Import iCalendar"),
+                .StayOnTop = command("On top"),
+                .UiClose = command("Close"),
+                .HelpContents = command("Contents"),
+                .Contact = command("Contact"),
+                .Suggestion = command("Suggest"),
+                .Website = command("Website"),
+                .Update = command("Update"),
+                .Resources = command("Resources"),
+                .About = command("About")};
 }
 
 TestFrameHost::~TestFrameHost() = default;

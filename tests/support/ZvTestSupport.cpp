@@ -177,6 +177,25 @@ QList<QVariantList> TempProgramFolder::rows(const QString& sql) const
     return out;
 }
 
+QString TempProgramFolder::dump(const QString& only) const
+{
+    QStringList out;
+    for (const QVariantList& table :
+         rows(QStringLiteral("select name, sql from sqlite_master where type='table' order by name"))) {
+        const QString name = table.at(0).toString();
+        if (!only.isEmpty() && name != only) continue;
+        out << table.at(1).toString();
+        QStringList quoted;
+        for (const QVariantList& column :
+             rows(QStringLiteral("select name from pragma_table_info('%1')").arg(name)))
+            quoted << QStringLiteral("quote(%1)").arg(column.at(0).toString());
+        for (const QVariantList& row : rows(QStringLiteral("select rowid||' '||%1 from %2 order by rowid")
+                                                .arg(quoted.join(QStringLiteral("||'|'||")), name)))
+            out << row.at(0).toString();
+    }
+    return out.join(QLatin1Char('\n'));
+}
+
 QVariant TempProgramFolder::scalar(const QString& sql) const
 {
     const QList<QVariantList> r = rows(sql);

@@ -42,6 +42,10 @@ public:
     int count(const QString& sql) const { return scalar(sql).toInt(); }
     void exec(const QString& sql) const;
     QList<QVariantList> rows(const QString& sql) const;
+    // The whole database as text, read through a second connection: each table's schema and
+    // its rows in rowid order, every value with its own storage class (SQL's quote()). The
+    // same text means the same bytes of every row, its rowid included. `only`: that table.
+    QString dump(const QString& only = {}) const;
 
 private:
     QTemporaryDir m_dir;

@@ -390,14 +390,11 @@ private slots:
         const QString add = "Add &Task Enter|&Add Sub-Task Ctrl+Enter";
         const QString out = "E-mai&l Task...|Sa&ve Task...";
         const QString dates = "Set D&ue Date...|&Set Reminder...|Set C&olor...";
+        const QString undo = noUndo(false), popupUndo = noUndo(true);
         QTest::newRow("File") << "selected"
-                              << "File"
-                              << "Options|-|Backup|Restore|-|&Export...|Export iCa&lendar...|Import|Import "
-                                 "iCalendar|-|&Save All...|&Print...|-|"
-                                 "On top|-|Close";
+                              << "File" << fileMenu(false);
         QTest::newRow("Edit") << "selected"
-                              << "Edit"
-                              << "&Copy Ctrl+C|&Paste Ctrl+V|-|&Select All Ctrl+A|&Deselect";
+                              << "Edit" << undo + "&Copy Ctrl+C|&Paste Ctrl+V|-|&Select All Ctrl+A|&Deselect";
         QTest::newRow("View") << "selected"
                               << "View"
                               << "View &List|View &Date|-|(x)&All Tasks|&Complete Tasks|&Incomplete Tasks|-|"
@@ -411,11 +408,11 @@ private slots:
                               << "Contents|-|Contact|Suggest|-|Website|Update|Resources|-|About";
         QTest::newRow("task pop-up") << "selected"
                                      << "PopupMenu_Task"
-                                     << add + "|-|" + out +
+                                     << popupUndo + add + "|-|" + out +
                                             "|-|&Edit F2|&Delete|-|&Copy Ctrl+C|&Paste Ctrl+V|-|" +
                                             "Mark Complete|-|" + dates + "|-|&Move To >";
         QTest::newRow("empty-space pop-up") << "selected"
-                                            << "PopupMenu_Null" << add + "|-|&Paste Ctrl+V";
+                                            << "PopupMenu_Null" << popupUndo + add + "|-|&Paste Ctrl+V";
         QTest::newRow("top tool bar")
             << "selected"
             << "ToolBar_Top"
@@ -433,7 +430,7 @@ private slots:
         QTest::newRow("task pop-up, nothing selected")
             << "none"
             << "PopupMenu_Task"
-            << add + "|-|" + out +
+            << popupUndo + add + "|-|" + out +
                    "|-|[&Edit F2]|[&Delete]|-|&Copy Ctrl+C|&Paste Ctrl+V|-|[&Mark Complete]|-|" +
                    "[Set D&ue Date...]|[&Set Reminder...]|[Set C&olor...]|-|[&Move To >]";
         QTest::newRow("top tool bar, nothing selected")
@@ -443,13 +440,10 @@ private slots:
                    "|[&Edit F2]|[&Delete]|-|Sort Direction|&Expand All|&Collapse All|-|View &List|View &Date";
 
         QTest::newRow("File, editing") << "editing"
-                                       << "File"
-                                       << "Options|-|Backup|Restore|-|&Export...|Export "
-                                          "iCa&lendar...|Import|Import iCalendar|-|[&Save All...]|"
-                                          "[&Print...]|-|On top|-|Close";
-        QTest::newRow("Edit, editing") << "editing"
-                                       << "Edit"
-                                       << "[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[&Select All Ctrl+A]|[&Deselect]";
+                                       << "File" << fileMenu(true);
+        QTest::newRow("Edit, editing")
+            << "editing"
+            << "Edit" << undo + "[&Copy Ctrl+C]|[&Paste Ctrl+V]|-|[&Select All Ctrl+A]|[&Deselect]";
         QTest::newRow("View, editing") << "editing"
                                        << "View"
                                        << "[View &List]|[View &Date]|-|[(x)&All Tasks]|[&Complete Tasks]|"
@@ -463,7 +457,7 @@ private slots:
         QTest::newRow("empty-space pop-up, editing")
             << "editing"
             << "PopupMenu_Null"
-            << "[Add &Task Enter]|[&Add Sub-Task Ctrl+Enter]|-|[&Paste Ctrl+V]";
+            << popupUndo + "[Add &Task Enter]|[&Add Sub-Task Ctrl+Enter]|-|[&Paste Ctrl+V]";
         QTest::newRow("top tool bar, editing")
             << "editing"
             << "ToolBar_Top"
