@@ -436,20 +436,43 @@ void TZvItemFrame::ApplyFilter()
     BatchExpandWrites([&] {
         m_tree->beginUpdate();
         const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
-        // Each item before its sub-items; a shown sub-item shows (and, searching, expands)
-        // its parent.
-        for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top)) {
-            m_tree->setNodeVisible(top, passes(top));
-            for (int i = 0, count = top->childCount(); i < count; ++i) {
-                TZvNode* child = top->child(i);
-                const bool shown = passes(child);
-                m_tree->setNodeVisible(child, shown);
-                if (shown) {
-                    if (!m_tree->isNodeVisible(top)) m_tree->setNodeVisible(top, true);
-                    if (searching) m_tree->setExpanded(top, true);
-                }
-            }
+        for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top))
+            filterGroup(top, searching, passes);
+    });
+    ShowTip(SearchActive() && m_tree->visibleCount() == 0 ? m_traits.searchTipKind : 0);
+    Filtered();
+}
+
+void TZvItemFrame::filterGroup(TZvNode* top, bool searching, const std::function<bool(TZvNode*)>& passes)
+{
+    // The item before its sub-items; a shown sub-item shows (and, searching, expands) its
+    // parent.
+    m_tree->setNodeVisible(top, passes(top));
+    for (int i = 0, count = top->childCount(); i < count; ++i) {
+        TZvNode* child = top->child(i);
+        const bool shown = passes(child);
+        m_tree->setNodeVisible(child, shown);
+        if (shown) {
+            if (!m_tree->isNodeVisible(top)) m_tree->setNodeVisible(top, true);
+            if (searching) m_tree->setExpanded(top, true);
         }
+    }
+}
+
+void TZvItemFrame::FilterItem(TZvNode* node)
+{
+    if (!node) return;
+    // What the item matched is no longer known, nor what any kept result says of it.
+    ForgetSearchResults();
+    hotNode = nullptr;
+    const bool searching = SearchActive() && !searchText.isEmpty();
+    m_searchMatcher.setPattern(searchText);
+    // Only the item's own group can change: its top-level item and that one's sub-items.
+    TZvNode* top = node->level() == 0 ? node : node->parent();
+    BatchExpandWrites([&] {
+        m_tree->beginUpdate();
+        const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
+        filterGroup(top, searching, [&](TZvNode* n) { return Passes(n, searching); });
     });
     ShowTip(SearchActive() && m_tree->visibleCount() == 0 ? m_traits.searchTipKind : 0);
     Filtered();
@@ -503,11 +526,16 @@ void TZvItemFrame::DeleteExecute()
                              (selected.size() == 1 ? m_traits.deleteOne : m_traits.deleteMany);
     if (MsgAsk(question) != IdOk) return;
     RecordStep(StepName("Delete %1", int(selected.size())), selected, true, [&] {
-        for (TZvNode* f : selected) {
-            DeleteRows(f);
-            if (f->level() == 0) m_tree->deleteChildren(f);
+        {
+            // The rows are laid out once for all of them, not once for each item.
+            m_tree->beginUpdate();
+            const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
+            for (TZvNode* f : selected) {
+                DeleteRows(f);
+                if (f->level() == 0) m_tree->deleteChildren(f);
+            }
+            m_tree->deleteSelected();
         }
-        m_tree->deleteSelected();
         Filter();
     });
     UpdateActions();

@@ -266,6 +266,9 @@ protected:
     // The kept search results no longer hold: an item's text, its check state, the view
     // range or the wide option changed, or items came or went.
     void ForgetSearchResults();
+    // The filter for one item whose check state changed, as a whole pass would leave the
+    // tree: only that item's group can change, so no other item is looked at.
+    void FilterItem(TZvNode* node);
     void PaintBackground(TZvNode* node, QPainter* painter, const QRect& rect, int ownColor) const;
     bool Busy() const; // an exchange operation holds the frame's commands off
     bool ListViewOn() const;
@@ -293,6 +296,8 @@ private:
     void onRemoveNode(TZvNode* node);
     void searchChanged(const QString& text);
     void ApplyFilter();
+    // One top-level item and its sub-items shown or hidden as a filter pass decides.
+    void filterGroup(TZvNode* top, bool searching, const std::function<bool(TZvNode*)>& passes);
     // Marks the items the search text matches, from kept results where it can; returns the
     // mark.
     quint32 MarkSearchMatches();

@@ -898,6 +898,13 @@ void TZvTree::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlag
     if (first < 0) first = 0;
     if (last < 0) last = rows - 1;
     if (first > last) std::swap(first, last);
+    // The selection keeps the siblings of the current node (selectionChanged): with the
+    // current row in the band, the rows of other parents are left out here already. Each
+    // range handed to the selection model and dropped again costs it a pass over every
+    // other range, and a Shift+click across an expanded list would make thousands.
+    const TZvNode* current = nodeOf(currentIndex());
+    const int currentRow = m_layout.rowOf(current);
+    const TZvNode* onlyUnder = currentRow >= first && currentRow <= last ? current->m_shownParent : nullptr;
     // One range per run of siblings, however their rows are interleaved with children.
     struct Run
     {
@@ -909,6 +916,7 @@ void TZvTree::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlag
     for (int row = first; row <= last; ++row) {
         TZvNode* n = m_layout.nodeAt(row);
         TZvNode* parent = n->m_shownParent;
+        if (onlyUnder && parent != onlyUnder) continue;
         const auto found = open.find(parent);
         if (found != open.end() && runs[found->second].to + 1 == n->m_row) {
             runs[found->second].to = n->m_row;

@@ -304,7 +304,8 @@ void TzvTasksFrame::VtTasksChecked(TZvNode* node)
         r.checkFlag = node->isChecked();
         r.checkTime = Now();
         if (!r.tid.isEmpty()) Rows::Write(*ADOQuery1, r, TTaskFields::Completion);
-        FilterTasks();
+        // One item's check state changes nothing but its own group's filter.
+        if (!m_completingMany) FilterItem(node);
     });
     UpdateActions();
 }
@@ -318,8 +319,11 @@ void TzvTasksFrame::Action_TaskCompleteExecute()
         std::count_if(selected.begin(), selected.end(), [&](TZvNode* n) { return n->isChecked() != target; });
     // One step for all of them: each check event joins it.
     RecordStep(StepName(target ? "Complete %1" : "Reopen %1", int(count)), selected, false, [&] {
+        m_completingMany = true;
+        const auto done = ScopeExit([this] { m_completingMany = false; });
         for (TZvNode* n : selected)
             if (n->isChecked() != target) tree()->setChecked(n, target, true);
+        FilterTasks();
     });
     UpdateActions();
 }

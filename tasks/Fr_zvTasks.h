@@ -83,6 +83,8 @@ private:
     void selectRange(int index);
     void storeOnEach(const QString& stepName, const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag,
                      TDateTime TTaskInfo::*time, bool flagValue, TDateTime timeValue, TTaskFields fields);
+
+    bool m_completingMany = false; // Mark Complete over a selection: one filter pass at its end
 };
 
 TZvFrame* CreateTasksFrame(TZvFrameHost* host, QWidget* tab);
