@@ -61,40 +61,66 @@ public:
     // is nobody's child.
     template <class F> static void ForEachTwoLevel(TADOQuery& q, F&& f)
     {
+        // Every row into one array in table order, grouped afterwards by index: no list per
+        // parent, and each lookup by id only where a row names another parent than the row
+        // before it. The array goes as a whole at the end, so the nodes the caller makes
+        // lie together in memory, which every later walk over the tree feels.
         const QByteArray pidName = ColumnOf<R>(&R::pid).toLatin1();
         int pidColumn = -2; // found at the first row
-        std::unordered_map<QString, std::vector<R>> byParent;
+        std::vector<R> rows;
         q.Close();
         q.SQLClear();
         q.SQLAdd(QStringLiteral("select * from %1 order by rowid").arg(Table()));
         q.OpenEach([&] {
             if (pidColumn == -2) pidColumn = q.FindField(QLatin1StringView(pidName));
             if (pidColumn >= 0 && q.FieldAt(pidColumn).IsNull()) return;
-            R r;
-            Read(q, r, true);
-            byParent[r.pid].push_back(std::move(r));
+            rows.emplace_back();
+            Read(q, rows.back(), true);
         });
-        const auto tops = byParent.find(kRootId);
-        if (tops == byParent.end()) return;
-        // A group that belongs to one parent alone is moved; an id that repeats shares copies.
-        std::unordered_map<QString, int> uses;
-        for (const R& r : tops->second)
-            ++uses[Id(r)];
-        const std::vector<R> topsCopy = uses.count(kRootId) ? tops->second : std::vector<R>();
-        const std::vector<R>& topList = topsCopy.empty() ? tops->second : topsCopy;
-        for (size_t i = 0; i < topList.size(); ++i) {
-            R r = topsCopy.empty() ? std::move(tops->second[i]) : topsCopy[i];
-            std::vector<R> children;
-            const auto kids = byParent.find(Id(r));
-            if (kids != byParent.end()) {
-                if (uses[Id(r)] == 1 && Id(r) != kRootId)
-                    children = std::move(kids->second);
-                else
-                    children = kids->second;
-                for (R& c : children)
-                    if (!Kind::subItemsExpand) c.expandFlag = false;
+        std::vector<int> tops;
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].pid == kRootId) tops.push_back(int(i));
+        if (tops.empty()) return;
+        // The group of an id: the place among the top-level rows of the first one of that id.
+        std::unordered_map<QString, int> groupOf;
+        groupOf.reserve(tops.size());
+        bool shared = false; // an id that repeats, or the root's: some rows go to two places
+        for (size_t k = 0; k < tops.size(); ++k) {
+            const QString& id = Id(rows[size_t(tops[k])]);
+            shared |= !groupOf.emplace(id, int(k)).second || id == kRootId;
+        }
+        std::vector<int> group(rows.size(), -1);
+        std::vector<int> first(tops.size() + 1, 0); // where each group starts in `members`
+        const QString* lastPid = nullptr;
+        int lastGroup = -1;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const QString& pid = rows[i].pid;
+            if (!lastPid || pid != *lastPid) {
+                const auto found = groupOf.find(pid);
+                lastGroup = found == groupOf.end() ? -1 : found->second;
+                lastPid = &pid;
             }
-            f(std::move(r), std::move(children));
+            group[i] = lastGroup;
+            if (lastGroup >= 0) ++first[size_t(lastGroup) + 1];
+        }
+        for (size_t k = 1; k < first.size(); ++k)
+            first[k] += first[k - 1];
+        std::vector<int> members(size_t(first.back()));
+        {
+            std::vector<int> next(first.begin(), first.end() - 1);
+            for (size_t i = 0; i < rows.size(); ++i)
+                if (group[i] >= 0) members[size_t(next[size_t(group[i])]++)] = int(i);
+        }
+        for (int t : tops) {
+            const int g = groupOf.find(Id(rows[size_t(t)]))->second;
+            std::vector<R> children;
+            children.reserve(size_t(first[size_t(g) + 1] - first[size_t(g)]));
+            for (int m = first[size_t(g)]; m < first[size_t(g) + 1]; ++m) {
+                R& c = rows[size_t(members[size_t(m)])];
+                children.push_back(shared ? c : std::move(c));
+                if (!Kind::subItemsExpand) children.back().expandFlag = false;
+            }
+            f(shared ? R(rows[size_t(t)]) : std::move(rows[size_t(t)]), std::move(children));
         }
     }
 
