@@ -176,6 +176,30 @@ private slots:
         QCOMPARE(textOf(tree->focusedNode()), second);
     }
 
+    // Each Shift+click makes the band from the anchor to the row clicked, shorter or longer
+    // than the band before, over expanded sub-items, and only the clicked row's siblings.
+    void shiftBandFollowsEachClick_data()
+    {
+        QTest::addColumn<QStringList>("shiftClicks");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("longer") << QStringList{"B", "C"} << QStringList{"A", "B", "C"};
+        QTest::newRow("shorter") << QStringList{"C", "B"} << QStringList{"A", "B"};
+        QTest::newRow("back to the anchor") << QStringList{"C", "A"} << QStringList{"A"};
+        QTest::newRow("into sub-items") << QStringList{"C", "b2"} << QStringList{"b1", "b2"};
+        QTest::newRow("into sub-items and back") << QStringList{"b2", "B"} << QStringList{"A", "B"};
+    }
+    void shiftBandFollowsEachClick()
+    {
+        QFETCH(QStringList, shiftClicks);
+        QFETCH(QStringList, expected);
+        click("A");
+        for (const QString& s : shiftClicks)
+            click(s, Qt::ShiftModifier);
+        QCOMPARE(selectedTexts(), expected);
+        QCOMPARE(tree->selectedCount(), expected.size());
+        QCOMPARE(textOf(tree->focusedNode()), shiftClicks.last());
+    }
+
     void rightClickSelects_data()
     {
         QTest::addColumn<QStringList>("before"); // ctrl-clicked in order
