@@ -419,7 +419,7 @@ quint32 TZvItemFrame::MarkSearchMatches()
     }
     if (++m_searchStamp == 0) ++m_searchStamp; // 0 marks no pass
     for (TZvNode* n : kept->matches)
-        static_cast<TZvItemNodeData*>(n->data())->searchStamp = m_searchStamp;
+        n->setMark(m_searchStamp);
     return m_searchStamp;
 }
 
@@ -430,9 +430,10 @@ void TZvItemFrame::ApplyFilter()
     // Prepared once for the whole tree: tens of thousands of items are matched per keystroke.
     m_searchMatcher.setPattern(searchText);
     const quint32 stamp = searching ? MarkSearchMatches() : 0;
-    auto passes = [&](TZvNode* n) {
-        return searching ? static_cast<TZvItemNodeData*>(n->data())->searchStamp == stamp : Passes(n, false);
-    };
+    // Searching, the mark on the node says it all; otherwise, with no range that hides
+    // anything, no record is read at all.
+    const bool all = !searching && PassesAll();
+    auto passes = [&](TZvNode* n) { return searching ? n->mark() == stamp : all || Passes(n, false); };
     BatchExpandWrites([&] {
         m_tree->beginUpdate();
         const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
@@ -443,7 +444,7 @@ void TZvItemFrame::ApplyFilter()
     Filtered();
 }
 
-void TZvItemFrame::filterGroup(TZvNode* top, bool searching, const std::function<bool(TZvNode*)>& passes)
+template <class Test> void TZvItemFrame::filterGroup(TZvNode* top, bool searching, const Test& passes)
 {
     // The item before its sub-items; a shown sub-item shows (and, searching, expands) its
     // parent.

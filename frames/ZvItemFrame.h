@@ -31,12 +31,6 @@ class TZvTree;
 class TZvStatusBar;
 class TIniFile;
 
-// What the frame keeps in every node beside the record: the mark of the last search pass.
-struct TZvItemNodeData : TZvNodeData
-{
-    quint32 searchStamp = 0;
-};
-
 // The fields of a node record both frames have: the row's id, its parent id, its text
 // and whether its sub-items are shown.
 struct TZvItemRef
@@ -236,6 +230,7 @@ protected:
     virtual void Filtered() {}
     // Whether a node is shown by the view and the search; `searching` with a search text.
     virtual bool Passes(TZvNode* node, bool searching) const;
+    virtual bool PassesAll() const { return true; }   // without a search, every item passes
     virtual bool WideSearch() const { return false; } // a top-level match shows all its sub-items
     virtual void UpdateFrameActions(bool idle, TZvNode* first)
     {
@@ -297,7 +292,7 @@ private:
     void searchChanged(const QString& text);
     void ApplyFilter();
     // One top-level item and its sub-items shown or hidden as a filter pass decides.
-    void filterGroup(TZvNode* top, bool searching, const std::function<bool(TZvNode*)>& passes);
+    template <class Test> void filterGroup(TZvNode* top, bool searching, const Test& passes);
     // Marks the items the search text matches, from kept results where it can; returns the
     // mark.
     quint32 MarkSearchMatches();

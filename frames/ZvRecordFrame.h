@@ -18,7 +18,7 @@
 namespace zv {
 
 // A node carries its record; the record itself is plain data of the store.
-template <class R> struct TZvRecordNode : TZvItemNodeData
+template <class R> struct TZvRecordNode : TZvNodeData
 {
     R record;
 };

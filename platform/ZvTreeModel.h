@@ -43,6 +43,10 @@ public:
     bool isMultiLine() const { return m_multiLine; }
     int alignment() const { return m_alignment; } // 0 = button at the top, 50 = centred
     bool isTopAligned() const { return m_alignment < 50; }
+    // A mark of the caller's own, kept in the node itself: a pass over every node that
+    // tests it reads nothing else (the frames' search marks its matches).
+    quint32 mark() const { return m_mark; }
+    void setMark(quint32 mark) { m_mark = mark; }
 
 private:
     friend class TZvTreeModel;
@@ -66,6 +70,7 @@ private:
     bool m_multiLine = false;
     bool m_published = false;
     int m_alignment = 50;
+    quint32 m_mark = 0;
     int m_height = -1; // cached row height, valid for the layout's generation m_heightGen
     unsigned m_heightGen = 0;
     int m_layoutRow = -1; // row in the layout when it last placed the node

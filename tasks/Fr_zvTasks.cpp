@@ -258,10 +258,19 @@ void TzvTasksFrame::UpdateFrameActions(bool idle, TZvNode* first)
 
 bool TzvTasksFrame::Passes(TZvNode* node, bool searching) const
 {
-    const int range = Comb_ViewRange->currentIndex();
-    const bool done = Info(node)->checkFlag;
-    if ((done && range == 2) || (!done && range == 1)) return false;
+    // Under All Tasks the record is not read for the range.
+    if (!PassesAll()) {
+        const bool done = Info(node)->checkFlag;
+        if (done == (Comb_ViewRange->currentIndex() == 2)) return false;
+    }
     return TZvRecordFrame::Passes(node, searching);
+}
+
+bool TzvTasksFrame::PassesAll() const
+{
+    // Complete Tasks and Incomplete Tasks hide some; All Tasks, or no range, none.
+    const int range = Comb_ViewRange->currentIndex();
+    return range != 1 && range != 2;
 }
 
 void TzvTasksFrame::Comb_ViewRangeChange()

@@ -72,6 +72,7 @@ protected:
     void PastedFromText() override { UpdateTrayHint(); }
     void Filtered() override { UpdateTrayHint(); }
     bool Passes(TZvNode* node, bool searching) const override;
+    bool PassesAll() const override;
     void UpdateFrameActions(bool idle, TZvNode* first) override;
     QString DisplayText(TZvNode* node) const override;
     void PaintNodeText(TZvNode* node, QFont& font, QColor& color) const override;
