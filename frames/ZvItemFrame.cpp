@@ -217,6 +217,8 @@ void TZvItemFrame::wireTree()
         if (!a || !b) return 0;
         return CompareContent(*Item(a).content, *Item(b).content);
     };
+    e.SortKey = [this](TZvNode* n) { return QStringView(*Item(n).content); };
+    e.CompareKeys = [](QStringView a, QStringView b) { return CompareContent(a, b); };
     e.DragAllowed = [](TZvNode*) { return true; };
     e.DragOver = [this](TZvNode* n) { return onDragOver(n); };
     e.DragDrop = [this](TZvNode* n) { onDragDrop(n); };

@@ -140,7 +140,7 @@ public:
     QString ListViewText(TZvNode* node, const QString& text) const;
     int MeasureNode(TZvNode* node) const;
     // Content comparison of the sort: a-z folded, other characters by code; a prefix first.
-    static int CompareContent(const QString& a, const QString& b);
+    static int CompareContent(QStringView a, QStringView b);
     // The selected nodes' contents in tree order, joined by single carriage returns.
     QString SelectionText() const;
     // Nodes in tree order that the selection would write out (reports, exchange files).

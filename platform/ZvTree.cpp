@@ -704,6 +704,18 @@ QRect TZvTree::nodeRect(const TZvNode* node) const
 
 void TZvTree::sortTree(bool ascending)
 {
+    if (events.SortKey && events.CompareKeys) {
+        const auto& key = events.SortKey;
+        const auto& compare = events.CompareKeys;
+        // descending reverses the comparison, so equal keys keep their order either way
+        if (ascending)
+            m_model->sortSiblingsBy(key, [&](QStringView a, QStringView b) { return compare(a, b) < 0; });
+        else
+            m_model->sortSiblingsBy(key, [&](QStringView a, QStringView b) { return compare(a, b) > 0; });
+        m_selCacheValid = false;
+        viewport()->update();
+        return;
+    }
     std::function<int(TZvNode*, TZvNode*)> cmp = events.CompareNodes;
     if (!cmp) cmp = [this](TZvNode* a, TZvNode* b) { return QString::compare(nodeText(a), nodeText(b)); };
     // descending reverses the comparison, so equal keys keep their order either way

@@ -107,6 +107,10 @@ struct TZvTreeEvents
     std::function<void(TZvNode*)> Change;    // selection changed: the node, or nullptr
     std::function<void(TZvNode*)> HotChange; // node under the mouse changed (or nullptr)
     std::function<int(TZvNode*, TZvNode*)> CompareNodes;
+    // A sort by a text of each node, when both are given (CompareNodes otherwise): each text
+    // is taken once per sort, and a comparison reads the two texts only, not the nodes.
+    std::function<QStringView(TZvNode*)> SortKey;
+    std::function<int(QStringView, QStringView)> CompareKeys;
     std::function<bool(TZvNode*)> DragAllowed;
     std::function<bool(TZvNode*)> DragOver; // node under the point or nullptr; true accepts
     std::function<void(TZvNode*)> DragDrop; // node at the drop point or nullptr

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <unordered_set>
@@ -116,6 +117,8 @@ public:
     bool move(TZvNode* node, TZvNode* newParent, bool first);
     bool moveTo(TZvNode* node, TZvNode* newParent, int index); // -1 or past the end: last
     template <class Less> void sortSiblings(Less less);
+    // The same, by a key taken once from each node: less compares two keys.
+    template <class Key, class Less> void sortSiblingsBy(Key key, Less less);
     int publishedCount() const { return m_publishedCount; }
     int nodeCount() const { return m_nodeCount; }
 
@@ -173,6 +176,36 @@ template <class Less> void TZvTreeModel::sortSiblings(Less less)
                          [&](const std::unique_ptr<TZvNode>& a, const std::unique_ptr<TZvNode>& b) {
                              return less(a.get(), b.get());
                          });
+        renumber(parent);
+        for (auto& c : list)
+            if (!c->m_children.empty()) stack.push_back(c.get());
+    }
+    m_dirty = true;
+    endUpdate();
+}
+
+template <class Key, class Less> void TZvTreeModel::sortSiblingsBy(Key key, Less less)
+{
+    using K = decltype(key(static_cast<TZvNode*>(nullptr)));
+    beginUpdate();
+    std::vector<std::pair<K, int>> entries;
+    std::vector<std::unique_ptr<TZvNode>> sorted;
+    std::vector<TZvNode*> stack{&m_root};
+    while (!stack.empty()) {
+        TZvNode* parent = stack.back();
+        stack.pop_back();
+        auto& list = parent->m_children;
+        entries.clear();
+        for (size_t i = 0; i < list.size(); ++i)
+            entries.emplace_back(key(list[i].get()), int(i));
+        std::stable_sort(
+            entries.begin(), entries.end(),
+            [&](const std::pair<K, int>& a, const std::pair<K, int>& b) { return less(a.first, b.first); });
+        sorted.clear();
+        sorted.reserve(list.size());
+        for (const auto& e : entries)
+            sorted.push_back(std::move(list[size_t(e.second)]));
+        list.swap(sorted);
         renumber(parent);
         for (auto& c : list)
             if (!c->m_children.empty()) stack.push_back(c.get());
