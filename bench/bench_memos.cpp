@@ -1,6 +1,7 @@
-// Memo list figures with a generated database of 10,000 top-level memos with 4 sub-memos
-// each (50,000 memos): InitFrame with the first paint, memory, a search keystroke and a
-// selection change.
+// Memo list figures with a generated database of top-level memos with sub-memos each
+// (`zvbench memos [TOP [SUB]]`, 10,000 with 4 unless given): InitFrame with the first
+// paint, memory, and what a user does to the list (ZvBenchFrame.h).
+#include "ZvBenchFrame.h"
 #include "ZvTestHost.h"
 #include "ZvTestSupport.h"
 #include "memos/Fr_zvMemos.h"
@@ -8,32 +9,8 @@
 #include "store/pU_Funcs.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QLineEdit>
 #include <cstdio>
 #include <sqlite3.h>
-#include <unistd.h>
-
-namespace {
-
-double residentMb()
-{
-    QFile f(QStringLiteral("/proc/self/statm"));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    const QList<QByteArray> parts = f.readAll().split(' ');
-    return parts.size() > 1 ? parts[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
-}
-
-template <class F> double elapsedMs(F&& f)
-{
-    QElapsedTimer t;
-    t.start();
-    f();
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-} // namespace
 
 // Memos of one to four lines, a fifth of them expanded, all in one transaction.
 void generateMemos(const QString& path, int topLevel, int children)
@@ -75,55 +52,33 @@ int benchMemos(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QApplication> ownApp;
     if (!QCoreApplication::instance()) ownApp = std::make_unique<QApplication>(argc, argv);
+    const TBenchSize size = BenchSize(argc, argv);
+    const int total = size.total();
 
     zvtest::TempProgramFolder folder;
     // Measured as a user runs it: the tests' durability checks off.
     zv::SetDurabilityChecks(false);
-    generateMemos(folder.dbPath(), 10000, 4);
+    generateMemos(folder.dbPath(), size.top, size.sub);
     std::printf("memos: %d rows generated\n", folder.count(QStringLiteral("select count(*) from memos")));
 
     zvtest::TestFrameHost host(folder);
     host.connection();
-    const double before = residentMb();
+    const double before = BenchRssMb();
     auto* frame = new zv::TzvMemosFrame(&host, host.hostWindow());
     host.hostWindow()->resize(455, 700);
     frame->resize(455, 700);
     host.hostWindow()->show();
     QApplication::processEvents();
 
-    const double init = elapsedMs([&] {
+    const double init = BenchMs([&] {
         frame->InitFrame();
         frame->tree()->sortTree(frame->SortAscending()); // activation
         frame->tree()->repaint();
         QApplication::processEvents();
     });
-    std::printf("memos: InitFrame (load, filter, sort, first paint): %.1f ms (target 300)\n", init);
-    std::printf("memos: memory for the loaded tree: %.1f MB\n", residentMb() - before);
-
-    frame->Edt_Search->setFocus();
-    QApplication::processEvents();
-    double search = 1e99;
-    for (const char* k : {"g", "ga", "gar", "gard", "gar", "ga"})
-        search = std::min(search, elapsedMs([&] {
-                              frame->Edt_Search->setText(QString::fromLatin1(k));
-                              frame->tree()->repaint();
-                          }));
-    std::printf("memos: search keystroke (filter, repaint): %.2f ms (target 16)\n", search);
-    frame->Edt_Search->clear();
-    frame->tree()->setFocus();
-    QApplication::processEvents();
-
-    std::vector<zv::TZvNode*> tops;
-    for (zv::TZvNode* n = frame->tree()->firstTopLevel(); n; n = frame->tree()->nextSibling(n))
-        tops.push_back(n);
-    double select = 1e99;
-    for (int i = 0; i < 20; ++i)
-        select = std::min(select, elapsedMs([&] {
-                              frame->tree()->clearNodeSelection();
-                              frame->tree()->setSelected(tops[size_t((i * 997) % tops.size())], true);
-                              QApplication::processEvents();
-                          }));
-    std::printf("memos: selection change (UpdateActions, Move to menus): %.2f ms (target 5)\n", select);
+    BenchPrint("memos", total, "InitFrame (load, filter, sort, paint)", init, 300);
+    std::printf("memos %d: memory for the loaded tree: %.1f MB\n", total, BenchRssMb() - before);
+    BenchFrameInteractions("memos", total, frame, QStringLiteral("garden"), {});
     delete frame;
     return 0;
 }

@@ -1,7 +1,8 @@
-// Task list figures with a generated database of 10,000 top-level tasks with 4 sub-tasks
-// each (50,000 tasks): load and first paint, selection change, adding a task, memory,
-// a search keystroke, a reminder tick with nothing due, a sort, completing a task, and
+// Task list figures with a generated database of top-level tasks with sub-tasks each
+// (`zvbench tasks [TOP [SUB]]`, 10,000 with 4 unless given): load and first paint, memory,
+// a reminder tick with nothing due, what a user does to the list (ZvBenchFrame.h), and
 // undoing a completion and the delete of a hundred tasks with their sub-tasks.
+#include "ZvBenchFrame.h"
 #include "ZvTestHost.h"
 #include "ZvTestSupport.h"
 #include "platform/ZvTree.h"
@@ -9,36 +10,16 @@
 #include "tasks/Fr_zvTasks.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QLineEdit>
 #include <cstdio>
 #include <sqlite3.h>
-#include <unistd.h>
 
 namespace {
-
-double rssMb()
-{
-    QFile f(QStringLiteral("/proc/self/statm"));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    const QList<QByteArray> parts = f.readAll().split(' ');
-    return parts.size() > 1 ? parts[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
-}
-
-template <class F> double timeMs(F&& f)
-{
-    QElapsedTimer t;
-    t.start();
-    f();
-    return double(t.nsecsElapsed()) / 1e6;
-}
 
 template <class F> double bestOf(int runs, F&& f)
 {
     double best = 1e99;
     for (int i = 0; i < runs; ++i)
-        best = std::min(best, timeMs(f));
+        best = std::min(best, BenchMs(f));
     return best;
 }
 
@@ -85,96 +66,71 @@ int benchTasks(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QApplication> ownApp;
     if (!QCoreApplication::instance()) ownApp = std::make_unique<QApplication>(argc, argv);
+    const TBenchSize size = BenchSize(argc, argv);
+    const int total = size.total();
 
     zvtest::TempProgramFolder folder;
     // Measured as a user runs it: the tests' durability checks off.
     zv::SetDurabilityChecks(false);
-    generateTasks(folder.dbPath(), 10000, 4);
+    generateTasks(folder.dbPath(), size.top, size.sub);
     std::printf("tasks: %d rows generated\n", folder.count(QStringLiteral("select count(*) from tasks")));
 
     zvtest::TestFrameHost host(folder);
     host.connection();
-    const double rssBefore = rssMb();
+    const double rssBefore = BenchRssMb();
     auto* frame = new zv::TzvTasksFrame(&host, host.hostWindow());
     host.hostWindow()->resize(455, 700);
     frame->resize(455, 700);
     host.hostWindow()->show();
     QApplication::processEvents();
 
-    const double init = timeMs([&] {
+    const double init = BenchMs([&] {
         frame->InitFrame();
         frame->tree()->sortTree(frame->SortAscending()); // activation
         frame->tree()->repaint();
         QApplication::processEvents();
     });
-    std::printf("tasks: InitFrame (load, filter, sort, first paint): %.1f ms (target 500)\n", init);
-    std::printf("tasks: memory for the loaded tree: %.1f MB (target 100)\n", rssMb() - rssBefore);
+    BenchPrint("tasks", total, "InitFrame (load, filter, sort, paint)", init, 500);
+    std::printf("tasks %d: memory for the loaded tree: %.1f MB\n", total, BenchRssMb() - rssBefore);
     if (qEnvironmentVariableIsSet("ZVJ_BENCH_DETAIL")) {
-        std::printf("  clear+load %.1f ms\n", timeMs([&] {
+        std::printf("  clear+load %.1f ms\n", BenchMs([&] {
                         frame->tree()->clear();
                         frame->LoadTasks();
                     }));
-        std::printf("  filter %.1f ms\n", timeMs([&] { frame->FilterTasks(); }));
-        std::printf("  count %.1f ms\n", timeMs([&] { frame->CountTasks(); }));
-        std::printf("  hint %.1f ms\n", timeMs([&] { frame->UpdateTrayHint(); }));
-        std::printf("  sort %.1f ms\n", timeMs([&] { frame->tree()->sortTree(true); }));
-        std::printf("  paint %.1f ms\n", timeMs([&] { frame->tree()->repaint(); }));
+        std::printf("  filter %.1f ms\n", BenchMs([&] { frame->FilterTasks(); }));
+        std::printf("  count %.1f ms\n", BenchMs([&] { frame->CountTasks(); }));
+        std::printf("  hint %.1f ms\n", BenchMs([&] { frame->UpdateTrayHint(); }));
+        std::printf("  sort %.1f ms\n", BenchMs([&] { frame->tree()->sortTree(true); }));
+        std::printf("  paint %.1f ms\n", BenchMs([&] { frame->tree()->repaint(); }));
     }
+    BenchPrint("tasks", total, "reminder tick, nothing due", bestOf(20, [&] { frame->Timer1Timer(); }), 2);
 
     zv::TZvTree* tree = frame->tree();
     std::vector<zv::TZvNode*> tops;
     for (zv::TZvNode* n = tree->firstTopLevel(); n; n = tree->nextSibling(n))
         tops.push_back(n);
-    int pick = 0;
-    const double select = bestOf(20, [&] {
-        zv::TZvNode* n = tops[size_t((pick++ * 997) % tops.size())];
-        tree->clearNodeSelection();
-        tree->setSelected(n, true);
-        QApplication::processEvents();
-    });
-    std::printf("tasks: selection change (UpdateActions, Move to menus): %.2f ms (target 5)\n", select);
-
-    const double add = bestOf(10, [&] { frame->AddTaskFromText(QStringLiteral("a pasted task")); });
-    std::printf("tasks: adding and storing a task: %.2f ms (target 5)\n", add);
-
-    frame->Edt_Search->setFocus();
-    QApplication::processEvents();
-    const char* keys[] = {"m", "mi", "mil", "milk", "mil", "mi"};
-    double search = 1e99;
-    for (const char* k : keys)
-        search = std::min(search, timeMs([&] {
-                              frame->Edt_Search->setText(QString::fromLatin1(k));
-                              tree->repaint();
-                          }));
-    std::printf("tasks: search keystroke (filter, tray hint, repaint): %.2f ms (target 16)\n", search);
-    frame->Edt_Search->clear();
-    tree->setFocus();
-    QApplication::processEvents();
-
-    const double tick = bestOf(20, [&] { frame->Timer1Timer(); });
-    std::printf("tasks: reminder tick with nothing due: %.2f ms (target 2)\n", tick);
-
-    const double sort = bestOf(5, [&] { tree->sortTree(false); });
-    std::printf("tasks: sort: %.1f ms (target 100)\n", sort);
-
     int which = 0;
-    const double complete = bestOf(10, [&] {
+    BenchFrameInteractions("tasks", total, frame, QStringLiteral("milk"), [&] {
         zv::TZvNode* n = tops[size_t((which++ * 31) % tops.size())];
         tree->setChecked(n, !n->isChecked(), true);
     });
-    std::printf("tasks: completing a task: %.2f ms (target 5)\n", complete);
 
-    // Each undoes one of the completions above; no target of its own: a frame is 16 ms.
-    const double undo = bestOf(10, [&] { frame->UndoExecute(); });
-    std::printf("tasks: undoing a completion: %.2f ms\n", undo);
+    // Each undoes one completion; no target of its own: a frame is 16 ms.
+    for (int i = 0; i < 10; ++i) {
+        zv::TZvNode* n = tops[size_t((which++ * 31) % tops.size())];
+        tree->setChecked(n, !n->isChecked(), true);
+    }
+    BenchPrint("tasks", total, "undoing a completion", bestOf(10, [&] { frame->UndoExecute(); }), 16);
     tree->clearNodeSelection();
-    for (size_t i = 0; i < 100; ++i)
-        tree->setSelected(tops[i * 50], true);
+    const size_t step = std::max<size_t>(1, tops.size() / 100);
+    int deleted = 0;
+    for (size_t i = 0; i < tops.size() && deleted < 100; i += step, ++deleted)
+        tree->setSelected(tops[i], true);
     zv::MessageSeam::queueAnswer(zv::IdOk);
-    const double remove = timeMs([&] { frame->DeleteExecute(); });
-    const double undoRemove = timeMs([&] { frame->UndoExecute(); });
-    std::printf("tasks: deleting 100 tasks with 400 sub-tasks: %.1f ms; undoing it: %.1f ms\n", remove,
-                undoRemove);
+    const double remove = BenchMs([&] { frame->DeleteExecute(); });
+    const double undoRemove = BenchMs([&] { frame->UndoExecute(); });
+    std::printf("tasks %d: deleting %d tasks with their sub-tasks: %.1f ms; undoing it: %.1f ms\n", total,
+                deleted, remove, undoRemove);
 
     delete frame;
     return 0;

@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 
 namespace zv {
 
@@ -216,10 +217,13 @@ void TZvItemFrame::wireTree()
         if (!a || !b) return 0;
         return CompareContent(*Item(a).content, *Item(b).content);
     };
+    e.SortKey = [this](TZvNode* n) { return QStringView(*Item(n).content); };
+    e.CompareKeys = [](QStringView a, QStringView b) { return CompareContent(a, b); };
     e.DragAllowed = [](TZvNode*) { return true; };
     e.DragOver = [this](TZvNode* n) { return onDragOver(n); };
     e.DragDrop = [this](TZvNode* n) { onDragDrop(n); };
     e.FreeNode = [this](TZvNode* n) {
+        ForgetSearchResults();
         m_pendingRemoval.remove(n);
         if (m_recording) m_recording->freed.insert(n);
         if (editNode == n) editNode = nullptr;
@@ -316,6 +320,7 @@ void TZvItemFrame::CancelEditFirst()
 
 TZvNode* TZvItemFrame::AppendNewNode(TZvNode* parent, std::unique_ptr<TZvNodeData> record)
 {
+    ForgetSearchResults();
     TZvNode* n = m_tree->addChild(parent, std::move(record));
     m_tree->setAlignment(n, 0);
     m_tree->setMultiLine(n, true);
@@ -374,28 +379,104 @@ bool TZvItemFrame::Passes(TZvNode* node, bool searching) const
 
 void TZvItemFrame::Filter()
 {
+    // Whatever asks for a whole pass may have changed what matches.
+    ForgetSearchResults();
+    ApplyFilter();
+}
+
+void TZvItemFrame::ForgetSearchResults()
+{
+    m_searchResults.clear();
+}
+
+quint32 TZvItemFrame::MarkSearchMatches()
+{
+    const SearchResult* kept = nullptr;
+    const SearchResult* within = nullptr; // the smallest result of a text inside this one
+    for (const SearchResult& r : m_searchResults) {
+        if (r.text == searchText)
+            kept = &r;
+        else if (searchText.contains(r.text) && (!within || r.matches.size() < within->matches.size()))
+            within = &r;
+    }
+    if (!kept) {
+        SearchResult result{searchText, {}};
+        auto check = [&](TZvNode* n) {
+            if (Passes(n, true)) result.matches.push_back(n);
+        };
+        if (within) {
+            for (TZvNode* n : within->matches)
+                check(n);
+        } else {
+            for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top)) {
+                check(top);
+                for (int i = 0, count = top->childCount(); i < count; ++i)
+                    check(top->child(i));
+            }
+        }
+        constexpr size_t kKeptResults = 12;
+        if (m_searchResults.size() >= kKeptResults) m_searchResults.erase(m_searchResults.begin());
+        m_searchResults.push_back(std::move(result));
+        kept = &m_searchResults.back();
+    }
+    if (++m_searchStamp == 0) ++m_searchStamp; // 0 marks no pass
+    for (TZvNode* n : kept->matches)
+        n->setMark(m_searchStamp);
+    return m_searchStamp;
+}
+
+void TZvItemFrame::ApplyFilter()
+{
     hotNode = nullptr;
     const bool searching = SearchActive() && !searchText.isEmpty();
     // Prepared once for the whole tree: tens of thousands of items are matched per keystroke.
     m_searchMatcher.setPattern(searchText);
-    m_tree->beginUpdate();
-    {
+    const quint32 stamp = searching ? MarkSearchMatches() : 0;
+    // Searching, the mark on the node says it all; otherwise, with no range that hides
+    // anything, no record is read at all.
+    const bool all = !searching && PassesAll();
+    auto passes = [&](TZvNode* n) { return searching ? n->mark() == stamp : all || Passes(n, false); };
+    BatchExpandWrites([&] {
+        m_tree->beginUpdate();
         const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
-        // Each item before its sub-items; a shown sub-item shows (and, searching, expands)
-        // its parent.
-        for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top)) {
-            m_tree->setVisible(top, Passes(top, searching));
-            for (int i = 0, count = top->childCount(); i < count; ++i) {
-                TZvNode* child = top->child(i);
-                const bool shown = Passes(child, searching);
-                m_tree->setVisible(child, shown);
-                if (shown) {
-                    if (!m_tree->isVisible(top)) m_tree->setVisible(top, true);
-                    if (searching) m_tree->setExpanded(top, true);
-                }
-            }
+        for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top))
+            filterGroup(top, searching, passes);
+    });
+    ShowTip(SearchActive() && m_tree->visibleCount() == 0 ? m_traits.searchTipKind : 0);
+    Filtered();
+}
+
+template <class Test> void TZvItemFrame::filterGroup(TZvNode* top, bool searching, const Test& passes)
+{
+    // The item before its sub-items; a shown sub-item shows (and, searching, expands) its
+    // parent.
+    m_tree->setNodeVisible(top, passes(top));
+    for (int i = 0, count = top->childCount(); i < count; ++i) {
+        TZvNode* child = top->child(i);
+        const bool shown = passes(child);
+        m_tree->setNodeVisible(child, shown);
+        if (shown) {
+            if (!m_tree->isNodeVisible(top)) m_tree->setNodeVisible(top, true);
+            if (searching) m_tree->setExpanded(top, true);
         }
     }
+}
+
+void TZvItemFrame::FilterItem(TZvNode* node)
+{
+    if (!node) return;
+    // What the item matched is no longer known, nor what any kept result says of it.
+    ForgetSearchResults();
+    hotNode = nullptr;
+    const bool searching = SearchActive() && !searchText.isEmpty();
+    m_searchMatcher.setPattern(searchText);
+    // Only the item's own group can change: its top-level item and that one's sub-items.
+    TZvNode* top = node->level() == 0 ? node : node->parent();
+    BatchExpandWrites([&] {
+        m_tree->beginUpdate();
+        const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
+        filterGroup(top, searching, [&](TZvNode* n) { return Passes(n, searching); });
+    });
     ShowTip(SearchActive() && m_tree->visibleCount() == 0 ? m_traits.searchTipKind : 0);
     Filtered();
 }
@@ -422,7 +503,7 @@ void TZvItemFrame::AddChildExecute()
     }
     // The last item may be filtered out: a shown sub-item shows its parent, and the editor
     // can only open on a node that is shown.
-    if (!m_tree->isVisible(parent)) m_tree->setVisible(parent, true);
+    if (!m_tree->isNodeVisible(parent)) m_tree->setNodeVisible(parent, true);
     editNode = NewItemNode(parent, *Item(parent).id);
     PostStartEdit();
     UpdateActions();
@@ -448,11 +529,16 @@ void TZvItemFrame::DeleteExecute()
                              (selected.size() == 1 ? m_traits.deleteOne : m_traits.deleteMany);
     if (MsgAsk(question) != IdOk) return;
     RecordStep(StepName("Delete %1", int(selected.size())), selected, true, [&] {
-        for (TZvNode* f : selected) {
-            DeleteRows(f);
-            if (f->level() == 0) m_tree->deleteChildren(f);
+        {
+            // The rows are laid out once for all of them, not once for each item.
+            m_tree->beginUpdate();
+            const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
+            for (TZvNode* f : selected) {
+                DeleteRows(f);
+                if (f->level() == 0) m_tree->deleteChildren(f);
+            }
+            m_tree->deleteSelected();
         }
-        m_tree->deleteSelected();
         Filter();
     });
     UpdateActions();
@@ -633,7 +719,7 @@ void TZvItemFrame::searchChanged(const QString& text)
 {
     searchText = text;
     // Before the first load there is nothing to filter, and no query may run yet.
-    if (m_loadedOnce) Filter();
+    if (m_loadedOnce) ApplyFilter();
 }
 
 void TZvItemFrame::layoutSearchBar()
@@ -667,9 +753,32 @@ void TZvItemFrame::StoreExpandFlag(TZvNode* node, bool expanded)
     if (*r.expandFlag != expanded) {
         *r.expandFlag = expanded;
         // A node never stored has no row to remember it in.
-        if (!r.id->isEmpty()) StoreExpanded(node, expanded);
+        if (!r.id->isEmpty()) {
+            if (m_expandWrites) m_expandWrites->begin();
+            StoreExpanded(node, expanded);
+            if (m_expandWrites) m_expandWrites->posted();
+        }
     }
-    UpdateActions();
+    if (m_expandWrites)
+        m_expandsChanged = true;
+    else
+        UpdateActions();
+}
+
+void TZvItemFrame::BatchExpandWrites(const std::function<void()>& work)
+{
+    // Inside a batch of our own the writes join it.
+    if (m_expandWrites) {
+        work();
+        return;
+    }
+    m_expandWrites = std::make_unique<TZvWriteBatch>(m_host->connection(), std::numeric_limits<int>::max());
+    m_expandsChanged = false;
+    const auto done = ScopeExit([this] { m_expandWrites.reset(); });
+    work();
+    m_expandWrites->commit();
+    m_expandWrites.reset();
+    if (m_expandsChanged) UpdateActions();
 }
 
 } // namespace zv

@@ -140,7 +140,7 @@ public:
     QString ListViewText(TZvNode* node, const QString& text) const;
     int MeasureNode(TZvNode* node) const;
     // Content comparison of the sort: a-z folded, other characters by code; a prefix first.
-    static int CompareContent(const QString& a, const QString& b);
+    static int CompareContent(QStringView a, QStringView b);
     // The selected nodes' contents in tree order, joined by single carriage returns.
     QString SelectionText() const;
     // Nodes in tree order that the selection would write out (reports, exchange files).
@@ -230,6 +230,7 @@ protected:
     virtual void Filtered() {}
     // Whether a node is shown by the view and the search; `searching` with a search text.
     virtual bool Passes(TZvNode* node, bool searching) const;
+    virtual bool PassesAll() const { return true; }   // without a search, every item passes
     virtual bool WideSearch() const { return false; } // a top-level match shows all its sub-items
     virtual void UpdateFrameActions(bool idle, TZvNode* first)
     {
@@ -254,6 +255,15 @@ protected:
     void PostStartEdit();
     void CancelEditFirst(); // before pasting: a running edit is cancelled
     void StoreExpandFlag(TZvNode* node, bool expanded);
+    // Runs work with the expand flags it changes written in one transaction, committed
+    // before it returns (a filter pass, Expand All).
+    void BatchExpandWrites(const std::function<void()>& work);
+    // The kept search results no longer hold: an item's text, its check state, the view
+    // range or the wide option changed, or items came or went.
+    void ForgetSearchResults();
+    // The filter for one item whose check state changed, as a whole pass would leave the
+    // tree: only that item's group can change, so no other item is looked at.
+    void FilterItem(TZvNode* node);
     void PaintBackground(TZvNode* node, QPainter* painter, const QRect& rect, int ownColor) const;
     bool Busy() const; // an exchange operation holds the frame's commands off
     bool ListViewOn() const;
@@ -280,6 +290,12 @@ private:
     bool onDragOver(TZvNode* node);
     void onRemoveNode(TZvNode* node);
     void searchChanged(const QString& text);
+    void ApplyFilter();
+    // One top-level item and its sub-items shown or hidden as a filter pass decides.
+    template <class Test> void filterGroup(TZvNode* top, bool searching, const Test& passes);
+    // Marks the items the search text matches, from kept results where it can; returns the
+    // mark.
+    quint32 MarkSearchMatches();
     void layoutSearchBar();
     void ExpandAll(bool expand);
     void RebuildMoveMenus();
@@ -310,6 +326,17 @@ private:
     int mouseY = 0;
 
     QStringMatcher m_searchMatcher; // the search text, case-sensitive
+    // Earlier search texts and their matches in tree order. A longer text only matches
+    // items a text within it matched, and a text typed again matches what it did.
+    struct SearchResult
+    {
+        QString text;
+        std::vector<TZvNode*> matches;
+    };
+    std::vector<SearchResult> m_searchResults;
+    quint32 m_searchStamp = 0;
+    std::unique_ptr<TZvWriteBatch> m_expandWrites; // open while expand flags are batched
+    bool m_expandsChanged = false;
     QSet<TZvNode*> m_pendingRemoval;
     QUndoStack* m_undo;
     std::unique_ptr<TZvStepRecording> m_recording; // while a change is recorded

@@ -15,7 +15,7 @@
 // between parents (drag and drop, the Move to menus) within the two levels the store keeps.
 namespace zv {
 
-int TZvItemFrame::CompareContent(const QString& a, const QString& b)
+int TZvItemFrame::CompareContent(QStringView a, QStringView b)
 {
     const qsizetype n = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < n; ++i) {
@@ -63,8 +63,10 @@ void TZvItemFrame::DeselectExecute()
 
 void TZvItemFrame::ExpandAll(bool expand)
 {
-    for (TZvNode* n = m_tree->firstTopLevel(); n; n = m_tree->nextSibling(n))
-        m_tree->setExpanded(n, expand);
+    BatchExpandWrites([&] {
+        for (TZvNode* n = m_tree->firstTopLevel(); n; n = m_tree->nextSibling(n))
+            m_tree->setExpanded(n, expand);
+    });
 }
 
 void TZvItemFrame::SortExecute()

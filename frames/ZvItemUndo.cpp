@@ -204,7 +204,7 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
         for (const TZvTreePlace& p : *places)
             wanted << p.id << p.parentId;
     QHash<QString, TZvNode*> byId;
-    for (TZvNode* n = m_tree->firstNode(); n; n = m_tree->nextNode(n)) {
+    for (TZvNode* n = m_tree->firstTopLevel(); n; n = m_tree->nextNode(n)) {
         const QString& id = *Item(n).id;
         if (wanted.contains(id) && !byId.contains(id)) byId.insert(id, n);
     }
@@ -300,7 +300,7 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
         for (TZvNode* n : touched)
             if (n->parent() == first->parent() && m_tree->isShown(n)) m_tree->setSelected(n, true);
         m_tree->setFocusedNode(first);
-        m_tree->scrollToNode(first);
+        m_tree->scrollTo(m_tree->indexOf(first));
     }
     UpdateActions();
     onSelectionChange(m_tree->firstSelected());

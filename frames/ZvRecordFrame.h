@@ -143,15 +143,12 @@ protected:
         // the tree's update, and rolled back when the reading fails (a damaged file): nothing
         // the failed load did is written.
         TZvTransaction read(host()->connection(), TZvTransaction::Mode::Read);
-        Rows::ForEachChild(*ADOQuery1, kRootId, true, [&](R&& top) {
+        Rows::ForEachTwoLevel(*ADOQuery1, [&](R&& top, std::vector<R>&& children) {
             TZvNode* node = AppendRecord(nullptr, std::move(top));
-            const R& r = *Info(node);
-            Rows::ForEachChild(*ADOQuery2, Rows::Id(r), false,
-                               [&](R&& child) { AppendRecord(node, std::move(child)); });
-            t->setExpanded(node, r.expandFlag);
+            for (R& child : children)
+                AppendRecord(node, std::move(child));
+            t->setExpanded(node, Info(node)->expandFlag);
         });
-        ADOQuery1->Close();
-        ADOQuery2->Close();
         read.commit();
     }
 
@@ -168,6 +165,7 @@ protected:
         R& r = *Info(node);
         RecordStep(StepName(Rows::Id(r).isEmpty() ? "Add %1" : "Edit %1", 1), {node}, false, [&] {
             r.content = TrimRight(text);
+            ForgetSearchResults();
             Rows::StoreText(*ADOQuery1, r);
             TextStored();
         });

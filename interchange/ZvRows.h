@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <initializer_list>
+#include <unordered_map>
 #include <vector>
 
 namespace zv {
@@ -51,6 +52,75 @@ public:
             R r;
             Read(q, r, topLevel);
             f(std::move(r));
+        }
+    }
+
+    // The table as the two-level tree shows it, in one ordered pass: each row whose pid is
+    // the root's, in table order, handed to f with the rows whose pid is its id, in table
+    // order. Rows under no top-level row (and their own children) are left out; a null pid
+    // is nobody's child.
+    template <class F> static void ForEachTwoLevel(TADOQuery& q, F&& f)
+    {
+        // Every row into one array in table order, grouped afterwards by index: no list per
+        // parent, and each lookup by id only where a row names another parent than the row
+        // before it. The array goes as a whole at the end, so the nodes the caller makes
+        // lie together in memory, which every later walk over the tree feels.
+        const QByteArray pidName = ColumnOf<R>(&R::pid).toLatin1();
+        int pidColumn = -2; // found at the first row
+        std::vector<R> rows;
+        q.Close();
+        q.SQLClear();
+        q.SQLAdd(QStringLiteral("select * from %1 order by rowid").arg(Table()));
+        q.OpenEach([&] {
+            if (pidColumn == -2) pidColumn = q.FindField(QLatin1StringView(pidName));
+            if (pidColumn >= 0 && q.FieldAt(pidColumn).IsNull()) return;
+            rows.emplace_back();
+            Read(q, rows.back(), true);
+        });
+        std::vector<int> tops;
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].pid == kRootId) tops.push_back(int(i));
+        if (tops.empty()) return;
+        // The group of an id: the place among the top-level rows of the first one of that id.
+        std::unordered_map<QString, int> groupOf;
+        groupOf.reserve(tops.size());
+        bool shared = false; // an id that repeats, or the root's: some rows go to two places
+        for (size_t k = 0; k < tops.size(); ++k) {
+            const QString& id = Id(rows[size_t(tops[k])]);
+            shared |= !groupOf.emplace(id, int(k)).second || id == kRootId;
+        }
+        std::vector<int> group(rows.size(), -1);
+        std::vector<int> first(tops.size() + 1, 0); // where each group starts in `members`
+        const QString* lastPid = nullptr;
+        int lastGroup = -1;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const QString& pid = rows[i].pid;
+            if (!lastPid || pid != *lastPid) {
+                const auto found = groupOf.find(pid);
+                lastGroup = found == groupOf.end() ? -1 : found->second;
+                lastPid = &pid;
+            }
+            group[i] = lastGroup;
+            if (lastGroup >= 0) ++first[size_t(lastGroup) + 1];
+        }
+        for (size_t k = 1; k < first.size(); ++k)
+            first[k] += first[k - 1];
+        std::vector<int> members(size_t(first.back()));
+        {
+            std::vector<int> next(first.begin(), first.end() - 1);
+            for (size_t i = 0; i < rows.size(); ++i)
+                if (group[i] >= 0) members[size_t(next[size_t(group[i])]++)] = int(i);
+        }
+        for (int t : tops) {
+            const int g = groupOf.find(Id(rows[size_t(t)]))->second;
+            std::vector<R> children;
+            children.reserve(size_t(first[size_t(g) + 1] - first[size_t(g)]));
+            for (int m = first[size_t(g)]; m < first[size_t(g) + 1]; ++m) {
+                R& c = rows[size_t(members[size_t(m)])];
+                children.push_back(shared ? c : std::move(c));
+                if (!Kind::subItemsExpand) children.back().expandFlag = false;
+            }
+            f(shared ? R(rows[size_t(t)]) : std::move(rows[size_t(t)]), std::move(children));
         }
     }
 

@@ -4,38 +4,28 @@
 #include "store/pU_Funcs.h"
 
 #include <QApplication>
-#include <QDrag>
-#include <QHeaderView>
-#include <QKeyEvent>
-#include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QStyleOptionButton>
-#include <QStyleOptionFocusRect>
-#include <QToolTip>
+#include <QStyleOptionViewItem>
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 namespace zv {
 
 namespace {
 
-// The stored text uses CR LF; the editor and the painter use LF.
-QString toLf(const QString& s)
-{
-    return LfLineBreaks(s);
-}
+constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
 
+// The stored text uses CR LF; the editor uses LF.
 QString toCrLf(QString s)
 {
     s.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     s.replace(QChar::LineSeparator, QLatin1Char('\n'));
     return CrLfLineBreaks(s);
 }
-
-constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
 
 int textMargin(const QWidget* w)
 {
@@ -44,125 +34,24 @@ int textMargin(const QWidget* w)
 
 } // namespace
 
-// ---- delegate: row heights from the node cache, and the in-place editor ----------------
-
-class TZvTreeDelegate : public QStyledItemDelegate
-{
-public:
-    explicit TZvTreeDelegate(TZvTree* tree) : QStyledItemDelegate(tree), m_tree(tree) {}
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        TZvNode* node = m_tree->nodeOf(index);
-        return QSize(option.rect.width(), node ? m_tree->cachedHeight(node) : m_tree->lineHeight() + 4);
-    }
-
-    void paint(QPainter*, const QStyleOptionViewItem&, const QModelIndex&) const override
-    {
-        // rows are painted by TZvTree::drawRow
-    }
-
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
-    {
-        auto* editor = new QPlainTextEdit(parent);
-        editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-        editor->setTabChangesFocus(false);
-        editor->setFont(m_tree->font());
-        m_tree->m_editor = editor;
-        return editor;
-    }
-
-    void setEditorData(QWidget* editor, const QModelIndex&) const override
-    {
-        if (auto* ed = qobject_cast<QPlainTextEdit*>(editor)) {
-            ed->setPlainText(toLf(m_tree->m_editStart));
-            ed->moveCursor(QTextCursor::End);
-        }
-    }
-
-    void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override
-    {
-        // the text reaches the frame through NewText
-    }
-
-    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
-                              const QModelIndex& index) const override
-    {
-        TZvNode* node = m_tree->nodeOf(index);
-        if (!node) return;
-        const TZvTree::CellLayout cell = m_tree->cellLayout(node, option.rect);
-        const int m = textMargin(m_tree);
-        QRect r = cell.text.adjusted(-m, -2, m, 2);
-        r.setRight(std::min(r.right(), m_tree->viewport()->width() - 1));
-        editor->setGeometry(r);
-    }
-
-    bool eventFilter(QObject* object, QEvent* event) override
-    {
-        if (object != m_tree->m_editor) return QStyledItemDelegate::eventFilter(object, event);
-        auto* editor = static_cast<QPlainTextEdit*>(object);
-        switch (event->type()) {
-        case QEvent::ShortcutOverride: {
-            auto* ke = static_cast<QKeyEvent*>(event);
-            if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter || ke->key() == Qt::Key_Escape) {
-                event->accept();
-                return true;
-            }
-            return false;
-        }
-        case QEvent::KeyPress: {
-            auto* ke = static_cast<QKeyEvent*>(event);
-            if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
-                if (ke->modifiers() & Qt::ControlModifier)
-                    Guarded([&] { m_tree->finishEdit(true); });
-                else
-                    editor->textCursor().insertText(QStringLiteral("\n"));
-                editor->ensureCursorVisible();
-                return true;
-            }
-            if (ke->key() == Qt::Key_Escape) {
-                Guarded([&] { m_tree->finishEdit(false); });
-                return true;
-            }
-            return false;
-        }
-        case QEvent::FocusOut: {
-            auto* fe = static_cast<QFocusEvent*>(event);
-            if (fe->reason() == Qt::PopupFocusReason) return false; // the editor's own context menu
-            for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
-                if (w == editor) return false;
-            Guarded([&] { m_tree->finishEdit(true); });
-            return false;
-        }
-        default:
-            return false;
-        }
-    }
-
-private:
-    TZvTree* m_tree;
-};
-
 // ---- construction ---------------------------------------------------------------------
 
 TZvTree::TZvTree(QWidget* parent)
-    : QTreeView(parent), m_model(new TZvTreeModel(this)), m_delegate(new TZvTreeDelegate(this))
+    : QAbstractItemView(parent), m_model(new TZvTreeModel(this)),
+      m_layout(m_model->root(), [this](TZvNode* n) { return measureNode(n); }),
+      m_delegate(new TZvTreeDelegate(this, this))
 {
+    m_indentation = style()->pixelMetric(QStyle::PM_TreeViewIndentation, nullptr, this);
+    m_model->setTextSource([this](TZvNode* n) { return nodeText(n); });
     setModel(m_model);
     setItemDelegate(m_delegate);
-    setHeaderHidden(true);
-    header()->setStretchLastSection(true);
-    setUniformRowHeights(false);
-    // Per-pixel scrolling would measure every row after each relayout; a scroll bar that
-    // comes and goes would change the width and so every height.
+    // One row per scroll step: a long scroll measures only the rows it shows. A scroll bar
+    // that comes and goes would change the width and so every height.
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setAllColumnsShowFocus(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setMouseTracking(true);
     setDragEnabled(true);
@@ -170,17 +59,16 @@ TZvTree::TZvTree(QWidget* parent)
     setDropIndicatorShown(true);
     setDragDropMode(QAbstractItemView::DragDrop);
     setDefaultDropAction(Qt::MoveAction);
-    setAnimated(false);
     setFocusPolicy(Qt::StrongFocus);
-    connect(this, &QTreeView::expanded, this, [this](const QModelIndex& i) { onViewExpanded(i, true); });
-    connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& i) { onViewExpanded(i, false); });
+    m_layout.setEstimate(lineHeight() + 4);
+    connect(m_model, &TZvTreeModel::nodeFreeing, this, [this](TZvNode* n) { onNodeFreeing(n); });
+    connect(m_model, &TZvTreeModel::relaidOut, this, [this] { onRelaidOut(); });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] { rowsChanged(); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { rowsChanged(); });
     connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] {
         m_relayouting = true;
         m_selCacheValid = false;
         m_selectedBeforeLayout = selectedCount();
-    });
-    connect(header(), &QHeaderView::sectionResized, this, [this](int, int oldSize, int newSize) {
-        if (oldSize != newSize) bumpHeights();
     });
 }
 
@@ -198,8 +86,17 @@ int TZvTree::lineHeight() const
 
 void TZvTree::bumpHeights()
 {
-    ++m_heightGen;
+    m_layout.setEstimate(lineHeight() + 4);
+    m_layout.invalidateHeights();
     scheduleDelayedItemsLayout();
+    viewport()->update();
+}
+
+void TZvTree::setIndentation(int pixels)
+{
+    if (pixels == m_indentation) return;
+    m_indentation = pixels;
+    bumpHeights();
 }
 
 // ---- structure ------------------------------------------------------------------------
@@ -254,7 +151,6 @@ void TZvTree::clear()
 {
     if (m_editNode) cancelEdit();
     m_hot = nullptr;
-    m_anchor = QPersistentModelIndex();
     m_selCacheValid = false;
     m_model->clear();
 }
@@ -294,48 +190,36 @@ void TZvTree::endUpdate()
     }
 }
 
-int TZvTree::updateCount() const
-{
-    return m_model->inUpdate() ? 1 : 0;
-}
-
-void TZvTree::nodeFreeing(TZvNode* node)
+void TZvTree::onNodeFreeing(TZvNode* node)
 {
     if (m_hot == node) m_hot = nullptr;
     if (m_editNode == node) m_editNode = nullptr;
     if (m_pressNode == node) m_pressNode = nullptr;
-    if (m_editTimerNode == node) {
-        if (m_editTimer) killTimer(m_editTimer);
-        m_editTimer = 0;
-        m_editTimerNode = nullptr;
-    }
+    if (m_editTimerNode == node) stopEditTimer();
     m_selCacheValid = false;
     if (events.FreeNode) events.FreeNode(node);
 }
 
-void TZvTree::afterRelayout()
+void TZvTree::onRelaidOut()
 {
     m_relayouting = false;
     m_selCacheValid = false;
+    rowsChanged();
     if (m_hot && !m_hot->m_published) m_hot = nullptr;
-    // The view forgets the expansion of rows that went away; the node keeps it. Right
-    // after a layout change the view only records it (its own relayout is still pending).
-    m_syncingExpansion = true;
-    for (TZvNode* n : m_model->newlyPublished())
-        if (n->m_expanded) QTreeView::setExpanded(m_model->indexOf(n), true);
-    m_syncingExpansion = false;
     // Rows that went away (hidden by a filter, removed) left the selection without a word
-    // from the view: a change of the selection as a whole.
+    // from the selection model: a change of the selection as a whole.
     const int before = std::exchange(m_selectedBeforeLayout, 0);
     if (before > 0 && selectedCount() < before && events.Change) Guarded([&] { events.Change(nullptr); });
 }
 
-// ---- walking --------------------------------------------------------------------------
-
-TZvNode* TZvTree::firstNode() const
+void TZvTree::rowsChanged()
 {
-    return firstTopLevel();
+    m_layout.invalidate();
+    scheduleDelayedItemsLayout();
+    viewport()->update();
 }
+
+// ---- walking --------------------------------------------------------------------------
 
 TZvNode* TZvTree::nextNode(const TZvNode* node) const
 {
@@ -368,12 +252,6 @@ TZvNode* TZvTree::nextSibling(const TZvNode* node) const
     return size_t(node->m_index + 1) < list.size() ? list[size_t(node->m_index + 1)].get() : nullptr;
 }
 
-TZvNode* TZvTree::firstChild(const TZvNode* node) const
-{
-    if (!node) return firstTopLevel();
-    return node->m_children.empty() ? nullptr : node->m_children.front().get();
-}
-
 int TZvTree::totalCount() const
 {
     return m_model->nodeCount();
@@ -391,7 +269,7 @@ bool TZvTree::isShown(const TZvNode* node) const
 
 // ---- attributes -----------------------------------------------------------------------
 
-void TZvTree::setVisible(TZvNode* node, bool visible)
+void TZvTree::setNodeVisible(TZvNode* node, bool visible)
 {
     if (!node || node->m_visible == visible) return;
     if (!visible && m_editNode && isWithin(m_editNode, node)) cancelEdit();
@@ -436,40 +314,20 @@ void TZvTree::setExpanded(TZvNode* node, bool expanded)
 {
     // Like the tree it stands in for, only a node with children opens.
     if (!node || node->m_expanded == expanded || (expanded && node->m_children.empty())) return;
-    node->m_expanded = expanded;
-    const QModelIndex idx = m_model->indexOf(node);
-    if (idx.isValid()) {
-        // With a relayout pending the view only records the change: a loop over every
-        // node costs one layout instead of one reshuffle of all rows per node.
-        scheduleDelayedItemsLayout();
-        m_syncingExpansion = true;
-        QTreeView::setExpanded(idx, expanded);
-        m_syncingExpansion = false;
-    }
+    m_model->setNodeExpanded(node, expanded);
+    // The rows are laid out again when next asked for: a loop over every node costs one
+    // layout.
+    if (node->m_published) rowsChanged();
     if (expanded && events.Expanded)
         events.Expanded(node);
     else if (!expanded && events.Collapsed)
         events.Collapsed(node);
 }
 
-void TZvTree::onViewExpanded(const QModelIndex& index, bool expanded)
-{
-    if (m_syncingExpansion) return;
-    TZvNode* node = nodeOf(index);
-    if (!node || node->m_expanded == expanded) return;
-    Guarded([&] {
-        node->m_expanded = expanded;
-        if (expanded && events.Expanded)
-            events.Expanded(node);
-        else if (!expanded && events.Collapsed)
-            events.Collapsed(node);
-    });
-}
-
 void TZvTree::invalidateNode(TZvNode* node)
 {
     if (!node) return;
-    node->m_height = -1;
+    m_layout.invalidateHeight(node);
     if (node->m_published) {
         scheduleDelayedItemsLayout();
         viewport()->update();
@@ -590,15 +448,9 @@ void TZvTree::setFocusedNode(TZvNode* node)
     if (idx.isValid()) selectionModel()->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
 }
 
-void TZvTree::scrollToNode(TZvNode* node)
-{
-    const QModelIndex idx = m_model->indexOf(node);
-    if (idx.isValid()) scrollTo(idx, QAbstractItemView::EnsureVisible);
-}
-
 void TZvTree::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
-    QTreeView::selectionChanged(selected, deselected);
+    QAbstractItemView::selectionChanged(selected, deselected);
     m_selCacheValid = false;
     if (m_pruning || m_relayouting) return;
     // Keep the siblings of the newest node: the current one when it was just selected,
@@ -652,10 +504,8 @@ bool TZvTree::startEdit(TZvNode* node)
     if (!idx.isValid()) return false;
     m_editNode = node;
     m_editStart = toCrLf(nodeText(node));
-    node->m_height = -1; // measured at editing height
+    m_layout.invalidateHeight(node); // measured at editing height
     selectionModel()->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
-    scheduleDelayedItemsLayout();
-    executeDelayedItemsLayout();
     scrollTo(idx, QAbstractItemView::EnsureVisible);
     m_openingEditor = true;
     const bool opened = QAbstractItemView::edit(idx, QAbstractItemView::AllEditTriggers, nullptr);
@@ -687,9 +537,9 @@ void TZvTree::finishEdit(bool keep)
     const QString text = ed ? toCrLf(ed->toPlainText()) : m_editStart;
     m_editNode = nullptr;
     m_editor = nullptr;
-    if (ed) QTreeView::closeEditor(ed, QAbstractItemDelegate::NoHint);
+    if (ed) QAbstractItemView::closeEditor(ed, QAbstractItemDelegate::NoHint);
     m_finishing = false;
-    node->m_height = -1; // back to its display height
+    m_layout.invalidateHeight(node); // back to its display height
     scheduleDelayedItemsLayout();
     viewport()->update();
     if (keep) {
@@ -712,7 +562,7 @@ bool TZvTree::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
     // Editors open only through startEdit, which asks the frame first.
     if (!m_openingEditor) return false;
-    return QTreeView::edit(index, trigger, event);
+    return QAbstractItemView::edit(index, trigger, event);
 }
 
 void TZvTree::commitData(QWidget* editor)
@@ -721,7 +571,7 @@ void TZvTree::commitData(QWidget* editor)
         Guarded([&] { finishEdit(true); });
         return;
     }
-    QTreeView::commitData(editor);
+    QAbstractItemView::commitData(editor);
 }
 
 void TZvTree::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
@@ -730,7 +580,7 @@ void TZvTree::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hi
         Guarded([&] { finishEdit(false); });
         return;
     }
-    QTreeView::closeEditor(editor, hint);
+    QAbstractItemView::closeEditor(editor, hint);
 }
 
 // ---- geometry -------------------------------------------------------------------------
@@ -738,13 +588,6 @@ void TZvTree::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hi
 QString TZvTree::nodeText(TZvNode* node) const
 {
     return events.GetText ? events.GetText(node) : QString();
-}
-
-QString TZvTree::nodeTextSafe(TZvNode* node) const
-{
-    QString text;
-    Guarded([&] { text = nodeText(node); });
-    return text;
 }
 
 QRect TZvTree::itemRectFor(const TZvNode* node, const QRect& rowRect) const
@@ -796,16 +639,15 @@ int TZvTree::textWidth(const TZvNode* node) const
 int TZvTree::textHeight(TZvNode* node, const QString& text) const
 {
     if (!node) return lineHeight();
-    const QString t = toLf(text.isEmpty() ? nodeText(node) : text);
+    const QString t = LfLineBreaks(text.isEmpty() ? nodeText(node) : text);
     const QFontMetrics fm = fontMetrics();
     if (!node->m_multiLine || t.isEmpty()) return fm.height();
     const QRect r = fm.boundingRect(QRect(0, 0, textWidth(node), 1 << 24), kTextFlags, t);
     return std::max(fm.height(), r.height());
 }
 
-int TZvTree::cachedHeight(TZvNode* node) const
+int TZvTree::measureNode(TZvNode* node) const
 {
-    if (node->m_height >= 0 && node->m_heightGen == m_heightGen) return node->m_height;
     int h = -1;
     Guarded([&] {
         if (events.MeasureItem) {
@@ -815,10 +657,7 @@ int TZvTree::cachedHeight(TZvNode* node) const
             if (node == m_editNode) h = std::max(h, 4 * lineHeight() + 4);
         }
     });
-    if (h <= 0) h = lineHeight() + 4;
-    node->m_height = h;
-    node->m_heightGen = m_heightGen;
-    return h;
+    return h > 0 ? h : lineHeight() + 4;
 }
 
 TZvNode* TZvTree::nodeAt(const QPoint& viewportPos) const
@@ -845,7 +684,9 @@ TZvTree::HitInfo TZvTree::hitTest(const QPoint& pos) const
     else if (c.icon.contains(pos))
         hit.area = HitArea::Icon;
     else {
-        const QRect used = fontMetrics().boundingRect(c.text, kTextFlags, toLf(nodeTextSafe(hit.node)));
+        const QRect used = fontMetrics().boundingRect(
+            c.text, kTextFlags,
+            LfLineBreaks(hit.node ? m_model->data(indexOf(hit.node)).toString() : QString()));
         hit.area =
             pos.x() <= std::max(used.right(), c.text.left() + 4) ? HitArea::Label : HitArea::RightOfLabel;
     }
@@ -859,445 +700,22 @@ QRect TZvTree::nodeRect(const TZvNode* node) const
     return QRect(0, r.top(), viewport()->width(), r.height());
 }
 
-bool TZvTree::isInViewport(const QModelIndex& index) const
-{
-    const TZvNode* n = nodeOf(index);
-    if (!n || !n->m_published) return false;
-    const TZvNode* top = nodeOf(indexAt(QPoint(0, 0)));
-    if (!top) return false;
-    auto key = [](const TZvNode* x) {
-        return x->m_level == 0 ? std::pair(x->m_row, 0) : std::pair(x->m_parent->m_row, x->m_row + 1);
-    };
-    if (key(n) < key(top)) return false;
-    const TZvNode* bottom = nodeOf(indexAt(QPoint(0, viewport()->height() - 1)));
-    return !bottom || !(key(bottom) < key(n));
-}
-
-QRect TZvTree::visualRect(const QModelIndex& index) const
-{
-    // QTreeView walks the height of every row above an index; rows off screen get an
-    // empty rectangle instead (the Shift anchor excepted, which the range needs).
-    if (!index.isValid()) return {};
-    if (index == m_anchor || isInViewport(index)) return QTreeView::visualRect(index);
-    return {};
-}
-
-int TZvTree::verticalOffset() const
-{
-    // only differences of it matter to the view (press and drag positions)
-    return verticalScrollBar()->value() * (lineHeight() + 4);
-}
-
-// ---- painting -------------------------------------------------------------------------
-
-void TZvTree::paintRow(QPainter* p, TZvNode* node, const QRect& rowRect, bool selected, bool printing) const
-{
-    const QPalette& pal = palette();
-    p->save();
-    // On paper the row may be one piece of a row split over pages: keep the printer's clip.
-    p->setClipRect(rowRect, printing ? Qt::IntersectClip : Qt::ReplaceClip);
-    if (!printing) p->fillRect(rowRect, pal.brush(QPalette::Base));
-    if (events.BeforeCellPaint) {
-        p->save();
-        Guarded([&] { events.BeforeCellPaint(node, p, rowRect); });
-        p->restore();
-    }
-    const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
-    if (selected && !printing) p->fillRect(rowRect, pal.brush(group, QPalette::Highlight));
-
-    const QRect item = itemRectFor(node, rowRect);
-    const CellLayout c = cellLayout(node, item);
-    if (node->m_checkBox) {
-        QStyleOptionButton opt;
-        opt.initFrom(this);
-        opt.rect = c.check;
-        opt.state = QStyle::State_Enabled | (node->m_checked ? QStyle::State_On : QStyle::State_Off);
-        style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, p, this);
-    }
-    if (c.iconIndex >= 0 && events.ImageProvider) {
-        QIcon icon;
-        Guarded([&] { icon = events.ImageProvider(c.iconIndex); });
-        icon.paint(p, c.icon);
-    }
-    QFont f = font();
-    QColor color = (selected && !printing) ? pal.color(group, QPalette::HighlightedText)
-                                           : (printing ? QColor(Qt::black) : pal.color(QPalette::Text));
-    QString text;
-    Guarded([&] {
-        text = toLf(nodeText(node));
-        if (events.PaintText) events.PaintText(node, f, color);
-    });
-    // The printer's painter is scaled from screen pixels: a font sized in points would be
-    // scaled twice, so it keeps the pixel size it has on screen.
-    if (printing) f.setPixelSize(QFontInfo(f).pixelSize());
-    p->setFont(f);
-    p->setPen(color);
-    if (node->m_multiLine) {
-        p->drawText(c.text, kTextFlags, text);
-    } else {
-        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        p->drawText(c.text, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                    QFontMetrics(f).elidedText(text, Qt::ElideRight, c.text.width()));
-    }
-    // horizontal grid line
-    p->setPen(pal.color(QPalette::Midlight));
-    p->drawLine(rowRect.bottomLeft(), rowRect.bottomRight());
-    // The keyboard's current node is marked, selected or not: Space, F2 and the arrow keys
-    // act on it.
-    if (!printing && hasFocus() && node == focusedNode()) {
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        focus.rect = rowRect.adjusted(1, 1, -1, -2);
-        focus.backgroundColor = selected ? pal.color(group, QPalette::Highlight) : pal.color(QPalette::Base);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, p, this);
-    }
-    p->restore();
-}
-
-void TZvTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
-{
-    TZvNode* node = nodeOf(index);
-    if (!node) return;
-    const QRect row(0, option.rect.top(), viewport()->width(), option.rect.height());
-    const bool selected = selectionModel()->isSelected(index);
-    paintRow(painter, node, row, selected, false);
-    drawBranches(painter, QRect(0, row.top(), indentation() * (node->m_level + 1), row.height()), index);
-    if (index == currentIndex() && hasFocus()) {
-        QStyleOptionFocusRect fr;
-        fr.initFrom(this);
-        fr.rect = row.adjusted(0, 0, -1, -1);
-        fr.backgroundColor = palette().color(selected ? QPalette::Highlight : QPalette::Base);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &fr, painter, this);
-    }
-}
-
-void TZvTree::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const
-{
-    const TZvNode* node = nodeOf(index);
-    if (node && node->isTopAligned()) {
-        // the button sits at the top of a tall row
-        QTreeView::drawBranches(
-            painter, QRect(rect.left(), rect.top(), rect.width(), std::min(rect.height(), lineHeight() + 4)),
-            index);
-        return;
-    }
-    QTreeView::drawBranches(painter, rect, index);
-}
-
-// ---- input ----------------------------------------------------------------------------
-
-void TZvTree::keyPressEvent(QKeyEvent* event)
-{
-    Guarded([&] {
-        if (events.KeyDown && events.KeyDown(event)) {
-            event->accept();
-            return;
-        }
-        const int key = event->key();
-        const auto mods = event->modifiers() & ~Qt::KeypadModifier;
-        // QTreeView would emit activated() for these; the frame had its chance above.
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            event->accept();
-            return;
-        }
-        if (key == Qt::Key_F2 && mods == Qt::NoModifier) {
-            if (TZvNode* n = focusedNode()) startEdit(n);
-            event->accept();
-            return;
-        }
-        if (key == Qt::Key_Space && mods == Qt::NoModifier) {
-            toggleCheck(focusedNode());
-            event->accept();
-            return;
-        }
-        if (event->matches(QKeySequence::SelectAll)) {
-            selectAllVisible();
-            event->accept();
-            return;
-        }
-        if (mods == Qt::NoModifier && selectFirstKeyTarget(key)) {
-            event->accept();
-            return;
-        }
-        QTreeView::keyPressEvent(event);
-        if (!(event->modifiers() & Qt::ShiftModifier)) m_anchor = currentIndex();
-    });
-}
-
-bool TZvTree::selectFirstKeyTarget(int key)
-{
-    if (key != Qt::Key_Down && key != Qt::Key_Up && key != Qt::Key_Home && key != Qt::Key_End) return false;
-    if (selectionModel()->hasSelection() || (currentIndex().isValid() && !m_currentUnchosen)) return false;
-    // Nothing chosen yet: the view would step on from the row it made current by itself.
-    QModelIndex to = m_model->index(0, 0);
-    if (key == Qt::Key_End) {
-        to = m_model->index(m_model->rowCount() - 1, 0);
-        const int children = m_model->rowCount(to);
-        if (children > 0 && isExpanded(to)) to = m_model->index(children - 1, 0, to);
-    }
-    if (!to.isValid()) return false;
-    selectionModel()->setCurrentIndex(to, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    m_anchor = to;
-    scrollTo(to);
-    return true;
-}
-
-void TZvTree::focusInEvent(QFocusEvent* event)
-{
-    const bool hadCurrent = currentIndex().isValid();
-    QTreeView::focusInEvent(event);
-    // The view gives a tree that takes the focus its first row as the current one, with
-    // nothing selected: the user has chosen nothing yet.
-    if (!hadCurrent && currentIndex().isValid()) m_currentUnchosen = true;
-}
-
-void TZvTree::currentChanged(const QModelIndex& current, const QModelIndex& previous)
-{
-    QTreeView::currentChanged(current, previous);
-    m_currentUnchosen = false;
-}
-
-void TZvTree::mousePressEvent(QMouseEvent* event)
-{
-    Guarded([&] {
-        const QPoint pos = event->position().toPoint();
-        const HitInfo hit = hitTest(pos);
-        if (event->button() == Qt::RightButton) {
-            // right click selects: an unselected node alone, a selected one keeps the selection
-            if (hit.node) {
-                const QModelIndex idx = m_model->indexOf(hit.node);
-                if (!isSelected(hit.node))
-                    selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect |
-                                                               QItemSelectionModel::Rows);
-                else
-                    selectionModel()->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
-                m_anchor = idx;
-            }
-            event->accept();
-            return;
-        }
-        if (event->button() != Qt::LeftButton) {
-            QTreeView::mousePressEvent(event);
-            return;
-        }
-        if (hit.area == HitArea::CheckBox) {
-            toggleCheck(hit.node);
-            event->accept();
-            return;
-        }
-        if (hit.area == HitArea::Button) {
-            setExpanded(hit.node, !hit.node->m_expanded);
-            event->accept();
-            return;
-        }
-        m_pressNode = hit.node;
-        m_pressWasFocused = hit.node && hit.node == focusedNode() && isSelected(hit.node) &&
-                            event->modifiers() == Qt::NoModifier;
-        if (!(event->modifiers() & Qt::ShiftModifier) && hit.node)
-            m_anchor = m_model->indexOf(hit.node);
-        else if (!m_anchor.isValid())
-            m_anchor = currentIndex();
-        if (hit.area == HitArea::Indent) {
-            // full-row select: the indentation selects like the text, it toggles nothing
-            const QRect item = itemRectFor(hit.node, nodeRect(hit.node));
-            QMouseEvent moved(event->type(), QPointF(item.left() + 1, pos.y()), event->globalPosition(),
-                              event->button(), event->buttons(), event->modifiers());
-            QTreeView::mousePressEvent(&moved);
-            return;
-        }
-        QTreeView::mousePressEvent(event);
-    });
-}
-
-void TZvTree::mouseReleaseEvent(QMouseEvent* event)
-{
-    Guarded([&] {
-        const bool wasDragging = state() == QAbstractItemView::DraggingState;
-        QTreeView::mouseReleaseEvent(event);
-        if (event->button() == Qt::LeftButton && m_pressWasFocused && !wasDragging && m_pressNode &&
-            nodeAt(event->position().toPoint()) == m_pressNode) {
-            // a second click on the focused node asks to edit it, unless a double click follows
-            if (m_editTimer) killTimer(m_editTimer);
-            m_editTimerNode = m_pressNode;
-            m_editTimer = startTimer(QApplication::doubleClickInterval());
-        }
-        m_pressWasFocused = false;
-    });
-}
-
-void TZvTree::timerEvent(QTimerEvent* event)
-{
-    if (m_editTimer && event->timerId() == m_editTimer) {
-        killTimer(m_editTimer);
-        m_editTimer = 0;
-        TZvNode* node = m_editTimerNode;
-        m_editTimerNode = nullptr;
-        if (node && node == focusedNode() && !m_editNode) Guarded([&] { startEdit(node); });
-        return;
-    }
-    QTreeView::timerEvent(event);
-}
-
-void TZvTree::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    if (m_editTimer) {
-        killTimer(m_editTimer);
-        m_editTimer = 0;
-        m_editTimerNode = nullptr;
-    }
-    Guarded([&] {
-        const HitInfo hit = hitTest(event->position().toPoint());
-        if (event->button() == Qt::LeftButton && hit.area == HitArea::CheckBox) {
-            toggleCheck(hit.node);
-            return;
-        }
-        if (event->button() == Qt::LeftButton && hit.area == HitArea::Button) {
-            setExpanded(hit.node, !hit.node->m_expanded);
-            return;
-        }
-        if (event->button() == Qt::LeftButton && events.DblClick) events.DblClick();
-        QTreeView::mouseDoubleClickEvent(event);
-    });
-}
-
-void TZvTree::setHot(TZvNode* node)
-{
-    if (node == m_hot) return;
-    TZvNode* old = m_hot;
-    m_hot = node;
-    if (old) viewport()->update(nodeRect(old));
-    if (node) viewport()->update(nodeRect(node));
-    if (events.HotChange) events.HotChange(node);
-}
-
-void TZvTree::mouseMoveEvent(QMouseEvent* event)
-{
-    Guarded([&] {
-        const QPoint pos = event->position().toPoint();
-        if (events.MouseMove) events.MouseMove(pos);
-        setHot(nodeAt(pos));
-        QTreeView::mouseMoveEvent(event);
-    });
-}
-
-void TZvTree::leaveEvent(QEvent* event)
-{
-    Guarded([&] { setHot(nullptr); });
-    QTreeView::leaveEvent(event);
-}
-
-void TZvTree::contextMenuEvent(QContextMenuEvent* event)
-{
-    Guarded([&] {
-        TZvNode* node = event->reason() == QContextMenuEvent::Keyboard ? focusedNode() : nodeAt(event->pos());
-        if (events.GetPopupMenu) events.GetPopupMenu(node, event->globalPos());
-    });
-    event->accept();
-}
-
-void TZvTree::resizeEvent(QResizeEvent* event)
-{
-    QTreeView::resizeEvent(event);
-    if (viewport()->width() != m_lastWidth) {
-        m_lastWidth = viewport()->width();
-        bumpHeights();
-    }
-}
-
-void TZvTree::changeEvent(QEvent* event)
-{
-    QTreeView::changeEvent(event);
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) bumpHeights();
-}
-
-bool TZvTree::viewportEvent(QEvent* event)
-{
-    if (event->type() == QEvent::ToolTip) {
-        auto* he = static_cast<QHelpEvent*>(event);
-        if (nodeAt(he->pos()) || m_emptyHint.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(he->globalPos(), m_emptyHint, viewport());
-        return true;
-    }
-    return QTreeView::viewportEvent(event);
-}
-
-// ---- drag and drop --------------------------------------------------------------------
-
-void TZvTree::startDrag(Qt::DropActions)
-{
-    Guarded([&] {
-        TZvNode* node = focusedNode();
-        if (!node) node = firstSelected();
-        if (!node || !events.DragAllowed || !events.DragAllowed(node)) return;
-        auto* drag = new QDrag(this);
-        drag->setMimeData(m_model->mimeData({}));
-        drag->exec(Qt::MoveAction, Qt::MoveAction);
-    });
-}
-
-bool TZvTree::acceptsDrag(const QDropEvent* event) const
-{
-    // only drags of this very tree: the frame moves its own selection on a drop
-    const QMimeData* mime = event->mimeData();
-    if (!mime || !mime->hasFormat(TZvTreeModel::mimeType())) return false;
-    if (mime->data(TZvTreeModel::mimeType()) != m_model->dragToken()) return false;
-    return !event->source() || event->source() == this || event->source() == viewport();
-}
-
-void TZvTree::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (!acceptsDrag(event)) {
-        event->ignore();
-        return;
-    }
-    QTreeView::dragEnterEvent(event);
-    event->setDropAction(Qt::MoveAction);
-    event->accept();
-}
-
-void TZvTree::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (!acceptsDrag(event)) {
-        event->ignore();
-        return;
-    }
-    QTreeView::dragMoveEvent(event);
-    bool accept = true;
-    Guarded([&] {
-        TZvNode* node = nodeAt(event->position().toPoint());
-        if (events.DragOver) accept = events.DragOver(node);
-    });
-    if (accept) {
-        event->setDropAction(Qt::MoveAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
-}
-
-void TZvTree::dropEvent(QDropEvent* event)
-{
-    if (!acceptsDrag(event)) {
-        event->ignore();
-        return;
-    }
-    setState(QAbstractItemView::NoState);
-    stopAutoScroll();
-    event->setDropAction(Qt::MoveAction);
-    event->accept();
-    Guarded([&] {
-        TZvNode* node = nodeAt(event->position().toPoint());
-        if (events.DragDrop) events.DragDrop(node);
-    });
-    viewport()->update();
-}
-
 // ---- sort -----------------------------------------------------------------------------
 
 void TZvTree::sortTree(bool ascending)
 {
+    if (events.SortKey && events.CompareKeys) {
+        const auto& key = events.SortKey;
+        const auto& compare = events.CompareKeys;
+        // descending reverses the comparison, so equal keys keep their order either way
+        if (ascending)
+            m_model->sortSiblingsBy(key, [&](QStringView a, QStringView b) { return compare(a, b) < 0; });
+        else
+            m_model->sortSiblingsBy(key, [&](QStringView a, QStringView b) { return compare(a, b) > 0; });
+        m_selCacheValid = false;
+        viewport()->update();
+        return;
+    }
     std::function<int(TZvNode*, TZvNode*)> cmp = events.CompareNodes;
     if (!cmp) cmp = [this](TZvNode* a, TZvNode* b) { return QString::compare(nodeText(a), nodeText(b)); };
     // descending reverses the comparison, so equal keys keep their order either way
@@ -1309,6 +727,266 @@ void TZvTree::sortTree(bool ascending)
     viewport()->update();
 }
 
-// Printing (printTo) is in ZvTreePrint.cpp.
+// ---- rows and scrolling over the layout -----------------------------------------------
+
+int TZvTree::topRow() const
+{
+    return std::clamp(verticalScrollBar()->value(), 0, std::max(0, m_layout.rowCount() - 1));
+}
+
+void TZvTree::measureViewport() const
+{
+    const int rows = m_layout.rowCount();
+    const int height = viewport()->height();
+    for (int row = topRow(), y = 0; row < rows && y < height; ++row)
+        y += m_layout.measure(row);
+}
+
+int TZvTree::rowTop(int row) const
+{
+    return m_layout.yOfRow(row) - m_layout.yOfRow(topRow());
+}
+
+int TZvTree::lastTopRow() const
+{
+    const int height = viewport()->height();
+    int used = 0;
+    for (int row = m_layout.rowCount() - 1; row >= 0; --row) {
+        used += m_layout.measure(row);
+        if (used > height) return std::min(row + 1, m_layout.rowCount() - 1);
+    }
+    return 0;
+}
+
+void TZvTree::setTopRow(int row)
+{
+    QScrollBar* bar = verticalScrollBar();
+    if (row > bar->maximum()) updateGeometries();
+    bar->setValue(row);
+}
+
+int TZvTree::verticalOffset() const
+{
+    return m_layout.yOfRow(topRow());
+}
+
+QRect TZvTree::visualRect(const QModelIndex& index) const
+{
+    const TZvNode* node = nodeOf(index);
+    const int row = m_layout.rowOf(node);
+    if (row < 0) return {};
+    measureViewport();
+    const int x = indentation() * (node->m_level + 1);
+    return QRect(x, rowTop(row), viewport()->width() - x, m_layout.heightOf(row));
+}
+
+QModelIndex TZvTree::indexAt(const QPoint& point) const
+{
+    measureViewport();
+    return indexOf(m_layout.nodeAt(m_layout.rowAtY(point.y() + verticalOffset())));
+}
+
+void TZvTree::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    const int row = m_layout.rowOf(nodeOf(index));
+    if (row < 0) return;
+    const int height = viewport()->height();
+    // The highest top row that still shows `row` within `room` pixels from the top.
+    auto topFor = [&](int room) {
+        int used = m_layout.measure(row);
+        int top = row;
+        while (top > 0 && used + m_layout.measure(top - 1) <= room)
+            used += m_layout.measure(--top);
+        return top;
+    };
+    int top = topRow();
+    switch (hint) {
+    case PositionAtTop:
+        top = row;
+        break;
+    case PositionAtBottom:
+        top = topFor(height);
+        break;
+    case PositionAtCenter:
+        top = topFor((height + m_layout.measure(row)) / 2);
+        break;
+    case EnsureVisible:
+        if (row < top) {
+            top = row;
+        } else {
+            measureViewport();
+            if (rowTop(row) + m_layout.heightOf(row) > height) top = topFor(height);
+        }
+        break;
+    }
+    setTopRow(top);
+}
+
+void TZvTree::doItemsLayout()
+{
+    m_layout.rowCount(); // laid out now if it waited
+    QAbstractItemView::doItemsLayout();
+}
+
+void TZvTree::updateGeometries()
+{
+    QScrollBar* bar = verticalScrollBar();
+    const int rows = m_layout.rowCount();
+    int fit = 0;
+    for (int row = topRow(), y = 0; row < rows && y < viewport()->height(); ++row, ++fit)
+        y += m_layout.measure(row);
+    bar->setRange(0, lastTopRow());
+    bar->setSingleStep(1);
+    bar->setPageStep(std::max(1, fit));
+    QAbstractItemView::updateGeometries();
+}
+
+void TZvTree::scrollContentsBy(int, int)
+{
+    // The scroll bar counts rows, not pixels: the rows are painted again from the new top.
+    updateEditorGeometries();
+    viewport()->update();
+}
+
+QModelIndex TZvTree::moveCursor(CursorAction action, Qt::KeyboardModifiers)
+{
+    const int rows = m_layout.rowCount();
+    if (rows == 0) return {};
+    TZvNode* node = nodeOf(currentIndex());
+    const int row = m_layout.rowOf(node);
+    if (row < 0) return indexOf(m_layout.nodeAt(0));
+    auto at = [&](int r) { return indexOf(m_layout.nodeAt(std::clamp(r, 0, rows - 1))); };
+    const bool intoChildren =
+        style()->styleHint(QStyle::SH_ItemView_ArrowKeysNavigateIntoChildren, nullptr, this);
+    switch (action) {
+    case MoveUp:
+    case MovePrevious:
+        return at(row - 1);
+    case MoveDown:
+    case MoveNext:
+        return at(row + 1);
+    case MovePageUp: {
+        const int r = m_layout.rowAtY(m_layout.yOfRow(row) - viewport()->height());
+        return at(r < 0 ? 0 : r);
+    }
+    case MovePageDown: {
+        const int r = m_layout.rowAtY(m_layout.yOfRow(row) + viewport()->height());
+        return at(r < 0 ? rows - 1 : r);
+    }
+    case MoveHome:
+        return at(0);
+    case MoveEnd:
+        return at(rows - 1);
+    case MoveLeft:
+        if (node->m_expanded && !node->m_shown.empty()) {
+            setExpandedByUser(node, false);
+            return currentIndex();
+        }
+        if (intoChildren && node->parent()) return indexOf(node->parent());
+        return currentIndex();
+    case MoveRight:
+        if (!node->m_expanded && !node->m_shown.empty()) {
+            setExpandedByUser(node, true);
+            return currentIndex();
+        }
+        if (intoChildren) {
+            TZvNode* below = m_layout.nodeAt(row + 1);
+            if (below && below->parent() == node) return indexOf(below);
+        }
+        return currentIndex();
+    }
+    return currentIndex();
+}
+
+void TZvTree::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command)
+{
+    const int rows = m_layout.rowCount();
+    if (rows == 0 || !selectionModel()) return;
+    const QRect r = rect.normalized();
+    measureViewport();
+    int first = m_layout.rowAtY(r.top() + verticalOffset());
+    int last = m_layout.rowAtY(r.bottom() + verticalOffset());
+    // Outside the rows the band runs to the first or the last one, as in a tree view.
+    if (first < 0) first = 0;
+    if (last < 0) last = rows - 1;
+    if (first > last) std::swap(first, last);
+    // The selection keeps the siblings of the current node (selectionChanged): with the
+    // current row in the band, the rows of other parents are left out here already. Each
+    // range handed to the selection model and dropped again costs it a pass over every
+    // other range, and a Shift+click across an expanded list would make thousands.
+    const TZvNode* current = nodeOf(currentIndex());
+    const int currentRow = m_layout.rowOf(current);
+    const TZvNode* onlyUnder = currentRow >= first && currentRow <= last ? current->m_shownParent : nullptr;
+    // One range per run of siblings, however their rows are interleaved with children.
+    struct Run
+    {
+        TZvNode* parent;
+        int from, to;
+    };
+    std::vector<Run> runs;
+    std::unordered_map<TZvNode*, size_t> open;
+    for (int row = first; row <= last; ++row) {
+        TZvNode* n = m_layout.nodeAt(row);
+        TZvNode* parent = n->m_shownParent;
+        if (onlyUnder && parent != onlyUnder) continue;
+        const auto found = open.find(parent);
+        if (found != open.end() && runs[found->second].to + 1 == n->m_row) {
+            runs[found->second].to = n->m_row;
+        } else {
+            open[parent] = runs.size();
+            runs.push_back({parent, n->m_row, n->m_row});
+        }
+    }
+    QItemSelection selection;
+    for (const Run& run : runs) {
+        const QModelIndex parent = indexOf(run.parent);
+        selection.append(
+            QItemSelectionRange(m_model->index(run.from, 0, parent), m_model->index(run.to, 0, parent)));
+    }
+    selectionModel()->select(selection, command);
+}
+
+QRegion TZvTree::visualRegionForSelection(const QItemSelection& selection) const
+{
+    QRegion region;
+    const QRect view = viewport()->rect();
+    for (const QItemSelectionRange& range : selection) {
+        const int first = m_layout.rowOf(nodeOf(range.topLeft()));
+        const int last = m_layout.rowOf(nodeOf(range.bottomRight()));
+        if (first < 0 || last < 0) continue;
+        const int top = rowTop(first);
+        const QRect band = QRect(0, top, view.width(), rowTop(last) + m_layout.heightOf(last) - top) & view;
+        if (!band.isEmpty()) region += band;
+    }
+    return region;
+}
+
+// ---- the delegate's side of editing ---------------------------------------------------
+
+QString TZvTree::editStartText() const
+{
+    return LfLineBreaks(m_editStart);
+}
+
+void TZvTree::editorMade(QPlainTextEdit* editor)
+{
+    editor->setFont(font());
+    m_editor = editor;
+}
+
+bool TZvTree::isEditorOf(const QObject* object) const
+{
+    return object && object == m_editor.data();
+}
+
+QRect TZvTree::editorRect(const QModelIndex& index, const QRect& itemRect) const
+{
+    TZvNode* node = nodeOf(index);
+    if (!node) return {};
+    const int m = textMargin(this);
+    QRect r = cellLayout(node, itemRect).text.adjusted(-m, -2, m, 2);
+    r.setRight(std::min(r.right(), viewport()->width() - 1));
+    return r;
+}
 
 } // namespace zv

@@ -31,14 +31,13 @@
 //   own handling by returning true. Tree keys: F2, Space (check box), Ctrl+A, arrows.
 // - The selection holds siblings only: the newest clicked node's siblings survive.
 
+#include "platform/ZvTreeLayout.h"
 #include "platform/ZvTreeModel.h"
 
+#include <QAbstractItemView>
 #include <QIcon>
-#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QStyledItemDelegate>
-#include <QTimer>
-#include <QTreeView>
 
 #include <functional>
 #include <vector>
@@ -48,7 +47,41 @@ class QPlainTextEdit;
 
 namespace zv {
 
-class TZvTreeDelegate;
+// What the delegate needs of the view while a node is edited, and nothing more.
+class TZvTreeEditing
+{
+public:
+    virtual QString editStartText() const = 0;           // LF line breaks
+    virtual void editorMade(QPlainTextEdit* editor) = 0; // the editor of the node being edited
+    virtual bool isEditorOf(const QObject* object) const = 0;
+    virtual void finishEditing(bool keep) = 0; // Ctrl+Enter, Esc, leaving the editor
+    // Where the editor goes over the item rectangle of the node at index.
+    virtual QRect editorRect(const QModelIndex& index, const QRect& itemRect) const = 0;
+
+protected:
+    ~TZvTreeEditing() = default;
+};
+
+// The in-place editor: made, filled and placed for the view, its keys turned into the end
+// of the edit. Rows themselves are painted by the view.
+class TZvTreeDelegate : public QStyledItemDelegate
+{
+public:
+    TZvTreeDelegate(TZvTreeEditing* editing, QObject* parent);
+    void paint(QPainter*, const QStyleOptionViewItem&, const QModelIndex&) const override {}
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
+
+private:
+    TZvTreeEditing* m_editing;
+};
 
 // The tree's events, named as the frames' handlers are.
 struct TZvTreeEvents
@@ -74,6 +107,10 @@ struct TZvTreeEvents
     std::function<void(TZvNode*)> Change;    // selection changed: the node, or nullptr
     std::function<void(TZvNode*)> HotChange; // node under the mouse changed (or nullptr)
     std::function<int(TZvNode*, TZvNode*)> CompareNodes;
+    // A sort by a text of each node, when both are given (CompareNodes otherwise): each text
+    // is taken once per sort, and a comparison reads the two texts only, not the nodes.
+    std::function<QStringView(TZvNode*)> SortKey;
+    std::function<int(QStringView, QStringView)> CompareKeys;
     std::function<bool(TZvNode*)> DragAllowed;
     std::function<bool(TZvNode*)> DragOver; // node under the point or nullptr; true accepts
     std::function<void(TZvNode*)> DragDrop; // node at the drop point or nullptr
@@ -81,7 +118,9 @@ struct TZvTreeEvents
     std::function<void(TZvNode*)> FreeNode; // before the node and its record are freed
 };
 
-class TZvTree : public QTreeView
+// The view: rows of a TZvTreeLayout, scrolled one row at a time (the scroll bar's value is
+// the top row), painted and hit-tested over that layout in O(log n) per question.
+class TZvTree : public QAbstractItemView, private TZvTreeEditing
 {
     Q_OBJECT
 public:
@@ -120,22 +159,19 @@ public:
     bool moveToIndex(TZvNode* node, TZvNode* parent, int index);
     void beginUpdate();
     void endUpdate();
-    int updateCount() const;
 
     // ---- walking (all nodes, hidden ones included) ----
-    TZvNode* firstNode() const;
-    TZvNode* nextNode(const TZvNode* node) const; // pre-order
     TZvNode* firstTopLevel() const;
+    TZvNode* nextNode(const TZvNode* node) const; // pre-order
     TZvNode* lastTopLevel() const;
     TZvNode* nextSibling(const TZvNode* node) const;
-    TZvNode* firstChild(const TZvNode* node) const; // nullptr node: first top-level
     int totalCount() const;
     int visibleCount() const; // nodes shown (visible and under a visible parent)
     bool isShown(const TZvNode* node) const;
 
     // ---- node attributes ----
-    void setVisible(TZvNode* node, bool visible);
-    bool isVisible(const TZvNode* node) const { return node && node->isVisible(); }
+    void setNodeVisible(TZvNode* node, bool visible);
+    bool isNodeVisible(const TZvNode* node) const { return node && node->isVisible(); }
     void setCheckBox(TZvNode* node, bool on);
     void setChecked(TZvNode* node, bool checked, bool asUserChange = false);
     void setMultiLine(TZvNode* node, bool on);
@@ -159,7 +195,6 @@ public:
     void clearNodeSelection();
     TZvNode* focusedNode() const;
     void setFocusedNode(TZvNode* node);
-    void scrollToNode(TZvNode* node);
 
     // ---- editing ----
     bool startEdit(TZvNode* node); // raises Editing first
@@ -176,11 +211,10 @@ public:
     // Height of text (the node's own text when null) wrapped in the node's text cell.
     int textHeight(TZvNode* node, const QString& text) const;
     int textWidth(const TZvNode* node) const;  // width of the node's text area
-    QRect nodeRect(const TZvNode* node) const; // row rectangle, empty when off screen
+    QRect nodeRect(const TZvNode* node) const; // row rectangle, empty when the node is no row
 
     // The tree's own hint, shown over empty space only (nodes have no hint).
     void setEmptySpaceHint(const QString& hint) { m_emptyHint = hint; }
-    QString emptySpaceHint() const { return m_emptyHint; }
 
     // ---- sort ----
     void sortTree(bool ascending);
@@ -190,13 +224,10 @@ public:
     // page by page. Returns the number of pages.
     int printTo(QPagedPaintDevice* device);
 
-    // used by the model and delegate
-    QString nodeText(TZvNode* node) const;
-    QString nodeTextSafe(TZvNode* node) const;
-    void nodeFreeing(TZvNode* node);
-    void afterRelayout();
     QModelIndex indexOf(const TZvNode* node) const { return m_model->indexOf(node); }
     TZvNode* nodeOf(const QModelIndex& index) const { return m_model->nodeFromIndex(index); }
+    QString nodeText(TZvNode* node) const;
+    const TZvTreeLayout& rowLayout() const { return m_layout; }
 
     struct CellLayout
     {
@@ -204,19 +235,30 @@ public:
         int iconIndex = -1;
     };
     CellLayout cellLayout(TZvNode* node, const QRect& itemRect) const;
-    void paintRow(QPainter* painter, TZvNode* node, const QRect& rowRect, bool selected, bool printing) const;
-    int cachedHeight(TZvNode* node) const;
+
+    // What a tree view offers its users.
+    int indentation() const { return m_indentation; }
+    void setIndentation(int pixels);
+    bool isExpanded(const QModelIndex& index) const { return isNodeExpanded(nodeOf(index)); }
 
     // QAbstractItemView
     QRect visualRect(const QModelIndex& index) const override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex indexAt(const QPoint& point) const override;
     void keyboardSearch(const QString&) override {}
     void selectAll() override;
+    void doItemsLayout() override;
 
 protected:
+    int horizontalOffset() const override { return 0; }
     int verticalOffset() const override;
-    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
-                 const QModelIndex& index) const override;
-    void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
+    bool isIndexHidden(const QModelIndex&) const override { return false; }
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) override;
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+    void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
+    void paintEvent(QPaintEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -231,6 +273,7 @@ protected:
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -242,25 +285,50 @@ protected slots:
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
 private:
-    friend class TZvTreeDelegate;
+    // TZvTreeEditing
+    QString editStartText() const override;
+    void editorMade(QPlainTextEdit* editor) override;
+    bool isEditorOf(const QObject* object) const override;
+    void finishEditing(bool keep) override { finishEdit(keep); }
+    QRect editorRect(const QModelIndex& index, const QRect& itemRect) const override;
+
+    // model and layout
+    void onNodeFreeing(TZvNode* node);
+    void onRelaidOut();
+    void rowsChanged(); // the rows to show changed: laid out again before the next paint
+    int measureNode(TZvNode* node) const;
+    int topRow() const;
+    // Measures the rows from the top row down to the viewport's bottom edge.
+    void measureViewport() const;
+    int rowTop(int row) const; // in viewport coordinates
+    void setTopRow(int row);
+    int lastTopRow() const; // the top row that shows the last row at the bottom
+
+    // painting (ZvTreePaint.cpp)
+    void paintRow(QPainter* painter, TZvNode* node, const QRect& rowRect, bool selected, bool printing) const;
+    void paintButton(QPainter* painter, TZvNode* node, const QRect& rowRect, bool selected) const;
     QRect itemRectFor(const TZvNode* node, const QRect& rowRect) const;
     QRect buttonRect(const TZvNode* node, const QRect& rowRect) const;
-    bool isInViewport(const QModelIndex& index) const;
+
+    // input (ZvTreeInput.cpp)
     bool acceptsDrag(const QDropEvent* event) const;
-    void finishEdit(bool keep);
-    void onViewExpanded(const QModelIndex& index, bool expanded);
+    void setExpandedByUser(TZvNode* node, bool expanded);
     void setHot(TZvNode* node);
-    void pruneToSiblings();
     void toggleCheck(TZvNode* node);
     // Down, Up and Home select the first shown row, End the last, while nothing is selected
     // and no row has been chosen as the current one; false: the key is the view's.
     bool selectFirstKeyTarget(int key);
+    void stopEditTimer();
+
+    void finishEdit(bool keep);
     void bumpHeights();
     int lineHeight() const;
     static bool orderLess(const TZvNode* a, const TZvNode* b);
 
     TZvTreeModel* m_model;
+    mutable TZvTreeLayout m_layout;
     TZvTreeDelegate* m_delegate;
+    int m_indentation = 20;
     TZvNode* m_hot = nullptr;
     TZvNode* m_editNode = nullptr;
     QPointer<QPlainTextEdit> m_editor;
@@ -268,19 +336,17 @@ private:
     QString m_emptyHint;
     bool m_openingEditor = false;
     bool m_finishing = false;
-    bool m_syncingExpansion = false;
     bool m_pruning = false;
     bool m_wholeSelectionChange = false; // clear or select all: the change names no node
     bool m_relayouting = false;
     int m_selectedBeforeLayout = 0; // selected nodes when the last relayout began
     bool m_currentUnchosen = false; // the current row is the view's own pick at focus-in
-    QPersistentModelIndex m_anchor;
     TZvNode* m_pressNode = nullptr;
     bool m_pressWasFocused = false;
     int m_editTimer = 0;
     TZvNode* m_editTimerNode = nullptr;
-    unsigned m_heightGen = 1;
     int m_lastWidth = -1;
+    QRect m_dropRect; // where the drop indicator is painted, viewport coordinates
     mutable std::vector<TZvNode*> m_selCache;
     mutable bool m_selCacheValid = false;
 };

@@ -1,13 +1,13 @@
 #include "platform/ZvTreeModel.h"
 
-#include "platform/ZvTree.h"
+#include "store/ZvGuard.h"
 
 #include <QCoreApplication>
 #include <QMimeData>
 
 namespace zv {
 
-TZvTreeModel::TZvTreeModel(TZvTree* tree) : QAbstractItemModel(tree), m_tree(tree)
+TZvTreeModel::TZvTreeModel(QObject* parent) : QAbstractItemModel(parent)
 {
     m_root.m_published = true;
     m_root.m_expanded = true;
@@ -84,7 +84,7 @@ void TZvTreeModel::collectFree(TZvNode* node)
 {
     for (auto& c : node->m_children)
         collectFree(c.get());
-    m_tree->nodeFreeing(node);
+    emit nodeFreeing(node);
 }
 
 void TZvTreeModel::publish(TZvNode* parent, bool published)
@@ -94,7 +94,6 @@ void TZvTreeModel::publish(TZvNode* parent, bool published)
         TZvNode* c = up.get();
         const bool p = published && c->m_visible;
         if (p) {
-            if (!c->m_published) m_newlyPublished.push_back(c);
             c->m_row = int(parent->m_shown.size());
             c->m_shownParent = parent;
             parent->m_shown.push_back(c);
@@ -119,7 +118,6 @@ void TZvTreeModel::relayout()
         auto* n = static_cast<TZvNode*>(i.internalPointer());
         nodes.push_back(m_dying.count(n) ? nullptr : n);
     }
-    m_newlyPublished.clear();
     m_publishedCount = 0;
     publish(&m_root, true);
     // only the indexes that really moved (each one costs the model's hash work)
@@ -134,7 +132,7 @@ void TZvTreeModel::relayout()
     }
     changePersistentIndexList(moved, to);
     emit layoutChanged();
-    m_tree->afterRelayout();
+    emit relaidOut();
 }
 
 void TZvTreeModel::setVisible(TZvNode* node, bool visible)
@@ -150,14 +148,6 @@ void TZvTreeModel::renumber(TZvNode* parent, int from)
 {
     for (size_t i = size_t(std::max(0, from)); i < parent->m_children.size(); ++i)
         parent->m_children[i]->m_index = int(i);
-}
-
-static int countNodes(const TZvNode* node)
-{
-    int n = 1;
-    for (int i = 0; i < node->childCount(); ++i)
-        n += countNodes(node->child(i));
-    return n;
 }
 
 // A removed node and everything below it: counted out and marked, freed after the relayout.
@@ -244,15 +234,13 @@ void TZvTreeModel::clear()
     m_dying.clear();
     m_dirty = false;
     ++m_layoutCount;
-    // Nothing may name the nodes about to be freed: not the list of rows the view is to
-    // re-expand (it would make indexes, and the view persistent ones, for them), and not
-    // their own published mark, which indexOf trusts.
-    m_newlyPublished.clear();
+    // Nothing may name the nodes about to be freed: not their own published mark, which
+    // indexOf trusts.
     for (auto* list : {&doomed, &graveyard})
         for (auto& n : *list)
             unpublishAll(n.get());
     endResetModel();
-    m_tree->afterRelayout();
+    emit relaidOut();
     for (auto& n : graveyard)
         collectFree(n.get());
     for (auto& n : doomed)
@@ -342,8 +330,11 @@ QVariant TZvTreeModel::data(const QModelIndex& index, int role) const
 {
     const TZvNode* n = nodeFromIndex(index);
     if (!n) return {};
-    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
-        return m_tree->nodeTextSafe(const_cast<TZvNode*>(n));
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
+        QString text;
+        if (m_textSource) Guarded([&] { text = m_textSource(const_cast<TZvNode*>(n)); });
+        return text;
+    }
     if (role == Qt::CheckStateRole && n->m_checkBox) return n->m_checked ? Qt::Checked : Qt::Unchecked;
     return {};
 }

@@ -2,6 +2,8 @@
 
 #include <QAbstractItemModel>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <unordered_set>
 #include <vector>
@@ -9,6 +11,7 @@
 namespace zv {
 
 class TZvTree;
+class TZvTreeLayout;
 class TZvTreeModel;
 
 // The record a frame keeps in a node (TTaskInfo, TMemoInfo derive from it). Freed with
@@ -41,10 +44,15 @@ public:
     bool isMultiLine() const { return m_multiLine; }
     int alignment() const { return m_alignment; } // 0 = button at the top, 50 = centred
     bool isTopAligned() const { return m_alignment < 50; }
+    // A mark of the caller's own, kept in the node itself: a pass over every node that
+    // tests it reads nothing else (the frames' search marks its matches).
+    quint32 mark() const { return m_mark; }
+    void setMark(quint32 mark) { m_mark = mark; }
 
 private:
     friend class TZvTreeModel;
     friend class TZvTree;
+    friend class TZvTreeLayout;
 
     TZvNode* m_parent = nullptr; // the model's hidden root for top-level nodes
     int m_level = -1;
@@ -63,20 +71,26 @@ private:
     bool m_multiLine = false;
     bool m_published = false;
     int m_alignment = 50;
-    int m_height = -1; // cached row height, valid for m_heightGen
+    quint32 m_mark = 0;
+    int m_height = -1; // cached row height, valid for the layout's generation m_heightGen
     unsigned m_heightGen = 0;
+    int m_layoutRow = -1; // row in the layout when it last placed the node
 };
 
 // The view's model: one column; rows are the published (visible) nodes only, so a
-// filter pass is one relayout instead of thousands of hidden rows.
+// filter pass is one relayout instead of thousands of hidden rows. It knows no view: what a
+// view must hear of, it signals.
 class TZvTreeModel : public QAbstractItemModel
 {
     Q_OBJECT
 public:
-    explicit TZvTreeModel(TZvTree* tree);
+    explicit TZvTreeModel(QObject* parent = nullptr);
     ~TZvTreeModel() override;
 
     static const QString& mimeType();
+
+    // The text of a node for the display role (the frame's text; nothing by default).
+    void setTextSource(std::function<QString(TZvNode*)> source) { m_textSource = std::move(source); }
 
     TZvNode* root() { return &m_root; }
     TZvNode* nodeFromIndex(const QModelIndex& index) const;
@@ -90,8 +104,12 @@ public:
     bool inUpdate() const { return m_updateCount > 0; }
     // Counts the times the published rows were laid out again or reset.
     quint64 layoutCount() const { return m_layoutCount; }
-    void markDirty() { m_dirty = true; }
     void setVisible(TZvNode* node, bool visible);
+    // Whether a node's sub-nodes are rows under it; a layout over the model reads it.
+    void setNodeExpanded(TZvNode* node, bool expanded)
+    {
+        if (node) node->m_expanded = expanded;
+    }
     void remove(TZvNode* node);                          // with its children
     void removeMany(const std::vector<TZvNode*>& nodes); // nodes and their children
     void removeChildren(TZvNode* node);
@@ -99,11 +117,10 @@ public:
     bool move(TZvNode* node, TZvNode* newParent, bool first);
     bool moveTo(TZvNode* node, TZvNode* newParent, int index); // -1 or past the end: last
     template <class Less> void sortSiblings(Less less);
+    // The same, by a key taken once from each node: less compares two keys.
+    template <class Key, class Less> void sortSiblingsBy(Key key, Less less);
     int publishedCount() const { return m_publishedCount; }
     int nodeCount() const { return m_nodeCount; }
-
-    // Nodes that became published by the last relayout (their view expansion is restored).
-    const std::vector<TZvNode*>& newlyPublished() const { return m_newlyPublished; }
 
     // QAbstractItemModel
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -121,6 +138,12 @@ public:
     // Identifies drags that started in this tree (the drop refuses anything else).
     QByteArray dragToken() const;
 
+signals:
+    // A node and its record are about to be freed (after the relayout that dropped it).
+    void nodeFreeing(zv::TZvNode* node);
+    // The published rows were laid out again or reset (after layoutChanged or the reset).
+    void relaidOut();
+
 private:
     void relayout();
     void publish(TZvNode* node, bool published);
@@ -130,7 +153,7 @@ private:
     static void unpublishAll(TZvNode* node);
     void renumber(TZvNode* parent, int from = 0);
 
-    TZvTree* m_tree;
+    std::function<QString(TZvNode*)> m_textSource;
     TZvNode m_root;
     int m_updateCount = 0;
     bool m_dirty = false;
@@ -139,7 +162,6 @@ private:
     int m_nodeCount = 0;
     std::vector<std::unique_ptr<TZvNode>> m_graveyard; // removed, freed after the relayout
     std::unordered_set<const TZvNode*> m_dying;
-    std::vector<TZvNode*> m_newlyPublished;
 };
 
 template <class Less> void TZvTreeModel::sortSiblings(Less less)
@@ -154,6 +176,36 @@ template <class Less> void TZvTreeModel::sortSiblings(Less less)
                          [&](const std::unique_ptr<TZvNode>& a, const std::unique_ptr<TZvNode>& b) {
                              return less(a.get(), b.get());
                          });
+        renumber(parent);
+        for (auto& c : list)
+            if (!c->m_children.empty()) stack.push_back(c.get());
+    }
+    m_dirty = true;
+    endUpdate();
+}
+
+template <class Key, class Less> void TZvTreeModel::sortSiblingsBy(Key key, Less less)
+{
+    using K = decltype(key(static_cast<TZvNode*>(nullptr)));
+    beginUpdate();
+    std::vector<std::pair<K, int>> entries;
+    std::vector<std::unique_ptr<TZvNode>> sorted;
+    std::vector<TZvNode*> stack{&m_root};
+    while (!stack.empty()) {
+        TZvNode* parent = stack.back();
+        stack.pop_back();
+        auto& list = parent->m_children;
+        entries.clear();
+        for (size_t i = 0; i < list.size(); ++i)
+            entries.emplace_back(key(list[i].get()), int(i));
+        std::stable_sort(
+            entries.begin(), entries.end(),
+            [&](const std::pair<K, int>& a, const std::pair<K, int>& b) { return less(a.first, b.first); });
+        sorted.clear();
+        sorted.reserve(list.size());
+        for (const auto& e : entries)
+            sorted.push_back(std::move(list[size_t(e.second)]));
+        list.swap(sorted);
         renumber(parent);
         for (auto& c : list)
             if (!c->m_children.empty()) stack.push_back(c.get());

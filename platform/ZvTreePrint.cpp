@@ -80,16 +80,11 @@ int TZvTree::printTo(QPagedPaintDevice* device)
 
     // The rows of the current view, expanded and collapsed as on screen.
     std::vector<TZvNode*> rows;
-    for (TZvNode* top : m_model->root()->m_shown) {
-        rows.push_back(top);
-        if (isExpanded(m_model->indexOf(top)))
-            for (TZvNode* child : top->m_shown)
-                rows.push_back(child);
-    }
     std::vector<int> heights;
-    heights.reserve(rows.size());
-    for (TZvNode* node : rows)
-        heights.push_back(cachedHeight(node));
+    for (int row = 0, count = m_layout.rowCount(); row < count; ++row) {
+        rows.push_back(m_layout.nodeAt(row));
+        heights.push_back(m_layout.measure(row));
+    }
 
     QPainter p;
     if (!p.begin(device)) throw EZvError(tr("Printer error"));

@@ -2,6 +2,7 @@
 
 #include "store/ZvDbConnection.h"
 #include "store/ZvError.h"
+#include "store/ZvScopeExit.h"
 #include "store/ZvSqlText.h"
 #include "store/ZvSqliteDetail.h"
 
@@ -45,6 +46,17 @@ QString TADOQuery::sqlText() const
 }
 
 void TADOQuery::Open()
+{
+    read(nullptr);
+}
+
+void TADOQuery::OpenEach(const std::function<void()>& row)
+{
+    const auto done = ScopeExit([this] { Close(); });
+    read(&row);
+}
+
+void TADOQuery::read(const std::function<void()>* each)
 {
     // The column list of the last result is kept when the next one has the same columns:
     // loading a tree opens the same shape of statement thousands of times.
@@ -95,9 +107,18 @@ void TADOQuery::Open()
             row.push_back(columnValue(stmt.s, c));
         m_rows.push_back(std::move(row));
         if (m_hasRowid) m_rowids.push_back(sqlite3_column_int64(stmt.s, 0));
+        if (each) {
+            // One row at a time: a whole table's rows never sit in memory together.
+            m_active = true;
+            m_cursor = 0;
+            (*each)();
+            m_rows.clear();
+            m_rowids.clear();
+            continue;
+        }
         if (m_maxRecords > 0 && qsizetype(m_rows.size()) >= m_maxRecords) break;
     }
-    m_active = true;
+    m_active = !each;
     m_cursor = 0;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <vector>
 
 namespace zv {
@@ -26,7 +27,11 @@ public:
     void SQLAdd(const QString& line);
     QString sqlText() const;
 
-    void Open();    // a statement that returns rows
+    void Open(); // a statement that returns rows
+    // A statement that returns rows, read one row at a time: each is the current row while
+    // `row` runs, and none is kept (the query is closed afterwards). For reading a whole
+    // table; `row` may run no statement of its own on the connection.
+    void OpenEach(const std::function<void()>& row);
     void ExecSQL(); // a statement that returns none
     bool active() const { return m_active; }
 
@@ -66,6 +71,7 @@ private:
         Edit
     };
 
+    void read(const std::function<void()>* each);
     int columnIndex(const QString& name) const;
     QVariant value(int column) const;
     void setValue(int column, const QVariant& value);

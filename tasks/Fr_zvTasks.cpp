@@ -258,10 +258,19 @@ void TzvTasksFrame::UpdateFrameActions(bool idle, TZvNode* first)
 
 bool TzvTasksFrame::Passes(TZvNode* node, bool searching) const
 {
-    const int range = Comb_ViewRange->currentIndex();
-    const bool done = Info(node)->checkFlag;
-    if ((done && range == 2) || (!done && range == 1)) return false;
+    // Under All Tasks the record is not read for the range.
+    if (!PassesAll()) {
+        const bool done = Info(node)->checkFlag;
+        if (done == (Comb_ViewRange->currentIndex() == 2)) return false;
+    }
     return TZvRecordFrame::Passes(node, searching);
+}
+
+bool TzvTasksFrame::PassesAll() const
+{
+    // Complete Tasks and Incomplete Tasks hide some; All Tasks, or no range, none.
+    const int range = Comb_ViewRange->currentIndex();
+    return range != 1 && range != 2;
 }
 
 void TzvTasksFrame::Comb_ViewRangeChange()
@@ -304,7 +313,8 @@ void TzvTasksFrame::VtTasksChecked(TZvNode* node)
         r.checkFlag = node->isChecked();
         r.checkTime = Now();
         if (!r.tid.isEmpty()) Rows::Write(*ADOQuery1, r, TTaskFields::Completion);
-        FilterTasks();
+        // One item's check state changes nothing but its own group's filter.
+        if (!m_completingMany) FilterItem(node);
     });
     UpdateActions();
 }
@@ -318,8 +328,11 @@ void TzvTasksFrame::Action_TaskCompleteExecute()
         std::count_if(selected.begin(), selected.end(), [&](TZvNode* n) { return n->isChecked() != target; });
     // One step for all of them: each check event joins it.
     RecordStep(StepName(target ? "Complete %1" : "Reopen %1", int(count)), selected, false, [&] {
+        m_completingMany = true;
+        const auto done = ScopeExit([this] { m_completingMany = false; });
         for (TZvNode* n : selected)
             if (n->isChecked() != target) tree()->setChecked(n, target, true);
+        FilterTasks();
     });
     UpdateActions();
 }
@@ -435,7 +448,7 @@ void TzvTasksFrame::Timer1Timer()
     g_reminderOnScreen = nullptr;
 
     TZvNode* node = nullptr;
-    for (TZvNode* n = t->firstNode(); n && !node; n = t->nextNode(n))
+    for (TZvNode* n = t->firstTopLevel(); n && !node; n = t->nextNode(n))
         if (Info(n)->tid == tid) node = n;
     // Snoozed or dismissed, the reminder is a change of the user's like any other.
     RecordStep(armed ? tr("Snooze Reminder") : tr("Dismiss Reminder"), {node}, false, [&] {

@@ -72,6 +72,7 @@ protected:
     void PastedFromText() override { UpdateTrayHint(); }
     void Filtered() override { UpdateTrayHint(); }
     bool Passes(TZvNode* node, bool searching) const override;
+    bool PassesAll() const override;
     void UpdateFrameActions(bool idle, TZvNode* first) override;
     QString DisplayText(TZvNode* node) const override;
     void PaintNodeText(TZvNode* node, QFont& font, QColor& color) const override;
@@ -83,6 +84,8 @@ private:
     void selectRange(int index);
     void storeOnEach(const QString& stepName, const std::vector<TZvNode*>& nodes, bool TTaskInfo::*flag,
                      TDateTime TTaskInfo::*time, bool flagValue, TDateTime timeValue, TTaskFields fields);
+
+    bool m_completingMany = false; // Mark Complete over a selection: one filter pass at its end
 };
 
 TZvFrame* CreateTasksFrame(TZvFrameHost* host, QWidget* tab);

@@ -24,6 +24,8 @@ template <class R> QString failure(TADOQuery& q, const QString& op, R& r)
             Rows::Count(q);
         else if (op == "children")
             Rows::ForEachChild(q, kRootId, true, [](R) { QFAIL("a row read from a damaged table"); });
+        else if (op == "two levels")
+            Rows::ForEachTwoLevel(q, [](R, std::vector<R>) { QFAIL("a row read from a damaged table"); });
         else if (op == "new text" || op == "text")
             Rows::StoreText(q, r);
         else if (op == "paste")
@@ -80,6 +82,54 @@ private slots:
         QCOMPARE(task("select * from tasks").textColor, 7);
     }
 
+    // The two-level load in one pass: top-level rows in table order, each with the rows that
+    // name it as their parent in table order, wherever they stand in the table; rows under
+    // no top-level row, and rows without a parent, left out. `rows`: id:pid pairs in table
+    // order ("-" a null pid); `tree`: each top-level id with its children in brackets.
+    void twoLevelLoadGroupsByParent_data()
+    {
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<QString>("tree");
+        QTest::newRow("children after their parent") << "A:root B:root A1:A B1:A B2:B"
+                                                     << "A[A1 B1] B[B2]";
+        QTest::newRow("a child before its parent") << "A1:A A:root A2:A"
+                                                   << "A[A1 A2]";
+        QTest::newRow("orphan and third level left out") << "A:root X:GONE A1:A D:A1"
+                                                         << "A[A1]";
+        QTest::newRow("a null parent is nobody's") << "A:root N:- N1:N"
+                                                   << "A[]";
+        QTest::newRow("children interleaved") << "A:root B:root A1:A B1:B A2:A B2:B"
+                                              << "A[A1 A2] B[B1 B2]";
+        QTest::newRow("an id that repeats shares its children") << "A:root A1:A A:root B:root"
+                                                                << "A[A1] A[A1] B[]";
+        QTest::newRow("a top-level row with the root's id") << "root:root A:root A1:A"
+                                                            << "root[root A] A[A1]";
+        QTest::newRow("no top-level row") << "A1:A B1:B"
+                                          << "";
+    }
+    void twoLevelLoadGroupsByParent()
+    {
+        QFETCH(QString, rows);
+        QFETCH(QString, tree);
+        TempProgramFolder home;
+        TADOQuery q(&home.connection());
+        for (const QString& row : rows.split(' ')) {
+            const QString id = row.section(':', 0, 0), pid = row.section(':', 1);
+            if (pid == "-")
+                home.exec(QString("insert into memos (mid, content) values ('%1', 'x')").arg(id));
+            else
+                appendRow(q, "memos", {"mid", id, "pid", pid, "content", id});
+        }
+        QStringList shown;
+        TZvRows<TMemoInfo>::ForEachTwoLevel(q, [&](TMemoInfo top, std::vector<TMemoInfo> children) {
+            QStringList kids;
+            for (const TMemoInfo& c : children)
+                kids << c.content;
+            shown << top.mid + "[" + kids.join(' ') + "]";
+        });
+        QCOMPARE(shown.join(' '), tree);
+    }
+
     // A damaged database: every row operation of either kind fails with the store's own
     // message instead of passing for done, and the text of a new item that could not be
     // stored leaves it without an id, so that the next edit stores it again.
@@ -88,8 +138,8 @@ private slots:
         QTest::addColumn<bool>("memos");
         QTest::addColumn<QString>("operation");
         for (bool memos : {false, true})
-            for (const char* op : {"count", "children", "new text", "text", "paste", "values", "delete",
-                                   "expand", "move", "all", "row"})
+            for (const char* op : {"count", "children", "two levels", "new text", "text", "paste", "values",
+                                   "delete", "expand", "move", "all", "row"})
                 QTest::addRow("%s, %s", memos ? "memos" : "tasks", op) << memos << QString(op);
     }
     void damagedTablesFailEveryOperation()

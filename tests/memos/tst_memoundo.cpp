@@ -22,7 +22,7 @@ class TestMemoUndo : public zvtest::FrameFixture<TzvMemosFrame>
     QString shownTree() const
     {
         QStringList out;
-        for (TZvNode* n = tree()->firstNode(); n; n = tree()->nextNode(n)) {
+        for (TZvNode* n = tree()->firstTopLevel(); n; n = tree()->nextNode(n)) {
             const TMemoInfo& r = *TzvMemosFrame::Info(n);
             out << QStringLiteral("%1 %2 %3 %4 %5")
                        .arg(r.mid, r.pid, r.content)

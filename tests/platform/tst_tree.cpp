@@ -74,7 +74,7 @@ private:
     }
     TZvNode* find(const QString& text) const
     {
-        for (TZvNode* n = tree->firstNode(); n; n = tree->nextNode(n))
+        for (TZvNode* n = tree->firstTopLevel(); n; n = tree->nextNode(n))
             if (textOf(n) == text) return n;
         return nullptr;
     }
@@ -176,6 +176,30 @@ private slots:
         QCOMPARE(textOf(tree->focusedNode()), second);
     }
 
+    // Each Shift+click makes the band from the anchor to the row clicked, shorter or longer
+    // than the band before, over expanded sub-items, and only the clicked row's siblings.
+    void shiftBandFollowsEachClick_data()
+    {
+        QTest::addColumn<QStringList>("shiftClicks");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("longer") << QStringList{"B", "C"} << QStringList{"A", "B", "C"};
+        QTest::newRow("shorter") << QStringList{"C", "B"} << QStringList{"A", "B"};
+        QTest::newRow("back to the anchor") << QStringList{"C", "A"} << QStringList{"A"};
+        QTest::newRow("into sub-items") << QStringList{"C", "b2"} << QStringList{"b1", "b2"};
+        QTest::newRow("into sub-items and back") << QStringList{"b2", "B"} << QStringList{"A", "B"};
+    }
+    void shiftBandFollowsEachClick()
+    {
+        QFETCH(QStringList, shiftClicks);
+        QFETCH(QStringList, expected);
+        click("A");
+        for (const QString& s : shiftClicks)
+            click(s, Qt::ShiftModifier);
+        QCOMPARE(selectedTexts(), expected);
+        QCOMPARE(tree->selectedCount(), expected.size());
+        QCOMPARE(textOf(tree->focusedNode()), shiftClicks.last());
+    }
+
     void rightClickSelects_data()
     {
         QTest::addColumn<QStringList>("before"); // ctrl-clicked in order
@@ -221,7 +245,7 @@ private slots:
     {
         QFETCH(QString, focus);
         QFETCH(QStringList, expected);
-        tree->setVisible(find("a2"), focus != "a2"); // a hidden sibling is not selected
+        tree->setNodeVisible(find("a2"), focus != "a2"); // a hidden sibling is not selected
         click(focus == "a2" ? "a1" : focus);
         QTest::keyClick(tree.get(), Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(selectedTexts(), expected);
@@ -235,9 +259,9 @@ private slots:
         TZvNode* a2 = find("a2");
         QSignalSpy layouts(tree->treeModel(), &QAbstractItemModel::layoutChanged);
         tree->beginUpdate();
-        tree->setVisible(a2, false);
-        tree->setVisible(find("C"), false);
-        tree->setVisible(a, false);
+        tree->setNodeVisible(a2, false);
+        tree->setNodeVisible(find("C"), false);
+        tree->setNodeVisible(a, false);
         tree->endUpdate();
         QCOMPARE(layouts.count(), 1);               // one filter pass, one relayout
         QCOMPARE(tree->treeModel()->rowCount(), 1); // only B is a row
@@ -245,9 +269,9 @@ private slots:
         QCOMPARE(a2->index(), 1);
         QCOMPARE(tree->totalCount(), 8);
         tree->beginUpdate();
-        tree->setVisible(a, true);
-        tree->setVisible(a2, true);
-        tree->setVisible(find("C"), true);
+        tree->setNodeVisible(a, true);
+        tree->setNodeVisible(a2, true);
+        tree->setNodeVisible(find("C"), true);
         tree->endUpdate();
         settle();
         QCOMPARE(layouts.count(), 2);
@@ -263,24 +287,24 @@ private slots:
     {
         click("a1");
         click("a3", Qt::ControlModifier);
-        tree->setVisible(find("a3"), false);
+        tree->setNodeVisible(find("a3"), false);
         QCOMPARE(selectedTexts(), QStringList{"a1"});
-        tree->setVisible(find("C"), false);
+        tree->setNodeVisible(find("C"), false);
         QCOMPARE(selectedTexts(), QStringList{"a1"});
         QVERIFY(tree->focusedNode() != find("a3")); // the hidden node lost the focus too
     }
 
     void walkIncludesHiddenNodes()
     {
-        tree->setVisible(find("B"), false);
+        tree->setNodeVisible(find("B"), false);
         QStringList order;
-        for (TZvNode* n = tree->firstNode(); n; n = tree->nextNode(n))
+        for (TZvNode* n = tree->firstTopLevel(); n; n = tree->nextNode(n))
             order << textOf(n);
         QCOMPARE(order, (QStringList{"A", "a1", "a2", "a3", "B", "b1", "b2", "C"}));
         QCOMPARE(textOf(tree->lastTopLevel()), "C");
         QCOMPARE(textOf(tree->nextSibling(find("A"))), "B");
         QVERIFY(!tree->isShown(find("b1")));
-        QVERIFY(tree->isVisible(find("b1")));
+        QVERIFY(tree->isNodeVisible(find("b1")));
     }
 
     // ---- heights -----------------------------------------------------------------------
@@ -568,8 +592,8 @@ private slots:
                 tree->sortTree(false);
                 break;
             case 1:
-                tree->setVisible(find("a1"), false);
-                tree->setVisible(find("B"), false);
+                tree->setNodeVisible(find("a1"), false);
+                tree->setNodeVisible(find("B"), false);
                 break;
             case 2:
                 QVERIFY(tree->moveToLastChild(find("b1"), find("C")));
@@ -585,7 +609,7 @@ private slots:
             settle();
         }
         QVERIFY(tree->totalCount() > 0);
-        for (TZvNode* n = tree->firstNode(); n; n = tree->nextNode(n))
+        for (TZvNode* n = tree->firstTopLevel(); n; n = tree->nextNode(n))
             QVERIFY(!textOf(n).isEmpty());
     }
 
@@ -611,7 +635,7 @@ private slots:
     {
         int freed = 0;
         QStringList freedText;
-        for (TZvNode* n = tree->firstNode(); n; n = tree->nextNode(n))
+        for (TZvNode* n = tree->firstTopLevel(); n; n = tree->nextNode(n))
             n->dataAs<Info>()->freed = &freed;
         tree->events.FreeNode = [&](TZvNode* n) { freedText << textOf(n); };
         click("a1");
@@ -624,7 +648,7 @@ private slots:
         QCOMPARE(tree->totalCount(), 3);
         tree->clear();
         QCOMPARE(freed, 8);
-        QVERIFY(!tree->firstNode());
+        QVERIFY(!tree->firstTopLevel());
     }
 
     // ---- drag and drop -----------------------------------------------------------------
@@ -690,7 +714,7 @@ private slots:
             add(nullptr, QString("Printed row %1").arg(i));
         TZvNode* hiddenOne = add(nullptr, "Hidden row");
         tree->endUpdate();
-        tree->setVisible(hiddenOne, false);
+        tree->setNodeVisible(hiddenOne, false);
         settle();
         QTemporaryDir dir;
         const QString file = dir.filePath("tree.pdf");

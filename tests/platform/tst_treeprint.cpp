@@ -187,8 +187,8 @@ private slots:
         tree->setCheckBox(alpha, true);
         tree->setChecked(alpha, true);
         tree->endUpdate();
-        tree->setVisible(hiddenChild, false);
-        tree->setVisible(gamma, false);
+        tree->setNodeVisible(hiddenChild, false);
+        tree->setNodeVisible(gamma, false);
         tree->expand(alpha);
         QCoreApplication::processEvents();
 

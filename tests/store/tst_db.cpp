@@ -410,6 +410,47 @@ private slots:
         QVERIFY(noOpenStatement(c));
     }
 
+    // A table read row by row: every row once, in order, each the current row in its turn;
+    // afterwards, and when the reader raises, nothing stays open and the query is closed.
+    void readRowByRow_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("raiseAt"); // -1: the reader never raises
+        QTest::addColumn<QString>("seen");
+        QTest::newRow("empty") << 0 << -1 << QString();
+        QTest::newRow("one") << 1 << -1 << QString("t0");
+        QTest::newRow("several") << 4 << -1 << QString("t0 t1 t2 t3");
+        QTest::newRow("raises at the first") << 3 << 0 << QString();
+        QTest::newRow("raises in the middle") << 4 << 2 << QString("t0 t1");
+    }
+    void readRowByRow()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, raiseAt);
+        QFETCH(QString, seen);
+        TempProgramFolder home;
+        for (int i = 0; i < rows; ++i)
+            home.exec(QString("insert into tasks (tid, content) values ('t%1', 'c''%1')").arg(i));
+        TADOConnection& c = home.connection();
+        TADOQuery q(&c);
+        q.SQLAdd("select * from tasks order by rowid");
+        QStringList got;
+        const QString error = raiseText([&] {
+            q.OpenEach([&] {
+                if (got.size() == raiseAt) throw EZvError("stop");
+                QCOMPARE(q.FieldByName("content").AsString(), "c'" + QString::number(got.size()));
+                got << q.FieldByName("tid").AsString();
+            });
+        });
+        QCOMPARE(error, raiseAt < 0 || raiseAt >= rows ? QString("<no error>") : QString("stop"));
+        QCOMPARE(got.join(' '), seen);
+        QVERIFY(!q.active());
+        QVERIFY(noOpenStatement(c));
+        // the same statement again, read whole
+        q.Open();
+        QCOMPARE(q.RecordCount(), rows);
+    }
+
     // A transaction is stored only by its explicit commit; every other way out rolls back
     // and leaves the connection in autocommit.
     void transactionEnds_data()

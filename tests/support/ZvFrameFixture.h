@@ -83,7 +83,7 @@ protected:
 
     zv::TZvNode* node(const QString& text) const
     {
-        for (zv::TZvNode* n = tree()->firstNode(); n; n = tree()->nextNode(n))
+        for (zv::TZvNode* n = tree()->firstTopLevel(); n; n = tree()->nextNode(n))
             if (content(n) == text) return n;
         return nullptr;
     }
@@ -149,7 +149,7 @@ protected:
     QStringList shown() const
     {
         QStringList out;
-        for (zv::TZvNode* n = tree()->firstNode(); n; n = tree()->nextNode(n))
+        for (zv::TZvNode* n = tree()->firstTopLevel(); n; n = tree()->nextNode(n))
             if (tree()->isShown(n)) out << content(n);
         return out;
     }

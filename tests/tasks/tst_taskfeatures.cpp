@@ -64,6 +64,64 @@ private slots:
         QVERIFY(sameTime(col("checkTime", "{A}"), dt(kNow.addSecs(90))));
     }
 
+    // Completing or reopening one task filters only its own group: the rows shown, and the
+    // expand flags a search stores, must be what a whole filter pass gives.
+    void oneCompletionFiltersAsAWholePass_data()
+    {
+        QTest::addColumn<int>("range");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QString>("toggled");
+        QTest::addColumn<QStringList>("visible");
+        QTest::newRow("incomplete: a sub-task goes")
+            << 2 << ""
+            << "A1 milk" << QStringList{"A", "A2", "B done", "B1 milk"};
+        QTest::newRow("incomplete: the last sub-task of a done task")
+            << 2 << ""
+            << "B1 milk" << QStringList{"A", "A1 milk", "A2"};
+        QTest::newRow("complete: a reopened task goes") << 1 << ""
+                                                        << "C" << QStringList{"B done"};
+        QTest::newRow("complete: a done sub-task shows its open parent")
+            << 1 << ""
+            << "A2" << QStringList{"A", "A2", "B done", "C"};
+        QTest::newRow("incomplete, searching: the last match goes")
+            << 2 << "milk"
+            << "A1 milk" << QStringList{"B done", "B1 milk"};
+        QTest::newRow("all, searching: a top-level task done")
+            << 0 << "milk"
+            << "A" << QStringList{"A", "A1 milk", "B done", "B1 milk"};
+    }
+    void oneCompletionFiltersAsAWholePass()
+    {
+        QFETCH(int, range);
+        QFETCH(QString, search);
+        QFETCH(QString, toggled);
+        QFETCH(QStringList, visible);
+        row("{A}", "root", "A");
+        row("{A1}", "{A}", "A1 milk");
+        row("{A2}", "{A}", "A2");
+        row("{B}", "root", "B done", true);
+        row("{B1}", "{B}", "B1 milk");
+        row("{C}", "root", "C", true);
+        start();
+        m_frame->Comb_ViewRange->setCurrentIndex(range);
+        if (!search.isEmpty()) {
+            QTest::mouseClick(m_frame->Edt_Search, Qt::LeftButton);
+            QTest::keyClicks(m_frame->Edt_Search, search);
+        }
+        settle();
+        TZvNode* n = node(toggled);
+        tree()->setChecked(n, !n->isChecked(), true);
+        settle();
+        const QHash<QString, QString> ids{{"A", "{A}"},      {"A1 milk", "{A1}"}, {"A2", "{A2}"},
+                                          {"B done", "{B}"}, {"B1 milk", "{B1}"}, {"C", "{C}"}};
+        QCOMPARE(col("checkFlag", ids.value(toggled)).toBool(), n->isChecked());
+        QCOMPARE(shown(), visible);
+        const QString expanded = col("expandFlag", "{A}").toString() + col("expandFlag", "{B}").toString();
+        m_frame->FilterTasks();
+        QCOMPARE(shown(), visible);
+        QCOMPARE(col("expandFlag", "{A}").toString() + col("expandFlag", "{B}").toString(), expanded);
+    }
+
     void setColor_data()
     {
         QTest::addColumn<int>("button"); // 0 OK, 1 Default, 2 Cancel
@@ -379,7 +437,7 @@ private slots:
         settle();
         QCOMPARE(layout(), expected);
         // Every stored pid follows the tree.
-        for (TZvNode* n = tree()->firstNode(); n; n = tree()->nextNode(n)) {
+        for (TZvNode* n = tree()->firstTopLevel(); n; n = tree()->nextNode(n)) {
             const QString pid = n->parent() ? TzvTasksFrame::Info(n->parent())->tid : QStringLiteral("root");
             QCOMPARE(col("pid", TzvTasksFrame::Info(n)->tid).toString(), pid);
             QCOMPARE(TzvTasksFrame::Info(n)->pid, pid);

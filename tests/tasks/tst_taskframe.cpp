@@ -91,7 +91,7 @@ private slots:
         QVERIFY(sameTime(r[0][5], dt(kNow)));
         QVERIFY(sameTime(r[0][6], dt(kNow)));
         QVERIFY(r[0][7].isNull() && r[0][8].isNull() && r[0][9].isNull());
-        TZvNode* n = tree()->firstNode();
+        TZvNode* n = tree()->firstTopLevel();
         QCOMPARE(tree()->firstSelected(), n); // the edit ended: the node is selected
         QCOMPARE(m_frame->NodeText(n), content.isEmpty() ? QStringLiteral("Input content here") : content);
     }

@@ -12,7 +12,7 @@ class TestUndo : public TaskFrameFixture
     QString records() const
     {
         QStringList out;
-        for (TZvNode* n = tree()->firstNode(); n; n = tree()->nextNode(n)) {
+        for (TZvNode* n = tree()->firstTopLevel(); n; n = tree()->nextNode(n)) {
             const TTaskInfo& r = *TzvTasksFrame::Info(n);
             out << QStringLiteral("%1 %2 %3 %4 %5/%6 %7/%8 %9/%10 %11,%12 %13 %14")
                        .arg(r.tid, r.pid, r.content)
