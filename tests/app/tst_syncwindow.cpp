@@ -59,6 +59,26 @@ class TstSyncWindow : public QObject
     }
 
     // zvConf.ini's sync section for a fresh pair of collections (no password anywhere).
+    // Another machine with the same settings makes top-level tasks with these texts and
+    // syncs them to the server.
+    bool sendFromAnotherMachine(const zvtest::TDavServer& server, const QStringList& texts)
+    {
+        zvtest::TempProgramFolder other;
+        QFile::copy(m_folder->iniPath(), other.iniPath());
+        for (const QString& text : texts)
+            other.exec(
+                QStringLiteral("insert into tasks (tid, pid, content, checkFlag) values ('%1', 'root', "
+                               "'%2', 0)")
+                    .arg(NewGuidText(), text));
+        TZvSyncEngine engine(other.connection(),
+                             SyncSettingsOf(TZvSyncConfig::Read(other.iniPath()), server.password(), "1"));
+        const auto result = zvtest::await<TZvSyncResult>([&](auto done) {
+            connect(&engine, &TZvSyncEngine::finished, done);
+            engine.start();
+        });
+        return result && result->succeeded();
+    }
+
     void writeSettings(const zvtest::TDavServer& server, bool enabled = true)
     {
         const QString tag = QUuid::createUuid().toString(QUuid::WithoutBraces).left(8);
@@ -196,20 +216,7 @@ private slots:
         ZV_SERVER(server, zvtest::TDavServer::Kind::Radicale);
         writeSettings(*server);
         qputenv("ZVJ_SYNC_PASSWORD", server->password().toUtf8());
-        {
-            zvtest::TempProgramFolder other;
-            QFile::copy(m_folder->iniPath(), other.iniPath());
-            other.exec(
-                QStringLiteral("insert into tasks (tid, pid, content, checkFlag) values ('%1', 'root', "
-                               "'from elsewhere', 0)")
-                    .arg(NewGuidText()));
-            TZvSyncEngine engine(other.connection(), SyncSettingsOf(TZvSyncConfig::Read(other.iniPath()),
-                                                                    server->password(), "1"));
-            QVERIFY(zvtest::await<TZvSyncResult>([&](auto done) {
-                        connect(&engine, &TZvSyncEngine::finished, done);
-                        engine.start();
-                    })->succeeded());
-        }
+        QVERIFY(sendFromAnotherMachine(*server, {QStringLiteral("from elsewhere")}));
         openWindow();
         auto* frame = qobject_cast<TZvItemFrame*>(m_main->TaskFrame.data());
         QVERIFY(frame);
@@ -233,23 +240,10 @@ private slots:
         ZV_SERVER(server, zvtest::TDavServer::Kind::Radicale);
         writeSettings(*server);
         qputenv("ZVJ_SYNC_PASSWORD", server->password().toUtf8());
-        {
-            // Another machine with the same settings.
-            zvtest::TempProgramFolder other;
-            QFile::copy(m_folder->iniPath(), other.iniPath());
-            for (int i = 0; i < 25; ++i)
-                other.exec(
-                    QStringLiteral("insert into tasks (tid, pid, content, checkFlag) values ('%1', 'root', "
-                                   "'from elsewhere %2', 0)")
-                        .arg(NewGuidText())
-                        .arg(i));
-            TZvSyncEngine engine(other.connection(), SyncSettingsOf(TZvSyncConfig::Read(other.iniPath()),
-                                                                    server->password(), "1"));
-            QVERIFY(zvtest::await<TZvSyncResult>([&](auto done) {
-                        connect(&engine, &TZvSyncEngine::finished, done);
-                        engine.start();
-                    })->succeeded());
-        }
+        QStringList texts;
+        for (int i = 0; i < 25; ++i)
+            texts << QStringLiteral("from elsewhere %1").arg(i);
+        QVERIFY(sendFromAnotherMachine(*server, texts));
         openWindow();
         TZvTree* tree = m_main->TaskFrame->findChild<TZvTree*>();
         QVERIFY(tree);
