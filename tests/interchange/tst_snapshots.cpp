@@ -244,6 +244,8 @@ private slots:
                                       << "Cannot open '%1': unable to open database file";
         QTest::newRow("another password") << "password"
                                           << "'%1' is not a copy of this database";
+        QTest::newRow("no password in it") << "no password"
+                                           << "'%1' is not a copy of this database";
         QTest::newRow("another program's database") << "foreign"
                                                     << "'%1' is not a copy of this database";
         QTest::newRow("a transaction open") << "transaction"
@@ -271,6 +273,12 @@ private slots:
                 QCOMPARE(sqlite3_exec(raw, "drop table zv_meta", nullptr, nullptr, nullptr), SQLITE_OK);
                 sqlite3_close(raw);
             }
+        } else if (kind == "no password") {
+            WriteDatabaseCopy(connection, copy);
+            sqlite3* raw = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(copy).constData(), &raw), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(raw, "delete from zv_meta", nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(raw);
         } else if (kind == "live") {
             copy = m_folder->dbPath();
             message = "'%1' is the program's own database";
