@@ -107,6 +107,7 @@ void TADOConnection::Open()
     }
     m_db = db;
     sqlite3_update_hook(db, &TADOConnection::rowChanged, this);
+    sqlite3_set_authorizer(db, &TADOConnection::deleteRowByRow, nullptr);
     m_path = path;
     m_lockedFiles = LockedFilesOf(path);
     if (!HoldsLocks(m_lockedFiles)) m_lockedFiles = {};
@@ -248,6 +249,16 @@ void TADOConnection::checkpoint()
 bool TADOConnection::autocommit() const
 {
     return !m_db || sqlite3_get_autocommit(m_db) != 0;
+}
+
+int TADOConnection::deleteRowByRow(void*, int action, const char* table, const char*, const char*,
+                                   const char*)
+{
+    // A delete of every row of a table skips the row hook (SQLite's truncate); SQLITE_IGNORE
+    // makes it delete row by row, so that it counts. Never for SQLite's own tables: there it
+    // would stop a DROP TABLE.
+    return action == SQLITE_DELETE && table && std::strncmp(table, "sqlite_", 7) != 0 ? SQLITE_IGNORE
+                                                                                      : SQLITE_OK;
 }
 
 void TADOConnection::rowChanged(void* connection, int, const char*, const char* table, sqlite3_int64)

@@ -53,6 +53,8 @@ public:
     // Rows of the data (not of the program's own bookkeeping) inserted, changed or deleted
     // through this connection: a change, whatever made it, shows as a new count.
     qint64 dataChanges() const { return m_dataChanges; }
+    // The whole database was replaced at once (a copy put back), which no row hook sees.
+    void noteDataReplaced() { ++m_dataChanges; }
 
     static QString BuildConnectionString(const QString& programFolder);
 
@@ -73,6 +75,7 @@ private:
     qint64 m_dataChanges = 0;
     static void rowChanged(void* connection, int op, const char* database, const char* table,
                            long long rowid);
+    static int deleteRowByRow(void*, int action, const char* table, const char*, const char*, const char*);
 };
 
 // secureLocks on every open connection: after a modal dialog, whose nested event loop may

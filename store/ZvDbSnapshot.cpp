@@ -170,6 +170,7 @@ void PutBackDatabaseCopy(TADOConnection& connection, const QString& path)
     if (connection.transaction() || !sqlite3_get_autocommit(live))
         throw EZvError(tr("Internal error: a transaction is already open on the database connection"));
     copyPages(live, copy);
+    connection.noteDataReplaced();
     writeKeptTables(connection, kept);
 }
 

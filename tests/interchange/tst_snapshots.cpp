@@ -2,8 +2,10 @@
 // the database as it was, byte for byte, put back into the open connection.
 #include "ZvTestSupport.h"
 #include "interchange/Dm_Io.h"
+#include "store/ZvDbCreate.h"
 #include "store/ZvDbLocks.h"
 #include "store/ZvDbSnapshot.h"
+#include "store/ZvDbTransaction.h"
 #include "store/ZvSeams.h"
 #include "store/pU_Funcs.h"
 
@@ -11,6 +13,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <optional>
+#include <sqlite3.h>
 
 using namespace zv;
 
@@ -97,8 +101,11 @@ private slots:
         QVERIFY(MessageSeam::texts().last().startsWith("Put the database back as it was before the last " +
                                                        command + " ("));
         MessageSeam::queueAnswer(IdOk);
+        const qint64 changes = m_folder->connection().dataChanges();
         QVERIFY(m_io->UndoLastRestoreImport());
         QCOMPARE(m_folder->dump(), before);
+        // The data changed: a sync is due, as after any other change.
+        QVERIFY(m_folder->connection().dataChanges() > changes);
         QVERIFY(HoldsDatabaseLocks(m_folder->dbPath()));
         QVERIFY(m_folder->connection().autocommit());
         zv::TADOQuery q(&m_folder->connection());
@@ -163,6 +170,155 @@ private slots:
         QCOMPARE(m_folder->count("select count(*) from tasks"), 2);
         QCOMPARE(m_folder->count("select value from zv_kept where name='a'"), 2);
         QCOMPARE(m_folder->scalar("select hex(x) from zv_kept_later").toString(), "0102");
+    }
+
+    // A copy that cannot be made whole is no copy: the command is told why, and no file, cut
+    // or whole, is left to pass for one; the database stays as it was.
+    void takeFails_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("the disk full") << "full"
+                                       << "disk";
+        QTest::newRow("its name taken by a folder") << "folder"
+                                                    << "Cannot write '%1'";
+        QTest::newRow("the folder a file") << "file"
+                                           << "Cannot make the folder '%1'";
+    }
+    void takeFails()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        seed();
+        const QString before = m_folder->dump();
+        if (kind == "folder") QVERIFY(QDir().mkpath(snapshots() + "000001-import.zvb/inside"));
+        if (kind == "file") zvtest::writeBytes(m_folder->path() + "Snapshots", "a file");
+        TZvSnapshots kept(m_folder->path());
+        QString error;
+        {
+            std::optional<zvtest::TFileSizeLimit> limit;
+            if (kind == "full") {
+                QVERIFY(QDir().mkpath(snapshots()));
+                limit.emplace(QFileInfo(m_folder->dbPath()).size() / 2);
+            }
+            error = zvtest::raiseText([&] { kept.take(m_folder->connection(), "Import"); });
+        }
+        const QString named =
+            QDir::toNativeSeparators(kind == "folder" ? snapshots() + "000001-import.zvb" : snapshots());
+        QVERIFY2(error.contains(message.contains("%1") ? message.arg(named) : message), qPrintable(error));
+        if (kind != "file") QCOMPARE(QDir(snapshots()).entryList(QDir::Files), QStringList());
+        QVERIFY(!kept.latest());
+        QCOMPARE(m_folder->dump(), before);
+    }
+
+    // Copies are numbered on from the newest whole copy; files of other names in the folder
+    // (a cut ".part", a user's own) are neither counted, put back nor removed.
+    void otherFilesInTheFolder()
+    {
+        seed();
+        QVERIFY(QDir().mkpath(snapshots()));
+        zvtest::writeBytes(snapshots() + "000009-import.zvb.part", "cut short");
+        zvtest::writeBytes(snapshots() + "notes.zvb", "mine");
+        zvtest::writeBytes(snapshots() + "12-import.zvb", "mine too");
+        TZvSnapshots kept(m_folder->path());
+        QVERIFY(!kept.latest());
+        QCOMPARE(kept.take(m_folder->connection(), "Restore"), snapshots() + "000001-restore.zvb");
+        for (int i = 0; i < TZvSnapshots::kKept; ++i)
+            kept.take(m_folder->connection(), "import");
+        const auto latest = kept.latest();
+        QVERIFY(latest);
+        QCOMPARE(latest->path, snapshots() + "000006-import.zvb");
+        QCOMPARE(latest->command, QString("import"));
+        QCOMPARE(copies(), QStringList({"000002-import.zvb", "000003-import.zvb", "000004-import.zvb",
+                                        "000005-import.zvb", "000006-import.zvb", "000009-import.zvb.part",
+                                        "12-import.zvb", "notes.zvb"}));
+    }
+
+    // A copy that cannot be put back whole changes nothing and says why: the database keeps
+    // every row, and the connection its locks, and writes on.
+    void putBackFails_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no such file") << "missing"
+                                      << "Cannot open '%1': unable to open database file";
+        QTest::newRow("another password") << "password"
+                                          << "'%1' is not a copy of this database";
+        QTest::newRow("no password in it") << "no password"
+                                           << "'%1' is not a copy of this database";
+        QTest::newRow("another program's database") << "foreign"
+                                                    << "'%1' is not a copy of this database";
+        QTest::newRow("a transaction open") << "transaction"
+                                            << "a transaction is already open";
+        QTest::newRow("another program writing") << "busy"
+                                                 << "database is locked";
+        QTest::newRow("the disk full") << "full"
+                                       << "disk";
+        QTest::newRow("the live database itself") << "live"
+                                                  << "is the program's own database";
+    }
+    void putBackFails()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        seed();
+        TADOConnection& connection = m_folder->connection();
+        QString copy = m_folder->path() + "copy.zvb";
+        if (kind == "password" || kind == "foreign") {
+            CreateDatabaseFile(copy, "create table tasks (tid text);",
+                               kind == "password" ? "other" : "mavrude");
+            if (kind == "foreign") {
+                sqlite3* raw = nullptr;
+                QCOMPARE(sqlite3_open(QFile::encodeName(copy).constData(), &raw), SQLITE_OK);
+                QCOMPARE(sqlite3_exec(raw, "drop table zv_meta", nullptr, nullptr, nullptr), SQLITE_OK);
+                sqlite3_close(raw);
+            }
+        } else if (kind == "no password") {
+            WriteDatabaseCopy(connection, copy);
+            sqlite3* raw = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(copy).constData(), &raw), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(raw, "delete from zv_meta", nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(raw);
+        } else if (kind == "live") {
+            copy = m_folder->dbPath();
+            message = "'%1' is the program's own database";
+        } else if (kind != "missing") {
+            WriteDatabaseCopy(connection, copy);
+        }
+        m_folder->exec("update tasks set content='after the copy'");
+        connection.checkpoint(); // an empty journal: the first page written meets the full disk
+        const QString before = m_folder->dump();
+        // Another program in the middle of a write holds the file for itself.
+        sqlite3* other = nullptr;
+        const auto release = qScopeGuard([&] { sqlite3_close(other); });
+        if (kind == "busy") {
+            QCOMPARE(sqlite3_open(QFile::encodeName(m_folder->dbPath()).constData(), &other), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(other, "begin immediate", nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+        std::optional<TZvTransaction> open;
+        if (kind == "transaction") open.emplace(connection, TZvTransaction::Mode::Write);
+        QString error;
+        {
+            std::optional<zvtest::TFileSizeLimit> limit;
+            if (kind == "full") limit.emplace(16);
+            error = zvtest::raiseText([&] {
+                if (kind == "live")
+                    WriteDatabaseCopy(connection, copy);
+                else
+                    PutBackDatabaseCopy(connection, copy);
+            });
+        }
+        QVERIFY2(
+            error.contains(message.contains("%1") ? message.arg(QDir::toNativeSeparators(copy)) : message),
+            qPrintable(error));
+        open.reset();
+        sqlite3_close(other);
+        other = nullptr;
+        QCOMPARE(m_folder->dump(), before);
+        QVERIFY(HoldsDatabaseLocks(m_folder->dbPath()));
+        zv::TADOQuery q(&connection);
+        zvtest::appendRow(q, "tasks", {"tid", "{later}", "pid", "root"});
+        QCOMPARE(m_folder->count("select count(*) from tasks where tid='{later}'"), 1);
     }
 
     // A file in the folder that is no copy of this database is refused; nothing changes.

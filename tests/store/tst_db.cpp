@@ -3,13 +3,18 @@
 // item text that hold quotes, and no statement left open after a call returns.
 #include "ZvTestSupport.h"
 #include "store/ZvDbCreate.h"
+#include "store/ZvDbLocks.h"
+#include "store/ZvDurability.h"
+#include "store/ZvRowImage.h"
 #include "store/pU_Funcs.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <optional>
 #include <sqlite3.h>
+#include <unistd.h>
 
 using namespace zv;
 using zvtest::TempProgramFolder;
@@ -863,6 +868,308 @@ private slots:
             QCOMPARE(fileBytes(path), QByteArray("mine"));
         else
             QVERIFY(!QFileInfo::exists(path));
+    }
+
+    // A row image written back holds each value with its own storage class: an undo that put
+    // back a null as 0, a real 1.0 as the integer 1 or an empty text as null would change the
+    // row it claims to restore.
+    void rowImageValues_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("stored"); // SQL's quote()
+        QTest::newRow("null") << QVariant() << "NULL";
+        QTest::newRow("integer") << QVariant(qlonglong(1)) << "1";
+        QTest::newRow("large integer") << QVariant(qlonglong(1) << 62) << "4611686018427387904";
+        QTest::newRow("real") << QVariant(1.0) << "1.0";
+        QTest::newRow("text") << QVariant(QString("it's")) << "'it''s'";
+        QTest::newRow("empty text") << QVariant(QString("")) << "''";
+        QTest::newRow("blob") << QVariant(QByteArray("\0\xff", 2)) << "X'00FF'";
+        QTest::newRow("empty blob") << QVariant(QByteArray("")) << "X''";
+    }
+    void rowImageValues()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(QString, stored);
+        TempProgramFolder home;
+        // Columns without a declared type keep any storage class (the sync state's are so).
+        home.exec("create table anyvalues (tid, content)");
+        home.exec("insert into anyvalues (rowid, tid, content) values (7, 'other', 'held')");
+        TADOConnection& c = home.connection();
+        const QStringList columns{"tid", "content"};
+        // Rowid 7 is held by another row: the image goes in under a new one, leaving that row.
+        const qint64 rowid =
+            InsertRowImage(c, "anyvalues", columns, TZvRowImage{7, {QVariant("{A}"), value}});
+        QVERIFY(rowid != 7);
+        QCOMPARE(
+            home.scalar(QString("select quote(content) from anyvalues where rowid=%1").arg(rowid)).toString(),
+            stored);
+        QCOMPARE(home.scalar("select content from anyvalues where rowid=7").toString(), QString("held"));
+        const std::optional<TZvRowImage> back = RowImageAt(c, "anyvalues", columns, rowid);
+        QVERIFY(back);
+        QVERIFY(SameStoredValue(back->values.at(1), value));
+        // Written back over a changed row, the value is again what it was.
+        home.exec(QString("update anyvalues set content=2.5 where rowid=%1").arg(rowid));
+        QVERIFY(UpdateRowImage(c, "anyvalues", columns, *back, {1}));
+        QCOMPARE(
+            home.scalar(QString("select quote(content) from anyvalues where rowid=%1").arg(rowid)).toString(),
+            stored);
+        const std::vector<TZvRowImage> all = SelectRowImages(c, "anyvalues", columns, "tid='{A}'");
+        QCOMPARE(all.size(), size_t(1));
+        QCOMPARE(all.front().rowid, rowid);
+        QVERIFY(SameStoredValue(all.front().values.at(1), value));
+    }
+
+    // Rows an undo looks for that are gone: no update passes for done, a delete of nothing
+    // is no error, and a rowid that is free again takes its image under that very rowid.
+    void rowImageOfAGoneRow()
+    {
+        TempProgramFolder& home = sharedHome();
+        TADOConnection& c = home.connection();
+        const QStringList columns{"tid", "content"};
+        const TZvRowImage image{42, {QVariant("{gone}"), QVariant("text")}};
+        QVERIFY(!RowImageAt(c, "tasks", columns, 42));
+        QVERIFY(!UpdateRowImage(c, "tasks", columns, image, {1}));
+        QVERIFY(!UpdateRowImage(c, "tasks", columns, image, {}));
+        DeleteRowAt(c, "tasks", 42);
+        QCOMPARE(InsertRowImage(c, "tasks", columns, image), qint64(42));
+        QVERIFY(UpdateRowImage(c, "tasks", columns, image, {}));
+        QCOMPARE(home.count("select count(*) from tasks where rowid=42 and tid='{gone}'"), 1);
+        DeleteRowAt(c, "tasks", 42);
+        QCOMPARE(home.count("select count(*) from tasks"), 0);
+    }
+
+    // What "the same value" means to an undo: the storage class counts, an unset value is
+    // null, and each rowid is kept once in order.
+    void sameStoredValue_data()
+    {
+        QTest::addColumn<QVariant>("a");
+        QTest::addColumn<QVariant>("b");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("unset and null") << QVariant() << QVariant::fromValue(nullptr) << true;
+        QTest::newRow("null and 0") << QVariant() << QVariant(qlonglong(0)) << false;
+        QTest::newRow("0 and null") << QVariant(qlonglong(0)) << QVariant() << false;
+        QTest::newRow("integer and real") << QVariant(qlonglong(1)) << QVariant(1.0) << false;
+        QTest::newRow("text and integer") << QVariant(QString("1")) << QVariant(qlonglong(1)) << false;
+        QTest::newRow("text and blob") << QVariant(QString("a")) << QVariant(QByteArray("a")) << false;
+        QTest::newRow("equal reals") << QVariant(0.5) << QVariant(0.5) << true;
+        QTest::newRow("other text") << QVariant(QString("a")) << QVariant(QString("b")) << false;
+    }
+    void sameStoredValue()
+    {
+        QFETCH(QVariant, a);
+        QFETCH(QVariant, b);
+        QFETCH(bool, same);
+        QCOMPARE(SameStoredValue(a, b), same);
+        std::vector<TZvRowImage> images{{5, {}}, {2, {}}, {5, {}}, {1, {}}, {2, {}}};
+        SortByRowid(images);
+        QList<qint64> rowids;
+        for (const TZvRowImage& i : images)
+            rowids << i.rowid;
+        QCOMPARE(rowids, QList<qint64>({1, 2, 5}));
+    }
+
+    // A damaged table or a full disk fails every row-image operation with the database's
+    // words: an undo is never reported done when its row was not written, nor a row read as
+    // missing when it could not be read.
+    void rowImageFailures_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<bool>("fullDisk"); // else the table's page damaged
+        for (const char* op : {"select", "at", "insert", "update", "delete"})
+            QTest::addRow("%s, damaged", op) << QString(op) << false;
+        for (const char* op : {"insert", "update"})
+            QTest::addRow("%s, the disk full", op) << QString(op) << true;
+    }
+    void rowImageFailures()
+    {
+        QFETCH(QString, operation);
+        QFETCH(bool, fullDisk);
+        TempProgramFolder home;
+        home.exec("insert into tasks (rowid, tid, content) values (1, 'a', 'one'), (2, 'b', 'two')");
+        if (!fullDisk) {
+            QByteArray bytes = fileBytes(home.dbPath());
+            bytes.replace(4096, 4096, QByteArray(4096, 'Z')); // the table's one page
+            writeBytes(home.dbPath(), bytes);
+        }
+        TADOConnection& c = home.connection();
+        c.checkpoint();
+        const QStringList columns{"tid", "content"};
+        const TZvRowImage image{operation == "insert" ? 9 : 1,
+                                {QVariant("c"), QVariant(QString(200000, QLatin1Char('x')))}};
+        QString message;
+        {
+            std::optional<TFileSizeLimit> limit;
+            if (fullDisk) limit.emplace(QFileInfo(home.dbPath() + "-wal").size() + 4096);
+            message = raiseText([&] {
+                if (operation == "select") SelectRowImages(c, "tasks", columns, "1");
+                if (operation == "at") RowImageAt(c, "tasks", columns, 1);
+                if (operation == "insert") InsertRowImage(c, "tasks", columns, image);
+                if (operation == "update") UpdateRowImage(c, "tasks", columns, image, {0, 1});
+                if (operation == "delete") DeleteRowAt(c, "tasks", 1);
+            });
+        }
+        if (fullDisk)
+            QVERIFY2(message.contains("disk") || message.contains("full") || message.contains("I/O"),
+                     qPrintable(message));
+        else
+            QCOMPARE(message, QString("database disk image is malformed"));
+        QVERIFY(c.autocommit());
+        if (fullDisk) QCOMPARE(home.scalar("select group_concat(content) from tasks").toString(), "one,two");
+    }
+
+    // Only the program's own database files are refused as a command's file: the live file
+    // under any name, its journal files even before they exist, and nothing else.
+    void databaseFiles_data()
+    {
+        QTest::addColumn<QString>("name"); // relative to the program folder; "" as given
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("no name") << "" << false;
+        QTest::newRow("the database") << "zvData.zvb" << true;
+        QTest::newRow("its journal") << "zvData.zvb-wal" << true;
+        QTest::newRow("its index") << "zvData.zvb-shm" << true;
+        QTest::newRow("a rollback journal not made yet") << "zvData.zvb-journal" << true;
+        QTest::newRow("through another folder name") << "sub/../zvData.zvb" << true;
+        QTest::newRow("a hard link to it") << "link.zvb" << true;
+        QTest::newRow("a copy of it") << "copy.zvb" << false;
+        QTest::newRow("a new file beside it") << "zvData.zvb.bak" << false;
+        QTest::newRow("that name in another folder") << "sub/zvData.zvb-journal" << false;
+    }
+    void databaseFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, refused);
+        TempProgramFolder home;
+        home.connection();
+        QVERIFY(QDir().mkpath(home.path() + "sub"));
+        QCOMPARE(::link(QFile::encodeName(home.dbPath()).constData(),
+                        QFile::encodeName(home.path() + "link.zvb").constData()),
+                 0);
+        QVERIFY(QFile::copy(home.dbPath(), home.path() + "copy.zvb"));
+        const QString path = name.isEmpty() ? QString() : home.path() + name;
+        QCOMPARE(IsDatabaseFile(path), refused);
+        QCOMPARE(raiseText([&] { RefuseDatabaseFile(path); }) != "<no error>", refused);
+    }
+
+    // An older database brought up to date takes the schema's "IF NOT EXISTS" tables and
+    // indexes and nothing else: no row or table of the user's goes, a ";" or "--" inside a
+    // text is no end of a statement, and a statement that fails leaves none of the others.
+    void schemaAdditions_data()
+    {
+        QTest::addColumn<QString>("schema");
+        QTest::addColumn<QString>("made"); // the names of sqlite_master after, beyond the install's
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a table and its index") << "CREATE TABLE IF NOT EXISTS zv_new (a TEXT);\nCREATE INDEX "
+                                                  "IF NOT EXISTS zv_new_a ON zv_new (a);"
+                                               << "zv_new,zv_new_a"
+                                               << "<no error>";
+        QTest::newRow("other statements passed over")
+            << "CREATE TABLE plain (a); DROP TABLE tasks; DELETE FROM memos;\n"
+               "create   table if not exists zv_new (a)"
+            << "zv_new"
+            << "<no error>";
+        QTest::newRow("a table there already") << "CREATE TABLE IF NOT EXISTS tasks (other)"
+                                               << ""
+                                               << "<no error>";
+        QTest::newRow("comments and texts")
+            << "-- a comment; CREATE TABLE IF NOT EXISTS zv_no (a);\n"
+               "CREATE TABLE IF NOT EXISTS zv_new (a DEFAULT 'x;--y'); -- done\n-- the end"
+            << "zv_new"
+            << "<no error>";
+        QTest::newRow("one fails, none made")
+            << "CREATE TABLE IF NOT EXISTS zv_new (a);\nCREATE INDEX IF NOT EXISTS zv_i ON zv_none (a);"
+            << ""
+            << "no such table: main.zv_none";
+    }
+    void schemaAdditions()
+    {
+        QFETCH(QString, schema);
+        QFETCH(QString, made);
+        QFETCH(QString, message);
+        TempProgramFolder home;
+        home.exec("insert into tasks (tid, content) values ('a', 'kept')");
+        home.exec("insert into memos (mid, content) values ('m', 'kept')");
+        const QString names = "select group_concat(name) from (select name from sqlite_master order by name)";
+        const QString before = home.scalar(names).toString();
+        QCOMPARE(raiseText([&] { ApplySchemaAdditions(home.connection(), schema); }), message);
+        QStringList added = home.scalar(names).toString().split(',');
+        for (const QString& name : before.split(','))
+            added.removeOne(name);
+        QCOMPARE(added.join(','), made);
+        QVERIFY(home.connection().autocommit());
+        QCOMPARE(home.count("select count(*) from tasks where content='kept'"), 1);
+        QCOMPARE(home.count("select count(*) from memos where content='kept'"), 1);
+        if (made == "zv_new" && schema.contains("x;--y")) {
+            home.exec("insert into zv_new default values");
+            QCOMPARE(home.scalar("select a from zv_new").toString(), QString("x;--y"));
+        }
+        // Once more changes nothing: the statements are safe to run at every start.
+        const QString after = home.scalar(names).toString();
+        if (message == "<no error>") {
+            ApplySchemaAdditions(home.connection(), schema);
+            QCOMPARE(home.scalar(names).toString(), after);
+        }
+    }
+
+    // Only changes of the data count as changes: the program's own bookkeeping ("zv" tables)
+    // does not, so writing it never marks the database as edited by the user; a delete of
+    // every row of a table counts as any other.
+    void dataChangesCount()
+    {
+        TempProgramFolder home;
+        TADOConnection& c = home.connection();
+        TADOQuery q(&c);
+        const qint64 start = c.dataChanges();
+        ExecQuery(q, "update zv_meta set value=value");
+        ExecQuery(q, "create table zv_state (a)");
+        ExecQuery(q, "insert into zv_state values (1)");
+        QCOMPARE(c.dataChanges(), start);
+        appendRow(q, "tasks", {"tid", "a"});
+        ExecQuery(q, "update tasks set content='b'");
+        ExecQuery(q, "delete from tasks");
+        QCOMPARE(c.dataChanges(), start + 3);
+    }
+
+    // Whether the process holds its locks is read from what the system says: held while the
+    // connection is open, gone when they are dropped (and taken again before the next
+    // write) or the connection closed, and never "held" for files that are not there.
+    void locksSeen_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("open") << "open" << true;
+        QTest::newRow("dropped") << "dropped" << false;
+        QTest::newRow("closed") << "closed" << false;
+        QTest::newRow("never opened") << "unopened" << false;
+        QTest::newRow("no such file") << "missing" << false;
+    }
+    void locksSeen()
+    {
+        QFETCH(QString, state);
+        QFETCH(bool, held);
+        TempProgramFolder home;
+        TADOConnection& c = home.connection();
+        QString path = home.dbPath();
+        const bool checks = DurabilityChecks();
+        SetDurabilityChecks(false); // with checks on, a lost lock ends the program
+        const auto restore = qScopeGuard([&] { SetDurabilityChecks(checks); });
+        if (state == "dropped") DropDatabaseLocksForTest(path);
+        if (state == "closed") c.Close();
+        if (state == "unopened") {
+            path = home.path() + "other.zvb";
+            zvtest::MakeDatabase(path);
+        }
+        if (state == "missing") path = home.path() + "gone.zvb";
+        QCOMPARE(HoldsDatabaseLocks(path), held);
+        // A database that was never opened has no index file: nothing to hold.
+        if (state != "closed")
+            QCOMPARE(LockedFilesOf(path).known(), state != "unopened" && state != "missing");
+        QCOMPARE(SameFile(path, path), state != "missing");
+        if (state == "dropped") {
+            TADOQuery q(&c);
+            appendRow(q, "tasks", {"tid", "after"});
+            QVERIFY(HoldsDatabaseLocks(path));
+            QCOMPARE(home.count("select count(*) from tasks where tid='after'"), 1);
+        }
     }
 
     // A file that cannot be opened fails at Open with a clear message and stays as it was.

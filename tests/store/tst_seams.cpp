@@ -243,6 +243,57 @@ private slots:
         QCOMPARE(StatusNotifierHostSeam::available(), false);
     }
 
+    // The fallbacks that stand in for the system when no handler is set answer "nothing
+    // there": no mail program started, no secret store, a password prompt cancelled, no
+    // reply made up for the network; a sound handler that is taken away plays no more.
+    void fallbacksReachNothing_data()
+    {
+        QTest::addColumn<QString>("seam");
+        for (const char* name : {"mail", "secret", "password", "network", "sound", "clipboard", "clock"})
+            QTest::newRow(name) << QString(name);
+    }
+    void fallbacksReachNothing()
+    {
+        QFETCH(QString, seam);
+        if (seam == "mail") {
+            QVERIFY(!MailProcessSeam().call({QStringLiteral("xdg-email"), {}}).started);
+        } else if (seam == "secret") {
+            const SecretAnswer a = SecretSeam().call({SecretRequest::Op::Read, QStringLiteral("k"), {}});
+            QVERIFY(!a.storeAnswered);
+            QVERIFY(!a.found);
+        } else if (seam == "password") {
+            QVERIFY(!PasswordPromptSeam().call(QStringLiteral("server")));
+        } else if (seam == "network") {
+            const NetworkIntercept i = NetworkSeam().call({"GET", QUrl("https://example.org/"), {}});
+            QVERIFY(i.kind == NetworkIntercept::Kind::Pass);
+            QCOMPARE(i.status, 0);
+        } else if (seam == "sound") {
+            QStringList played;
+            SoundSeam::setHandler([&](const QString& path) { played << path; });
+            SoundSeam::play(QStringLiteral("a.wav"));
+            SoundSeam::setHandler(nullptr);
+            SoundSeam::play(QStringLiteral("b.wav"));
+            QCOMPARE(played, QStringList{"a.wav"});
+            QCOMPARE(SoundSeam::seam().history(), QStringList({"a.wav", "b.wav"}));
+        } else if (seam == "clipboard") {
+            QString written;
+            ClipboardSeam::writes().setHandler([&](const QString& text) {
+                written = text;
+                return true;
+            });
+            ClipboardSeam::useMemoryClipboard(false); // leaves the handler
+            ClipboardSeam::setText(QStringLiteral("to the system"));
+            QCOMPARE(written, QStringLiteral("to the system"));
+            ClipboardSeam::useMemoryClipboard(true);
+            ClipboardSeam::setText(QStringLiteral("in memory"));
+            QCOMPARE(written, QStringLiteral("to the system"));
+            QCOMPARE(ClipboardSeam::text(), QStringLiteral("in memory"));
+        } else if (seam == "clock") {
+            Clock::setOffsetMs(-3600 * 1000);
+            QVERIFY(qAbs(Clock::now().secsTo(QDateTime::currentDateTime()) - 3600) < 5);
+        }
+    }
+
     void strictMode_data()
     {
         QTest::addColumn<QString>("victim");
