@@ -2,6 +2,7 @@
 
 #include "platform/ZvColors.h"
 #include "platform/ZvTree.h"
+#include "store/ZvScopeExit.h"
 #include "store/pU_Funcs.h"
 
 #include <QAction>
@@ -94,6 +95,119 @@ void TZvItemFrame::onHotDelay()
     hotNode = current;
     if (hotNode) m_tree->invalidateNode(hotNode);
     if (former) m_tree->invalidateNode(former);
+}
+
+// ---- which items show: the view range and the search -------------------------------------
+
+bool TZvItemFrame::Passes(TZvNode* node, bool searching) const
+{
+    if (!searching) return true;
+    if (m_searchMatcher.indexIn(*Item(node).content) >= 0) return true;
+    return node->level() > 0 && WideSearch() && m_searchMatcher.indexIn(*Item(node->parent()).content) >= 0;
+}
+
+void TZvItemFrame::Filter()
+{
+    // Whatever asks for a whole pass may have changed what matches.
+    ForgetSearchResults();
+    ApplyFilter();
+}
+
+void TZvItemFrame::ForgetSearchResults()
+{
+    m_searchResults.clear();
+}
+
+quint32 TZvItemFrame::MarkSearchMatches()
+{
+    const SearchResult* kept = nullptr;
+    const SearchResult* within = nullptr; // the smallest result of a text inside this one
+    for (const SearchResult& r : m_searchResults) {
+        if (r.text == searchText)
+            kept = &r;
+        else if (searchText.contains(r.text) && (!within || r.matches.size() < within->matches.size()))
+            within = &r;
+    }
+    if (!kept) {
+        SearchResult result{searchText, {}};
+        auto check = [&](TZvNode* n) {
+            if (Passes(n, true)) result.matches.push_back(n);
+        };
+        if (within) {
+            for (TZvNode* n : within->matches)
+                check(n);
+        } else {
+            for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top)) {
+                check(top);
+                for (int i = 0, count = top->childCount(); i < count; ++i)
+                    check(top->child(i));
+            }
+        }
+        constexpr size_t kKeptResults = 12;
+        if (m_searchResults.size() >= kKeptResults) m_searchResults.erase(m_searchResults.begin());
+        m_searchResults.push_back(std::move(result));
+        kept = &m_searchResults.back();
+    }
+    if (++m_searchStamp == 0) ++m_searchStamp; // 0 marks no pass
+    for (TZvNode* n : kept->matches)
+        n->setMark(m_searchStamp);
+    return m_searchStamp;
+}
+
+void TZvItemFrame::ApplyFilter()
+{
+    hotNode = nullptr;
+    const bool searching = SearchActive() && !searchText.isEmpty();
+    // Prepared once for the whole tree: tens of thousands of items are matched per keystroke.
+    m_searchMatcher.setPattern(searchText);
+    const quint32 stamp = searching ? MarkSearchMatches() : 0;
+    // Searching, the mark on the node says it all; otherwise, with no range that hides
+    // anything, no record is read at all.
+    const bool all = !searching && PassesAll();
+    auto passes = [&](TZvNode* n) { return searching ? n->mark() == stamp : all || Passes(n, false); };
+    BatchExpandWrites([&] {
+        m_tree->beginUpdate();
+        const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
+        for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top))
+            filterGroup(top, searching, passes);
+    });
+    ShowTip(SearchActive() && m_tree->visibleCount() == 0 ? m_traits.searchTipKind : 0);
+    Filtered();
+}
+
+template <class Test> void TZvItemFrame::filterGroup(TZvNode* top, bool searching, const Test& passes)
+{
+    // The item before its sub-items; a shown sub-item shows (and, searching, expands) its
+    // parent.
+    m_tree->setNodeVisible(top, passes(top));
+    for (int i = 0, count = top->childCount(); i < count; ++i) {
+        TZvNode* child = top->child(i);
+        const bool shown = passes(child);
+        m_tree->setNodeVisible(child, shown);
+        if (shown) {
+            if (!m_tree->isNodeVisible(top)) m_tree->setNodeVisible(top, true);
+            if (searching) m_tree->setExpanded(top, true);
+        }
+    }
+}
+
+void TZvItemFrame::FilterItem(TZvNode* node)
+{
+    if (!node) return;
+    // What the item matched is no longer known, nor what any kept result says of it.
+    ForgetSearchResults();
+    hotNode = nullptr;
+    const bool searching = SearchActive() && !searchText.isEmpty();
+    m_searchMatcher.setPattern(searchText);
+    // Only the item's own group can change: its top-level item and that one's sub-items.
+    TZvNode* top = node->level() == 0 ? node : node->parent();
+    BatchExpandWrites([&] {
+        m_tree->beginUpdate();
+        const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
+        filterGroup(top, searching, [&](TZvNode* n) { return Passes(n, searching); });
+    });
+    ShowTip(SearchActive() && m_tree->visibleCount() == 0 ? m_traits.searchTipKind : 0);
+    Filtered();
 }
 
 } // namespace zv

@@ -24,7 +24,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <limits>
 
 namespace zv {
 
@@ -370,117 +369,6 @@ void TZvItemFrame::UpdateActions()
     UpdateFrameActions(idle, first);
 }
 
-bool TZvItemFrame::Passes(TZvNode* node, bool searching) const
-{
-    if (!searching) return true;
-    if (m_searchMatcher.indexIn(*Item(node).content) >= 0) return true;
-    return node->level() > 0 && WideSearch() && m_searchMatcher.indexIn(*Item(node->parent()).content) >= 0;
-}
-
-void TZvItemFrame::Filter()
-{
-    // Whatever asks for a whole pass may have changed what matches.
-    ForgetSearchResults();
-    ApplyFilter();
-}
-
-void TZvItemFrame::ForgetSearchResults()
-{
-    m_searchResults.clear();
-}
-
-quint32 TZvItemFrame::MarkSearchMatches()
-{
-    const SearchResult* kept = nullptr;
-    const SearchResult* within = nullptr; // the smallest result of a text inside this one
-    for (const SearchResult& r : m_searchResults) {
-        if (r.text == searchText)
-            kept = &r;
-        else if (searchText.contains(r.text) && (!within || r.matches.size() < within->matches.size()))
-            within = &r;
-    }
-    if (!kept) {
-        SearchResult result{searchText, {}};
-        auto check = [&](TZvNode* n) {
-            if (Passes(n, true)) result.matches.push_back(n);
-        };
-        if (within) {
-            for (TZvNode* n : within->matches)
-                check(n);
-        } else {
-            for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top)) {
-                check(top);
-                for (int i = 0, count = top->childCount(); i < count; ++i)
-                    check(top->child(i));
-            }
-        }
-        constexpr size_t kKeptResults = 12;
-        if (m_searchResults.size() >= kKeptResults) m_searchResults.erase(m_searchResults.begin());
-        m_searchResults.push_back(std::move(result));
-        kept = &m_searchResults.back();
-    }
-    if (++m_searchStamp == 0) ++m_searchStamp; // 0 marks no pass
-    for (TZvNode* n : kept->matches)
-        n->setMark(m_searchStamp);
-    return m_searchStamp;
-}
-
-void TZvItemFrame::ApplyFilter()
-{
-    hotNode = nullptr;
-    const bool searching = SearchActive() && !searchText.isEmpty();
-    // Prepared once for the whole tree: tens of thousands of items are matched per keystroke.
-    m_searchMatcher.setPattern(searchText);
-    const quint32 stamp = searching ? MarkSearchMatches() : 0;
-    // Searching, the mark on the node says it all; otherwise, with no range that hides
-    // anything, no record is read at all.
-    const bool all = !searching && PassesAll();
-    auto passes = [&](TZvNode* n) { return searching ? n->mark() == stamp : all || Passes(n, false); };
-    BatchExpandWrites([&] {
-        m_tree->beginUpdate();
-        const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
-        for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top))
-            filterGroup(top, searching, passes);
-    });
-    ShowTip(SearchActive() && m_tree->visibleCount() == 0 ? m_traits.searchTipKind : 0);
-    Filtered();
-}
-
-template <class Test> void TZvItemFrame::filterGroup(TZvNode* top, bool searching, const Test& passes)
-{
-    // The item before its sub-items; a shown sub-item shows (and, searching, expands) its
-    // parent.
-    m_tree->setNodeVisible(top, passes(top));
-    for (int i = 0, count = top->childCount(); i < count; ++i) {
-        TZvNode* child = top->child(i);
-        const bool shown = passes(child);
-        m_tree->setNodeVisible(child, shown);
-        if (shown) {
-            if (!m_tree->isNodeVisible(top)) m_tree->setNodeVisible(top, true);
-            if (searching) m_tree->setExpanded(top, true);
-        }
-    }
-}
-
-void TZvItemFrame::FilterItem(TZvNode* node)
-{
-    if (!node) return;
-    // What the item matched is no longer known, nor what any kept result says of it.
-    ForgetSearchResults();
-    hotNode = nullptr;
-    const bool searching = SearchActive() && !searchText.isEmpty();
-    m_searchMatcher.setPattern(searchText);
-    // Only the item's own group can change: its top-level item and that one's sub-items.
-    TZvNode* top = node->level() == 0 ? node : node->parent();
-    BatchExpandWrites([&] {
-        m_tree->beginUpdate();
-        const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
-        filterGroup(top, searching, [&](TZvNode* n) { return Passes(n, searching); });
-    });
-    ShowTip(SearchActive() && m_tree->visibleCount() == 0 ? m_traits.searchTipKind : 0);
-    Filtered();
-}
-
 void TZvItemFrame::AddItemExecute()
 {
     if (editNode || Busy()) return;
@@ -741,44 +629,6 @@ void TZvItemFrame::showEvent(QShowEvent* event)
     // ... and the tab's page gets its size only once shown: measure again after that.
     QMetaObject::invokeMethod(
         this, [this] { Panel_tip->Relayout(); }, Qt::QueuedConnection);
-}
-
-// ---- expanded state and moving -----------------------------------------------------------
-
-void TZvItemFrame::StoreExpandFlag(TZvNode* node, bool expanded)
-{
-    // A load expands nodes to their stored state: nothing to store, nothing to update.
-    if (m_loading) return;
-    const TZvItemRef r = Item(node);
-    if (*r.expandFlag != expanded) {
-        *r.expandFlag = expanded;
-        // A node never stored has no row to remember it in.
-        if (!r.id->isEmpty()) {
-            if (m_expandWrites) m_expandWrites->begin();
-            StoreExpanded(node, expanded);
-            if (m_expandWrites) m_expandWrites->posted();
-        }
-    }
-    if (m_expandWrites)
-        m_expandsChanged = true;
-    else
-        UpdateActions();
-}
-
-void TZvItemFrame::BatchExpandWrites(const std::function<void()>& work)
-{
-    // Inside a batch of our own the writes join it.
-    if (m_expandWrites) {
-        work();
-        return;
-    }
-    m_expandWrites = std::make_unique<TZvWriteBatch>(m_host->connection(), std::numeric_limits<int>::max());
-    m_expandsChanged = false;
-    const auto done = ScopeExit([this] { m_expandWrites.reset(); });
-    work();
-    m_expandWrites->commit();
-    m_expandWrites.reset();
-    if (m_expandsChanged) UpdateActions();
 }
 
 } // namespace zv

@@ -3,6 +3,7 @@
 #include "platform/ZvTree.h"
 #include "store/ZvGuard.h"
 #include "store/ZvIniFile.h"
+#include "store/ZvScopeExit.h"
 #include "store/ZvSeams.h"
 #include "store/pU_Funcs.h"
 
@@ -10,6 +11,7 @@
 #include <QMenu>
 
 #include <algorithm>
+#include <limits>
 
 // The order of the items: sorting, the selection and the clipboard, and moving items
 // between parents (drag and drop, the Move to menus) within the two levels the store keeps.
@@ -230,6 +232,44 @@ void TZvItemFrame::fillMoveMenu(QMenu* menu)
             });
         });
     }
+}
+
+// ---- expanded state ------------------------------------------------------------------------
+
+void TZvItemFrame::StoreExpandFlag(TZvNode* node, bool expanded)
+{
+    // A load expands nodes to their stored state: nothing to store, nothing to update.
+    if (m_loading) return;
+    const TZvItemRef r = Item(node);
+    if (*r.expandFlag != expanded) {
+        *r.expandFlag = expanded;
+        // A node never stored has no row to remember it in.
+        if (!r.id->isEmpty()) {
+            if (m_expandWrites) m_expandWrites->begin();
+            StoreExpanded(node, expanded);
+            if (m_expandWrites) m_expandWrites->posted();
+        }
+    }
+    if (m_expandWrites)
+        m_expandsChanged = true;
+    else
+        UpdateActions();
+}
+
+void TZvItemFrame::BatchExpandWrites(const std::function<void()>& work)
+{
+    // Inside a batch of our own the writes join it.
+    if (m_expandWrites) {
+        work();
+        return;
+    }
+    m_expandWrites = std::make_unique<TZvWriteBatch>(m_host->connection(), std::numeric_limits<int>::max());
+    m_expandsChanged = false;
+    const auto done = ScopeExit([this] { m_expandWrites.reset(); });
+    work();
+    m_expandWrites->commit();
+    m_expandWrites.reset();
+    if (m_expandsChanged) UpdateActions();
 }
 
 } // namespace zv
