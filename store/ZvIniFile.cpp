@@ -139,7 +139,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     // A file or folder marked read-only is treated so even where the system would let us
     // write it (the administrator account): the file is never silently replaced, and the
     // folder gets no file of ours.
-    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    static constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     const auto writable = [](const QFileInfo& i) {
         return i.isWritable() && i.permissions().testAnyFlags(anyWrite);
     };
