@@ -75,7 +75,19 @@ public:
             if (pidColumn == -2) pidColumn = q.FindField(QLatin1StringView(pidName));
             if (pidColumn >= 0 && q.FieldAt(pidColumn).IsNull()) return;
             rows.emplace_back();
-            Read(q, rows.back(), true);
+            R& r = rows.back();
+            Read(q, r, true);
+            // Sub-items follow their parent in the table: the parent's id they name is held
+            // once, not once more per row (a tenth of a long list's memory).
+            if (r.pid == kRootId) {
+                r.pid = kRootId;
+            } else if (rows.size() > 1) {
+                const R& before = rows[rows.size() - 2];
+                if (r.pid == before.pid)
+                    r.pid = before.pid;
+                else if (r.pid == Id(before))
+                    r.pid = Id(before);
+            }
         });
         std::vector<int> tops;
         for (size_t i = 0; i < rows.size(); ++i)

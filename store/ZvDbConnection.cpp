@@ -98,7 +98,10 @@ void TADOConnection::Open()
         execSimple(db, "PRAGMA synchronous=FULL");
         // Tens of thousands of items are read at every load: keep the pages in memory.
         execSimple(db, "PRAGMA cache_size=-32768");
-        execSimple(db, "PRAGMA mmap_size=268435456");
+        // No memory map: it made the whole file resident in the process (100 MB at 250,000
+        // tasks and memos), and a read error on a mapped page ends the program with SIGBUS
+        // where a read through the cache is an error the program reports.
+        execSimple(db, "PRAGMA mmap_size=0");
         // A read in WAL mode takes the lock on the file that the connection keeps while open.
         execSimple(db, "select count(*) from zv_meta");
     } catch (...) {
