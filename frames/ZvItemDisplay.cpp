@@ -102,8 +102,15 @@ void TZvItemFrame::onHotDelay()
 bool TZvItemFrame::Passes(TZvNode* node, bool searching) const
 {
     if (!searching) return true;
-    if (m_searchMatcher.indexIn(*Item(node).content) >= 0) return true;
-    return node->level() > 0 && WideSearch() && m_searchMatcher.indexIn(*Item(node->parent()).content) >= 0;
+    if (TextMatches(*Item(node).content)) return true;
+    return node->level() > 0 && WideSearch() && TextMatches(*Item(node->parent()).content);
+}
+
+bool TZvItemFrame::TextMatches(QStringView text) const
+{
+    // One letter, the first typed and the one that matches most items, is found fastest by
+    // the vectorised search for a character; longer texts by the prepared matcher.
+    return searchText.size() == 1 ? text.contains(searchText.front()) : m_searchMatcher.indexIn(text) >= 0;
 }
 
 void TZvItemFrame::Filter()
@@ -116,9 +123,11 @@ void TZvItemFrame::Filter()
 void TZvItemFrame::ForgetSearchResults()
 {
     m_searchResults.clear();
+    m_shownStamp = 0;
+    m_shownMatches.clear();
 }
 
-quint32 TZvItemFrame::MarkSearchMatches()
+const TZvItemFrame::SearchResult& TZvItemFrame::SearchMatches()
 {
     const SearchResult* kept = nullptr;
     const SearchResult* within = nullptr; // the smallest result of a text inside this one
@@ -128,30 +137,25 @@ quint32 TZvItemFrame::MarkSearchMatches()
         else if (searchText.contains(r.text) && (!within || r.matches.size() < within->matches.size()))
             within = &r;
     }
-    if (!kept) {
-        SearchResult result{searchText, {}};
-        auto check = [&](TZvNode* n) {
-            if (Passes(n, true)) result.matches.push_back(n);
-        };
-        if (within) {
-            for (TZvNode* n : within->matches)
-                check(n);
-        } else {
-            for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top)) {
-                check(top);
-                for (int i = 0, count = top->childCount(); i < count; ++i)
-                    check(top->child(i));
-            }
+    if (kept) return *kept;
+    SearchResult result{searchText, {}};
+    auto check = [&](TZvNode* n) {
+        if (Passes(n, true)) result.matches.push_back(n);
+    };
+    if (within) {
+        for (TZvNode* n : within->matches)
+            check(n);
+    } else {
+        for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top)) {
+            check(top);
+            for (int i = 0, count = top->childCount(); i < count; ++i)
+                check(top->child(i));
         }
-        constexpr size_t kKeptResults = 12;
-        if (m_searchResults.size() >= kKeptResults) m_searchResults.erase(m_searchResults.begin());
-        m_searchResults.push_back(std::move(result));
-        kept = &m_searchResults.back();
     }
-    if (++m_searchStamp == 0) ++m_searchStamp; // 0 marks no pass
-    for (TZvNode* n : kept->matches)
-        n->setMark(m_searchStamp);
-    return m_searchStamp;
+    constexpr size_t kKeptResults = 12;
+    if (m_searchResults.size() >= kKeptResults) m_searchResults.erase(m_searchResults.begin());
+    m_searchResults.push_back(std::move(result));
+    return m_searchResults.back();
 }
 
 void TZvItemFrame::ApplyFilter()
@@ -160,7 +164,29 @@ void TZvItemFrame::ApplyFilter()
     const bool searching = SearchActive() && !searchText.isEmpty();
     // Prepared once for the whole tree: tens of thousands of items are matched per keystroke.
     m_searchMatcher.setPattern(searchText);
-    const quint32 stamp = searching ? MarkSearchMatches() : 0;
+    // From a search pass the tree still shows, only the items whose match changed can
+    // change what shows: those that match now and did not (not marked with the shown
+    // stamp), and those that did and do not.
+    const bool fromShown =
+        searching && m_shownStamp != 0 && m_shownLayout == m_tree->treeModel()->layoutCount();
+    std::vector<TZvNode*> changed;
+    quint32 stamp = 0;
+    if (searching) {
+        const SearchResult& result = SearchMatches();
+        if (fromShown)
+            for (TZvNode* n : result.matches)
+                if (n->mark() != m_shownStamp) changed.push_back(n);
+        if (++m_searchStamp == 0) ++m_searchStamp; // 0 marks no pass
+        stamp = m_searchStamp;
+        for (TZvNode* n : result.matches)
+            n->setMark(stamp);
+        if (fromShown)
+            for (TZvNode* n : m_shownMatches)
+                if (n->mark() != stamp) changed.push_back(n);
+        m_shownMatches = result.matches;
+    } else {
+        m_shownMatches.clear();
+    }
     // Searching, the mark on the node says it all; otherwise, with no range that hides
     // anything, no record is read at all.
     const bool all = !searching && PassesAll();
@@ -168,9 +194,20 @@ void TZvItemFrame::ApplyFilter()
     BatchExpandWrites([&] {
         m_tree->beginUpdate();
         const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
-        for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top))
-            filterGroup(top, searching, passes);
+        if (fromShown) {
+            const TZvNode* last = nullptr;
+            for (TZvNode* n : changed) {
+                TZvNode* top = n->level() == 0 ? n : n->parent();
+                if (top != last) filterGroup(top, true, passes);
+                last = top;
+            }
+        } else {
+            for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top))
+                filterGroup(top, searching, passes);
+        }
     });
+    m_shownStamp = stamp;
+    m_shownLayout = m_tree->treeModel()->layoutCount();
     ShowTip(SearchActive() && m_tree->visibleCount() == 0 ? m_traits.searchTipKind : 0);
     Filtered();
 }

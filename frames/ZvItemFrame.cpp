@@ -125,6 +125,9 @@ TZvItemFrame::~TZvItemFrame()
 {
     // The stack empties itself when it goes, and tells: no one listens any more.
     disconnect(m_undo, nullptr, this, nullptr);
+    // A focused search box, emptied, shows its placeholder again when it loses the focus
+    // as the widgets go: that change must not filter a frame that is half gone.
+    disconnect(Edt_Search, nullptr, this, nullptr);
     // The tree goes before the rest of the frame: its events reach into members that are
     // about to be destroyed (and into the derived frame, which is gone already).
     if (m_tree) {

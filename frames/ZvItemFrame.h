@@ -293,9 +293,10 @@ private:
     void ApplyFilter();
     // One top-level item and its sub-items shown or hidden as a filter pass decides.
     template <class Test> void filterGroup(TZvNode* top, bool searching, const Test& passes);
-    // Marks the items the search text matches, from kept results where it can; returns the
-    // mark.
-    quint32 MarkSearchMatches();
+    // The items the search text matches, from a kept result where one serves.
+    struct SearchResult;
+    const SearchResult& SearchMatches();
+    bool TextMatches(QStringView text) const; // the search text occurs in it
     void layoutSearchBar();
     void ExpandAll(bool expand);
     void RebuildMoveMenus();
@@ -335,6 +336,12 @@ private:
     };
     std::vector<SearchResult> m_searchResults;
     quint32 m_searchStamp = 0;
+    // The search pass the tree shows, while nothing else has changed it (its stamp, the
+    // model's layout count then, its matches): the next keystroke's pass then visits only
+    // the groups whose matches differ. Stamp 0: a whole pass is due.
+    quint32 m_shownStamp = 0;
+    quint64 m_shownLayout = 0;
+    std::vector<TZvNode*> m_shownMatches;
     std::unique_ptr<TZvWriteBatch> m_expandWrites; // open while expand flags are batched
     bool m_expandsChanged = false;
     QSet<TZvNode*> m_pendingRemoval;

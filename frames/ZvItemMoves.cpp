@@ -143,6 +143,8 @@ void TZvItemFrame::onDragDrop(TZvNode* node)
 
 void TZvItemFrame::MoveSelection(TZvNode* target, bool toFront)
 {
+    // A wide search matches sub-items by their parent's text.
+    ForgetSearchResults();
     const std::vector<TZvNode*> moving = m_tree->selectedNodes();
     const auto count =
         std::count_if(moving.begin(), moving.end(), [&](TZvNode* s) { return CanMoveUnder(s, target); });
@@ -238,6 +240,8 @@ void TZvItemFrame::fillMoveMenu(QMenu* menu)
 
 void TZvItemFrame::StoreExpandFlag(TZvNode* node, bool expanded)
 {
+    // A search pass only ever expands: after a collapse the next one looks at every group.
+    if (!expanded) m_shownStamp = 0;
     // A load expands nodes to their stored state: nothing to store, nothing to update.
     if (m_loading) return;
     const TZvItemRef r = Item(node);

@@ -231,6 +231,66 @@ private slots:
         QVERIFY(!m_frame->SearchActive());
     }
 
+    // Typed letter by letter, a pass visits only what the pass before it left; whatever
+    // happened between two keystrokes, the tree then shows what a whole pass shows.
+    void searchStepByStepShowsWhatAWholePassShows_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<bool>("wide");
+        QTest::newRow("letters added") << QStringList{"e", "eg", "egg", "eggs"} << false;
+        QTest::newRow("letters taken away") << QStringList{"eggs", "egg", "e", ""} << false;
+        QTest::newRow("texts that share nothing") << QStringList{"Milk", "bread", "Milk"} << false;
+        QTest::newRow("a group folded between") << QStringList{"e", "fold Box", "re"} << false;
+        QTest::newRow("a sub-memo moved out between") << QStringList{"e", "move reed", "re"} << false;
+        QTest::newRow("a text edited between") << QStringList{"r", "edit bread", "re"} << false;
+        QTest::newRow("wide, letters added and taken away")
+            << QStringList{"S", "Sh", "Shop", "Sh", "h"} << true;
+    }
+    void searchStepByStepShowsWhatAWholePassShows()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(bool, wide);
+        memo("{M1}", "root", "Milk");
+        memo("{S}", "root", "Shop");
+        memo("{E}", "{S}", "eggs");
+        memo("{B}", "{S}", "bread");
+        memo("{T}", "root", "Tea");
+        memo("{R}", "{T}", "green");
+        memo("{X}", "root", "Box");
+        memo("{XR}", "{X}", "reed");
+        start();
+        if (wide) m_frame->Action_searchWide->trigger();
+        auto state = [this] {
+            QStringList out;
+            for (TZvNode* n = tree()->firstTopLevel(); n; n = tree()->nextNode(n))
+                if (tree()->isShown(n)) out << content(n) + (tree()->isNodeExpanded(n) ? "+" : "");
+            return out;
+        };
+        for (const QString& step : steps) {
+            if (step.startsWith("fold ")) {
+                tree()->setExpanded(node(step.mid(5)), false);
+            } else if (step.startsWith("move ")) {
+                select({step.mid(5)});
+                m_frame->MoveSelection(nullptr, false);
+            } else if (step.startsWith("edit ")) {
+                select({step.mid(5)});
+                tree()->setFocus();
+                QTest::keyClick(tree(), Qt::Key_F2);
+                QPlainTextEdit* editor = waitEditor();
+                QVERIFY(editor);
+                editor->selectAll();
+                type(editor, "bought");
+                finish(editor, zvtest::FinishBy::CtrlEnter);
+            } else {
+                search(step);
+                const QStringList byStep = state();
+                m_frame->Filter();
+                QCOMPARE(byStep, state());
+            }
+            settle();
+        }
+    }
+
     void searchWorksDuringAnEdit()
     {
         memo("{A}", "root", "apple");
