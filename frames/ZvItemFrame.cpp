@@ -221,6 +221,7 @@ void TZvItemFrame::wireTree()
     };
     e.SortKey = [this](TZvNode* n) { return QStringView(*Item(n).content); };
     e.CompareKeys = [](QStringView a, QStringView b) { return CompareContent(a, b); };
+    e.SortHead = [](QStringView text) { return SortHead(text); };
     e.DragAllowed = [](TZvNode*) { return true; };
     e.DragOver = [this](TZvNode* n) { return onDragOver(n); };
     e.DragDrop = [this](TZvNode* n) { onDragDrop(n); };

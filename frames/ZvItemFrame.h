@@ -141,6 +141,9 @@ public:
     int MeasureNode(TZvNode* node) const;
     // Content comparison of the sort: a-z folded, other characters by code; a prefix first.
     static int CompareContent(QStringView a, QStringView b);
+    // The first eight characters folded as CompareContent folds them, as a number in its
+    // order: most comparisons of a long list's sort end there.
+    static TZvSortHead SortHead(QStringView text);
     // The selected nodes' contents in tree order, joined by single carriage returns.
     QString SelectionText() const;
     // Nodes in tree order that the selection would write out (reports, exchange files).

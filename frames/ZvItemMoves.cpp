@@ -31,6 +31,20 @@ int TZvItemFrame::CompareContent(QStringView a, QStringView b)
     return a.size() < b.size() ? -1 : 1;
 }
 
+TZvSortHead TZvItemFrame::SortHead(QStringView text)
+{
+    // Four characters of 16 bits per number, the first one highest; a text that ends
+    // counts as character 0, below every other, as a shorter text sorts first.
+    TZvSortHead head{};
+    const qsizetype n = std::min<qsizetype>(text.size(), 8);
+    for (qsizetype i = 0; i < n; ++i) {
+        ushort c = text.at(i).unicode();
+        if (c >= 'a' && c <= 'z') c = ushort(c - 'a' + 'A');
+        head[size_t(i / 4)] |= quint64(c) << (16 * (3 - i % 4));
+    }
+    return head;
+}
+
 std::vector<TZvNode*> TZvItemFrame::SelectedInTreeOrder() const
 {
     return m_tree->selectedNodes();

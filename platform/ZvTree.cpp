@@ -705,13 +705,25 @@ QRect TZvTree::nodeRect(const TZvNode* node) const
 void TZvTree::sortTree(bool ascending)
 {
     if (events.SortKey && events.CompareKeys) {
-        const auto& key = events.SortKey;
+        struct Key
+        {
+            TZvSortHead head;
+            QStringView text;
+        };
+        const auto key = [this](TZvNode* n) {
+            const QStringView text = events.SortKey(n);
+            return Key{events.SortHead ? events.SortHead(text) : TZvSortHead{}, text};
+        };
         const auto& compare = events.CompareKeys;
         // descending reverses the comparison, so equal keys keep their order either way
         if (ascending)
-            m_model->sortSiblingsBy(key, [&](QStringView a, QStringView b) { return compare(a, b) < 0; });
+            m_model->sortSiblingsBy(key, [&](const Key& a, const Key& b) {
+                return a.head != b.head ? a.head < b.head : compare(a.text, b.text) < 0;
+            });
         else
-            m_model->sortSiblingsBy(key, [&](QStringView a, QStringView b) { return compare(a, b) > 0; });
+            m_model->sortSiblingsBy(key, [&](const Key& a, const Key& b) {
+                return a.head != b.head ? b.head < a.head : compare(a.text, b.text) > 0;
+            });
         m_selCacheValid = false;
         viewport()->update();
         return;

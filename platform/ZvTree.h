@@ -111,6 +111,9 @@ struct TZvTreeEvents
     // is taken once per sort, and a comparison reads the two texts only, not the nodes.
     std::function<QStringView(TZvNode*)> SortKey;
     std::function<int(QStringView, QStringView)> CompareKeys;
+    // Optional: a number for a text whose order never contradicts CompareKeys, so that most
+    // comparisons of a sort need not read the texts (equal numbers: CompareKeys decides).
+    std::function<TZvSortHead(QStringView)> SortHead;
     std::function<bool(TZvNode*)> DragAllowed;
     std::function<bool(TZvNode*)> DragOver; // node under the point or nullptr; true accepts
     std::function<void(TZvNode*)> DragDrop; // node at the drop point or nullptr

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <array>
 
 #include <algorithm>
 #include <functional>
@@ -23,6 +24,10 @@ struct TZvNodeData
 
 // One node of the two-level tree. Hidden nodes stay in their parent's child list with
 // their sibling index; only the model's published rows leave them out.
+// The start of a sort key as a number whose order is the key's: a sort compares these
+// first and reads the texts only where they are equal.
+using TZvSortHead = std::array<quint64, 2>;
+
 class TZvNode
 {
 public:

@@ -313,6 +313,17 @@ private slots:
             << QStringList{"b", "A", "c"} << QStringList{"A", "b", "c"} << QStringList{"c", "b", "A"};
         QTest::newRow("equal texts keep their order")
             << QStringList{"x", "X"} << QStringList{"x", "X"} << QStringList{"x", "X"};
+        // The first eight characters decide most comparisons by themselves.
+        QTest::newRow("past the eighth character") << QStringList{"Shopping b", "shopping A", "Shopping"}
+                                                   << QStringList{"Shopping", "shopping A", "Shopping b"}
+                                                   << QStringList{"Shopping b", "shopping A", "Shopping"};
+        QTest::newRow("a shorter text first")
+            << QStringList{"ab", "a", "abc"} << QStringList{"a", "ab", "abc"}
+            << QStringList{"abc", "ab", "a"};
+        QTest::newRow("digits and letters beyond ASCII")
+            << QStringList{"Task 9", "Task 10", "\u00e9t\u00e9", "Zoo"}
+            << QStringList{"Task 10", "Task 9", "Zoo", "\u00e9t\u00e9"}
+            << QStringList{"\u00e9t\u00e9", "Zoo", "Task 9", "Task 10"};
     }
     void sort()
     {
