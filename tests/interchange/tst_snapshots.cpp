@@ -91,6 +91,10 @@ private slots:
         prepare();
         const QString before = m_folder->dump();
         QVERIFY(!m_io->CanUndoRestoreImport());
+        MessageSeam::queueAnswer(IdOk); // nothing to undo yet: a tip, and nothing changes
+        QVERIFY(!m_io->UndoLastRestoreImport());
+        QCOMPARE(MessageSeam::texts().last(), QString("There is no restore or import to undo."));
+        QCOMPARE(m_folder->dump(), before);
         QVERIFY(run(command));
         QVERIFY(m_io->SnapshotTaken());
         QVERIFY(m_folder->dump() != before);
