@@ -141,6 +141,17 @@ private slots:
             QCOMPARE(f.AsString(), QString());
             QCOMPARE(f.AsDateTime(), 0.0);
         }
+        // A new row's fields, before anything is set, read as null alike.
+        q.Append();
+        for (const QString& column : unset.split(' ')) {
+            const TField f = q.FieldByName(column);
+            QVERIFY2(f.IsNull(), qPrintable(column));
+            QCOMPARE(f.AsBoolean(), false);
+            QCOMPARE(f.AsInteger(), 0);
+            QCOMPARE(f.AsString(), QString());
+            QCOMPARE(f.AsDateTime(), 0.0);
+        }
+        q.Cancel();
     }
 
     // Text another program left in a typed column reads as the field's type would take it,
@@ -167,6 +178,9 @@ private slots:
         QTest::newRow("a colour as signed text") << QString("backgroundColor") << QString("'+12x'") << false
                                                  << QString("'+12x' is not a valid integer value for field "
                                                             "'backgroundColor'");
+        QTest::newRow("a flag as False")
+            << QString("checkFlag") << QString("'False'") << false
+            << QString("'False' is not a valid integer value for field 'checkFlag'");
     }
     void textInTypedColumnRead()
     {
@@ -1033,6 +1047,8 @@ private slots:
         QTest::newRow("a copy of it") << "copy.zvb" << false;
         QTest::newRow("a new file beside it") << "zvData.zvb.bak" << false;
         QTest::newRow("that name in another folder") << "sub/zvData.zvb-journal" << false;
+        QTest::newRow("that name in a missing folder") << "gone/zvData.zvb-wal" << false;
+        QTest::newRow("the program folder itself") << "." << false;
     }
     void databaseFiles()
     {
