@@ -1,6 +1,7 @@
 // The row operations of the record kinds: a reader follows whatever column list a result
 // has.
 #include "ZvTestSupport.h"
+#include "interchange/ZvRowChanges.h"
 #include "interchange/ZvRows.h"
 
 #include <QTest>
@@ -156,6 +157,62 @@ private slots:
                            : twoLevelTree<TTaskInfo>(home, rows, &children),
                      tree);
             QCOMPARE(children, childrenOfA);
+        }
+    }
+
+    // Undo puts rows back only while they are as the change left them: a row edited, deleted
+    // or taken again elsewhere since refuses the whole step, writing nothing; how the tree
+    // was shown (expanded) is no change.
+    void undoRefusedAfterChangesElsewhere_data()
+    {
+        QTest::addColumn<QString>("change");    // the step undone
+        QTest::addColumn<QString>("elsewhere"); // done since; "" nothing
+        QTest::addColumn<bool>("refused");
+        const QString edit = "update tasks set content='b' where tid='{A}'";
+        const QString remove = "delete from tasks where tid='{A}'";
+        const QString insert = "insert into tasks (tid,pid,content) values ('{N}','{A}','n')";
+        QTest::newRow("an edit") << edit << "" << false;
+        QTest::newRow("an edit, edited again")
+            << edit << "update tasks set content='c' where tid='{A}'" << true;
+        QTest::newRow("an edit, expanded since")
+            << edit << "update tasks set expandFlag=1 where tid='{A}'" << false;
+        QTest::newRow("an edit, the row gone") << edit << remove << true;
+        QTest::newRow("a delete") << remove << "" << false;
+        QTest::newRow("a delete, the id taken again")
+            << remove << "insert into tasks (tid,pid,content) values ('{A}','root','new')" << true;
+        QTest::newRow("an insert") << insert << "" << false;
+        QTest::newRow("an insert, the row gone") << insert << "delete from tasks where tid='{N}'" << true;
+        QTest::newRow("an insert, its row edited")
+            << insert << "update tasks set content='m' where tid='{N}'" << true;
+    }
+    void undoRefusedAfterChangesElsewhere()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, elsewhere);
+        QFETCH(bool, refused);
+        TempProgramFolder home;
+        home.exec("insert into tasks (tid,pid,content) values ('{A}','root','a'),('{B}','root','b')");
+        const TZvItemTable& t = ItemTableOf<TTaskInfo>();
+        const QStringList ids{"{A}", "{N}"};
+        const std::vector<TZvRowImage> before = ReadItemImages(home.connection(), t, ids, true);
+        home.exec(change);
+        std::vector<TZvRowChange> changes =
+            RowChanges(t, before, ReadItemImages(home.connection(), t, ids, true));
+        QCOMPARE(changes.size(), size_t(1));
+        if (!elsewhere.isEmpty()) home.exec(elsewhere);
+        const QString now = home.dump();
+        QCOMPARE(zvtest::raiseText([&] { ApplyRowChanges(home.connection(), t, changes, true); }),
+                 refused ? "The items have been changed elsewhere since; this step can be neither undone nor "
+                           "redone"
+                         : "<no error>");
+        QVERIFY(home.connection().autocommit());
+        if (refused) {
+            QCOMPARE(home.dump(), now);
+        } else {
+            QCOMPARE(home.scalar("select group_concat(x) from (select tid || ':' || content as x from tasks "
+                                 "order by tid)")
+                         .toString(),
+                     QString("{A}:a,{B}:b"));
         }
     }
 
