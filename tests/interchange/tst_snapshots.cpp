@@ -254,6 +254,8 @@ private slots:
                                                     << "'%1' is not a copy of this database";
         QTest::newRow("a transaction open") << "transaction"
                                             << "a transaction is already open";
+        QTest::newRow("a transaction begun past the store") << "begun"
+                                                            << "a transaction is already open";
         QTest::newRow("another program writing") << "busy"
                                                  << "database is locked";
         QTest::newRow("the disk full") << "full"
@@ -301,6 +303,8 @@ private slots:
         }
         std::optional<TZvTransaction> open;
         if (kind == "transaction") open.emplace(connection, TZvTransaction::Mode::Write);
+        if (kind == "begun")
+            QCOMPARE(sqlite3_exec(connection.handle(), "begin", nullptr, nullptr, nullptr), SQLITE_OK);
         QString error;
         {
             std::optional<zvtest::TFileSizeLimit> limit;
@@ -316,6 +320,8 @@ private slots:
             error.contains(message.contains("%1") ? message.arg(QDir::toNativeSeparators(copy)) : message),
             qPrintable(error));
         open.reset();
+        if (kind == "begun")
+            QCOMPARE(sqlite3_exec(connection.handle(), "rollback", nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(other);
         other = nullptr;
         QCOMPARE(m_folder->dump(), before);

@@ -1205,6 +1205,8 @@ private slots:
         QTest::newRow("other password, opened before")
             << QString("password-wal") << QString("Not a valid password");
         QTest::newRow("no password stored") << QString("no password") << QString("Not a valid password");
+        QTest::newRow("an empty password stored")
+            << QString("empty password") << QString("Not a valid password");
         QTest::newRow("locked by another program") << QString("locked") << QString("database is locked");
         QTest::newRow("a folder of that name") << QString("folder") << QString("Could not find file '%1'");
         QTest::newRow("no data source named") << QString("no source") << QString("Could not find file ''");
@@ -1253,11 +1255,15 @@ private slots:
                 right.Open();
             }
         }
-        if (kind == "no password") {
+        if (kind == "no password" || kind == "empty password") {
             zvtest::MakeDatabase(db);
             sqlite3* raw = nullptr;
             QCOMPARE(sqlite3_open(QFile::encodeName(db).constData(), &raw), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(raw, "delete from zv_meta", nullptr, nullptr, nullptr), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(raw,
+                                  kind == "no password" ? "delete from zv_meta"
+                                                        : "update zv_meta set value='' where name='password'",
+                                  nullptr, nullptr, nullptr),
+                     SQLITE_OK);
             sqlite3_close(raw);
         }
         // Another program holds the file for itself: no read, so no probe, gets through.
