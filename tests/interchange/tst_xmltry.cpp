@@ -287,6 +287,10 @@ private slots:
     {
         Txmltry xml;
         QVERIFY_THROWS_EXCEPTION(EZvError, xml.LoadFromFile(QStringLiteral("/nonexistent/x.zvx"), true));
+        // A file that opens but fails when read is reported, not parsed as the part read.
+        QVERIFY(zvtest::raiseText([&] {
+                    xml.LoadFromFile(QStringLiteral("/proc/self/mem"), false);
+                }).startsWith("Cannot read file \"/proc/self/mem\"."));
         xml.LoadFromText(QStringLiteral("<a/>"));
         QVERIFY_THROWS_EXCEPTION(EZvError, xml.SaveToFile(QStringLiteral("/nonexistent/x.zvx"), true));
     }
