@@ -29,6 +29,10 @@ def gcovr_summary(root, build):
     # The end-to-end scripts' counters lie inside the build folder (scripts/jotboard.sh):
     # gcovr would search them too.
     command += ["--exclude-directories", os.path.join(build, "e2e-coverage").replace(".", r"\.") + "$"]
+    # Only this build's counters: searched from the root, gcovr would also take those of any
+    # other build folder in the tree (a sanitizer build beside a plain one) and add their
+    # branches to these, giving figures of neither.
+    command += [build]
     subprocess.run(command, cwd=root, check=True, stdout=subprocess.DEVNULL)
     with open(summary, encoding="utf-8") as f:
         return json.load(f)["files"]

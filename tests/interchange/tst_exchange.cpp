@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <limits>
 #include <sqlite3.h>
 
 using namespace zv;
@@ -196,6 +197,30 @@ private slots:
         QFETCH(int, bias);
         Clock::setUtcBiasOverride(bias);
         QCOMPARE(ExchangeTimeText(value, ExchangeZoneSuffix()), IsoDateTimeText(value));
+    }
+
+    // A time the four-digit year cannot carry (written by another tool) goes out as the zero
+    // date, so that the file reads back; the first and last days still go out as they are.
+    void timeTextOutOfRange_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        const QString zero = "1899-12-30T00:00:00.000Z";
+        QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << zero;
+        QTest::newRow("minus infinity") << -std::numeric_limits<double>::infinity() << zero;
+        QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << zero;
+        QTest::newRow("year 10000") << 2958466.0 << zero;
+        QTest::newRow("a hair before year 10000") << (2958465.0 + 86399999.6 / 86400000.0) << zero;
+        QTest::newRow("last day at noon") << 2958465.5 << "9999-12-31T12:00:00.000Z";
+        QTest::newRow("first day") << -693593.0 << "0001-01-01T00:00:00.000Z";
+        QTest::newRow("the day before the first") << -693594.0 << zero;
+    }
+    void timeTextOutOfRange()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        Clock::setUtcBiasOverride(0);
+        QCOMPARE(ExchangeTimeText(value, ExchangeZoneSuffix()), text);
     }
 
     void taskSelectionWriter()

@@ -388,6 +388,45 @@ private slots:
         QCOMPARE(fields(throughText(r, context, text).record), fields(r));
     }
 
+    // The item an update writes into: the series itself before any of its occurrences, the
+    // first occurrence when there is no series; text with no item of the kind (another kind,
+    // no calendar at all) gives a new item and nothing of that text.
+    void updateFindsItsItem_data()
+    {
+        QTest::addColumn<QByteArray>("existing");
+        QTest::addColumn<QByteArray>("kept"); // ";"-separated
+        QTest::addColumn<QByteArray>("gone");
+        const QByteArray occurrence = "RECURRENCE-ID:20240101T000000Z\r\n";
+        QTest::newRow("the series after an occurrence")
+            << calendar(todo("occurrence", occurrence) + todo("series")) << QByteArray("SUMMARY:occurrence")
+            << QByteArray("SUMMARY:series");
+        QTest::newRow("occurrences only") << calendar(todo("first", occurrence) + todo("second", occurrence))
+                                          << QByteArray("SUMMARY:second") << QByteArray("SUMMARY:first");
+        QTest::newRow("a bare item") << todo("bare") << QByteArray("BEGIN:VTODO")
+                                     << QByteArray("SUMMARY:bare");
+        QTest::newRow("another kind, bare")
+            << QByteArray("BEGIN:VJOURNAL\r\nUID:j\r\nSUMMARY:journal\r\nEND:VJOURNAL\r\n")
+            << QByteArray("BEGIN:VTODO") << QByteArray("journal;VJOURNAL");
+        QTest::newRow("a calendar without the kind")
+            << calendar("BEGIN:VJOURNAL\r\nUID:j\r\nSUMMARY:journal\r\nEND:VJOURNAL\r\n")
+            << QByteArray("BEGIN:VTODO") << QByteArray("journal;VCALENDAR");
+        QTest::newRow("no iCalendar at all")
+            << QByteArray("just words\r\n") << QByteArray("BEGIN:VTODO") << QByteArray("words");
+    }
+    void updateFindsItsItem()
+    {
+        QFETCH(QByteArray, existing);
+        QFETCH(QByteArray, kept);
+        QFETCH(QByteArray, gone);
+        const TTaskInfo r = task(QStringLiteral("New"));
+        const QByteArray text = ICalComponentText(r, TZvICalContext(kBerlin, kNow), existing);
+        QVERIFY2(text.contains("SUMMARY:New"), text.constData());
+        for (const QByteArray& k : kept.split(';'))
+            QVERIFY2(text.contains(k), k.constData());
+        for (const QByteArray& g : gone.split(';'))
+            QVERIFY2(!text.contains(g), g.constData());
+    }
+
     // Files in the shapes other programs write (hand-written in tests/data/icalendar).
     void readsOtherPrograms_data()
     {
@@ -551,6 +590,12 @@ private slots:
         QTest::newRow("a path out of the zone folder")
             << QByteArray() << "2024-01-01" << QByteArray("../../../../proc/self/environ");
         QTest::newRow("an unknown zone") << QByteArray() << "2024-01-01" << QByteArray("Nowhere/Land");
+        QTest::newRow("a path behind a known zone's name")
+            << QByteArray() << "2024-01-01" << QByteArray("Asia/../../etc/localtime");
+        QTest::newRow("a name longer than any zone's")
+            << QByteArray() << "2024-01-01" << QByteArray("Asia/" + QByteArray(60, 'K'));
+        QTest::newRow("a character no zone name has")
+            << QByteArray() << "2024-01-01" << QByteArray("Asia/Kolkata*");
     }
     void fileTimeZones()
     {

@@ -66,6 +66,33 @@ private:
     int m_passes = 0;
 };
 
+// Calendar data whose reading fails in pass `pass` (1 looks the file through, 2 reads the
+// items) once past `failAt` bytes, or, with failAt < 0, that cannot go back to its start for
+// that pass (a pipe): a disk that fails under the import.
+class TFailingBuffer : public QBuffer
+{
+public:
+    TFailingBuffer(QByteArray* data, int pass, qint64 failAt) : QBuffer(data), m_pass(pass), m_failAt(failAt)
+    {}
+    bool seek(qint64 pos) override
+    {
+        if (pos == 0 && ++m_passes == m_pass && m_failAt < 0) return false;
+        return QBuffer::seek(pos);
+    }
+
+protected:
+    qint64 readData(char* data, qint64 size) override
+    {
+        if (m_passes == m_pass && m_failAt >= 0 && pos() >= m_failAt) return -1;
+        return QBuffer::readData(data, qMin<qint64>(size, 4096));
+    }
+
+private:
+    int m_pass;
+    qint64 m_failAt;
+    int m_passes = 0;
+};
+
 // Groups of seven sub-items that come before their top-level item: a stop in the middle
 // of a group leaves sub-items whose parent was never stored.
 QByteArray groups(int count, const QByteArray& extra = {}, const QByteArray& kind = "VTODO")
@@ -237,6 +264,40 @@ private slots:
         QCOMPARE(orphans(folder, table, id), 0);
         QCOMPARE(MessageSeam::texts(), tip.isEmpty() ? QStringList{} : QStringList{tip.arg(stored)});
         QVERIFY(folder.connection().autocommit());
+    }
+
+    // The file cannot be read to its end: the failure is reported, the import says false, and
+    // what was stored before it is whole batches in the trees.
+    void readFailureIsReported_data()
+    {
+        QTest::addColumn<int>("pass");
+        QTest::addColumn<int>("failAt"); // bytes; -1: no way back to the start
+        QTest::addColumn<bool>("anyStored");
+        QTest::newRow("at once") << 1 << 0 << false;
+        QTest::newRow("while the file is looked through") << 1 << 100000 << false;
+        QTest::newRow("no way back to the start") << 2 << -1 << false;
+        QTest::newRow("while the items are read") << 2 << 100000 << true;
+    }
+    void readFailureIsReported()
+    {
+        QFETCH(int, pass);
+        QFETCH(int, failAt);
+        QFETCH(bool, anyStored);
+        zvtest::TempProgramFolder folder;
+        QByteArray data = groups(100, "DESCRIPTION:" + QByteArray(300, 'x') + "\r\n");
+        QVERIFY(data.size() > 200000);
+        TFailingBuffer device(&data, pass, failAt);
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        TIoDm io(&folder.connection());
+        MessageSeam::queueAnswer(IdOk);
+        QVERIFY(!io.ImportICalendarFrom(device));
+        QCOMPARE(MessageSeam::texts().size(), 1);
+        QVERIFY2(MessageSeam::texts().first().startsWith("File read failure!"),
+                 qPrintable(MessageSeam::texts().first()));
+        QVERIFY(folder.connection().autocommit());
+        const int stored = folder.count(QStringLiteral("select count(*) from tasks"));
+        QVERIFY2((stored > 0) == anyStored && stored < 800, qPrintable(QString::number(stored)));
+        QCOMPARE(orphans(folder), 0);
     }
 
     // The database cannot grow: the database's own message, false, only whole batches and

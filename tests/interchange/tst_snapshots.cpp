@@ -91,6 +91,10 @@ private slots:
         prepare();
         const QString before = m_folder->dump();
         QVERIFY(!m_io->CanUndoRestoreImport());
+        MessageSeam::queueAnswer(IdOk); // nothing to undo yet: a tip, and nothing changes
+        QVERIFY(!m_io->UndoLastRestoreImport());
+        QCOMPARE(MessageSeam::texts().last(), QString("There is no restore or import to undo."));
+        QCOMPARE(m_folder->dump(), before);
         QVERIFY(run(command));
         QVERIFY(m_io->SnapshotTaken());
         QVERIFY(m_folder->dump() != before);
@@ -250,6 +254,8 @@ private slots:
                                                     << "'%1' is not a copy of this database";
         QTest::newRow("a transaction open") << "transaction"
                                             << "a transaction is already open";
+        QTest::newRow("a transaction begun past the store") << "begun"
+                                                            << "a transaction is already open";
         QTest::newRow("another program writing") << "busy"
                                                  << "database is locked";
         QTest::newRow("the disk full") << "full"
@@ -297,6 +303,8 @@ private slots:
         }
         std::optional<TZvTransaction> open;
         if (kind == "transaction") open.emplace(connection, TZvTransaction::Mode::Write);
+        if (kind == "begun")
+            QCOMPARE(sqlite3_exec(connection.handle(), "begin", nullptr, nullptr, nullptr), SQLITE_OK);
         QString error;
         {
             std::optional<zvtest::TFileSizeLimit> limit;
@@ -312,6 +320,8 @@ private slots:
             error.contains(message.contains("%1") ? message.arg(QDir::toNativeSeparators(copy)) : message),
             qPrintable(error));
         open.reset();
+        if (kind == "begun")
+            QCOMPARE(sqlite3_exec(connection.handle(), "rollback", nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(other);
         other = nullptr;
         QCOMPARE(m_folder->dump(), before);

@@ -253,10 +253,44 @@ private slots:
         QCOMPARE(UnpackExchangeContainer(PackExchangeContainer(big)), big);
     }
 
+    // Text a lenient reader would take, but that no writer of ours makes, is refused with
+    // where it goes wrong; the document read before it is gone, and the next good one reads.
+    void malformedTextRefused_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("a raw & in a value") << QByteArray("<zorvik app=\"a & b\"/>");
+        QTest::newRow("a raw < in a value") << QByteArray("<zorvik app=\"a < b\"/>");
+        QTest::newRow("a raw & in text") << QByteArray("<zorvik>a & b</zorvik>");
+        QTest::newRow("a second root") << QByteArray("<zorvik/><zorvik/>");
+        QTest::newRow("an attribute twice") << QByteArray("<zorvik app=\"a\" app=\"b\"/>");
+        QTest::newRow("an undeclared entity") << QByteArray("<zorvik app=\"&nbsp;\"/>");
+        QTest::newRow("an element left open") << QByteArray("<zorvik><tasks></zorvik>");
+        QTest::newRow("a double hyphen in a comment") << QByteArray("<zorvik><!-- a -- b --></zorvik>");
+        QTest::newRow("a control character") << QByteArray("<zorvik app=\"\x01\"/>");
+        QTest::newRow("cut in a tag") << QByteArray("<zorvik><tas");
+        QTest::newRow("a NUL") << QByteArray("<zorvik>\0</zorvik>", 18);
+    }
+    void malformedTextRefused()
+    {
+        QFETCH(QByteArray, text);
+        Txmltry xml;
+        xml.LoadFromText(QString::fromUtf8(kDoc));
+        const QString error = zvtest::raiseText([&] { xml.LoadFromBytes(text, false); });
+        QVERIFY2(error.startsWith("XML error at "), qPrintable(error));
+        QCOMPARE(xml.ChildCount(QStringLiteral("zorvik,tasks")), 0);
+        xml.LoadFromText(QString::fromUtf8(kDoc));
+        QCOMPARE(where(xml, QStringLiteral("zorvik,tasks,#2")), QStringLiteral("task:t2"));
+    }
+
     void missingFileRaises()
     {
         Txmltry xml;
         QVERIFY_THROWS_EXCEPTION(EZvError, xml.LoadFromFile(QStringLiteral("/nonexistent/x.zvx"), true));
+        // A file that opens but fails when read is reported, not parsed as the part read.
+        QVERIFY(zvtest::raiseText([&] {
+                    xml.LoadFromFile(QStringLiteral("/proc/self/mem"), false);
+                }).startsWith("Cannot read file \"/proc/self/mem\"."));
         xml.LoadFromText(QStringLiteral("<a/>"));
         QVERIFY_THROWS_EXCEPTION(EZvError, xml.SaveToFile(QStringLiteral("/nonexistent/x.zvx"), true));
     }

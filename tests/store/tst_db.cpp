@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <fcntl.h>
 #include <optional>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -35,6 +36,21 @@ bool noOpenStatement(TADOConnection& c)
     for (sqlite3_stmt* s = sqlite3_next_stmt(c.handle(), nullptr); s; s = sqlite3_next_stmt(c.handle(), s))
         if (sqlite3_stmt_busy(s)) return false;
     return true;
+}
+
+// Drops this process's locks on one file, as another program's unlock of it would.
+void dropLocksOf(const QString& file)
+{
+    const QString target = QFileInfo(file).canonicalFilePath();
+    const QDir fds("/proc/self/fd");
+    for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        if (QFileInfo(fds.filePath(fd)).symLinkTarget() != target) continue;
+        struct flock all = {};
+        all.l_type = F_UNLCK;
+        all.l_whence = SEEK_SET;
+        ::fcntl(fd.toInt(), F_OFD_SETLK, &all);
+        ::fcntl(fd.toInt(), F_SETLK, &all);
+    }
 }
 
 void conversionRow(const char* name, const char* column, const char* text, const QVariant& stored,
@@ -141,6 +157,17 @@ private slots:
             QCOMPARE(f.AsString(), QString());
             QCOMPARE(f.AsDateTime(), 0.0);
         }
+        // A new row's fields, before anything is set, read as null alike.
+        q.Append();
+        for (const QString& column : unset.split(' ')) {
+            const TField f = q.FieldByName(column);
+            QVERIFY2(f.IsNull(), qPrintable(column));
+            QCOMPARE(f.AsBoolean(), false);
+            QCOMPARE(f.AsInteger(), 0);
+            QCOMPARE(f.AsString(), QString());
+            QCOMPARE(f.AsDateTime(), 0.0);
+        }
+        q.Cancel();
     }
 
     // Text another program left in a typed column reads as the field's type would take it,
@@ -167,6 +194,9 @@ private slots:
         QTest::newRow("a colour as signed text") << QString("backgroundColor") << QString("'+12x'") << false
                                                  << QString("'+12x' is not a valid integer value for field "
                                                             "'backgroundColor'");
+        QTest::newRow("a flag as False")
+            << QString("checkFlag") << QString("'False'") << false
+            << QString("'False' is not a valid integer value for field 'checkFlag'");
     }
     void textInTypedColumnRead()
     {
@@ -1033,6 +1063,8 @@ private slots:
         QTest::newRow("a copy of it") << "copy.zvb" << false;
         QTest::newRow("a new file beside it") << "zvData.zvb.bak" << false;
         QTest::newRow("that name in another folder") << "sub/zvData.zvb-journal" << false;
+        QTest::newRow("that name in a missing folder") << "gone/zvData.zvb-wal" << false;
+        QTest::newRow("the program folder itself") << "." << false;
     }
     void databaseFiles()
     {
@@ -1138,6 +1170,8 @@ private slots:
         QTest::addColumn<bool>("held");
         QTest::newRow("open") << "open" << true;
         QTest::newRow("dropped") << "dropped" << false;
+        QTest::newRow("the index file's dropped") << "index dropped" << false;
+        QTest::newRow("the database file's dropped") << "file dropped" << false;
         QTest::newRow("closed") << "closed" << false;
         QTest::newRow("never opened") << "unopened" << false;
         QTest::newRow("no such file") << "missing" << false;
@@ -1153,6 +1187,8 @@ private slots:
         SetDurabilityChecks(false); // with checks on, a lost lock ends the program
         const auto restore = qScopeGuard([&] { SetDurabilityChecks(checks); });
         if (state == "dropped") DropDatabaseLocksForTest(path);
+        if (state == "index dropped") dropLocksOf(path + "-shm");
+        if (state == "file dropped") dropLocksOf(path);
         if (state == "closed") c.Close();
         if (state == "unopened") {
             path = home.path() + "other.zvb";
@@ -1164,7 +1200,7 @@ private slots:
         if (state != "closed")
             QCOMPARE(LockedFilesOf(path).known(), state != "unopened" && state != "missing");
         QCOMPARE(SameFile(path, path), state != "missing");
-        if (state == "dropped") {
+        if (state.endsWith("dropped")) { // the next write takes them again
             TADOQuery q(&c);
             appendRow(q, "tasks", {"tid", "after"});
             QVERIFY(HoldsDatabaseLocks(path));
@@ -1189,6 +1225,8 @@ private slots:
         QTest::newRow("other password, opened before")
             << QString("password-wal") << QString("Not a valid password");
         QTest::newRow("no password stored") << QString("no password") << QString("Not a valid password");
+        QTest::newRow("an empty password stored")
+            << QString("empty password") << QString("Not a valid password");
         QTest::newRow("locked by another program") << QString("locked") << QString("database is locked");
         QTest::newRow("a folder of that name") << QString("folder") << QString("Could not find file '%1'");
         QTest::newRow("no data source named") << QString("no source") << QString("Could not find file ''");
@@ -1237,11 +1275,15 @@ private slots:
                 right.Open();
             }
         }
-        if (kind == "no password") {
+        if (kind == "no password" || kind == "empty password") {
             zvtest::MakeDatabase(db);
             sqlite3* raw = nullptr;
             QCOMPARE(sqlite3_open(QFile::encodeName(db).constData(), &raw), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(raw, "delete from zv_meta", nullptr, nullptr, nullptr), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(raw,
+                                  kind == "no password" ? "delete from zv_meta"
+                                                        : "update zv_meta set value='' where name='password'",
+                                  nullptr, nullptr, nullptr),
+                     SQLITE_OK);
             sqlite3_close(raw);
         }
         // Another program holds the file for itself: no read, so no probe, gets through.
