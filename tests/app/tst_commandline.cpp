@@ -115,7 +115,7 @@ void TstCommandLine::cleanup()
 {
     if (m_instance && m_instance->state() != QProcess::NotRunning) {
         m_instance->terminate();
-        if (!m_instance->waitForFinished(10000)) m_instance->kill();
+        if (!m_instance->waitForFinished(zvtest::Scaled(10000))) m_instance->kill();
     }
     m_instance.reset();
     m_folder.reset();
@@ -233,7 +233,7 @@ Run TstCommandLine::run(const QStringList& args, const QByteArray& input, const 
     if (!p.waitForStarted(5000)) return {};
     p.write(input);
     p.closeWriteChannel();
-    if (!p.waitForFinished(30000)) {
+    if (!p.waitForFinished(zvtest::Scaled(30000))) {
         p.kill();
         p.waitForFinished(2000);
         return {};
@@ -256,7 +256,7 @@ std::unique_ptr<QProcess> TstCommandLine::startInstance()
     const QString name = TSingleInstance::ServerName(kAppTitle, home());
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 10000) {
+    while (t.elapsed() < zvtest::Scaled(10000)) {
         QLocalSocket s;
         s.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
         s.connectToServer(name);
@@ -409,7 +409,7 @@ void TstCommandLine::readOnlyDatabaseAsAnotherUser()
     env.insert(QStringLiteral("GCOV_PREFIX"), runtime + QStringLiteral("/gcov"));
     p.setProcessEnvironment(env);
     p.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", kExe, "--add-task", "milk"});
-    QVERIFY(p.waitForFinished(30000));
+    QVERIFY(p.waitForFinished(zvtest::Scaled(30000)));
     const QString err = QString::fromUtf8(p.readAllStandardError());
     QCOMPARE(p.exitCode(), 1);
     QVERIFY2(err.startsWith(QLatin1String("jotboard: ")) && err.count(QLatin1Char('\n')) == 1,
@@ -437,7 +437,7 @@ void TstCommandLine::aStartThatHoldsTheLockIsWaitedFor()
     QCOMPARE(p.state(), QProcess::Running); // waiting, not writing beside the other
     QCOMPARE(m_folder->count("select count(*) from tasks"), 0);
     holder.Unlock();
-    QVERIFY(p.waitForFinished(15000));
+    QVERIFY(p.waitForFinished(zvtest::Scaled(15000)));
     QCOMPARE(p.exitCode(), 0);
     QCOMPARE(m_folder->count("select count(*) from tasks where content='after the wait'"), 1);
 
@@ -522,7 +522,8 @@ void TstCommandLine::windowCommandsStartTheProgram()
             if (s.waitForReadyRead(100)) buffer += s.readAll();
         return QJsonDocument::fromJson(answer.value("message").toString().toUtf8()).object();
     };
-    QTRY_COMPARE_WITH_TIMEOUT(state().value("window").toString(), QStringLiteral("shown"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(state().value("window").toString(), QStringLiteral("shown"),
+                              zvtest::Scaled(10000));
     QTest::qWait(500); // where "Run program minimized" would have hidden it by now
     QCOMPARE(state().value("window").toString(), QStringLiteral("shown"));
     QCOMPARE(m_instance->state(), QProcess::Running);
@@ -569,7 +570,7 @@ void TstCommandLine::socketRefusesStrangers()
         QProcess p;
         p.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/python3", "-c",
                           QString::fromLatin1(kOtherUserClient), name});
-        QVERIFY(p.waitForFinished(15000));
+        QVERIFY(p.waitForFinished(zvtest::Scaled(15000)));
         const QString out = QString::fromUtf8(p.readAllStandardOutput());
         QVERIFY2(p.exitCode() == 0, qPrintable(QString::fromUtf8(p.readAllStandardError())));
         QVERIFY2(out.contains(QLatin1String("another user")) && out.contains(QLatin1String("\"ok\":false")),
@@ -668,7 +669,7 @@ void TstCommandLine::syncHandedOverAndMassDeletionRefused()
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QCOMPARE(r.out, QStringLiteral("synced: 25 up, 0 down, 0 conflicts\n"));
     m_instance->terminate();
-    QVERIFY(m_instance->waitForFinished(10000));
+    QVERIFY(m_instance->waitForFinished(zvtest::Scaled(10000)));
 
     m_folder->exec("delete from tasks");
     r = run({"--sync"});

@@ -64,13 +64,6 @@ std::vector<Probe> probes()
         probe("a seam added later", laterSeam(), 1, 2)};
 }
 
-double timeoutScale()
-{
-    bool ok = false;
-    const double scale = qEnvironmentVariable("ZVJ_TIMEOUT_SCALE").toDouble(&ok);
-    return ok && scale >= 1 ? scale : 1;
-}
-
 } // namespace
 
 // Run in a child process by TstSeams::strictMode: each function is one situation of a
@@ -325,7 +318,7 @@ private slots:
         QProcess child;
         child.setProcessChannelMode(QProcess::MergedChannels);
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--victims"), victim});
-        QVERIFY(child.waitForFinished(int(30000 * timeoutScale())));
+        QVERIFY(child.waitForFinished(zvtest::Scaled(30000)));
         const QString out = QString::fromUtf8(child.readAll());
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QVERIFY2((child.exitCode() != 0) == fails, qPrintable(out));

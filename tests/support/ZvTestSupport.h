@@ -20,6 +20,15 @@ namespace zvtest {
 // fallback instead: OK or Yes.
 void ResetSeams();
 
+// A wait of a test in ms, scaled for the instrumented builds (ZVJ_TIMEOUT_SCALE), whose
+// programs start and run several times slower, more so on a loaded machine.
+inline int Scaled(int ms)
+{
+    bool ok = false;
+    const double scale = qEnvironmentVariable("ZVJ_TIMEOUT_SCALE").toDouble(&ok);
+    return ok && scale > 1 ? int(ms * scale) : ms;
+}
+
 // A program folder of its own for one test: a fresh database made from the schema and the
 // Temp folder, as the install makes them; ZVJ_HOME pointing at it, every seam reset
 // (ResetSeams).
