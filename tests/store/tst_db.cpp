@@ -94,6 +94,37 @@ private slots:
         QCOMPARE(c.password(), QString("mavrude"));
     }
 
+    // A connection string written by hand: keys in any case, pieces without a key, keys
+    // that only end like ours. The folder is never taken from the wrong piece.
+    void connectionStringRead_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("dataSource");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("keys in any case")
+            << QString("DATA SOURCE=/d/zvData.zvb;jet oledb:database password=pw") << QString("/d/zvData.zvb")
+            << QString("pw");
+        QTest::newRow("blanks around a key")
+            << QString(" Data Source =/d/zvData.zvb") << QString("/d/zvData.zvb") << QString();
+        QTest::newRow("no data source") << QString("Provider=x") << QString() << QString();
+        QTest::newRow("a first piece without a key")
+            << QString("junk;Data Source=/a;b/zvData.zvb") << QString("/a;b/zvData.zvb") << QString();
+        QTest::newRow("an empty key") << QString("=/no;Data Source=/d") << QString("/d") << QString();
+        QTest::newRow("a key ending like ours")
+            << QString("MyData Source=/no;Old Jet OLEDB:Database Password=no") << QString() << QString();
+        QTest::newRow("empty") << QString() << QString() << QString();
+    }
+    void connectionStringRead()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, dataSource);
+        QFETCH(QString, password);
+        TADOConnection c;
+        c.setConnectionString(text);
+        QCOMPARE(c.dataSource(), dataSource);
+        QCOMPARE(c.password(), password);
+    }
+
     void schema_data()
     {
         QTest::addColumn<QString>("table");
@@ -197,6 +228,15 @@ private slots:
         QTest::newRow("a flag as False")
             << QString("checkFlag") << QString("'False'") << false
             << QString("'False' is not a valid integer value for field 'checkFlag'");
+        QTest::newRow("a flag as true with a blank after")
+            << QString("checkFlag") << QString("'true '") << false
+            << QString("'true ' is not a valid integer value for field 'checkFlag'");
+        QTest::newRow("a colour as a sign alone")
+            << QString("textColor") << QString("'-'") << false
+            << QString("'-' is not a valid integer value for field 'textColor'");
+        QTest::newRow("a colour in hex")
+            << QString("textColor") << QString("'0x10'") << false
+            << QString("'0x10' is not a valid integer value for field 'textColor'");
     }
     void textInTypedColumnRead()
     {

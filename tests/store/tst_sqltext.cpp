@@ -116,6 +116,12 @@ void TstSqlText::starSelect_data()
                                           << "" << -1;
     QTest::newRow("ends after from") << "select * from"
                                      << "" << -1;
+    QTest::newRow("ends after blanks") << "select   "
+                                       << "" << -1;
+    QTest::newRow("a blank then no from") << "select * "
+                                          << "" << -1;
+    QTest::newRow("from right after the star") << "select *from tasks"
+                                               << "tasks" << 13;
 }
 
 void TstSqlText::starSelect()
