@@ -537,6 +537,9 @@ private slots:
         QTest::newRow("rollback") << 2 << 0;
         QTest::newRow("exception") << 3 << 0;
         QTest::newRow("the connection closed") << 4 << 0;
+        QTest::newRow("committed twice") << 5 << 2;
+        QTest::newRow("rolled back after the commit") << 6 << 2;
+        QTest::newRow("committed after the rollback") << 7 << 0;
     }
     void transactionEnds()
     {
@@ -551,8 +554,10 @@ private slots:
             appendRow(q, "tasks", {"tid", "a"});
             appendRow(q, "tasks", {"tid", "b"});
             QCOMPARE(home.count("select count(*) from tasks"), 0); // not yet visible
-            if (end == 0) t.commit();
-            if (end == 2) t.rollback();
+            if (end == 0 || end == 5 || end == 6) t.commit();
+            if (end == 2 || end == 7) t.rollback();
+            if (end == 5 || end == 7) t.commit();
+            if (end == 6) t.rollback();
             if (end == 3) throw EZvError("stop");
             if (end == 4) c.Close();
         } catch (const EZvError&) {
@@ -800,6 +805,48 @@ private slots:
         QVERIFY(q.FieldByName("n").IsNull());
         QCOMPARE(q.FieldByName("t").AsBoolean(), false);
         QCOMPARE(q.FieldByName("D").type(), FieldType::Other);
+        QCOMPARE(q.FindField(QLatin1StringView("T")), 3);
+        QCOMPARE(q.FindField(QLatin1StringView("none")), -1);
+        QCOMPARE(q.RowId(), 0); // no table row behind an expression
+    }
+
+    // Text a statement computes, read as a number or a flag: only the whole text of a
+    // number in range is one, and only a leading part of "true" or "false" is a flag.
+    void textReadThroughField_data()
+    {
+        QTest::addColumn<QString>("literal");
+        QTest::addColumn<QVariant>("boolean"); // invalid: not asked
+        QTest::addColumn<QString>("integer");  // the number, or the refusal
+        const auto refused = [](const char* text) {
+            return QString("'%1' is not a valid integer value for field 'v'").arg(text);
+        };
+        QTest::newRow("past the largest") << "'2147483648'" << QVariant() << refused("2147483648");
+        QTest::newRow("past 32 bits") << "'4294967296'" << QVariant() << refused("4294967296");
+        QTest::newRow("below the smallest") << "'-2147483649'" << QVariant() << refused("-2147483649");
+        QTest::newRow("the smallest") << "'-2147483648'" << QVariant() << "-2147483648";
+        QTest::newRow("a plus sign") << "'+7'" << QVariant() << "7";
+        QTest::newRow("a sign alone") << "'+'" << QVariant(false) << refused("+");
+        QTest::newRow("t") << "'t'" << QVariant(true) << refused("t");
+        QTest::newRow("FALSE") << "'FALSE'" << QVariant(false) << refused("FALSE");
+        QTest::newRow("a blank inside") << "'tr ue'" << QVariant(false) << refused("tr ue");
+        QTest::newRow("longer than true") << "'trueish'" << QVariant(false) << refused("trueish");
+        QTest::newRow("a colon after digits") << "'12:'" << QVariant(false) << refused("12:");
+        QTest::newRow("a slash before digits") << "'/12'" << QVariant(false) << refused("/12");
+        QTest::newRow("empty") << "''" << QVariant(false) << refused("");
+    }
+    void textReadThroughField()
+    {
+        QFETCH(QString, literal);
+        QFETCH(QVariant, boolean);
+        QFETCH(QString, integer);
+        TempProgramFolder& home = sharedHome();
+        TADOQuery q(&home.connection());
+        OpenQuery(q, "select " + literal + " as v");
+        const TField f = q.FieldByName("v");
+        if (boolean.isValid()) QCOMPARE(f.AsBoolean(), boolean.toBool());
+        int read = 0;
+        const QString error = raiseText([&] { read = f.AsInteger(); });
+        QCOMPARE(error == "<no error>" ? QString::number(read) : error, integer);
     }
 
     // The edges of a result: Next past the last row stays at the end, a new row's field reads
@@ -810,11 +857,14 @@ private slots:
         home.exec("insert into tasks (tid, content) values ('a', 'kept')");
         TADOQuery q(&home.connection());
         OpenQuery(q, "select * from tasks");
+        QVERIFY(q.RowId() > 0);
         q.Next();
         q.Next();
         QVERIFY(q.Eof());
+        QCOMPARE(q.RowId(), 0);
         q.Append();
         QVERIFY(q.FieldByName("content").IsNull());
+        QCOMPARE(q.FieldByName("dueTime").AsDateTime(), 0.0);
         q.FieldByName("content").setAsString("new");
         QCOMPARE(q.FieldByName("content").AsString(), QString("new"));
         q.Cancel();
