@@ -297,15 +297,18 @@ private slots:
 
     void refusedWrite_data()
     {
-        QTest::addColumn<bool>("readOnlyFile"); // else: the folder is missing
-        QTest::newRow("read-only file") << true;
-        QTest::newRow("missing folder") << false;
+        QTest::addColumn<QString>("how");
+        QTest::newRow("read-only file") << "read-only file";
+        QTest::newRow("missing folder") << "missing folder";
+        QTest::newRow("a folder in its place") << "folder";
     }
     void refusedWrite()
     {
-        QFETCH(bool, readOnlyFile);
+        QFETCH(QString, how);
+        const bool readOnlyFile = how == "read-only file";
         TempProgramFolder home(false);
-        const QString path = readOnlyFile ? home.iniPath() : home.path() + "gone/zvConf.ini";
+        const QString path = how == "missing folder" ? home.path() + "gone/zvConf.ini" : home.iniPath();
+        if (how == "folder") QVERIFY(QDir(home.path()).mkdir("zvConf.ini"));
         const QByteArray before = "[option]\r\nhintSize=5\r\n";
         if (readOnlyFile) {
             writeBytes(path, before);
@@ -319,6 +322,10 @@ private slots:
             QCOMPARE(fileBytes(path), before);
             QCOMPARE(ini.ReadInteger("option", "hintSize", 20), 5);
             QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"zvConf.ini"});
+        } else if (how == "folder") {
+            QVERIFY(QFileInfo(path).isDir());
+            QCOMPARE(ini.ReadInteger("option", "hintSize", 20), 20);
+            QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
         } else {
             QVERIFY(!QDir(home.path() + "gone").exists());
         }
