@@ -684,6 +684,10 @@ private slots:
                                          << "Empty SQL statement";
         QTest::newRow("comment only") << "comment"
                                       << "Empty SQL statement";
+        QTest::newRow("two statements") << "two statements"
+                                        << "Only one SQL statement may be run at a time";
+        QTest::newRow("a closing semicolon") << "a closing semicolon"
+                                             << "<no error>";
         QTest::newRow("text in an integer column")
             << "integer text"
             << "'12abc' is not a valid integer value for field 'textColor'";
@@ -718,6 +722,8 @@ private slots:
                      }
                      if (action == "empty") ExecQuery(q, "   ");
                      if (action == "comment") OpenQuery(q, "-- nothing here");
+                     if (action == "two statements") ExecQuery(q, "delete from tasks; delete from memos");
+                     if (action == "a closing semicolon") OpenQuery(q, "select * from tasks ;\n");
                      if (action == "integer text") {
                          OpenQuery(q, "select * from tasks");
                          q.FieldByName("textColor").AsInteger();
@@ -791,6 +797,35 @@ private slots:
         OpenQuery(q, "select * from tasks");
         QCOMPARE(q.FieldByName(column).AsString(), asString);
         Clock::setUtcBiasOverride(std::nullopt);
+    }
+
+    // A column's declared type names its field type by its first letters, in any case; a
+    // type the install never declares reads as it is stored. One connection reads each
+    // table as it is now, not as it was when the same statement last ran.
+    void declaredTypes_data()
+    {
+        QTest::addColumn<QString>("declared");
+        QTest::addColumn<int>("type");
+        QTest::newRow("boolean") << "boolean" << int(FieldType::Boolean);
+        QTest::newRow("int") << "Int" << int(FieldType::Integer);
+        QTest::newRow("date") << "date" << int(FieldType::DateTime);
+        QTest::newRow("text") << "TEXT(20)" << int(FieldType::Text);
+        QTest::newRow("real") << "REAL" << int(FieldType::Other);
+        QTest::newRow("varchar") << "varchar(5)" << int(FieldType::Other);
+    }
+    void declaredTypes()
+    {
+        QFETCH(QString, declared);
+        QFETCH(int, type);
+        TempProgramFolder& home = sharedHome();
+        home.exec("drop table if exists zv_typed");
+        home.exec("create table zv_typed (v " + declared + ")");
+        TADOQuery q(&home.connection());
+        OpenQuery(q, "select * from zv_typed");
+        QCOMPARE(int(q.FieldByName("v").type()), type);
+        home.exec("alter table zv_typed add column w TEXT");
+        OpenQuery(q, "select * from zv_typed");
+        QCOMPARE(q.FieldByName("w").type(), FieldType::Text);
     }
 
     // Values of columns without a declared type (expressions) come back as SQLite holds them.
@@ -1072,6 +1107,8 @@ private slots:
         QTest::newRow("text and integer") << QVariant(QString("1")) << QVariant(qlonglong(1)) << false;
         QTest::newRow("text and blob") << QVariant(QString("a")) << QVariant(QByteArray("a")) << false;
         QTest::newRow("equal reals") << QVariant(0.5) << QVariant(0.5) << true;
+        QTest::newRow("null and unset") << QVariant::fromValue(nullptr) << QVariant() << true;
+        QTest::newRow("null and text") << QVariant::fromValue(nullptr) << QVariant(QString("")) << false;
         QTest::newRow("other text") << QVariant(QString("a")) << QVariant(QString("b")) << false;
     }
     void sameStoredValue()
@@ -1195,6 +1232,10 @@ private slots:
         QTest::newRow("comments and texts")
             << "-- a comment; CREATE TABLE IF NOT EXISTS zv_no (a);\n"
                "CREATE TABLE IF NOT EXISTS zv_new (a DEFAULT 'x;--y'); -- done\n-- the end"
+            << "zv_new"
+            << "<no error>";
+        QTest::newRow("minus signs that start no comment")
+            << "CREATE TABLE IF NOT EXISTS zv_new (a DEFAULT (2 - 1), b DEFAULT '--');\n-"
             << "zv_new"
             << "<no error>";
         QTest::newRow("one fails, none made")
