@@ -294,6 +294,8 @@ private slots:
         conversionRow("a line feed after", "textColor", "12\n", {},
                       "'12\n' is not a valid integer value for field 'textColor'");
         conversionRow("smallest", "textColor", "-2147483648", int(INT_MIN));
+        conversionRow("past 64 bits", "textColor", "-99999999999999999999", {},
+                      "'-99999999999999999999' is not a valid integer value for field 'textColor'");
         conversionRow("too small", "textColor", "-2147483649", {},
                       "'-2147483649' is not a valid integer value for field 'textColor'");
     }
@@ -858,6 +860,8 @@ private slots:
         QTest::newRow("past the largest") << "'2147483648'" << QVariant() << refused("2147483648");
         QTest::newRow("past 32 bits") << "'4294967296'" << QVariant() << refused("4294967296");
         QTest::newRow("below the smallest") << "'-2147483649'" << QVariant() << refused("-2147483649");
+        QTest::newRow("past 64 bits")
+            << "'99999999999999999999'" << QVariant() << refused("99999999999999999999");
         QTest::newRow("the smallest") << "'-2147483648'" << QVariant() << "-2147483648";
         QTest::newRow("a plus sign") << "'+7'" << QVariant() << "7";
         QTest::newRow("a sign alone") << "'+'" << QVariant(false) << refused("+");
