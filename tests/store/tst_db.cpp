@@ -1297,6 +1297,13 @@ private slots:
         ExecQuery(q, "create view zv_view as select a from zv_state");
         ExecQuery(q, "drop view zv_view");
         ExecQuery(q, "drop table zv_state");
+        ExecQuery(q, "create temp table zv_temp (a)");
+        ExecQuery(q, "create temp view zv_tview as select a from zv_temp");
+        ExecQuery(q, "drop view zv_tview");
+        ExecQuery(q, "drop table zv_temp");
+        OpenQuery(q, "select count(*) as n from sqlite_temp_master"); // this connection's own
+        QCOMPARE(q.FieldByName("n").AsInteger(), 0);
+        q.Close();
         QCOMPARE(home.count("select count(*) from sqlite_master where name in ('zv_state', 'zv_view')"), 0);
         QCOMPARE(c.dataChanges(), start);
         appendRow(q, "tasks", {"tid", "a"});
