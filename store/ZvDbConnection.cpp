@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace zv {
 
@@ -258,10 +259,19 @@ int TADOConnection::deleteRowByRow(void*, int action, const char* table, const c
                                    const char*)
 {
     // A delete of every row of a table skips the row hook (SQLite's truncate); SQLITE_IGNORE
-    // makes it delete row by row, so that it counts. Never for SQLite's own tables: there it
-    // would stop a DROP TABLE.
-    return action == SQLITE_DELETE && table && std::strncmp(table, "sqlite_", 7) != 0 ? SQLITE_IGNORE
-                                                                                      : SQLITE_OK;
+    // makes it delete row by row, so that it counts. Never for SQLite's own tables, nor for
+    // the delete a DROP asks for right after naming its table: either would silently stop
+    // the drop. The name lives only from one call to the next, within one prepare.
+    thread_local std::string dropped;
+    const bool dropsIt = action == SQLITE_DELETE && table && dropped == table;
+    dropped.clear();
+    if ((action == SQLITE_DROP_TABLE || action == SQLITE_DROP_TEMP_TABLE || action == SQLITE_DROP_VIEW ||
+         action == SQLITE_DROP_TEMP_VIEW) &&
+        table)
+        dropped = table;
+    return action == SQLITE_DELETE && table && !dropsIt && std::strncmp(table, "sqlite_", 7) != 0
+               ? SQLITE_IGNORE
+               : SQLITE_OK;
 }
 
 void TADOConnection::rowChanged(void* connection, int, const char*, const char* table, sqlite3_int64)

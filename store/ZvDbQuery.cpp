@@ -76,6 +76,10 @@ void TADOQuery::read(const std::function<void()>* each)
     stmt.s = m_connection->cachedStatement(ParameterizeSql(sql, &literals));
     for (int i = 0; i < literals.size(); ++i)
         bindValue(stmt.s, i + 1, QVariant(literals[i]));
+    // The columns are read after the first step: a statement cached before its table changed
+    // (a column added, the table made anew) is prepared again there, and until then still
+    // names the old columns and types.
+    int rc = sqlite3_step(stmt.s);
     const int count = sqlite3_column_count(stmt.s);
     const int first = m_hasRowid ? 1 : 0;
     bool same = int(m_rawNames.size()) == count - first;
@@ -97,8 +101,7 @@ void TADOQuery::read(const std::function<void()>* each)
             m_columns.push_back(col);
         }
     }
-    for (;;) {
-        const int rc = sqlite3_step(stmt.s);
+    for (;; rc = sqlite3_step(stmt.s)) {
         if (rc == SQLITE_DONE) break;
         if (rc != SQLITE_ROW) raiseStore(db);
         std::vector<QVariant> row;

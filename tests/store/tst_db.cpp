@@ -94,6 +94,37 @@ private slots:
         QCOMPARE(c.password(), QString("mavrude"));
     }
 
+    // A connection string written by hand: keys in any case, pieces without a key, keys
+    // that only end like ours. The folder is never taken from the wrong piece.
+    void connectionStringRead_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("dataSource");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("keys in any case")
+            << QString("DATA SOURCE=/d/zvData.zvb;jet oledb:database password=pw") << QString("/d/zvData.zvb")
+            << QString("pw");
+        QTest::newRow("blanks around a key")
+            << QString(" Data Source =/d/zvData.zvb") << QString("/d/zvData.zvb") << QString();
+        QTest::newRow("no data source") << QString("Provider=x") << QString() << QString();
+        QTest::newRow("a first piece without a key")
+            << QString("junk;Data Source=/a;b/zvData.zvb") << QString("/a;b/zvData.zvb") << QString();
+        QTest::newRow("an empty key") << QString("=/no;Data Source=/d") << QString("/d") << QString();
+        QTest::newRow("a key ending like ours")
+            << QString("MyData Source=/no;Old Jet OLEDB:Database Password=no") << QString() << QString();
+        QTest::newRow("empty") << QString() << QString() << QString();
+    }
+    void connectionStringRead()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, dataSource);
+        QFETCH(QString, password);
+        TADOConnection c;
+        c.setConnectionString(text);
+        QCOMPARE(c.dataSource(), dataSource);
+        QCOMPARE(c.password(), password);
+    }
+
     void schema_data()
     {
         QTest::addColumn<QString>("table");
@@ -197,6 +228,15 @@ private slots:
         QTest::newRow("a flag as False")
             << QString("checkFlag") << QString("'False'") << false
             << QString("'False' is not a valid integer value for field 'checkFlag'");
+        QTest::newRow("a flag as true with a blank after")
+            << QString("checkFlag") << QString("'true '") << false
+            << QString("'true ' is not a valid integer value for field 'checkFlag'");
+        QTest::newRow("a colour as a sign alone")
+            << QString("textColor") << QString("'-'") << false
+            << QString("'-' is not a valid integer value for field 'textColor'");
+        QTest::newRow("a colour in hex")
+            << QString("textColor") << QString("'0x10'") << false
+            << QString("'0x10' is not a valid integer value for field 'textColor'");
     }
     void textInTypedColumnRead()
     {
@@ -254,6 +294,8 @@ private slots:
         conversionRow("a line feed after", "textColor", "12\n", {},
                       "'12\n' is not a valid integer value for field 'textColor'");
         conversionRow("smallest", "textColor", "-2147483648", int(INT_MIN));
+        conversionRow("past 64 bits", "textColor", "-99999999999999999999", {},
+                      "'-99999999999999999999' is not a valid integer value for field 'textColor'");
         conversionRow("too small", "textColor", "-2147483649", {},
                       "'-2147483649' is not a valid integer value for field 'textColor'");
     }
@@ -497,6 +539,9 @@ private slots:
         QTest::newRow("rollback") << 2 << 0;
         QTest::newRow("exception") << 3 << 0;
         QTest::newRow("the connection closed") << 4 << 0;
+        QTest::newRow("committed twice") << 5 << 2;
+        QTest::newRow("rolled back after the commit") << 6 << 2;
+        QTest::newRow("committed after the rollback") << 7 << 0;
     }
     void transactionEnds()
     {
@@ -508,11 +553,14 @@ private slots:
         try {
             TZvTransaction t(c, TZvTransaction::Mode::Write);
             QCOMPARE(c.transaction(), &t);
+            QVERIFY(!c.autocommit());
             appendRow(q, "tasks", {"tid", "a"});
             appendRow(q, "tasks", {"tid", "b"});
             QCOMPARE(home.count("select count(*) from tasks"), 0); // not yet visible
-            if (end == 0) t.commit();
-            if (end == 2) t.rollback();
+            if (end == 0 || end == 5 || end == 6) t.commit();
+            if (end == 2 || end == 7) t.rollback();
+            if (end == 5 || end == 7) t.commit();
+            if (end == 6) t.rollback();
             if (end == 3) throw EZvError("stop");
             if (end == 4) c.Close();
         } catch (const EZvError&) {
@@ -520,7 +568,10 @@ private slots:
         QVERIFY(c.autocommit());
         QCOMPARE(c.transaction(), nullptr);
         QCOMPARE(home.count("select count(*) from tasks"), stored);
-        if (end == 4) c.Open();
+        if (end == 4) {
+            c.checkpoint(); // a closed connection has nothing to write back
+            c.Open();
+        }
         // the next statement is its own commit again
         appendRow(q, "tasks", {"tid", "c"});
         QCOMPARE(home.count("select count(*) from tasks"), stored + 1);
@@ -639,6 +690,10 @@ private slots:
                                          << "Empty SQL statement";
         QTest::newRow("comment only") << "comment"
                                       << "Empty SQL statement";
+        QTest::newRow("two statements") << "two statements"
+                                        << "Only one SQL statement may be run at a time";
+        QTest::newRow("a closing semicolon") << "a closing semicolon"
+                                             << "<no error>";
         QTest::newRow("text in an integer column")
             << "integer text"
             << "'12abc' is not a valid integer value for field 'textColor'";
@@ -673,6 +728,8 @@ private slots:
                      }
                      if (action == "empty") ExecQuery(q, "   ");
                      if (action == "comment") OpenQuery(q, "-- nothing here");
+                     if (action == "two statements") ExecQuery(q, "delete from tasks; delete from memos");
+                     if (action == "a closing semicolon") OpenQuery(q, "select * from tasks ;\n");
                      if (action == "integer text") {
                          OpenQuery(q, "select * from tasks");
                          q.FieldByName("textColor").AsInteger();
@@ -748,6 +805,35 @@ private slots:
         Clock::setUtcBiasOverride(std::nullopt);
     }
 
+    // A column's declared type names its field type by its first letters, in any case; a
+    // type the install never declares reads as it is stored. One connection reads each
+    // table as it is now, not as it was when the same statement last ran.
+    void declaredTypes_data()
+    {
+        QTest::addColumn<QString>("declared");
+        QTest::addColumn<int>("type");
+        QTest::newRow("boolean") << "boolean" << int(FieldType::Boolean);
+        QTest::newRow("int") << "Int" << int(FieldType::Integer);
+        QTest::newRow("date") << "date" << int(FieldType::DateTime);
+        QTest::newRow("text") << "TEXT(20)" << int(FieldType::Text);
+        QTest::newRow("real") << "REAL" << int(FieldType::Other);
+        QTest::newRow("varchar") << "varchar(5)" << int(FieldType::Other);
+    }
+    void declaredTypes()
+    {
+        QFETCH(QString, declared);
+        QFETCH(int, type);
+        TempProgramFolder& home = sharedHome();
+        home.exec("drop table if exists zv_typed");
+        home.exec("create table zv_typed (v " + declared + ")");
+        TADOQuery q(&home.connection());
+        OpenQuery(q, "select * from zv_typed");
+        QCOMPARE(int(q.FieldByName("v").type()), type);
+        home.exec("alter table zv_typed add column w TEXT");
+        OpenQuery(q, "select * from zv_typed");
+        QCOMPARE(q.FieldByName("w").type(), FieldType::Text);
+    }
+
     // Values of columns without a declared type (expressions) come back as SQLite holds them.
     void expressionColumns()
     {
@@ -760,6 +846,50 @@ private slots:
         QVERIFY(q.FieldByName("n").IsNull());
         QCOMPARE(q.FieldByName("t").AsBoolean(), false);
         QCOMPARE(q.FieldByName("D").type(), FieldType::Other);
+        QCOMPARE(q.FindField(QLatin1StringView("T")), 3);
+        QCOMPARE(q.FindField(QLatin1StringView("none")), -1);
+        QCOMPARE(q.RowId(), 0); // no table row behind an expression
+    }
+
+    // Text a statement computes, read as a number or a flag: only the whole text of a
+    // number in range is one, and only a leading part of "true" or "false" is a flag.
+    void textReadThroughField_data()
+    {
+        QTest::addColumn<QString>("literal");
+        QTest::addColumn<QVariant>("boolean"); // invalid: not asked
+        QTest::addColumn<QString>("integer");  // the number, or the refusal
+        const auto refused = [](const char* text) {
+            return QString("'%1' is not a valid integer value for field 'v'").arg(text);
+        };
+        QTest::newRow("past the largest") << "'2147483648'" << QVariant() << refused("2147483648");
+        QTest::newRow("past 32 bits") << "'4294967296'" << QVariant() << refused("4294967296");
+        QTest::newRow("below the smallest") << "'-2147483649'" << QVariant() << refused("-2147483649");
+        QTest::newRow("past 64 bits")
+            << "'99999999999999999999'" << QVariant() << refused("99999999999999999999");
+        QTest::newRow("the smallest") << "'-2147483648'" << QVariant() << "-2147483648";
+        QTest::newRow("a plus sign") << "'+7'" << QVariant() << "7";
+        QTest::newRow("a sign alone") << "'+'" << QVariant(false) << refused("+");
+        QTest::newRow("t") << "'t'" << QVariant(true) << refused("t");
+        QTest::newRow("FALSE") << "'FALSE'" << QVariant(false) << refused("FALSE");
+        QTest::newRow("a blank inside") << "'tr ue'" << QVariant(false) << refused("tr ue");
+        QTest::newRow("longer than true") << "'trueish'" << QVariant(false) << refused("trueish");
+        QTest::newRow("a colon after digits") << "'12:'" << QVariant(false) << refused("12:");
+        QTest::newRow("a slash before digits") << "'/12'" << QVariant(false) << refused("/12");
+        QTest::newRow("empty") << "''" << QVariant(false) << refused("");
+    }
+    void textReadThroughField()
+    {
+        QFETCH(QString, literal);
+        QFETCH(QVariant, boolean);
+        QFETCH(QString, integer);
+        TempProgramFolder& home = sharedHome();
+        TADOQuery q(&home.connection());
+        OpenQuery(q, "select " + literal + " as v");
+        const TField f = q.FieldByName("v");
+        if (boolean.isValid()) QCOMPARE(f.AsBoolean(), boolean.toBool());
+        int read = 0;
+        const QString error = raiseText([&] { read = f.AsInteger(); });
+        QCOMPARE(error == "<no error>" ? QString::number(read) : error, integer);
     }
 
     // The edges of a result: Next past the last row stays at the end, a new row's field reads
@@ -770,11 +900,14 @@ private slots:
         home.exec("insert into tasks (tid, content) values ('a', 'kept')");
         TADOQuery q(&home.connection());
         OpenQuery(q, "select * from tasks");
+        QVERIFY(q.RowId() > 0);
         q.Next();
         q.Next();
         QVERIFY(q.Eof());
+        QCOMPARE(q.RowId(), 0);
         q.Append();
         QVERIFY(q.FieldByName("content").IsNull());
+        QCOMPARE(q.FieldByName("dueTime").AsDateTime(), 0.0);
         q.FieldByName("content").setAsString("new");
         QCOMPARE(q.FieldByName("content").AsString(), QString("new"));
         q.Cancel();
@@ -982,6 +1115,8 @@ private slots:
         QTest::newRow("text and integer") << QVariant(QString("1")) << QVariant(qlonglong(1)) << false;
         QTest::newRow("text and blob") << QVariant(QString("a")) << QVariant(QByteArray("a")) << false;
         QTest::newRow("equal reals") << QVariant(0.5) << QVariant(0.5) << true;
+        QTest::newRow("null and unset") << QVariant::fromValue(nullptr) << QVariant() << true;
+        QTest::newRow("null and text") << QVariant::fromValue(nullptr) << QVariant(QString("")) << false;
         QTest::newRow("other text") << QVariant(QString("a")) << QVariant(QString("b")) << false;
     }
     void sameStoredValue()
@@ -1107,6 +1242,10 @@ private slots:
                "CREATE TABLE IF NOT EXISTS zv_new (a DEFAULT 'x;--y'); -- done\n-- the end"
             << "zv_new"
             << "<no error>";
+        QTest::newRow("minus signs that start no comment")
+            << "CREATE TABLE IF NOT EXISTS zv_new (a DEFAULT (2 - 1), b DEFAULT '--');\n-"
+            << "zv_new"
+            << "<no error>";
         QTest::newRow("one fails, none made")
             << "CREATE TABLE IF NOT EXISTS zv_new (a);\nCREATE INDEX IF NOT EXISTS zv_i ON zv_none (a);"
             << ""
@@ -1154,6 +1293,18 @@ private slots:
         ExecQuery(q, "update zv_meta set value=value");
         ExecQuery(q, "create table zv_state (a)");
         ExecQuery(q, "insert into zv_state values (1)");
+        // A drop is never turned away as a delete of every row would be.
+        ExecQuery(q, "create view zv_view as select a from zv_state");
+        ExecQuery(q, "drop view zv_view");
+        ExecQuery(q, "drop table zv_state");
+        ExecQuery(q, "create temp table zv_temp (a)");
+        ExecQuery(q, "create temp view zv_tview as select a from zv_temp");
+        ExecQuery(q, "drop view zv_tview");
+        ExecQuery(q, "drop table zv_temp");
+        OpenQuery(q, "select count(*) as n from sqlite_temp_master"); // this connection's own
+        QCOMPARE(q.FieldByName("n").AsInteger(), 0);
+        q.Close();
+        QCOMPARE(home.count("select count(*) from sqlite_master where name in ('zv_state', 'zv_view')"), 0);
         QCOMPARE(c.dataChanges(), start);
         appendRow(q, "tasks", {"tid", "a"});
         ExecQuery(q, "update tasks set content='b'");

@@ -89,6 +89,9 @@ private slots:
         valueRow("minus before hex", "-0x5", false, 20, 20);
         valueRow("minus inside hex", "0x-5", false, 20, 20);
         valueRow("too small", "-2147483649", false, 20, 20);
+        valueRow("minus inside $", "$-5", false, 20, 20);
+        valueRow("empty quotes", "''", false, 20, 20);
+        valueRow("blanks inside quotes", "\" 7 \"", false, 20, 7);
     }
     void valueTypes()
     {
@@ -158,6 +161,11 @@ private slots:
         QTest::newRow("empty brackets") << QByteArray("[]\r\nviewRange=3\r\n") << 20;
         QTest::newRow("no line break at the end") << QByteArray("[task]\r\nviewRange=4") << 4;
         QTest::newRow("a blank line last") << QByteArray("[memo]\r\nviewRange=3\r\n \r\n") << 20;
+        QTest::newRow("a bracket alone") << QByteArray("[task]\r\n[\r\nviewRange=3\r\n") << 3;
+        QTest::newRow("names in other case") << QByteArray("[TASK]\r\nVIEWRANGE=8\r\n") << 8;
+        QTest::newRow("a note after the section") << QByteArray("[task] ; mine\r\nviewRange=5\r\n") << 5;
+        QTest::newRow("a comment after blanks")
+            << QByteArray("[task]\r\n  ;viewRange=3\r\nviewRange=4\r\n") << 4;
     }
     void fileShapes()
     {
@@ -289,15 +297,18 @@ private slots:
 
     void refusedWrite_data()
     {
-        QTest::addColumn<bool>("readOnlyFile"); // else: the folder is missing
-        QTest::newRow("read-only file") << true;
-        QTest::newRow("missing folder") << false;
+        QTest::addColumn<QString>("how");
+        QTest::newRow("read-only file") << "read-only file";
+        QTest::newRow("missing folder") << "missing folder";
+        QTest::newRow("a folder in its place") << "folder";
     }
     void refusedWrite()
     {
-        QFETCH(bool, readOnlyFile);
+        QFETCH(QString, how);
+        const bool readOnlyFile = how == "read-only file";
         TempProgramFolder home(false);
-        const QString path = readOnlyFile ? home.iniPath() : home.path() + "gone/zvConf.ini";
+        const QString path = how == "missing folder" ? home.path() + "gone/zvConf.ini" : home.iniPath();
+        if (how == "folder") QVERIFY(QDir(home.path()).mkdir("zvConf.ini"));
         const QByteArray before = "[option]\r\nhintSize=5\r\n";
         if (readOnlyFile) {
             writeBytes(path, before);
@@ -311,6 +322,10 @@ private slots:
             QCOMPARE(fileBytes(path), before);
             QCOMPARE(ini.ReadInteger("option", "hintSize", 20), 5);
             QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"zvConf.ini"});
+        } else if (how == "folder") {
+            QVERIFY(QFileInfo(path).isDir());
+            QCOMPARE(ini.ReadInteger("option", "hintSize", 20), 20);
+            QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
         } else {
             QVERIFY(!QDir(home.path() + "gone").exists());
         }

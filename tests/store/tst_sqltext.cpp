@@ -116,6 +116,20 @@ void TstSqlText::starSelect_data()
                                           << "" << -1;
     QTest::newRow("ends after from") << "select * from"
                                      << "" << -1;
+    QTest::newRow("ends after blanks") << "select   "
+                                       << "" << -1;
+    QTest::newRow("a blank then no from") << "select * "
+                                          << "" << -1;
+    // SQLite takes letters beyond ASCII in a name.
+    QTest::newRow("a table named in Cyrillic")
+        << QString::fromUtf8("select * from \u0437\u0430\u0434\u0430\u0447\u0438")
+        << QString::fromUtf8("\u0437\u0430\u0434\u0430\u0447\u0438") << 14;
+    QTest::newRow("select glued to a letter beyond ASCII")
+        << QString::fromUtf8("select\u00e4 * from tasks") << "" << -1;
+    QTest::newRow("from glued to a letter beyond ASCII")
+        << QString::fromUtf8("select * from\u00e4 tasks") << "" << -1;
+    QTest::newRow("from right after the star") << "select *from tasks"
+                                               << "tasks" << 13;
 }
 
 void TstSqlText::starSelect()
