@@ -101,9 +101,12 @@ void TZvItemFrame::onHotDelay()
 
 bool TZvItemFrame::Passes(TZvNode* node, bool searching) const
 {
-    if (!searching) return true;
-    if (TextMatches(*Item(node).content)) return true;
-    return node->level() > 0 && WideSearch() && TextMatches(*Item(node->parent()).content);
+    return !searching || SearchHit(node, *Item(node).content, WideSearch());
+}
+
+bool TZvItemFrame::SearchHit(TZvNode* node, QStringView text, bool wide) const
+{
+    return TextMatches(text) || (wide && node->level() > 0 && TextMatches(*Item(node->parent()).content));
 }
 
 bool TZvItemFrame::TextMatches(QStringView text) const
@@ -139,18 +142,20 @@ const TZvItemFrame::SearchResult& TZvItemFrame::SearchMatches()
     }
     if (kept) return *kept;
     SearchResult result{searchText, {}};
-    auto check = [&](TZvNode* n) {
-        if (Passes(n, true)) result.matches.push_back(n);
+    // What the test reads of the frame (the range, the wide option) is taken here, so
+    // that the test itself only reads records and texts: over the whole tree it runs on
+    // two threads when the tree is long.
+    const bool wide = WideSearch();
+    const auto inRange = RangeRule();
+    const auto content = [this](TZvNode* n) { return QStringView(*Item(n).content); };
+    const auto passes = [&](TZvNode* n, QStringView text) {
+        return (!inRange || inRange(n)) && SearchHit(n, text, wide);
     };
     if (within) {
         for (TZvNode* n : within->matches)
-            check(n);
+            if (passes(n, content(n))) result.matches.push_back(n);
     } else {
-        for (TZvNode* top = m_tree->firstTopLevel(); top; top = m_tree->nextSibling(top)) {
-            check(top);
-            for (int i = 0, count = top->childCount(); i < count; ++i)
-                check(top->child(i));
-        }
+        result.matches = m_tree->treeModel()->findNodes(content, passes);
     }
     constexpr size_t kKeptResults = 12;
     if (m_searchResults.size() >= kKeptResults) m_searchResults.erase(m_searchResults.begin());

@@ -233,7 +233,10 @@ protected:
     virtual void Filtered() {}
     // Whether a node is shown by the view and the search; `searching` with a search text.
     virtual bool Passes(TZvNode* node, bool searching) const;
-    virtual bool PassesAll() const { return true; }   // without a search, every item passes
+    virtual bool PassesAll() const { return true; } // without a search, every item passes
+    // What the view range lets through, as a test that reads records only and so may run
+    // off the GUI thread; none when it lets everything through.
+    virtual std::function<bool(const TZvNode*)> RangeRule() const { return {}; }
     virtual bool WideSearch() const { return false; } // a top-level match shows all its sub-items
     virtual void UpdateFrameActions(bool idle, TZvNode* first)
     {
@@ -300,6 +303,8 @@ private:
     struct SearchResult;
     const SearchResult& SearchMatches();
     bool TextMatches(QStringView text) const; // the search text occurs in it
+    // The search text occurs in the item's text, or with the wide option in its parent's.
+    bool SearchHit(TZvNode* node, QStringView text, bool wide) const;
     void layoutSearchBar();
     void ExpandAll(bool expand);
     void RebuildMoveMenus();

@@ -36,7 +36,7 @@ TZvSortHead TZvItemFrame::SortHead(QStringView text)
     // Four characters of 16 bits per number, the first one highest; a text that ends
     // counts as character 0, below every other, as a shorter text sorts first.
     TZvSortHead head{};
-    const qsizetype n = std::min<qsizetype>(text.size(), 8);
+    const qsizetype n = std::min(text.size(), kZvSortHeadChars);
     for (qsizetype i = 0; i < n; ++i) {
         ushort c = text.at(i).unicode();
         if (c >= 'a' && c <= 'z') c = ushort(c - 'a' + 'A');

@@ -710,18 +710,18 @@ void TZvTree::sortTree(bool ascending)
             TZvSortHead head;
             QStringView text;
         };
-        const auto key = [this](TZvNode* n) {
-            const QStringView text = events.SortKey(n);
+        const auto text = [this](TZvNode* n) { return events.SortKey(n); };
+        const auto key = [this](TZvNode*, QStringView text) {
             return Key{events.SortHead ? events.SortHead(text) : TZvSortHead{}, text};
         };
         const auto& compare = events.CompareKeys;
         // descending reverses the comparison, so equal keys keep their order either way
         if (ascending)
-            m_model->sortSiblingsBy(key, [&](const Key& a, const Key& b) {
+            m_model->sortSiblingsBy(text, key, [&](const Key& a, const Key& b) {
                 return a.head != b.head ? a.head < b.head : compare(a.text, b.text) < 0;
             });
         else
-            m_model->sortSiblingsBy(key, [&](const Key& a, const Key& b) {
+            m_model->sortSiblingsBy(text, key, [&](const Key& a, const Key& b) {
                 return a.head != b.head ? b.head < a.head : compare(a.text, b.text) > 0;
             });
         m_selCacheValid = false;

@@ -144,6 +144,14 @@ void TZvTreeModel::setVisible(TZvNode* node, bool visible)
     endUpdate();
 }
 
+void TZvTreeModel::flatten(const TZvNode* parent, std::vector<TZvNode*>& out)
+{
+    for (const auto& c : parent->m_children) {
+        out.push_back(c.get());
+        if (!c->m_children.empty()) flatten(c.get(), out);
+    }
+}
+
 void TZvTreeModel::renumber(TZvNode* parent, int from)
 {
     for (size_t i = size_t(std::max(0, from)); i < parent->m_children.size(); ++i)

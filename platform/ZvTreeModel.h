@@ -1,12 +1,18 @@
 #pragma once
 
+#include "store/ZvScopeExit.h"
+
 #include <QAbstractItemModel>
 #include <array>
 
 #include <algorithm>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <numeric>
+#include <thread>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace zv {
@@ -26,7 +32,8 @@ struct TZvNodeData
 // their sibling index; only the model's published rows leave them out.
 // The start of a sort key as a number whose order is the key's: a sort compares these
 // first and reads the texts only where they are equal.
-using TZvSortHead = std::array<quint64, 2>;
+using TZvSortHead = std::array<quint64, 4>;
+constexpr qsizetype kZvSortHeadChars = 16; // four of 16 bits in each number
 
 class TZvNode
 {
@@ -122,8 +129,16 @@ public:
     bool move(TZvNode* node, TZvNode* newParent, bool first);
     bool moveTo(TZvNode* node, TZvNode* newParent, int index); // -1 or past the end: last
     template <class Less> void sortSiblings(Less less);
-    // The same, by a key taken once from each node: less compares two keys.
-    template <class Key, class Less> void sortSiblingsBy(Key key, Less less);
+    // The same, by a key taken once from each node, key(node, text(node)); less compares
+    // two keys. For a long tree text, key and less run on two threads at once (for
+    // different sibling lists), so they must only read.
+    template <class Text, class KeyOf, class Less> void sortSiblingsBy(Text text, KeyOf key, Less less);
+    // Every node in tree order (each one before its children) for which
+    // test(node, text(node)) holds. For a long tree text and test run on two threads at
+    // once, so they must only read.
+    template <class Text, class Test> std::vector<TZvNode*> findNodes(Text text, Test test) const;
+    // From this many nodes a pass over the whole tree is split between two threads.
+    static constexpr size_t kTwoThreadsFrom = 20000;
     int publishedCount() const { return m_publishedCount; }
     int nodeCount() const { return m_nodeCount; }
 
@@ -158,6 +173,18 @@ private:
     static void unpublishAll(TZvNode* node);
     void renumber(TZvNode* parent, int from = 0);
 
+    // A pass over a long tree waits mostly for memory: the node, its record and its text,
+    // each in a block of its own that the pass last read long ago. This loads those of a
+    // node a few steps ahead of the pass, so that the waits overlap.
+    template <class Text>
+    static void readAhead(const std::vector<TZvNode*>& nodes, size_t i, const Text& text);
+    // work(half, first, last) over the two halves (0 and 1) of parts, split where half of
+    // the total weight (each part's weight(part)) is done; the second half on a thread of
+    // its own when there are two processors and the weight is at least kTwoThreadsFrom.
+    template <class Weight, class Work>
+    static void inTwo(size_t parts, Weight weight, size_t total, Work work);
+    static void flatten(const TZvNode* parent, std::vector<TZvNode*>& out);
+
     std::function<QString(TZvNode*)> m_textSource;
     TZvNode m_root;
     int m_updateCount = 0;
@@ -189,34 +216,119 @@ template <class Less> void TZvTreeModel::sortSiblings(Less less)
     endUpdate();
 }
 
-template <class Key, class Less> void TZvTreeModel::sortSiblingsBy(Key key, Less less)
+template <class Text>
+void TZvTreeModel::readAhead(const std::vector<TZvNode*>& nodes, size_t i, const Text& text)
 {
-    using K = decltype(key(static_cast<TZvNode*>(nullptr)));
+    constexpr size_t kNode = 16, kRecord = 11, kText = 6;
+    if (i + kNode < nodes.size()) __builtin_prefetch(nodes[i + kNode]);
+    if (i + kRecord < nodes.size())
+        if (const auto* record = reinterpret_cast<const char*>(nodes[i + kRecord]->m_data.get())) {
+            __builtin_prefetch(record);
+            __builtin_prefetch(record + 64);
+        }
+    if (i + kText < nodes.size()) {
+        const QStringView t = text(nodes[i + kText]);
+        if (!t.isEmpty()) {
+            __builtin_prefetch(t.data());
+            __builtin_prefetch(t.data() + std::min(t.size(), kZvSortHeadChars) - 1);
+        }
+    }
+}
+
+template <class Weight, class Work>
+void TZvTreeModel::inTwo(size_t parts, Weight weight, size_t total, Work work)
+{
+    size_t split = parts;
+    if (total >= kTwoThreadsFrom && std::thread::hardware_concurrency() > 1) {
+        size_t done = 0;
+        for (split = 0; split < parts && done < total / 2; ++split)
+            done += weight(split);
+    }
+    std::exception_ptr failed;
+    {
+        std::jthread second; // joined at the end of this block, also when this thread throws
+        if (split < parts)
+            second = std::jthread([&] {
+                try {
+                    work(1, split, parts);
+                } catch (...) {
+                    failed = std::current_exception();
+                }
+            });
+        work(0, size_t(0), split);
+    }
+    if (failed) std::rethrow_exception(failed);
+}
+
+template <class Text, class KeyOf, class Less>
+void TZvTreeModel::sortSiblingsBy(Text text, KeyOf key, Less less)
+{
+    using K = decltype(key(static_cast<TZvNode*>(nullptr), QStringView()));
     beginUpdate();
-    std::vector<std::pair<K, int>> entries;
-    std::vector<std::unique_ptr<TZvNode>> sorted;
+    m_dirty = true;
+    const auto done = ScopeExit([this] { endUpdate(); });
+    // Every list of two or more, and their nodes one list after another.
+    std::vector<TZvNode*> parents;
+    std::vector<size_t> starts; // of each list in nodes
+    std::vector<TZvNode*> nodes;
     std::vector<TZvNode*> stack{&m_root};
     while (!stack.empty()) {
         TZvNode* parent = stack.back();
         stack.pop_back();
-        auto& list = parent->m_children;
-        entries.clear();
-        for (size_t i = 0; i < list.size(); ++i)
-            entries.emplace_back(key(list[i].get()), int(i));
-        std::stable_sort(
-            entries.begin(), entries.end(),
-            [&](const std::pair<K, int>& a, const std::pair<K, int>& b) { return less(a.first, b.first); });
-        sorted.clear();
-        sorted.reserve(list.size());
-        for (const auto& e : entries)
-            sorted.push_back(std::move(list[size_t(e.second)]));
-        list.swap(sorted);
-        renumber(parent);
-        for (auto& c : list)
+        if (parent->m_children.size() > 1) {
+            parents.push_back(parent);
+            starts.push_back(nodes.size());
+            for (const auto& c : parent->m_children)
+                nodes.push_back(c.get());
+        }
+        for (const auto& c : parent->m_children)
             if (!c->m_children.empty()) stack.push_back(c.get());
     }
-    m_dirty = true;
-    endUpdate();
+    // A list at a time, sorted while its nodes and texts are still in the cache.
+    const auto sortLists = [&](int, size_t first, size_t last) {
+        std::vector<K> keys;
+        std::vector<int> order;
+        std::vector<std::unique_ptr<TZvNode>> sorted;
+        for (size_t p = first; p < last; ++p) {
+            auto& list = parents[p]->m_children;
+            keys.clear();
+            for (size_t i = starts[p]; i < starts[p] + list.size(); ++i) {
+                readAhead(nodes, i, text);
+                keys.push_back(key(nodes[i], text(nodes[i])));
+            }
+            order.resize(list.size());
+            std::iota(order.begin(), order.end(), 0);
+            std::stable_sort(order.begin(), order.end(),
+                             [&](int a, int b) { return less(keys[size_t(a)], keys[size_t(b)]); });
+            sorted.clear();
+            sorted.reserve(list.size());
+            for (int i : order)
+                sorted.push_back(std::move(list[size_t(i)]));
+            list.swap(sorted);
+            renumber(parents[p]);
+        }
+    };
+    inTwo(
+        parents.size(), [&](size_t p) { return parents[p]->m_children.size(); }, nodes.size(), sortLists);
+}
+
+template <class Text, class Test> std::vector<TZvNode*> TZvTreeModel::findNodes(Text text, Test test) const
+{
+    std::vector<TZvNode*> nodes;
+    nodes.reserve(size_t(m_nodeCount));
+    flatten(&m_root, nodes);
+    std::vector<TZvNode*> found[2];
+    inTwo(
+        nodes.size(), [](size_t) { return size_t(1); }, nodes.size(),
+        [&](int half, size_t first, size_t last) {
+            auto& out = found[half];
+            for (size_t i = first; i < last; ++i) {
+                readAhead(nodes, i, text);
+                if (test(nodes[i], text(nodes[i]))) out.push_back(nodes[i]);
+            }
+        });
+    found[0].insert(found[0].end(), found[1].begin(), found[1].end());
+    return std::move(found[0]);
 }
 
 } // namespace zv

@@ -256,14 +256,27 @@ void TzvTasksFrame::UpdateFrameActions(bool idle, TZvNode* first)
 
 // ---- filter -------------------------------------------------------------------------------
 
+namespace {
+
+// Complete Tasks shows the done ones, Incomplete Tasks the others.
+bool InRange(const TTaskInfo& task, int range)
+{
+    return task.checkFlag == (range == 1);
+}
+
+} // namespace
+
 bool TzvTasksFrame::Passes(TZvNode* node, bool searching) const
 {
     // Under All Tasks the record is not read for the range.
-    if (!PassesAll()) {
-        const bool done = Info(node)->checkFlag;
-        if (done == (Comb_ViewRange->currentIndex() == 2)) return false;
-    }
+    if (!PassesAll() && !InRange(*Info(node), Comb_ViewRange->currentIndex())) return false;
     return TZvRecordFrame::Passes(node, searching);
+}
+
+std::function<bool(const TZvNode*)> TzvTasksFrame::RangeRule() const
+{
+    if (PassesAll()) return {};
+    return [range = Comb_ViewRange->currentIndex()](const TZvNode* n) { return InRange(*Info(n), range); };
 }
 
 bool TzvTasksFrame::PassesAll() const

@@ -73,6 +73,7 @@ protected:
     void Filtered() override { UpdateTrayHint(); }
     bool Passes(TZvNode* node, bool searching) const override;
     bool PassesAll() const override;
+    std::function<bool(const TZvNode*)> RangeRule() const override;
     void UpdateFrameActions(bool idle, TZvNode* first) override;
     QString DisplayText(TZvNode* node) const override;
     void PaintNodeText(TZvNode* node, QFont& font, QColor& color) const override;

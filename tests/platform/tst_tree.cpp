@@ -567,6 +567,93 @@ private slots:
         QCOMPARE(selectedTexts(), QStringList{"a"}); // selection follows the node
     }
 
+    // The keyed sort and the whole-tree search split a long tree between two threads, and
+    // read ahead of themselves: both must give exactly what one plain pass gives, across
+    // the split, with many equal keys (stability) and equal heads (the texts decide).
+    void keyedPassesMatchPlainOnes_data()
+    {
+        QTest::addColumn<int>("tops");
+        QTest::addColumn<bool>("ascending");
+        QTest::newRow("short, ascending") << 40 << true;
+        QTest::newRow("short, descending") << 40 << false;
+        QTest::newRow("two threads, ascending") << 6000 << true;
+        QTest::newRow("two threads, descending") << 6000 << false;
+    }
+    void keyedPassesMatchPlainOnes()
+    {
+        QFETCH(int, tops);
+        QFETCH(bool, ascending);
+        const auto compare = [](QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive); };
+        tree->events.SortKey = [](TZvNode* n) { return QStringView(n->dataAs<Info>()->text); };
+        tree->events.CompareKeys = compare;
+        tree->events.SortHead = [](QStringView t) {
+            return zv::TZvSortHead{t.isEmpty() ? 0u : t.front().toUpper().unicode(), 0, 0, 0};
+        };
+        const QStringList words{"b",
+                                "B",
+                                "",
+                                "a long shared start, then x",
+                                "A LONG SHARED START, THEN Y",
+                                "a long shared start, then x",
+                                "c",
+                                "ab"};
+        tree->clear();
+        tree->beginUpdate();
+        int k = 0;
+        for (int i = 0; i < tops; ++i) {
+            TZvNode* top = add(nullptr, words[k % words.size()] + QString::number(i % 3));
+            ++k;
+            for (int j = 0; j < 4; ++j)
+                add(top, words[k++ % words.size()]);
+        }
+        tree->endUpdate();
+        QVERIFY(tops < 100 || tree->totalCount() >= int(zv::TZvTreeModel::kTwoThreadsFrom));
+
+        // what one plain pass gives: each sibling list stably sorted, the nodes in tree order
+        QList<QList<TZvNode*>> want;
+        auto sorted = [&](QList<TZvNode*> list) {
+            std::stable_sort(list.begin(), list.end(), [&](TZvNode* a, TZvNode* b) {
+                const int c = compare(textOf(a), textOf(b));
+                return ascending ? c < 0 : c > 0;
+            });
+            return list;
+        };
+        QList<TZvNode*> level;
+        for (TZvNode* n = tree->firstTopLevel(); n; n = tree->nextSibling(n))
+            level << n;
+        want << sorted(level);
+        for (TZvNode* top : want.first()) {
+            QList<TZvNode*> children;
+            for (int i = 0; i < top->childCount(); ++i)
+                children << top->child(i);
+            want << sorted(children);
+        }
+
+        tree->sortTree(ascending);
+        QList<QList<TZvNode*>> got;
+        QList<TZvNode*> inOrder, withX;
+        level.clear();
+        for (TZvNode* n = tree->firstTopLevel(); n; n = tree->nextSibling(n))
+            level << n;
+        got << level;
+        for (TZvNode* top : level) {
+            QList<TZvNode*> children;
+            for (int i = 0; i < top->childCount(); ++i) {
+                QCOMPARE(top->child(i)->index(), i);
+                children << top->child(i);
+            }
+            got << children;
+        }
+        QVERIFY(got == want);
+
+        for (TZvNode* n = tree->firstTopLevel(); n; n = tree->nextNode(n))
+            if (textOf(n).contains(u'x')) withX << n;
+        const std::vector<TZvNode*> found =
+            tree->treeModel()->findNodes([](TZvNode* n) { return QStringView(n->dataAs<Info>()->text); },
+                                         [](TZvNode*, QStringView text) { return text.contains(u'x'); });
+        QVERIFY(QList<TZvNode*>(found.begin(), found.end()) == withX);
+    }
+
     // A reload clears the tree and fills it again; the relayouts after it must not meet the
     // freed nodes (AddressSanitizer reports the read of a freed node otherwise).
     void reloadThenRelayout_data()
