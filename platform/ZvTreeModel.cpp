@@ -71,7 +71,7 @@ void TZvTreeModel::endUpdate()
 {
     if (m_updateCount <= 0) return;
     if (--m_updateCount > 0) return;
-    if (m_dirty) relayout();
+    if (m_dirty || m_reordered) relayout();
     // Freed after the relayout, so that no row of the view refers to them any more.
     auto graveyard = std::move(m_graveyard);
     m_graveyard.clear();
@@ -106,9 +106,22 @@ void TZvTreeModel::publish(TZvNode* parent, bool published)
     }
 }
 
+void TZvTreeModel::reshow(TZvNode* parent)
+{
+    if (!parent->m_published) return; // no shown rows, before or after
+    parent->m_shown.clear();
+    for (const auto& c : parent->m_children)
+        if (c->m_published) {
+            c->m_row = int(parent->m_shown.size());
+            parent->m_shown.push_back(c.get());
+        }
+}
+
 void TZvTreeModel::relayout()
 {
-    m_dirty = false;
+    // Only a reorder: the shown rows are already in their new order.
+    const bool republish = m_dirty;
+    m_dirty = m_reordered = false;
     ++m_layoutCount;
     emit layoutAboutToBeChanged();
     const QModelIndexList from = persistentIndexList();
@@ -118,8 +131,10 @@ void TZvTreeModel::relayout()
         auto* n = static_cast<TZvNode*>(i.internalPointer());
         nodes.push_back(m_dying.count(n) ? nullptr : n);
     }
-    m_publishedCount = 0;
-    publish(&m_root, true);
+    if (republish) {
+        m_publishedCount = 0;
+        publish(&m_root, true);
+    }
     // only the indexes that really moved (each one costs the model's hash work)
     QModelIndexList moved, to;
     for (qsizetype i = 0; i < from.size(); ++i) {

@@ -172,6 +172,7 @@ private:
     void markDying(TZvNode* node);
     static void unpublishAll(TZvNode* node);
     void renumber(TZvNode* parent, int from = 0);
+    void reshow(TZvNode* parent); // its shown rows again, after its children were reordered
 
     // A pass over a long tree waits mostly for memory: the node, its record and its text,
     // each in a block of its own that the pass last read long ago. This loads those of a
@@ -188,7 +189,8 @@ private:
     std::function<QString(TZvNode*)> m_textSource;
     TZvNode m_root;
     int m_updateCount = 0;
-    bool m_dirty = false;
+    bool m_dirty = false;     // the shown rows must be published again
+    bool m_reordered = false; // only their order changed, and each list's is up to date
     quint64 m_layoutCount = 0;
     int m_publishedCount = 0;
     int m_nodeCount = 0;
@@ -265,8 +267,10 @@ void TZvTreeModel::sortSiblingsBy(Text text, KeyOf key, Less less)
 {
     using K = decltype(key(static_cast<TZvNode*>(nullptr), QStringView()));
     beginUpdate();
-    m_dirty = true;
     const auto done = ScopeExit([this] { endUpdate(); });
+    // A sort shows and hides nothing: each list's shown rows are put in their new order as
+    // the list is sorted, and the tree is not published again.
+    m_reordered = true;
     // Every list of two or more, and their nodes one list after another.
     std::vector<TZvNode*> parents;
     std::vector<size_t> starts; // of each list in nodes
@@ -306,10 +310,16 @@ void TZvTreeModel::sortSiblingsBy(Text text, KeyOf key, Less less)
                 sorted.push_back(std::move(list[size_t(i)]));
             list.swap(sorted);
             renumber(parents[p]);
+            reshow(parents[p]);
         }
     };
-    inTwo(
-        parents.size(), [&](size_t p) { return parents[p]->m_children.size(); }, nodes.size(), sortLists);
+    try {
+        inTwo(
+            parents.size(), [&](size_t p) { return parents[p]->m_children.size(); }, nodes.size(), sortLists);
+    } catch (...) {
+        m_dirty = true; // some lists sorted, some not: publish them all again
+        throw;
+    }
 }
 
 template <class Text, class Test> std::vector<TZvNode*> TZvTreeModel::findNodes(Text text, Test test) const
