@@ -204,9 +204,12 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
         for (const TZvTreePlace& p : *places)
             wanted << p.id << p.parentId;
     QHash<QString, TZvNode*> byId;
-    for (TZvNode* n = m_tree->firstTopLevel(); n; n = m_tree->nextNode(n)) {
-        const QString& id = *Item(n).id;
-        if (wanted.contains(id) && !byId.contains(id)) byId.insert(id, n);
+    {
+        const QSet<QString>& ids = wanted; // read only: the test may run on two threads
+        const auto id = [this](TZvNode* n) { return QStringView(*Item(n).id); };
+        const auto isWanted = [&](TZvNode* n, QStringView) { return ids.contains(*Item(n).id); };
+        for (TZvNode* n : m_tree->treeModel()->findNodes(id, isWanted))
+            if (!byId.contains(*Item(n).id)) byId.insert(*Item(n).id, n);
     }
 
     std::vector<TZvNode*> touched;
