@@ -711,7 +711,7 @@ void TZvTree::sortTree(bool ascending)
             QStringView text;
         };
         const auto text = [this](TZvNode* n) { return events.SortKey(n); };
-        const auto key = [this](TZvNode*, QStringView text) {
+        const auto key = [this](QStringView text) {
             return Key{events.SortHead ? events.SortHead(text) : TZvSortHead{}, text};
         };
         const auto& compare = events.CompareKeys;

@@ -129,7 +129,7 @@ public:
     bool move(TZvNode* node, TZvNode* newParent, bool first);
     bool moveTo(TZvNode* node, TZvNode* newParent, int index); // -1 or past the end: last
     template <class Less> void sortSiblings(Less less);
-    // The same, by a key taken once from each node, key(node, text(node)); less compares
+    // The same, by a key taken once from each node's text, key(text(node)); less compares
     // two keys. For a long tree text, key and less run on two threads at once (for
     // different sibling lists), so they must only read.
     template <class Text, class KeyOf, class Less> void sortSiblingsBy(Text text, KeyOf key, Less less);
@@ -265,7 +265,7 @@ void TZvTreeModel::inTwo(size_t parts, Weight weight, size_t total, Work work)
 template <class Text, class KeyOf, class Less>
 void TZvTreeModel::sortSiblingsBy(Text text, KeyOf key, Less less)
 {
-    using K = decltype(key(static_cast<TZvNode*>(nullptr), QStringView()));
+    using K = decltype(key(QStringView()));
     beginUpdate();
     const auto done = ScopeExit([this] { endUpdate(); });
     // A sort shows and hides nothing: each list's shown rows are put in their new order as
@@ -298,7 +298,7 @@ void TZvTreeModel::sortSiblingsBy(Text text, KeyOf key, Less less)
             keys.clear();
             for (size_t i = starts[p]; i < starts[p] + list.size(); ++i) {
                 readAhead(nodes, i, text);
-                keys.push_back(key(nodes[i], text(nodes[i])));
+                keys.push_back(key(text(nodes[i])));
             }
             order.resize(list.size());
             std::iota(order.begin(), order.end(), 0);
