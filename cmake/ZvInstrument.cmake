@@ -34,8 +34,10 @@ if(ZVJ_COVERAGE)
     if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
         message(FATAL_ERROR "ZVJ_COVERAGE needs GCC (gcov counters for gcovr)")
     endif()
-    add_compile_options(--coverage)
-    add_link_options(--coverage)
+    # Atomic counters: the tree's long passes run on two threads, and plain counters bumped
+    # from both lose updates until gcov reads negative branch counts, which gcovr rejects.
+    add_compile_options(--coverage -fprofile-update=atomic)
+    add_link_options(--coverage -fprofile-update=atomic)
 endif()
 
 # zv_test_timeout(<var> <seconds>): the time limit of a test in this build.

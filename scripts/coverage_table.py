@@ -33,7 +33,9 @@ def gcovr_summary(root, build):
     # other build folder in the tree (a sanitizer build beside a plain one) and add their
     # branches to these, giving figures of neither.
     command += [build]
-    subprocess.run(command, cwd=root, check=True, stdout=subprocess.DEVNULL)
+    # gcovr 5.2 can hang once a worker has failed to parse a file: a bound turns that into a
+    # failure CI reports instead of a run that never ends.
+    subprocess.run(command, cwd=root, check=True, stdout=subprocess.DEVNULL, timeout=20 * 60)
     with open(summary, encoding="utf-8") as f:
         return json.load(f)["files"]
 
