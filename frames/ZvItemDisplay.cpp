@@ -235,18 +235,23 @@ template <class Test> void TZvItemFrame::filterGroup(TZvNode* top, bool searchin
 
 void TZvItemFrame::FilterItem(TZvNode* node)
 {
-    if (!node) return;
-    // What the item matched is no longer known, nor what any kept result says of it.
+    if (node) FilterGroups({node->level() == 0 ? node : node->parent()});
+}
+
+void TZvItemFrame::FilterGroups(std::vector<TZvNode*> tops)
+{
+    // What the items matched is no longer known, nor what any kept result says of them.
     ForgetSearchResults();
     hotNode = nullptr;
     const bool searching = SearchActive() && !searchText.isEmpty();
     m_searchMatcher.setPattern(searchText);
-    // Only the item's own group can change: its top-level item and that one's sub-items.
-    TZvNode* top = node->level() == 0 ? node : node->parent();
+    std::sort(tops.begin(), tops.end());
+    tops.erase(std::unique(tops.begin(), tops.end()), tops.end());
     BatchExpandWrites([&] {
         m_tree->beginUpdate();
         const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
-        filterGroup(top, searching, [&](TZvNode* n) { return Passes(n, searching); });
+        for (TZvNode* top : tops)
+            filterGroup(top, searching, [&](TZvNode* n) { return Passes(n, searching); });
     });
     ShowTip(SearchActive() && m_tree->visibleCount() == 0 ? m_traits.searchTipKind : 0);
     Filtered();

@@ -270,6 +270,8 @@ protected:
     // The filter for one item whose check state changed, as a whole pass would leave the
     // tree: only that item's group can change, so no other item is looked at.
     void FilterItem(TZvNode* node);
+    // The same for the groups of these top-level items, the only ones a change touched.
+    void FilterGroups(std::vector<TZvNode*> tops);
     void PaintBackground(TZvNode* node, QPainter* painter, const QRect& rect, int ownColor) const;
     bool Busy() const; // an exchange operation holds the frame's commands off
     bool ListViewOn() const;

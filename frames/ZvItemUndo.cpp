@@ -213,6 +213,9 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
     }
 
     std::vector<TZvNode*> touched;
+    // The groups whose filter the step can change, those its items leave and those they are
+    // in at the end, each named by one of its nodes. No other item is looked at again.
+    std::vector<TZvNode*> groups;
     m_tree->beginUpdate();
     m_loading = true; // expanding here stores nothing
     {
@@ -233,7 +236,10 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
                 byId.remove(*Item(n->child(i)).id);
         }
         for (TZvNode* n : gone)
-            if (!goneSet.contains(n->parent())) m_tree->deleteNode(n);
+            if (!goneSet.contains(n->parent())) {
+                if (n->parent()) groups.push_back(n->parent());
+                m_tree->deleteNode(n);
+            }
 
         // Rows there: nodes made or read again under their parent, top-level items first.
         // An item whose row changed in its expanded state alone (the target of a move) is
@@ -259,6 +265,7 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
                 n = NewItemNode(parent, pid);
                 byId.insert(table.IdOf(*t.row), n);
             } else if (n->parent() != parent) {
+                if (n->parent()) groups.push_back(n->parent());
                 m_tree->moveToLastChild(n, parent);
             }
             ReadItemAt(n, table.IdOf(*t.row), t.row->rowid, parent == nullptr);
@@ -266,8 +273,8 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
             if (t.changed) touched.push_back(n);
         }
 
-        // Places: every node of a sibling list to its end, then each to its index in the
-        // order of the indexes; the nodes that stay keep their order between them.
+        // Places: each node of a sibling list to its index, in the order of the indexes; the
+        // nodes that stay keep their order between them.
         std::map<TZvNode*, std::vector<std::pair<int, TZvNode*>>> lists;
         for (const TZvTreePlace& p : toBefore ? step.placesBefore : step.placesAfter) {
             TZvNode* n = p.index >= 0 ? byId.value(p.id) : nullptr;
@@ -278,20 +285,18 @@ void TZvItemFrame::showStep(const TZvUndoStep& step, bool toBefore)
             lists[parent].emplace_back(p.index, n);
             touched.push_back(n);
         }
-        for (auto& [parent, entries] : lists) {
-            for (const auto& entry : entries)
-                m_tree->moveToLastChild(entry.second, parent);
-            std::sort(entries.begin(), entries.end(),
-                      [](const auto& a, const auto& b) { return a.first < b.first; });
-            for (const auto& [index, n] : entries)
-                m_tree->moveToIndex(n, parent, index);
-        }
+        for (auto& [parent, entries] : lists)
+            m_tree->placeChildren(parent, std::move(entries));
         // A top-level node shows its sub-items as its row says.
         for (TZvNode* n : read)
             if (!n->parent()) m_tree->setExpanded(n, *Item(n).expandFlag);
+        groups.insert(groups.end(), read.begin(), read.end());
+        groups.insert(groups.end(), touched.begin(), touched.end());
+        for (TZvNode*& n : groups)
+            if (n->parent()) n = n->parent();
     }
 
-    Filter();
+    FilterGroups(std::move(groups));
     m_tree->clearNodeSelection();
     TZvNode* first = nullptr;
     for (TZvNode* n : touched) {

@@ -167,10 +167,10 @@ bool TZvTree::moveToLastChild(TZvNode* node, TZvNode* parent)
     return m_model->move(node, parent, false);
 }
 
-bool TZvTree::moveToIndex(TZvNode* node, TZvNode* parent, int index)
+void TZvTree::placeChildren(TZvNode* parent, std::vector<std::pair<int, TZvNode*>> entries)
 {
     m_selCacheValid = false;
-    return m_model->moveTo(node, parent, index);
+    m_model->place(parent, std::move(entries));
 }
 
 void TZvTree::beginUpdate()

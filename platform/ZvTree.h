@@ -158,8 +158,9 @@ public:
     void clear();
     bool moveToFirstChild(TZvNode* node, TZvNode* parent); // parent nullptr: the top level
     bool moveToLastChild(TZvNode* node, TZvNode* parent);
-    // To that index among the parent's children (hidden ones counted); past the end: last.
-    bool moveToIndex(TZvNode* node, TZvNode* parent, int index);
+    // These children of parent each to its index among them (hidden ones counted), in the
+    // order of the indexes; the others keep their order around them. Past the end: last.
+    void placeChildren(TZvNode* parent, std::vector<std::pair<int, TZvNode*>> entries);
     void beginUpdate();
     void endUpdate();
 

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QMimeData>
 
+#include <unordered_map>
+
 namespace zv {
 
 TZvTreeModel::TZvTreeModel(QObject* parent) : QAbstractItemModel(parent)
@@ -305,16 +307,56 @@ bool TZvTreeModel::moveTo(TZvNode* node, TZvNode* newParent, int at)
     renumber(oldParent, was);
     auto& to = newParent->m_children;
     const int size = int(to.size());
-    to.insert(to.begin() + (at < 0 || at > size ? size : at), std::move(up));
+    const int pos = at < 0 || at > size ? size : at;
+    to.insert(to.begin() + pos, std::move(up));
     node->m_parent = newParent;
     node->m_level = newParent->m_level + 1;
     for (auto& c : node->m_children)
         c->m_level = node->m_level + 1;
-    renumber(newParent);
+    // Only the nodes from the insertion on moved: appended to a long list, none but this one.
+    renumber(newParent, pos);
     node->m_height = -1;
     m_dirty = true;
     endUpdate();
     return true;
+}
+
+void TZvTreeModel::place(TZvNode* parent, std::vector<std::pair<int, TZvNode*>> entries)
+{
+    if (!parent) parent = &m_root;
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Each node's slot among the entries; a node named twice, or not a child here, is left.
+    std::unordered_map<const TZvNode*, size_t> slot;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].second && entries[i].second->m_parent == parent) slot.emplace(entries[i].second, i);
+    if (slot.empty()) return;
+    beginUpdate();
+    auto& list = parent->m_children;
+    std::vector<std::unique_ptr<TZvNode>> placed(entries.size()), others;
+    others.reserve(list.size());
+    for (auto& up : list) {
+        const auto it = slot.find(up.get());
+        if (it != slot.end())
+            placed[it->second] = std::move(up);
+        else
+            others.push_back(std::move(up));
+    }
+    // Merged: an entry takes its place as soon as the list has reached its index.
+    list.clear();
+    auto other = others.begin();
+    for (auto& up : placed) {
+        if (!up) continue;
+        const size_t index = size_t(std::max(0, entries[size_t(&up - placed.data())].first));
+        while (list.size() < index && other != others.end())
+            list.push_back(std::move(*other++));
+        list.push_back(std::move(up));
+    }
+    while (other != others.end())
+        list.push_back(std::move(*other++));
+    renumber(parent);
+    m_dirty = true;
+    endUpdate();
 }
 
 QModelIndex TZvTreeModel::index(int row, int column, const QModelIndex& parent) const

@@ -128,6 +128,10 @@ public:
     void clear();
     bool move(TZvNode* node, TZvNode* newParent, bool first);
     bool moveTo(TZvNode* node, TZvNode* newParent, int index); // -1 or past the end: last
+    // These children of parent each to its index, taken in the order of the indexes; the
+    // other children keep their order in the places left, and an index past them puts its
+    // node last. One pass over the list, where a move each would cost one each.
+    void place(TZvNode* parent, std::vector<std::pair<int, TZvNode*>> entries);
     template <class Less> void sortSiblings(Less less);
     // The same, by a key taken once from each node's text, key(text(node)); less compares
     // two keys. For a long tree text, key and less run on two threads at once (for

@@ -734,6 +734,52 @@ private slots:
         QCOMPARE(find("A")->level(), 0);
     }
 
+    // Undo puts many children back at once: each named child at its index, in the order of
+    // the indexes, the others keeping their order; the tree and the model's rows agree.
+    void placeChildren_data()
+    {
+        QTest::addColumn<QString>("entries"); // index:text, ...
+        QTest::addColumn<QString>("order");
+        QTest::newRow("two swapped") << "5:p1,1:p5"
+                                     << "p0 p5 p2 p3 p4 p1 p6 p7";
+        QTest::newRow("last to first") << "0:p7"
+                                       << "p7 p0 p1 p2 p3 p4 p5 p6";
+        QTest::newRow("past the end") << "20:p0"
+                                      << "p1 p2 p3 p4 p5 p6 p7 p0";
+        QTest::newRow("out of order") << "3:p0,0:p3"
+                                      << "p3 p1 p2 p0 p4 p5 p6 p7";
+        QTest::newRow("another's child left") << "0:a1,7:p0"
+                                              << "p1 p2 p3 p4 p5 p6 p7 p0";
+        QTest::newRow("all reversed") << "7:p0,6:p1,5:p2,4:p3,3:p4,2:p5,1:p6,0:p7"
+                                      << "p7 p6 p5 p4 p3 p2 p1 p0";
+    }
+
+    void placeChildren()
+    {
+        QFETCH(QString, entries);
+        QFETCH(QString, order);
+        TZvNode* p = add(nullptr, "P");
+        for (int i = 0; i < 8; ++i)
+            add(p, QString("p%1").arg(i));
+        tree->expand(p);
+        settle();
+        std::vector<std::pair<int, TZvNode*>> places;
+        for (const QString& e : entries.split(','))
+            places.emplace_back(e.section(':', 0, 0).toInt(), find(e.section(':', 1)));
+        tree->placeChildren(p, places);
+        settle();
+        QStringList got, rows;
+        const QModelIndex parent = tree->indexOf(p);
+        for (int i = 0; i < p->childCount(); ++i) {
+            QCOMPARE(p->child(i)->index(), i);
+            got << textOf(p->child(i));
+            rows << textOf(tree->nodeOf(tree->treeModel()->index(i, 0, parent)));
+        }
+        QCOMPARE(got.join(' '), order);
+        QCOMPARE(rows.join(' '), order);
+        QCOMPARE(find("a1")->parent(), find("A"));
+    }
+
     void deletingFreesRecords()
     {
         int freed = 0;

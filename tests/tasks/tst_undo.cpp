@@ -270,6 +270,48 @@ private slots:
         QVERIFY(tree()->isSelected(node(target)));
     }
 
+    // A step put back under a search refilters only the groups it touched, including the one
+    // an item leaves: the tree and the stored expand flags are what a whole pass gives.
+    void onlyTheTouchedGroupsRefiltered_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QString>("group"); // shown by one state of the step, hidden by the other
+        QTest::newRow("sub-task moved out and back") << "move to Root"
+                                                     << "1"
+                                                     << "B";
+        QTest::newRow("task dropped in and out") << "drop on a task"
+                                                 << "A"
+                                                 << "D";
+        QTest::newRow("sub-task added and removed") << "add sub-task"
+                                                    << "new"
+                                                    << "B";
+        QTest::newRow("sub-task deleted and back") << "delete a sub-task"
+                                                   << "1"
+                                                   << "B";
+    }
+
+    void onlyTheTouchedGroupsRefiltered()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, search);
+        QFETCH(QString, group);
+        fixture();
+        start();
+        make(change);
+        this->search(search);
+        QList<bool> shown;
+        for (QAction* step : {undoAction(), redoAction()}) {
+            trigger(step);
+            const QString tree = records(), rows = tasks();
+            shown << this->tree()->isShown(node(group));
+            m_frame->Filter();
+            QCOMPARE(records(), tree);
+            QCOMPARE(tasks(), rows);
+        }
+        QCOMPARE_NE(shown.front(), shown.back());
+    }
+
     // The old parent of a moved sub-task went elsewhere (a sync, another program) while
     // the step stayed: undoing the move makes it a top-level task rather than an orphan.
     void moveBackWithTheOldParentGone()
