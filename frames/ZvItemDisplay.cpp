@@ -196,9 +196,7 @@ void TZvItemFrame::ApplyFilter()
     // anything, no record is read at all.
     const bool all = !searching && PassesAll();
     auto passes = [&](TZvNode* n) { return searching ? n->mark() == stamp : all || Passes(n, false); };
-    BatchExpandWrites([&] {
-        m_tree->beginUpdate();
-        const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
+    publishAfterStoring([&] {
         if (fromShown) {
             const TZvNode* last = nullptr;
             for (TZvNode* n : changed) {
@@ -215,6 +213,16 @@ void TZvItemFrame::ApplyFilter()
     m_shownLayout = m_tree->treeModel()->layoutCount();
     ShowTip(SearchActive() && m_tree->visibleCount() == 0 ? m_traits.searchTipKind : 0);
     Filtered();
+}
+
+void TZvItemFrame::publishAfterStoring(const std::function<void()>& filter)
+{
+    // The rows are published once the expand flags the pass opened are committed:
+    // publishing can tell the frame that the selection went, an action of its own that must
+    // find nothing open.
+    m_tree->beginUpdate();
+    const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
+    BatchExpandWrites(filter);
 }
 
 template <class Test> void TZvItemFrame::filterGroup(TZvNode* top, bool searching, const Test& passes)
@@ -247,9 +255,7 @@ void TZvItemFrame::FilterGroups(std::vector<TZvNode*> tops)
     m_searchMatcher.setPattern(searchText);
     std::sort(tops.begin(), tops.end());
     tops.erase(std::unique(tops.begin(), tops.end()), tops.end());
-    BatchExpandWrites([&] {
-        m_tree->beginUpdate();
-        const auto done = ScopeExit([t = m_tree] { t->endUpdate(); });
+    publishAfterStoring([&] {
         for (TZvNode* top : tops)
             filterGroup(top, searching, [&](TZvNode* n) { return Passes(n, searching); });
     });

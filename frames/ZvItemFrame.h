@@ -299,6 +299,8 @@ private:
     void onRemoveNode(TZvNode* node);
     void searchChanged(const QString& text);
     void ApplyFilter();
+    // A filter pass: its expand-flag writes in one transaction, its rows published after it.
+    void publishAfterStoring(const std::function<void()>& filter);
     // One top-level item and its sub-items shown or hidden as a filter pass decides.
     template <class Test> void filterGroup(TZvNode* top, bool searching, const Test& passes);
     // The items the search text matches, from a kept result where one serves.
