@@ -346,7 +346,7 @@ DBusMenuItemList TZvDBusMenuExporter::groupProperties(const QList<int>& ids, con
     return out;
 }
 
-bool TZvDBusMenuExporter::event(int id, const QString& eventId)
+bool TZvDBusMenuExporter::hostEvent(int id, const QString& eventId)
 {
     if (!hasItem(id)) return false;
     if (eventId == QLatin1String("clicked")) {
@@ -404,14 +404,14 @@ QDBusVariant TZvDBusMenuAdaptor::GetProperty(int id, const QString& name)
 
 void TZvDBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant&, uint)
 {
-    m_exporter->event(id, eventId);
+    m_exporter->hostEvent(id, eventId);
 }
 
 QList<int> TZvDBusMenuAdaptor::EventGroup(const DBusMenuEventList& events)
 {
     QList<int> errors;
     for (const DBusMenuEvent& e : events)
-        if (!m_exporter->event(e.id, e.eventId)) errors.append(e.id);
+        if (!m_exporter->hostEvent(e.id, e.eventId)) errors.append(e.id);
     return errors;
 }
 

@@ -101,7 +101,7 @@ public:
     bool hasItem(int id) const { return id == 0 || m_actions.contains(id); }
     QVariantMap properties(int id) const;
     // An event of the host ("clicked", "opened", "closed"); false for an unknown id.
-    bool event(int id, const QString& eventId);
+    bool hostEvent(int id, const QString& eventId);
     // The host is about to show a menu: returns whether its layout changed meanwhile.
     bool aboutToShow(int id);
 

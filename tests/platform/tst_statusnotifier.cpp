@@ -100,10 +100,10 @@ private slots:
         TZvDBusMenuExporter exporter;
         exporter.setMenu(&menu);
         const DBusMenuLayout root = exporter.layout(0, -1, {});
-        QVERIFY(exporter.event(root.children.at(0).id, "clicked"));
+        QVERIFY(exporter.hostEvent(root.children.at(0).id, "clicked"));
         QCOMPARE(added.size(), 0); // not inside the host's call
-        QVERIFY(exporter.event(root.children.at(1).id, "clicked"));
-        QVERIFY(!exporter.event(12345, "clicked"));
+        QVERIFY(exporter.hostEvent(root.children.at(1).id, "clicked"));
+        QVERIFY(!exporter.hostEvent(12345, "clicked"));
         QTRY_COMPARE(added.size(), 1);
         QTest::qWait(20);
         QCOMPARE(offed.size(), 0);
