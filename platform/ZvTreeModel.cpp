@@ -345,12 +345,11 @@ void TZvTreeModel::place(TZvNode* parent, std::vector<std::pair<int, TZvNode*>> 
     // Merged: an entry takes its place as soon as the list has reached its index.
     list.clear();
     auto other = others.begin();
-    for (auto& up : placed) {
-        if (!up) continue;
-        const size_t index = size_t(std::max(0, entries[size_t(&up - placed.data())].first));
-        while (list.size() < index && other != others.end())
+    for (size_t i = 0; i < placed.size(); ++i) {
+        if (!placed[i]) continue;
+        while (list.size() < size_t(std::max(0, entries[i].first)) && other != others.end())
             list.push_back(std::move(*other++));
-        list.push_back(std::move(up));
+        list.push_back(std::move(placed[i]));
     }
     while (other != others.end())
         list.push_back(std::move(*other++));

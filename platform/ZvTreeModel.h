@@ -130,7 +130,7 @@ public:
     bool moveTo(TZvNode* node, TZvNode* newParent, int index); // -1 or past the end: last
     // These children of parent each to its index, taken in the order of the indexes; the
     // other children keep their order in the places left, and an index past them puts its
-    // node last. One pass over the list, where a move each would cost one each.
+    // node last. One pass over the list, where a move per node renumbers it each time.
     void place(TZvNode* parent, std::vector<std::pair<int, TZvNode*>> entries);
     template <class Less> void sortSiblings(Less less);
     // The same, by a key taken once from each node's text, key(text(node)); less compares
